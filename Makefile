@@ -1,0 +1,57 @@
+# The two commands of the README. Both install what a fresh Debian 12 machine lacks, then build.
+#   make run   - build and open Marquelo on samples/
+#   make test  - build and run the whole test suite (widget tests on Qt's offscreen platform)
+# Other targets: make build, make sanitize-asan, make sanitize-tsan, make bench, make format.
+
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+# Debian packages the build, the tests and the benchmarks need.
+DEBS := cmake ninja-build g++ pkg-config ccache python3 \
+	qt6-base-dev qt6-svg-dev libgl-dev \
+	libvips-dev libvips-tools libturbojpeg0-dev libjpeg-turbo-progs libsodium-dev \
+	libgtest-dev libgmock-dev libbenchmark-dev \
+	xvfb xauth xdotool x11-apps imagemagick tidy \
+	desktop-file-utils appstream
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: deps build run test sanitize-asan sanitize-tsan bench format clean
+
+deps:
+	@missing=$$(for p in $(DEBS); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing: $$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/src/marquelo "$(CURDIR)/samples"
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer+UBSan, and under ThreadSanitizer (loaders share state with the GUI).
+sanitize-asan:
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DMARQUELO_ASAN=ON -DMARQUELO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug"
+
+sanitize-tsan:
+	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp $$TSAN_OPTIONS" \
+	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="$(CMAKE_FLAGS) -DMARQUELO_TSAN=ON -DMARQUELO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug"
+
+bench: build
+	QT_QPA_PLATFORM=offscreen bench/run-all.sh $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan build-tsan

@@ -1,0 +1,58 @@
+# Shared compile settings and small helpers used by every subsystem's CMakeLists.
+
+add_library(marquelo_options INTERFACE)
+target_compile_options(marquelo_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor)
+if(MARQUELO_WERROR)
+  target_compile_options(marquelo_options INTERFACE -Werror)
+endif()
+if(MARQUELO_ASAN AND MARQUELO_TSAN)
+  message(FATAL_ERROR "MARQUELO_ASAN and MARQUELO_TSAN cannot be combined")
+endif()
+if(MARQUELO_ASAN)
+  target_compile_options(marquelo_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(marquelo_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(MARQUELO_TSAN)
+  target_compile_options(marquelo_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(marquelo_options INTERFACE -fsanitize=thread)
+endif()
+target_compile_definitions(marquelo_options INTERFACE
+  QT_NO_KEYWORDS
+  MARQUELO_VERSION_MINOR=16
+  MARQUELO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+  MARQUELO_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus")
+
+# marquelo_library(NAME DIR LIBS...): a static library of every .cpp/.h/.qrc/.ui below DIR.
+# Globbing lets each subsystem add files without touching shared build files.
+function(marquelo_library name dir)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
+    ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc ${dir}/*.ui)
+  list(FILTER srcs INCLUDE REGEX "\\.(cpp|h|qrc|ui)$")
+  set(cpps ${srcs})
+  list(FILTER cpps INCLUDE REGEX "\\.cpp$")
+  if(cpps)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC marquelo_options ${ARGN})
+  else()
+    # A room with no code yet: an interface library so that its dependants still link.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE marquelo_options ${ARGN})
+  endif()
+endfunction()
+
+# marquelo_test(NAME DIR LIBS...): one GoogleTest executable of every .cpp below DIR, registered with CTest.
+# Tests run on Qt's offscreen platform and with a private settings home, never the user's own.
+function(marquelo_test name dir)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE marquelo_test_support ${ARGN})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MARQUELO_BUILD_DIR=${PROJECT_BINARY_DIR}"
+    TIMEOUT 900)
+endfunction()
