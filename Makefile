@@ -13,11 +13,11 @@ DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	libvips-dev libvips-tools libturbojpeg0-dev libjpeg-turbo-progs libsodium-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-apps imagemagick tidy \
-	desktop-file-utils appstream
+	desktop-file-utils appstream dpkg-dev lintian file
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run test sanitize-asan sanitize-tsan bench format clean
+.PHONY: deps build run test sanitize-asan sanitize-tsan bench format clean package package-check
 
 deps:
 	@missing=$$(for p in $(DEBS); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -49,6 +49,13 @@ sanitize-tsan:
 
 bench: build
 	QT_QPA_PLATFORM=offscreen bench/run-all.sh $(BUILD)
+
+# The Debian package (build/marquelo_*.deb), and a check that unpacks it and runs what it installed.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+package-check: build
+	tools/check-package.sh $(BUILD)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
