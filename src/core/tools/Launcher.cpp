@@ -1,0 +1,160 @@
+#include "core/tools/Launcher.h"
+
+#include "core/UserInterface.h"
+#include "core/tools/ToolTemplates.h"
+#include "core/viewer/ImageList.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStringList>
+#include <QUrl>
+
+#include <cstdlib>
+#include <mutex>
+
+namespace marquelo {
+
+namespace {
+
+std::mutex g_openerMutex;
+DocumentOpener g_opener;
+
+bool openWithDesktop(const std::string& path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+ResolvedApplication classify(const QFileInfo& info)
+{
+    const std::string path = QDir::cleanPath(info.absoluteFilePath()).toStdString();
+    if (info.isFile() && info.isExecutable())
+        return {ResolvedApplication::Program, path};
+    if (!info.isReadable())
+        return {ResolvedApplication::NotAllowed, path};
+    return {ResolvedApplication::Document, path};
+}
+
+QString qs(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+} // namespace
+
+std::vector<std::string> splitCommandLine(std::string_view text)
+{
+    std::vector<std::string> args;
+    std::string current;
+    bool inArgument = false; // a quoted empty group ("") is an argument too
+    bool quoted = false;
+    for (const char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            inArgument = true;
+        } else if (!quoted && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) {
+            if (inArgument)
+                args.push_back(std::move(current));
+            current.clear();
+            inArgument = false;
+        } else {
+            current.push_back(c);
+            inArgument = true;
+        }
+    }
+    if (inArgument)
+        args.push_back(std::move(current));
+    return args;
+}
+
+ResolvedApplication resolveApplication(std::string_view application)
+{
+    if (application.empty())
+        return {};
+    const QString app = qs(application);
+    if (app.contains(QLatin1Char('/'))) {
+        const QFileInfo info(app);
+        if (!info.exists())
+            return {ResolvedApplication::NotFound, QDir::cleanPath(info.absoluteFilePath()).toStdString()};
+        return classify(info);
+    }
+    // The program's own folder first (a bundled tool wins), then PATH; never the current folder, which is
+    // the photo folder and must not be able to supply programs.
+    QStringList folders;
+    if (QCoreApplication::instance())
+        folders << QCoreApplication::applicationDirPath();
+    if (const char* path = std::getenv("PATH"))
+        folders << QString::fromLocal8Bit(path).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& folder : folders) {
+        const QFileInfo info(QDir(folder), app);
+        if (info.exists() && !info.isDir())
+            return classify(info);
+    }
+    return {};
+}
+
+DocumentOpener setDocumentOpener(DocumentOpener opener)
+{
+    const std::lock_guard lock(g_openerMutex);
+    DocumentOpener previous = std::move(g_opener);
+    g_opener = std::move(opener);
+    return previous;
+}
+
+unsigned startApplication(std::string_view application, std::string_view arguments, bool hide)
+{
+    const ResolvedApplication found = resolveApplication(application);
+    switch (found.kind) {
+    case ResolvedApplication::NotFound: return kLaunchFileNotFound;
+    case ResolvedApplication::NotAllowed: return kLaunchAccessDenied;
+    case ResolvedApplication::Document: {
+        DocumentOpener opener;
+        {
+            const std::lock_guard lock(g_openerMutex);
+            opener = g_opener;
+        }
+        const bool opened = opener ? opener(found.path) : openWithDesktop(found.path);
+        return opened ? kLaunchOk : kLaunchNoAssociation;
+    }
+    case ResolvedApplication::Program: break;
+    }
+    QStringList args;
+    for (const std::string& a : splitCommandLine(arguments))
+        args << QString::fromStdString(a);
+    QProcess process;
+    process.setProgram(QString::fromStdString(found.path));
+    process.setArguments(args);
+    if (hide) {
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+    }
+    // Working folder left empty: the program inherits ours, the photo folder.
+    return process.startDetached() ? kLaunchOk : kLaunchAccessDenied;
+}
+
+bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui)
+{
+    const unsigned code = startApplication(application, arguments, hide);
+    if (code >= 32)
+        return true;
+    const std::string app(application);
+    if (code == kLaunchFileNotFound)
+        ui.message("Failed to launch '" + app + "'");
+    else
+        ui.message("Failed to launch '" + app + "'\n\n(ShellExecute returned " + std::to_string(code) + ")");
+    return false;
+}
+
+void runToolOnImage(const ToolCommand& command, const ImageList& images, const ViewGeometry& geometry,
+                    const AppConfig& config, UserInterface& ui)
+{
+    if (command.application.empty())
+        return;
+    const ExpansionInput in = expansionFor(images, geometry, config, images.directory(), imageSizeChoice());
+    launchTool(command.application, expandToolArguments(command.argumentTemplate, in), command.hide, ui);
+}
+
+} // namespace marquelo

@@ -1,0 +1,60 @@
+#pragma once
+// Starting outside programs the way the desktop shell would, but never through a shell: the application
+// is resolved (path, the program's own folder, PATH), an executable is started detached with its
+// arguments split like a Windows command line, and a document is opened in the desktop's default
+// program. No file name or caption can ever become a command.
+
+#include "core/tools/ToolCommand.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace marquelo {
+
+class UserInterface;
+class ImageList;
+struct ViewGeometry;
+struct AppConfig;
+
+// Result codes, with the shell's meaning: 32 and above is success.
+enum LaunchCode : unsigned {
+    kLaunchFileNotFound = 2,
+    kLaunchAccessDenied = 5,
+    kLaunchNoAssociation = 31,
+    kLaunchOk = 42,
+};
+
+// Splits an argument text as a Windows command line is split: blanks separate, a double quote starts or
+// ends a group in which blanks are kept, the quotes themselves are dropped, nothing else is special.
+std::vector<std::string> splitCommandLine(std::string_view text);
+
+struct ResolvedApplication {
+    enum Kind { NotFound, Program, Document, NotAllowed } kind = NotFound;
+    std::string path; // absolute when found
+};
+
+// Finds what `application` names: with a "/" that path, otherwise the program's own folder, then each
+// folder of PATH. An executable file is a Program, another existing file or folder a Document.
+ResolvedApplication resolveApplication(std::string_view application);
+
+// Opens a document in the desktop's default program; false when none takes it.
+using DocumentOpener = std::function<bool(const std::string& path)>;
+// Replaces the document opener (tests); returns the previous one. An empty opener restores the default.
+DocumentOpener setDocumentOpener(DocumentOpener opener);
+
+// Starts `application` with `arguments` and does not wait. Returns kLaunchOk or a failure code.
+// `hide` detaches the program's standard input and output. Shows nothing.
+unsigned startApplication(std::string_view application, std::string_view arguments, bool hide);
+
+// startApplication, reporting a failure to the user: "Failed to launch '%s'" for a missing program,
+// else "Failed to launch '%s'\n\n(ShellExecute returned %u)". True when the program was started.
+bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui);
+
+// Does nothing for an empty application; otherwise expands the template for the shown version of the
+// current entry with the image folder as output folder, and launches it. The result is not passed on.
+void runToolOnImage(const ToolCommand& command, const ImageList& images, const ViewGeometry& geometry,
+                    const AppConfig& config, UserInterface& ui);
+
+} // namespace marquelo

@@ -1,0 +1,65 @@
+#pragma once
+// Argument templates of outside programs: the placeholders %1 to %7, the crop text, the target size of
+// an added image, and the rule that turns a file name into the name of its output copy.
+
+#include "core/settings/AppConfig.h"
+#include "core/viewer/ViewGeometry.h"
+
+#include <string>
+#include <string_view>
+
+namespace marquelo {
+
+class ImageList;
+
+// The size of the image being added. Values outside 0..4 count as Medium.
+enum ImageSizeChoice : int {
+    kSizeSmall = 0,
+    kSizeMedium = 1,
+    kSizeLarge = 2,
+    kSizeUncompressed = 3,
+    kSizeCurrent = 4,
+};
+
+// The process-wide size choice (0 at start): the add flow sets it, every expansion reads it.
+int imageSizeChoice();
+void setImageSizeChoice(int choice);
+
+struct TargetSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const TargetSize&) const = default;
+};
+
+// The pixel size a selection is resampled to: the long side limited by the chosen size setting (not
+// enlarged), or the size it is drawn at for Current Size; the short side keeps the aspect, truncated.
+// An empty source rectangle gives 0 x 0.
+TargetSize targetSize(const Rect& source, const Rect& destination, int sizeChoice, const AppConfig& config);
+
+// "left,top,width,height" of the source rectangle.
+std::string cropText(const Rect& source);
+
+// Everything the seven placeholders stand for.
+struct ExpansionInput {
+    std::string imageDirectory;  // %1
+    std::string shownName;       // %2: the shown version's bare file name
+    std::string outputDirectory; // %3
+    std::string outputName;      // %4: when empty, normalizeOutputName(shownName)
+    Rect source;                 // %5
+    TargetSize size;             // %6 height, %7 width
+};
+
+// The template with %1 .. %7 replaced in that order, each over the whole text produced so far; literal
+// and case-sensitive, nothing quoted or escaped, every other "%" left as it stands. Never fails.
+std::string expandToolArguments(std::string_view tmpl, const ExpansionInput& input);
+
+// The lower-case ASCII name of an output copy: spaces become "_", only a-z 0-9 _ @ + = . - are kept from
+// the first 64 characters, with a for ä/å, o for ö, u for ü/µ. At most 64 characters, possibly empty.
+std::string normalizeOutputName(std::string_view name);
+
+// The expansion input for the current entry of `images` as the viewer shows it, with the target size of
+// `sizeChoice`. `outputName` empty means the normalized shown name.
+ExpansionInput expansionFor(const ImageList& images, const ViewGeometry& geometry, const AppConfig& config,
+                            std::string outputDirectory, int sizeChoice, std::string outputName = {});
+
+} // namespace marquelo
