@@ -105,6 +105,11 @@ DocumentOpener setDocumentOpener(DocumentOpener opener)
 
 unsigned startApplication(std::string_view application, std::string_view arguments, bool hide)
 {
+    return startApplication(application, splitCommandLine(arguments), hide);
+}
+
+unsigned startApplication(std::string_view application, const std::vector<std::string>& arguments, bool hide)
+{
     const ResolvedApplication found = resolveApplication(application);
     switch (found.kind) {
     case ResolvedApplication::NotFound: return kLaunchFileNotFound;
@@ -121,7 +126,7 @@ unsigned startApplication(std::string_view application, std::string_view argumen
     case ResolvedApplication::Program: break;
     }
     QStringList args;
-    for (const std::string& a : splitCommandLine(arguments))
+    for (const std::string& a : arguments)
         args << QString::fromStdString(a);
     QProcess process;
     process.setProgram(QString::fromStdString(found.path));
@@ -135,9 +140,10 @@ unsigned startApplication(std::string_view application, std::string_view argumen
     return process.startDetached() ? kLaunchOk : kLaunchAccessDenied;
 }
 
-bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui)
+namespace {
+
+bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui)
 {
-    const unsigned code = startApplication(application, arguments, hide);
     if (code >= 32)
         return true;
     const std::string app(application);
@@ -146,6 +152,18 @@ bool launchTool(std::string_view application, std::string_view arguments, bool h
     else
         ui.message("Failed to launch '" + app + "'\n\n(ShellExecute returned " + std::to_string(code) + ")");
     return false;
+}
+
+} // namespace
+
+bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui)
+{
+    return reportLaunch(startApplication(application, arguments, hide), application, ui);
+}
+
+bool launchTool(std::string_view application, const std::vector<std::string>& arguments, bool hide, UserInterface& ui)
+{
+    return reportLaunch(startApplication(application, arguments, hide), application, ui);
 }
 
 void runToolOnImage(const ToolCommand& command, const ImageList& images, const ViewGeometry& geometry,

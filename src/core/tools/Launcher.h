@@ -48,9 +48,13 @@ DocumentOpener setDocumentOpener(DocumentOpener opener);
 // `hide` detaches the program's standard input and output. Shows nothing.
 unsigned startApplication(std::string_view application, std::string_view arguments, bool hide);
 
+// The same with arguments already split: each reaches the program as one argument, unchanged.
+unsigned startApplication(std::string_view application, const std::vector<std::string>& arguments, bool hide);
+
 // startApplication, reporting a failure to the user: "Failed to launch '%s'" for a missing program,
 // else "Failed to launch '%s'\n\n(ShellExecute returned %u)". True when the program was started.
 bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui);
+bool launchTool(std::string_view application, const std::vector<std::string>& arguments, bool hide, UserInterface& ui);
 
 // Does nothing for an empty application; otherwise expands the template for the shown version of the
 // current entry with the image folder as output folder, and launches it. The result is not passed on.

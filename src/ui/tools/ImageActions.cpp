@@ -17,7 +17,8 @@ void previewPage(const AppConfig& config, UserInterface& ui)
         ui.message("No preview browser configured");
         return;
     }
-    launchTool(config.PreviewBrowser, pageFilePath(config), false, ui);
+    // One argument whatever the path holds: a folder with a space must not split the page path.
+    launchTool(config.PreviewBrowser, std::vector<std::string>{pageFilePath(config)}, false, ui);
 }
 
 void bindToolCommands(ViewerWindow& /*window*/) {}
