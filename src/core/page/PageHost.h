@@ -1,0 +1,66 @@
+#pragma once
+// What the page builder needs from the window it works in: the caption box of the viewer, the step to
+// the next photo, and its dialogs. The ui floor implements it on the real viewer; tests script it.
+
+#include "core/page/PageFormat.h"
+#include "core/settings/AppConfig.h"
+
+#include <QDate>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace marquelo {
+
+// The fields of the page-properties dialog, in and out.
+struct PageSetupValues {
+    std::string title;
+    std::string subdirectory; // the box's text; the page's folder is its safe name
+    int dateMode = 0;         // 0: the date picker, 1: the free text
+    QDate date;
+    std::string dateText;
+    std::string bgImage;
+    ColourRef bgColor = 0;
+    ColourRef textColor = 0;
+    ColourRef linkColor = 0;
+    bool autoLinkColor = true;
+    int layoutStyle = 0;
+};
+
+// The size and side chosen for one image with Shift+Enter.
+struct AddImageChoice {
+    int size = 1; // an ImageSizeChoice
+    Side side = Side::Center;
+};
+
+class PageHost {
+public:
+    virtual ~PageHost() = default;
+
+    // The caption box over the toolbar; while it is open the viewer's keys are off.
+    virtual void startCaptionInput() = 0;
+    virtual void endCaptionInput() = 0;
+    virtual std::string captionText() = 0;
+    // Moves to the next photo as the Next command does (nothing on the last one).
+    virtual void showNext() = 0;
+    // Whether Shift is held right now.
+    virtual bool shiftHeld() = 0;
+
+    // "New Page Info": false on Cancel. `values` holds the initial values and receives the confirmed ones.
+    virtual bool editPageInfo(PageInfoValues& values) = 0;
+    // "Page Properties": false on Cancel. The subdirectory is only offered when createSubdirectory is on.
+    virtual bool editPageSetup(PageSetupValues& values, bool createSubdirectory) = 0;
+    // "Choose Image Size & Alignment": false on Cancel. Only Current Size is offered for a file that is
+    // not a photo.
+    virtual bool chooseImageSize(AddImageChoice& choice, bool isPicture) = 0;
+    // "Close Page?": true for "&Close Page"; `preview` runs for every press of "&Browser Preview".
+    virtual bool confirmClosePage(const std::string& question, const std::function<void()>& preview) = 0;
+    // The file chooser for a page to reopen; nullopt on Cancel.
+    virtual std::optional<std::string> browseForPage(const std::string& title, const std::string& initialPath) = 0;
+    // The notice after a failed ending removal; true when closed with OK, `onlyWithShift` then holds the
+    // check box.
+    virtual bool showOpenFailNotice(const std::string& text, bool& onlyWithShift) = 0;
+};
+
+} // namespace marquelo

@@ -1,0 +1,420 @@
+#include "core/page/PageSession.h"
+
+#include "core/UserInterface.h"
+#include "core/tools/Launcher.h"
+#include "core/tools/OutputNames.h"
+#include "core/tools/ToolTemplates.h"
+#include "core/viewer/ImageList.h"
+#include "core/viewer/ViewGeometry.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+
+#include <initializer_list>
+
+namespace marquelo {
+
+namespace {
+
+// Fills each "%s" of a message in turn.
+std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values)
+{
+    std::string out;
+    auto value = values.begin();
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' && value != values.end()) {
+            out.append(*value++);
+            ++i;
+        } else {
+            out.push_back(pattern[i]);
+        }
+    }
+    return out;
+}
+
+QString q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// A chosen page split into folder and file name; a name without an extension counts as no name.
+struct SplitPath {
+    std::string directory;
+    std::string file;
+};
+
+SplitPath splitPagePath(const std::string& path)
+{
+    if (path.empty())
+        return {};
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {".", path};
+    const std::size_t dot = path.rfind('.');
+    if (dot != std::string::npos && dot > slash)
+        return {path.substr(0, slash), path.substr(slash + 1)};
+    return {path, {}};
+}
+
+constexpr std::string_view kFailedToOpen = "Failed to open '%s'";
+constexpr std::string_view kFailedToWrite = "Failed to write '%s'";
+constexpr std::string_view kFailedToCopy = "Failed to copy '%s' to '%s'";
+
+} // namespace
+
+PageSession::PageSession(AppConfig& config, ImageList& images, ViewGeometry& geometry, UserInterface& ui,
+                         PageHost& host)
+    : m_config(config), m_images(images), m_geometry(geometry), m_ui(ui), m_host(host)
+{
+    m_launch = [this](std::string_view application, std::string_view arguments, bool hide) {
+        return launchTool(application, arguments, hide, m_ui);
+    };
+}
+
+std::string PageSession::pagePath() const
+{
+    return m_config.CurOutputDirectory + "/" + m_config.OutputFilename;
+}
+
+bool PageSession::isPageOpen() const
+{
+    QFile file(q(pagePath()));
+    return file.open(QIODevice::ReadOnly);
+}
+
+bool PageSession::openPageFile()
+{
+    if (m_file.open(pagePath()))
+        return true;
+    m_ui.message(fill(kFailedToOpen, {pagePath()}));
+    return false;
+}
+
+bool PageSession::writeLine(std::string_view text)
+{
+    return m_file.writeLine(text);
+}
+
+bool PageSession::closePageFile()
+{
+    if (m_file.close())
+        return true;
+    m_ui.message(fill(kFailedToWrite, {pagePath()}));
+    return false;
+}
+
+QDate PageSession::pageDate() const
+{
+    const ImageEntry& entry = m_images.current();
+    const std::int64_t ns = entry.files[std::size_t(entry.shown)].lastWriteNs;
+    if (ns == 0)
+        return QDate::currentDate();
+    return QDateTime::fromMSecsSinceEpoch(ns / 1'000'000).date();
+}
+
+std::string PageSession::outputNameFor(const std::string& shownName)
+{
+    const std::string key = m_images.pathOf(shownName) + "\n" + m_config.CurOutputDirectory;
+    if (!m_reservedFor.empty() && key == m_reservedFor) {
+        m_reservedFor.clear();
+        return m_reservedName;
+    }
+    return OutputNames::instance().reserve(m_config.CurOutputDirectory, normalizeOutputName(shownName));
+}
+
+bool PageSession::createPage(const std::string& shownName)
+{
+    QDate date = pageDate();
+    std::optional<PageInfoValues> info;
+    std::string title;
+    if (m_config.PageInfo) {
+        PageInfoValues values{{}, date, {}, m_config.PageInfoCountry, {}};
+        if (!m_host.editPageInfo(values))
+            return false;
+        date = values.date;
+        m_config.PageInfoCountry = values.country;
+        title = values.title;
+        info = std::move(values);
+    }
+
+    PageSetupValues setup;
+    setup.title = title;
+    setup.subdirectory = m_config.CreateSubdirectory ? subdirectoryForTitle(title) : std::string();
+    setup.date = date;
+    setup.bgImage = m_config.PageBgImage;
+    setup.bgColor = m_config.PageBgColor;
+    setup.textColor = m_config.PageTextColor;
+    setup.autoLinkColor = m_config.PageAutoLinkColor;
+    setup.linkColor = setup.autoLinkColor ? autoLinkColour(setup.textColor) : m_config.PageLinkColor;
+    setup.layoutStyle = m_config.PageLayoutStyle;
+    if (!m_host.editPageSetup(setup, m_config.CreateSubdirectory))
+        return false;
+
+    m_config.PageBgColor = setup.bgColor;
+    m_config.PageLinkColor = setup.linkColor;
+    m_config.PageTextColor = setup.textColor;
+    m_config.PageAutoLinkColor = setup.autoLinkColor;
+    m_config.PageLayoutStyle = setup.layoutStyle;
+    m_config.PageBgImage = setup.bgImage;
+
+    // A new page always gets a folder that did not exist, so no earlier page can be overwritten.
+    bool createdDirectory = false;
+    if (m_config.CreateSubdirectory) {
+        m_config.CurPageSubdirectory = normalizeOutputName(setup.subdirectory);
+        m_config.CurOutputDirectory = m_config.BaseOutputDirectory + "/" + m_config.CurPageSubdirectory;
+        if (m_config.CurPageSubdirectory.empty() || !QDir().mkdir(q(m_config.CurOutputDirectory))) {
+            m_ui.message(fill("Failed to create output directory '%s'", {m_config.CurOutputDirectory}));
+            return false;
+        }
+        createdDirectory = true;
+    } else {
+        m_config.CurOutputDirectory = m_config.BaseOutputDirectory;
+        m_config.CurPageSubdirectory.clear();
+    }
+    const std::string directory = m_config.CurOutputDirectory;
+    auto abandon = [&](const std::string& backgroundCopy) {
+        if (!backgroundCopy.empty())
+            QFile::remove(q(backgroundCopy));
+        if (createdDirectory)
+            QDir().rmdir(q(directory)); // only succeeds while it is still empty
+        return false;
+    };
+
+    m_reservedFor = m_images.pathOf(shownName) + "\n" + directory;
+    m_reservedName = OutputNames::instance().reserve(directory, normalizeOutputName(shownName));
+
+    PageHeader header;
+    header.info = info;
+    header.promoName = m_reservedName;
+    header.templateBegin1 = m_config.TemplateBegin1;
+    header.templateBegin2 = m_config.TemplateBegin2;
+    header.title = setup.title;
+    header.dateText = setup.dateMode == 1 ? setup.dateText : formatPageDate(setup.date, m_locale);
+    header.bgColor = setup.bgColor;
+    header.textColor = setup.textColor;
+    header.linkColor = setup.linkColor;
+
+    // The background is copied before the page file exists, so a failed copy leaves no page behind
+    // that would count as open.
+    std::string backgroundCopy;
+    if (!m_config.PageBgImage.empty()) {
+        const std::string& source = m_config.PageBgImage;
+        const std::size_t slash = source.rfind('/');
+        const std::string base = slash == std::string::npos ? source : source.substr(slash + 1);
+        header.backgroundName = OutputNames::instance().reserve(directory, normalizeOutputName(base));
+        const std::string target = directory + "/" + header.backgroundName;
+        if (!PageFile::copyNew(source, target)) {
+            m_ui.message(fill(kFailedToCopy, {source, target}));
+            return abandon({});
+        }
+        backgroundCopy = target;
+    }
+
+    if (!openPageFile())
+        return abandon(backgroundCopy);
+    m_file.write(headerText(header));
+    if (!closePageFile()) {
+        QFile::remove(q(pagePath()));
+        return abandon(backgroundCopy);
+    }
+    m_config.PageLayoutTemp = 0;
+    return true;
+}
+
+void PageSession::startCaption()
+{
+    if (m_captionActive || m_images.count() == 0)
+        return;
+    m_captionActive = true;
+    if (!m_config.CreateSubdirectory) {
+        m_config.CurOutputDirectory = m_config.BaseOutputDirectory;
+        m_config.CurPageSubdirectory.clear();
+    }
+    setImageSizeChoice(kSizeMedium);
+    m_host.startCaptionInput();
+}
+
+void PageSession::cancelCaption()
+{
+    m_captionActive = false;
+    m_host.endCaptionInput();
+}
+
+void PageSession::finishAddition(bool moveOn)
+{
+    cancelCaption();
+    if (!moveOn)
+        return;
+    ImageEntry& entry = m_images.current();
+    if (entry.shown == kEdited)
+        entry.editedKept = true;
+    if (m_images.currentIndex() + 1 < m_images.count())
+        m_host.showNext();
+}
+
+void PageSession::addImage(bool shift)
+{
+    if (!m_captionActive)
+        return;
+    m_captionText = m_host.captionText();
+    const std::string shown = m_images.currentName();
+
+    if (!isPageOpen() && !createPage(shown)) {
+        finishAddition(true);
+        return;
+    }
+
+    const int layout = m_config.PageLayoutStyle;
+    Side side = Side::Center;
+    if (layout == int(PageLayout::Left)) {
+        side = Side::Left;
+    } else if (layout == int(PageLayout::Right)) {
+        side = Side::Right;
+    } else if (layout == int(PageLayout::LeftRight)) {
+        side = m_config.PageLayoutTemp == 0 ? Side::Left : Side::Right;
+        m_config.PageLayoutTemp = side == Side::Left ? 1 : 0;
+    }
+
+    AddImageChoice choice{kSizeMedium, side};
+    if (shift && !m_host.chooseImageSize(choice, m_images.current().isPicture)) {
+        cancelCaption();
+        return;
+    }
+    if (layout == int(PageLayout::LeftRight)) {
+        if (choice.side == Side::Left)
+            m_config.PageLayoutTemp = 1;
+        else if (choice.side == Side::Right)
+            m_config.PageLayoutTemp = 0;
+    }
+    setImageSizeChoice(choice.size);
+
+    // A page that cannot be written keeps the photo on screen, so the user can try again.
+    if (!writeImageFragment(fragmentKindOf(choice.side))) {
+        cancelCaption();
+        return;
+    }
+    produceImageFile();
+    finishAddition(true);
+}
+
+std::int64_t PageSession::nextImageNumber()
+{
+    const std::string page = m_file.isOpen() ? m_file.readAll() : PageFile::read(pagePath()).value_or("");
+    return highestAnchor(page) + 1;
+}
+
+bool PageSession::writeImageFragment(FragmentKind kind)
+{
+    if (!openPageFile())
+        return false;
+    const std::int64_t number = nextImageNumber();
+    const ImageEntry& entry = m_images.current();
+    m_outputName = outputNameFor(entry.shownName());
+
+    std::string text = anchorText(number);
+    if (entry.isPicture) {
+        const ExpansionInput input =
+            expansionFor(m_images, m_geometry, m_config, m_config.CurPageSubdirectory, imageSizeChoice(), m_outputName);
+        const std::string tag = expandToolArguments(m_config.ImageTag, input);
+        text += pictureFragmentText(kind, imageText(tag, number, m_config.ShowImageNumber), m_captionText);
+    } else {
+        text += movieFragmentText(PageLayout(m_config.PageLayoutStyle), m_outputName, m_captionText,
+                                  entry.files[std::size_t(entry.shown)].size);
+    }
+    m_file.write(text);
+    return closePageFile();
+}
+
+void PageSession::produceImageFile()
+{
+    const ImageEntry& entry = m_images.current();
+    const std::string shown = entry.shownName();
+    const std::string name = m_outputName.empty() ? outputNameFor(shown) : m_outputName;
+    m_outputName.clear();
+
+    if (imageSizeChoice() != kSizeUncompressed && entry.isPicture && !m_config.ImageCompressApp.empty()) {
+        const ExpansionInput input =
+            expansionFor(m_images, m_geometry, m_config, m_config.CurOutputDirectory, imageSizeChoice(), name);
+        m_launch(m_config.ImageCompressApp, expandToolArguments(m_config.ImageCompressArg, input),
+                 m_config.HideCompressApp);
+        return;
+    }
+    const std::string source = m_images.pathOf(shown);
+    const std::string target = m_config.CurOutputDirectory + "/" + name;
+    if (!PageFile::copyNew(source, target))
+        m_ui.message(fill(kFailedToCopy, {source, target}));
+}
+
+bool PageSession::launchWithPage(const std::string& application)
+{
+    // Quoted, so a folder with blanks stays one argument.
+    return m_launch(application, "\"" + pagePath() + "\"", false);
+}
+
+void PageSession::closePage()
+{
+    if (!isPageOpen()) {
+        m_ui.message("No output file to close.");
+        return;
+    }
+    const std::string question = fill("Do you want to close this page?\n\n'%s'", {m_config.CurOutputDirectory});
+    if (!m_host.confirmClosePage(question, [this] { launchWithPage(m_config.PreviewBrowser); }))
+        return;
+    if (!openPageFile())
+        return;
+    writeLine(m_config.TemplateEnd);
+    if (!closePageFile())
+        return;
+    m_config.CurOutputDirectory = m_config.BaseOutputDirectory;
+    m_config.CurPageSubdirectory.clear();
+}
+
+void PageSession::openExistingPage()
+{
+    const std::optional<std::string> chosen =
+        m_host.browseForPage("Open existing HTML page", m_config.CurOutputDirectory + "/*.*");
+    if (!chosen)
+        return;
+    const SplitPath split = splitPagePath(*chosen);
+    if (split.directory.empty() || split.file.empty()) {
+        m_ui.message(fill("Could not open '%s'", {*chosen}));
+        return;
+    }
+    m_config.OutputFilename = split.file;
+    m_config.CurOutputDirectory = split.directory;
+    m_config.CurPageSubdirectory.clear();
+    if (removeEnding())
+        return;
+
+    if (!m_config.HidePageOpenFailDlg || m_host.shiftHeld()) {
+        bool onlyWithShift = m_config.HidePageOpenFailDlg;
+        const std::string text =
+            fill("Failed to remove HTML ending from:\n'%s/%s'.\n\nAs this file is now being opened, please remove "
+                 "the HTML ending code manually.\nPlease remember to close this page before opening a new one.",
+                 {m_config.CurOutputDirectory, m_config.OutputFilename});
+        if (m_host.showOpenFailNotice(text, onlyWithShift))
+            m_config.HidePageOpenFailDlg = onlyWithShift;
+    }
+    launchWithPage(m_config.HtmlEditor);
+}
+
+bool PageSession::removeEnding()
+{
+    const std::string path = pagePath();
+    const std::optional<std::string> page = PageFile::read(path);
+    if (!page) {
+        m_ui.message(fill(kFailedToOpen, {path}));
+        return false;
+    }
+    const std::optional<std::string> content = withoutEnding(*page, m_config.TemplateEnd);
+    if (!content)
+        return false;
+    if (!PageFile::rewrite(path, *content)) {
+        m_ui.message(fill("Failed to remove ending from '%s'\n(failed to write result)", {path}));
+        return false;
+    }
+    return true;
+}
+
+} // namespace marquelo

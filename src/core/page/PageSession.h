@@ -1,0 +1,105 @@
+#pragma once
+// The page builder: where the open page lives, creating it with its header, appending one photo or
+// movie per addition, closing it with its ending and reopening a closed one. The page file itself is the
+// only record of what was added, so every operation opens, reads or appends, and closes it again.
+
+#include "core/page/PageFile.h"
+#include "core/page/PageFormat.h"
+#include "core/page/PageHost.h"
+#include "core/settings/AppConfig.h"
+
+#include <QLocale>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace marquelo {
+
+class ImageList;
+class UserInterface;
+struct ViewGeometry;
+
+class PageSession {
+public:
+    // Starts an outside program without waiting; false when it could not be started (already reported).
+    using Launcher = std::function<bool(std::string_view application, std::string_view arguments, bool hide)>;
+
+    PageSession(AppConfig& config, ImageList& images, ViewGeometry& geometry, UserInterface& ui, PageHost& host);
+
+    // Replaces how programs are started (tests record instead of starting).
+    void setLauncher(Launcher launcher) { m_launch = std::move(launcher); }
+    // The locale of the written date (the system locale unless replaced).
+    void setLocale(const QLocale& locale) { m_locale = locale; }
+
+    // CurOutputDirectory + "/" + OutputFilename.
+    std::string pagePath() const;
+    // True exactly when the page file can be opened for reading.
+    bool isPageOpen() const;
+
+    // The page file while one operation writes it: opened for reading and appending (created, never
+    // truncated), written line by line with CR LF, then closed. A failure to open is reported with the
+    // page's path and returns false.
+    bool openPageFile();
+    bool writeLine(std::string_view text);
+    bool closePageFile();
+
+    // Asks for the page information (when PageInfo is on) and properties, creates the page's folder and
+    // writes the header. True when the page exists with its header; false when the user cancelled or a
+    // step failed, with nothing half-made left behind. `shownName` is the file that opens the page.
+    bool createPage(const std::string& shownName);
+
+    // The A command: opens the caption box. Nothing happens while it is open already or without photos.
+    void startCaption();
+    // Escape in the caption box: closes it, nothing written.
+    void cancelCaption();
+    // Enter in the caption box: appends the current photo or movie with the caption (creating a page
+    // first when none is open), produces its copy beside the page and moves on to the next photo.
+    void addImage(bool shift);
+
+    bool captionActive() const { return m_captionActive; }
+    const std::string& captionText() const { return m_captionText; }
+
+    // The number of the next image of the open page: its highest anchor plus one (2 on a new page).
+    std::int64_t nextImageNumber();
+    // Appends the anchor and the fragment of the current entry; false when the page could not be written.
+    bool writeImageFragment(FragmentKind kind);
+    // Starts the compression of the current photo into the page's folder, or copies the file there.
+    void produceImageFile();
+
+    // The close command: asks, then writes the ending and points the builder back at the base folder.
+    void closePage();
+    // The open command: makes a chosen page the open one and cuts its ending out (or hands it to the
+    // HTML editor when that fails).
+    void openExistingPage();
+    // Cuts the one ending out of the page, rewriting it whole through a temporary file. False when the
+    // ending is not there exactly once or the page could not be read or written (those two reported).
+    bool removeEnding();
+
+private:
+    void finishAddition(bool moveOn);
+    std::string outputNameFor(const std::string& shownName);
+    QDate pageDate() const;
+    bool launchWithPage(const std::string& application);
+
+    AppConfig& m_config;
+    ImageList& m_images;
+    ViewGeometry& m_geometry;
+    UserInterface& m_ui;
+    PageHost& m_host;
+    Launcher m_launch;
+    QLocale m_locale = QLocale::system();
+    PageFile m_file;
+
+    std::string m_captionText;
+    bool m_captionActive = false;
+    // The output name reserved for the photo that opened the page, so that the page information names
+    // the very copy the addition then writes.
+    std::string m_reservedFor;
+    std::string m_reservedName;
+    // The name of the copy the fragment just written refers to.
+    std::string m_outputName;
+};
+
+} // namespace marquelo
