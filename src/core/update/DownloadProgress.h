@@ -21,9 +21,9 @@ public:
     virtual void setPosition(std::int64_t position) = 0;
 
     // Ends the window as its Cancel button does; harmless when it has already ended.
-    virtual void close() = 0;
+    virtual void closeWindow() = 0;
 
-    // True once the window has ended, for whatever reason (Cancel, Escape, close box or close()).
+    // True once the window has ended, for whatever reason (Cancel, Escape, close box or closeWindow()).
     virtual bool closed() const = 0;
 };
 

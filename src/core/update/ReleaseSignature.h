@@ -2,12 +2,13 @@
 // Ed25519 detached signatures of released executables: only a file signed with the release key installs.
 
 #include <array>
-#include <cstdint>
+#include <cstddef>
 #include <span>
 
 namespace marquelo {
 
 using SigningPublicKey = std::array<unsigned char, 32>;
+inline constexpr std::size_t kSignatureBytes = 64;
 
 // The public half of the release key; the release tool (tools/release) signs with the private half.
 extern const SigningPublicKey kReleasePublicKey;

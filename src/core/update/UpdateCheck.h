@@ -20,8 +20,8 @@ int leadingVersionNumber(std::string_view text);
 class UpdateCheck {
 public:
     struct Options {
-        std::string baseAddress;        // ends in "/"
-        std::string installationPath;   // the folder of marquelo, marquelo_new and marquelo_old
+        std::string baseAddress;      // ends in "/"
+        std::string installationPath; // the folder of marquelo, marquelo_new and marquelo_old
         SigningPublicKey publicKey = kReleasePublicKey;
         std::chrono::milliseconds stallTimeout{30000};
     };

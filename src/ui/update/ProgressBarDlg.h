@@ -22,7 +22,7 @@ public:
 
     void start(const std::string& format, std::int64_t lower, std::int64_t upper) override;
     void setPosition(std::int64_t position) override;
-    void close() override;
+    void closeWindow() override;
     bool closed() const override { return m_closed.load(); }
 
     // The caption format filled with the two numbers, %d by %d, nothing else interpreted.

@@ -1,0 +1,158 @@
+#include "core/update/UpdateCheck.h"
+
+#include "core/settings/AppConfig.h"
+#include "core/update/Downloader.h"
+#include "core/update/ExecutableSwap.h"
+#include "core/update/UpdateEndpoint.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace marquelo {
+
+namespace {
+
+// The request for the endpoint's upgrade page is only a courtesy to the server: whatever goes wrong with
+// it has already been told by the version request, so it is not told twice.
+class SilentUserInterface : public UserInterface {
+public:
+    void message(std::string_view) override {}
+    Answer ask(std::string_view, Buttons) override { return Answer::Cancel; }
+};
+
+std::optional<std::vector<char>> readWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return std::nullopt;
+    return data;
+}
+
+std::string inFolder(const std::string& folder, const char* name)
+{
+    return (fs::path(folder) / name).string();
+}
+
+} // namespace
+
+int leadingVersionNumber(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT_MAX)
+            return negative ? INT_MIN : INT_MAX;
+    }
+    return int(negative ? -value : value);
+}
+
+UpdateCheck::UpdateCheck(Options options, UserInterface& ui, DownloadProgressFactory progress, UpgradePageViewer& pages)
+    : m_options(std::move(options)), m_ui(ui), m_progress(std::move(progress)), m_pages(pages)
+{
+}
+
+void UpdateCheck::offerUpdateCheck()
+{
+    if (m_ui.ask("Connect to the internet and check for updates?", UserInterface::Buttons::YesNoCancel) ==
+        UserInterface::Answer::Yes)
+        checkForUpdates();
+}
+
+void UpdateCheck::checkForUpdates()
+{
+    const std::string& folder = m_options.installationPath;
+    Downloader downloader(m_ui, m_progress);
+    downloader.setStallTimeout(m_options.stallTimeout);
+
+    const std::string text = downloader.fetchText(m_options.baseAddress + kVersionFile);
+    if (text.empty()) {
+        if (!showUpgradePage())
+            m_ui.message("Connection to the server failed. Please try again later.");
+        return;
+    }
+
+    const int published = leadingVersionNumber(text);
+    const std::string running = std::to_string(kProgramVersion);
+    if (published <= kProgramVersion) {
+        m_ui.message("You are running the latest version (" + running + ").");
+        return;
+    }
+
+    // A packaged installation belongs to the package manager: downloading would only fail at the end.
+    if (!canWriteInDirectory(folder)) {
+        m_ui.message("You are running version " + running + ".\nVersion " + std::to_string(published) +
+                     " is available.\n\nMarquelo cannot upgrade itself here because its folder (" + folder +
+                     ") is not writable: it was installed by a package manager, which updates this "
+                     "installation.");
+        return;
+    }
+
+    if (m_ui.ask("You are running version " + running + ".\nVersion " + std::to_string(published) +
+                     " is available.\n\nUpgrade now?  (might take a few minutes)",
+                 UserInterface::Buttons::YesNoCancel) != UserInterface::Answer::Yes)
+        return;
+
+    if (!downloadVerifiedExecutable(inFolder(folder, kNewExecutableFile))) {
+        m_ui.message("Failed to download the new version. Please try again later.");
+        return;
+    }
+    if (!swapInNewExecutable(folder)) {
+        m_ui.message("Download complete. Failed to replace current version.\n"
+                     "Try to manually replace the current version with the new version.");
+        return;
+    }
+    m_ui.message("Upgrade complete. Please restart Marquelo.");
+}
+
+bool UpdateCheck::downloadVerifiedExecutable(const std::string& newPath)
+{
+    Downloader downloader(m_ui, m_progress);
+    downloader.setStallTimeout(m_options.stallTimeout);
+
+    // The signature first: without one there is no point in fetching the program.
+    const std::optional<std::vector<char>> signature =
+        downloader.downloadToMemory(m_options.baseAddress + kSignatureFile);
+    if (!signature || signature->size() != kSignatureBytes)
+        return false;
+
+    bool verified = downloader.downloadToFile(m_options.baseAddress + kExecutableFile, newPath);
+    if (verified) {
+        // Check the bytes on disk: they are what the swap installs.
+        const std::optional<std::vector<char>> program = readWholeFile(newPath);
+        verified = program && verifySignature(*program, *signature, m_options.publicKey);
+    }
+    if (!verified) {
+        // Whatever was rejected must not lie beside the program looking like its next version.
+        std::error_code ec;
+        fs::remove(newPath, ec);
+    }
+    return verified;
+}
+
+bool UpdateCheck::showUpgradePage()
+{
+    SilentUserInterface silent;
+    Downloader downloader(silent, nullptr);
+    downloader.setStallTimeout(m_options.stallTimeout);
+    downloader.fetchText(m_options.baseAddress + kUpgradePageFile);
+    return m_pages.show(inFolder(m_options.installationPath, kUpgradePageFile));
+}
+
+} // namespace marquelo

@@ -1,0 +1,46 @@
+#include "ui/update/UpdateActions.h"
+
+#include "core/update/UpdateCheck.h"
+#include "core/update/UpdateEndpoint.h"
+#include "ui/update/DesktopUpgradePage.h"
+#include "ui/update/ProgressBarDlg.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+namespace marquelo {
+
+namespace {
+
+UpdateCheck::Options optionsFor(const std::string& installationPath)
+{
+    UpdateCheck::Options options;
+    options.baseAddress = updateBaseAddress();
+    options.installationPath = installationPath;
+    return options;
+}
+
+DownloadProgressFactory progressWindows(QWidget* parent)
+{
+    return [guard = QPointer<QWidget>(parent)]() -> std::unique_ptr<DownloadProgress> {
+        return std::make_unique<ProgressBarDlg>(guard.data());
+    };
+}
+
+} // namespace
+
+void checkForUpdates(const std::string& installationPath, UserInterface& ui, QWidget* parent)
+{
+    DesktopUpgradePage pages(parent);
+    UpdateCheck(optionsFor(installationPath), ui, progressWindows(parent), pages).checkForUpdates();
+}
+
+void offerUpdateCheck(const std::string& installationPath, UserInterface& ui, QWidget* parent)
+{
+    DesktopUpgradePage pages(parent);
+    UpdateCheck(optionsFor(installationPath), ui, progressWindows(parent), pages).offerUpdateCheck();
+}
+
+} // namespace marquelo
