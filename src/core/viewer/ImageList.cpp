@@ -1,26 +1,164 @@
 #include "core/viewer/ImageList.h"
 
+#include "core/viewer/ImageOrder.h"
+#include "core/viewer/PictureSlot.h"
+
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <numeric>
+#include <unordered_map>
+
+namespace fs = std::filesystem;
 
 namespace marquelo {
 
-bool ImageList::scanDirectory(const std::string& directory, const AppConfig& /*config*/)
+namespace {
+
+// A pattern stops adding once the list holds this many; the next pattern may still add one file.
+constexpr int kPatternStop = ImageList::kCapacity - 1;
+
+std::string withoutTrailingSeparator(std::string path)
 {
-    // Placeholder until the real scan lands: every *.jpg, unsorted.
-    std::error_code ec;
-    std::vector<ImageEntry> entries;
-    for (const auto& de : std::filesystem::directory_iterator(directory, ec)) {
-        if (de.path().extension() == ".jpg") {
-            ImageEntry e;
-            e.isPicture = true;
-            e.files[0].name = de.path().filename().string();
-            entries.push_back(std::move(e));
-        }
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+std::vector<FileRecord> readDirectory(const fs::path& dir, std::error_code& ec)
+{
+    std::vector<FileRecord> files;
+    fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
+    if (ec)
+        return files;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec)
+            break;
+        std::error_code entryEc;
+        // A folder is never a photo or a movie, whatever its name.
+        if (it->is_directory(entryEc))
+            continue;
+        FileRecord record;
+        record.name = it->path().filename().string();
+        const auto written = it->last_write_time(entryEc);
+        if (!entryEc)
+            record.lastWriteNs =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count();
+        const auto bytes = it->file_size(entryEc);
+        record.size = entryEc ? 0 : bytes;
+        files.push_back(std::move(record));
     }
+    return files;
+}
+
+// Orders `entries` by Sorting; the keys are computed once per entry, not per comparison.
+void sortEntries(std::vector<ImageEntry>& entries, int sorting)
+{
+    if (sorting < 0 || sorting > 2)
+        return;
+    std::vector<int> order(entries.size());
+    std::iota(order.begin(), order.end(), 0);
+    auto record = [&](int i) -> const FileRecord& { return entries[std::size_t(i)].files[kOriginal]; };
+    if (sorting == 0) {
+        std::vector<std::string> keys(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            keys[i] = digitText(entries[i].files[kOriginal].name);
+        std::sort(order.begin(), order.end(),
+                  [&](int a, int b) { return keys[std::size_t(a)] < keys[std::size_t(b)]; });
+    } else if (sorting == 1) {
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return lessByName(record(a), record(b)); });
+    } else {
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return lessByFileTime(record(a), record(b)); });
+    }
+    std::vector<ImageEntry> sorted;
+    sorted.reserve(std::size_t(ImageList::kCapacity));
+    for (int i : order)
+        sorted.push_back(std::move(entries[std::size_t(i)]));
+    // Move back so the list keeps the block it allocated once.
+    std::move(sorted.begin(), sorted.end(), entries.begin());
+}
+
+} // namespace
+
+ImageList::ImageList()
+{
+    m_entries.reserve(std::size_t(kCapacity));
+}
+
+bool ImageList::scanDirectory(const std::string& directory, const AppConfig& config)
+{
+    m_entries.clear();
+    m_current = 0;
+    m_directory = withoutTrailingSeparator(directory);
+
+    std::error_code ec;
+    const fs::path dir(m_directory);
+    if (!fs::is_directory(dir, ec))
+        return false;
+    fs::current_path(dir, ec);
     if (ec)
         return false;
-    assign(directory, std::move(entries));
+    const std::vector<FileRecord> files = readDirectory(dir, ec);
+    if (ec)
+        return false;
+
+    std::vector<std::pair<std::string, bool>> patterns{{"*.jpg", true}, {"*.jpeg", true}};
+    for (std::string& p : splitPatterns(config.OtherExtensions))
+        patterns.emplace_back(std::move(p), false);
+
+    for (const auto& [pattern, isPicture] : patterns) {
+        if (count() >= kCapacity)
+            break;
+        for (const FileRecord& file : files) {
+            if (!matchesPattern(pattern, file.name))
+                continue;
+            ImageEntry& e = m_entries.emplace_back();
+            e.isPicture = isPicture;
+            e.files[kOriginal] = file;
+            if (count() >= kPatternStop)
+                break;
+        }
+    }
+
+    sortEntries(m_entries, config.Sorting);
+    if (config.BundleEditedImages)
+        pairEditedCopies(config.EditFileSuffix);
     return true;
+}
+
+void ImageList::pairEditedCopies(std::string_view suffix)
+{
+    // Every name to the indices that carry it, ascending, so "the first entry named so" is found
+    // without walking the list for every copy.
+    std::unordered_map<std::string, std::vector<int>> byName;
+    for (int i = 0; i < count(); ++i)
+        byName[m_entries[std::size_t(i)].files[kOriginal].name].push_back(i);
+
+    bool removedAny = false;
+    for (int i = 0; i < count(); ++i) {
+        ImageEntry& copy = m_entries[std::size_t(i)];
+        const std::optional<std::string> original = originalNameOf(copy.files[kOriginal].name, suffix);
+        if (!original)
+            continue;
+        const auto found = byName.find(*original);
+        if (found == byName.end())
+            continue;
+        // Entries already emptied as copies no longer carry their name.
+        const auto j = std::find_if(found->second.begin(), found->second.end(),
+                                    [&](int k) { return !m_entries[std::size_t(k)].files[kOriginal].name.empty(); });
+        if (j == found->second.end())
+            continue;
+        ImageEntry& target = m_entries[std::size_t(*j)];
+        target.files[kEdited] = copy.files[kOriginal];
+        target.hasEdited = true;
+        target.editedKept = true;
+        target.shown = kEdited;
+        copy.files[kOriginal].name.clear();
+        removedAny = true;
+    }
+    if (removedAny)
+        std::erase_if(m_entries, [](const ImageEntry& e) { return e.files[kOriginal].name.empty(); });
+    setCurrent(m_current);
 }
 
 std::optional<ImageList::Found> ImageList::findByName(std::string_view name) const
@@ -61,14 +199,18 @@ std::string ImageList::pathOf(std::string_view name) const
 
 void ImageList::remove(int index)
 {
-    if (index >= 0 && index < count())
-        m_entries.erase(m_entries.begin() + index);
+    if (index < 0 || index >= count())
+        return;
+    m_entries.erase(m_entries.begin() + index);
+    setCurrent(m_current);
 }
 
 void ImageList::assign(std::string directory, std::vector<ImageEntry> entries)
 {
-    m_directory = std::move(directory);
-    m_entries = std::move(entries);
+    m_directory = withoutTrailingSeparator(std::move(directory));
+    m_entries.clear();
+    const std::size_t n = std::min(entries.size(), std::size_t(kCapacity));
+    std::move(entries.begin(), entries.begin() + std::ptrdiff_t(n), std::back_inserter(m_entries));
     m_current = 0;
 }
 

@@ -14,7 +14,7 @@
 
 namespace marquelo {
 
-struct PictureSlot;  // core/viewer/PictureSlot.h
+struct PictureSlot; // core/viewer/PictureSlot.h
 
 // What the directory scan records of one file.
 struct FileRecord {
@@ -43,9 +43,13 @@ class ImageList {
 public:
     static constexpr int kCapacity = 4095;
 
-    // Lists the folder's files matching *.jpg, *.jpeg, then each pattern of config.OtherExtensions,
-    // sorts by config.Sorting and pairs edited copies when config.BundleEditedImages is on.
-    // False when the folder cannot be read.
+    // The storage for kCapacity entries is allocated here, once, and kept until the list is destroyed.
+    ImageList();
+
+    // Lists the folder's files matching *.jpg, *.jpeg, then each pattern of config.OtherExtensions
+    // (letter case ignored, a file matching two patterns listed twice, at most kCapacity entries),
+    // sorts by config.Sorting and pairs edited copies when config.BundleEditedImages is on. Makes the
+    // folder the process's current directory. False (and an empty list) when the folder cannot be read.
     bool scanDirectory(const std::string& directory, const AppConfig& config);
 
     struct Found {
@@ -72,10 +76,16 @@ public:
     // directory() + "/" + name
     std::string pathOf(std::string_view name) const;
 
-    // Removes entry `index`, moving the later ones down (file operations).
+    // Removes entry `index`, moving the later ones down (file operations); the current position is
+    // clamped into the shorter list. Slots of loads still running stay alive with their workers.
     void remove(int index);
 
-    // For tests and the scan itself: replace the whole list.
+    // Pairs edited copies with their originals: a name holding EditFileSuffix exactly once is the copy of
+    // the first entry named like it without the suffix; the later copy wins, and every paired copy's own
+    // entry is removed. Runs at the end of the scan.
+    void pairEditedCopies(std::string_view suffix);
+
+    // For tests and the scan itself: replace the whole list (at most kCapacity entries are kept).
     void assign(std::string directory, std::vector<ImageEntry> entries);
 
 private:

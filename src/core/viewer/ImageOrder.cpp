@@ -1,0 +1,122 @@
+#include "core/viewer/ImageOrder.h"
+
+#include "core/viewer/ImageList.h"
+
+#include <algorithm>
+
+namespace marquelo {
+
+namespace {
+
+unsigned char foldAsciiCase(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+// Unsigned byte-wise comparison with A-Z folded; a prefix sorts first.
+int compareFolded(std::string_view a, std::string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char ca = foldAsciiCase(static_cast<unsigned char>(a[i]));
+        const unsigned char cb = foldAsciiCase(static_cast<unsigned char>(b[i]));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+} // namespace
+
+bool matchesPattern(std::string_view pattern, std::string_view name)
+{
+    if (pattern.empty())
+        return false;
+    // Iterative wildcard match with one backtrack point: linear in practice, no recursion on hostile names.
+    std::size_t p = 0, n = 0;
+    std::size_t starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || foldAsciiCase(static_cast<unsigned char>(pattern[p])) ==
+                                             foldAsciiCase(static_cast<unsigned char>(name[n])))) {
+            ++p;
+            ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::vector<std::string> splitPatterns(std::string_view otherExtensions)
+{
+    std::vector<std::string> patterns;
+    if (otherExtensions.empty())
+        return patterns;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t semi = otherExtensions.find(';', start);
+        patterns.emplace_back(otherExtensions.substr(start, semi - start));
+        if (semi == std::string_view::npos)
+            break;
+        start = semi + 1;
+    }
+    return patterns;
+}
+
+std::string digitText(std::string_view name)
+{
+    std::string digits;
+    for (char c : name)
+        if (c >= '0' && c <= '9')
+            digits.push_back(c);
+    return digits;
+}
+
+bool lessByNumber(const FileRecord& a, const FileRecord& b)
+{
+    // Digit text compares as bytes: "100" < "99", and a name without digits sorts first.
+    return digitText(a.name) < digitText(b.name);
+}
+
+bool lessByName(const FileRecord& a, const FileRecord& b)
+{
+    return compareFolded(a.name, b.name) < 0;
+}
+
+bool lessByFileTime(const FileRecord& a, const FileRecord& b)
+{
+    return a.lastWriteNs < b.lastWriteNs;
+}
+
+std::optional<std::string> originalNameOf(std::string_view name, std::string_view suffix)
+{
+    if (suffix.empty())
+        return std::nullopt;
+    std::string rest;
+    int occurrences = 0;
+    std::size_t pos = 0;
+    while (pos <= name.size()) {
+        const std::size_t hit = name.find(suffix, pos);
+        if (hit == std::string_view::npos) {
+            rest.append(name.substr(pos));
+            break;
+        }
+        rest.append(name.substr(pos, hit - pos));
+        pos = hit + suffix.size();
+        ++occurrences;
+    }
+    if (occurrences != 1 || rest.empty())
+        return std::nullopt;
+    return rest;
+}
+
+} // namespace marquelo

@@ -1,0 +1,34 @@
+#pragma once
+// The rules the directory scan lists, orders and pairs files by: whole-name wildcard patterns that
+// ignore letter case, the three sort orders, and the name an edited copy was made from.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace marquelo {
+
+struct FileRecord;
+
+// True when `name` matches `pattern` as a whole; `*` is any run of characters, `?` one character, and
+// the letters A-Z match either case. An empty pattern matches nothing.
+bool matchesPattern(std::string_view pattern, std::string_view name);
+
+// The patterns of an OtherExtensions value, split at ";" in order (empty pieces kept: they match nothing).
+std::vector<std::string> splitPatterns(std::string_view otherExtensions);
+
+// The decimal digits of a name in their order, every other character dropped.
+std::string digitText(std::string_view name);
+
+// Less-than of the three orders of the Sorting setting (0 number, 1 name, 2 last-write time).
+bool lessByNumber(const FileRecord& a, const FileRecord& b);
+bool lessByName(const FileRecord& a, const FileRecord& b);
+bool lessByFileTime(const FileRecord& a, const FileRecord& b);
+
+// The name `name` would be an edited copy of: the name with its one occurrence of `suffix` removed.
+// Nothing when the suffix is empty or occurs zero or several times (non-overlapping, left to right).
+std::optional<std::string> originalNameOf(std::string_view name, std::string_view suffix);
+
+} // namespace marquelo

@@ -1,0 +1,105 @@
+#pragma once
+// Loads the pictures of the image list on worker threads, reads the neighbours of the current entry
+// ahead, frees what leaves the window, and notices when the shown file changes on disk.
+
+#include "core/settings/AppConfig.h"
+#include "core/viewer/ImageList.h"
+#include "core/viewer/PictureSlot.h"
+#include "core/viewer/ViewGeometry.h"
+
+#include <QObject>
+#include <QSize>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace marquelo {
+
+// What the viewer needs to draw the current entry.
+struct ShownPicture {
+    bool present = false;   // a load was requested and the slot still exists
+    bool loaded = false;    // the load succeeded (or the entry is a movie: nothing to decode)
+    bool isPicture = false; // the entry is decoded and drawn; otherwise the movie placeholder is shown
+    QImage image;           // upright, possibly decoded at a reduced scale (null when not loaded)
+    QSize fullSize;         // upright full-resolution size: the pixels of the source rectangle
+};
+
+// Lives on the GUI thread; every public function must be called there. The slots are the entries' own
+// (ImageEntry::pictures); the cache holds only its worker threads.
+class PictureCache : public QObject {
+    Q_OBJECT
+public:
+    enum class Priority { Current, ReadAhead };
+
+    PictureCache(ImageList& images, AppConfig& config, QObject* parent = nullptr);
+    // Waits for the running loads; their results are dropped.
+    ~PictureCache() override;
+
+    // Makes sure the shown version of entry `index` is loaded or loading; true only when it started a
+    // new load. A load that cannot start leaves the slot present, not loading and not loaded.
+    bool requestPicture(int index, Priority priority);
+    // Frees slot `version` of entry `index` unless its load is still running.
+    void evictPicture(int index, int version);
+    // Frees every slot that is not loading (after a change of CacheDepth or ReadAhead).
+    void evictAll();
+    // Requests the current entry's shown picture and blocks until its load has ended.
+    void waitForCurrent();
+    // Frees both versions outside CacheDepth (clamped to 0..4) entries around the current one and
+    // starts at most one read-ahead load: the nearest missing entry, the one behind first.
+    void updateReadAhead();
+    // The change check of the timer tick. True when the viewer must show the current entry again:
+    // the shown file was rewritten and can now be opened (its slot was freed), or it has just gone
+    // missing. Never re-entered.
+    bool checkCurrentFile();
+
+    // The current entry's shown picture.
+    ShownPicture shown() const;
+    // The current entry's shown slot (null when nothing was requested).
+    std::shared_ptr<const PictureSlot> currentSlot() const;
+
+    // The largest area, in device pixels, a picture is ever fitted into (the screen). Pictures are
+    // decoded at the smallest scale that still fills it; an empty size decodes at full resolution.
+    // Defaults to the primary screen. Takes effect for loads started afterwards.
+    void setViewSize(QSize devicePixels);
+    QSize viewSize() const { return m_viewSize; }
+    // After a zoom: when the current picture was decoded too small to show `source` in a
+    // `destinationSize` area (device pixels) without blur, decodes it again at the scale needed and
+    // waits for it. True when the current slot was replaced.
+    bool ensureDetail(const Rect& source, QSize destinationSize);
+
+    // CacheDepth as the cache applies it.
+    int depth() const;
+    // Loads running now (tests and benchmarks).
+    int runningLoads() const;
+
+Q_SIGNALS:
+    // A load has ended (delivered on the GUI thread). The cache has already continued its read-ahead;
+    // the viewer repaints when the current slot is the one that ended.
+    void pictureLoaded(int index, int version);
+
+protected:
+    // Starts `work` on a new worker thread; false when no thread could be started. Virtual so tests can
+    // refuse.
+    virtual bool startWorker(std::function<void()> work);
+
+private:
+    struct Worker;
+    struct LoadJob;
+    void runLoad(const LoadJob& job);
+    bool startLoad(int index, int version, Priority priority, double minScale, std::shared_ptr<PictureSlot> slot);
+    void onLoadEnded(const std::shared_ptr<PictureSlot>& slot);
+    void settle(ImageEntry& entry, int version);
+    void reapWorkers(bool all);
+
+    ImageList& m_images;
+    AppConfig& m_config;
+    QSize m_viewSize;
+    bool m_checking = false;
+    std::vector<std::unique_ptr<Worker>> m_workers;
+};
+
+} // namespace marquelo

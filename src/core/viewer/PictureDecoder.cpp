@@ -1,0 +1,191 @@
+#include "core/viewer/PictureDecoder.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageIOHandler>
+#include <QImageReader>
+#include <QTransform>
+
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace marquelo {
+
+namespace {
+
+using Transformations = QImageIOHandler::Transformations;
+
+// The scales TurboJPEG decodes fastest (its SIMD paths): full, 1/2, 1/4, 1/8, largest first.
+constexpr int kDenominators[] = {1, 2, 4, 8};
+
+bool tooLarge(std::int64_t width, std::int64_t height)
+{
+    return width <= 0 || height <= 0 || width * height * 4 > PictureDecoder::kMaxDecodedBytes;
+}
+
+// The fraction of full resolution the picture must keep: enough to fill `fitInto` (never more than
+// full resolution), and at least `minScale`.
+double neededScale(QSize upright, QSize fitInto, double minScale)
+{
+    double scale = 1.0;
+    if (!fitInto.isEmpty())
+        scale = std::min({1.0, double(fitInto.width()) / upright.width(), double(fitInto.height()) / upright.height()});
+    return std::clamp(std::max(scale, minScale), 0.0, 1.0);
+}
+
+// The smallest of the fast scales that keeps `needed` of the resolution.
+int pickDenominator(double needed)
+{
+    int best = 1;
+    for (int denom : kDenominators)
+        if (1.0 / denom >= needed - 1e-9)
+            best = denom;
+    return best;
+}
+
+Transformations orientationOf(const QByteArray& bytes)
+{
+    QByteArray copy = bytes; // shares the data; QBuffer needs a non-const array
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    return reader.transformation();
+}
+
+QImage upright(QImage image, Transformations t)
+{
+    if (t == QImageIOHandler::TransformationNone || image.isNull())
+        return image;
+    // Mirror and flip first, then a quarter turn: together they make all eight EXIF orientations.
+    const bool mirror = t & QImageIOHandler::TransformationMirror;
+    const bool flip = t & QImageIOHandler::TransformationFlip;
+    if (mirror || flip)
+        image = std::move(image).mirrored(mirror, flip);
+    if (t & QImageIOHandler::TransformationRotate90)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+QSize uprightSize(QSize raw, Transformations t)
+{
+    return (t & QImageIOHandler::TransformationRotate90) ? raw.transposed() : raw;
+}
+
+struct TjHandle {
+    tjhandle handle = tjInitDecompress();
+    ~TjHandle()
+    {
+        if (handle)
+            tjDestroy(handle);
+    }
+};
+
+enum class TjResult { Decoded, Refused, NotReadable };
+
+TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minScale, DecodedPicture& out)
+{
+    TjHandle tj;
+    if (!tj.handle)
+        return TjResult::NotReadable;
+    auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.constData()));
+    const auto size = static_cast<unsigned long>(bytes.size());
+    int width = 0, height = 0, subsamp = 0, colorspace = 0;
+    if (tjDecompressHeader3(tj.handle, data, size, &width, &height, &subsamp, &colorspace) != 0)
+        return TjResult::NotReadable;
+    if (tooLarge(width, height))
+        return TjResult::Refused;
+    if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
+        return TjResult::NotReadable;
+
+    const Transformations t = orientationOf(bytes);
+    const QSize full = uprightSize(QSize(width, height), t);
+    const int denom = pickDenominator(neededScale(full, fitInto, minScale));
+    const tjscalingfactor factor{1, denom};
+    const int scaledW = TJSCALED(width, factor);
+    const int scaledH = TJSCALED(height, factor);
+
+    QImage image(scaledW, scaledH, QImage::Format_RGB32);
+    if (image.isNull())
+        return TjResult::Refused;
+    // Format_RGB32 is 0xffRRGGBB in host order: BGRX bytes on a little-endian machine, and TurboJPEG
+    // fills the X byte with 0xff.
+    const int pixelFormat = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
+    if (tjDecompress2(tj.handle, data, size, image.bits(), scaledW, int(image.bytesPerLine()), scaledH, pixelFormat,
+                      0) != 0) {
+        // A warning (for example a truncated file) still leaves a whole, partly grey picture.
+        if (tjGetErrorCode(tj.handle) != TJERR_WARNING)
+            return TjResult::NotReadable;
+    }
+    out.image = upright(std::move(image), t);
+    out.fullSize = full;
+    out.fullResolution = denom == 1;
+    out.ok = !out.image.isNull();
+    return out.ok ? TjResult::Decoded : TjResult::NotReadable;
+}
+
+DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minScale)
+{
+    DecodedPicture out;
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    reader.setAllocationLimit(int(PictureDecoder::kMaxDecodedBytes >> 20));
+    const QSize raw = reader.size();
+    if (!raw.isValid() || tooLarge(raw.width(), raw.height()))
+        return out;
+    const Transformations t = reader.transformation();
+    const QSize full = uprightSize(raw, t);
+    const double scale = neededScale(full, fitInto, minScale);
+    if (scale < 1.0)
+        reader.setScaledSize(
+            QSize(std::max(1, int(std::ceil(raw.width() * scale))), std::max(1, int(std::ceil(raw.height() * scale)))));
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return out;
+    // Drawing is fastest from one 32-bit format; CMYK and indexed pictures are converted once here.
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                        : image.convertToFormat(QImage::Format_RGB32);
+    out.image = std::move(image);
+    out.fullSize = full;
+    out.fullResolution = scale >= 1.0;
+    out.ok = !out.image.isNull();
+    return out;
+}
+
+} // namespace
+
+DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale)
+{
+    DecodedPicture out;
+    if (bytes.isEmpty())
+        return out;
+    switch (decodeWithTurboJpeg(bytes, fitInto, minScale, out)) {
+    case TjResult::Decoded: return out;
+    case TjResult::Refused: return DecodedPicture();
+    case TjResult::NotReadable: break;
+    }
+    return decodeWithQt(bytes, fitInto, minScale);
+}
+
+DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto, double minScale)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return DecodedPicture();
+    const qint64 size = file.size();
+    if (size <= 0 || size > kMaxDecodedBytes)
+        return DecodedPicture();
+    QByteArray bytes(size, Qt::Uninitialized);
+    if (file.read(bytes.data(), size) != size)
+        return DecodedPicture();
+    file.close();
+    return decode(bytes, fitInto, minScale);
+}
+
+} // namespace marquelo
