@@ -166,6 +166,24 @@ bool launchTool(std::string_view application, const std::vector<std::string>& ar
     return reportLaunch(startApplication(application, arguments, hide), application, ui);
 }
 
+bool openDocument(const std::string& path, UserInterface& ui)
+{
+    const QFileInfo info(QString::fromStdString(path));
+    unsigned code = kLaunchOk;
+    if (!info.exists()) {
+        code = kLaunchFileNotFound;
+    } else {
+        DocumentOpener opener;
+        {
+            const std::lock_guard lock(g_openerMutex);
+            opener = g_opener;
+        }
+        const std::string absolute = QDir::cleanPath(info.absoluteFilePath()).toStdString();
+        code = (opener ? opener(absolute) : openWithDesktop(absolute)) ? kLaunchOk : kLaunchNoAssociation;
+    }
+    return reportLaunch(code, path, ui);
+}
+
 void runToolOnImage(const ToolCommand& command, const ImageList& images, const ViewGeometry& geometry,
                     const AppConfig& config, UserInterface& ui)
 {

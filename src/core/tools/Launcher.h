@@ -56,6 +56,10 @@ unsigned startApplication(std::string_view application, const std::vector<std::s
 bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui);
 bool launchTool(std::string_view application, const std::vector<std::string>& arguments, bool hide, UserInterface& ui);
 
+// Opens an existing file in the desktop's default program, never running it even when it carries an
+// execute bit (photos from a memory card often do). Reports a failure like launchTool.
+bool openDocument(const std::string& path, UserInterface& ui);
+
 // Does nothing for an empty application; otherwise expands the template for the shown version of the
 // current entry with the image folder as output folder, and launches it. The result is not passed on.
 void runToolOnImage(const ToolCommand& command, const ImageList& images, const ViewGeometry& geometry,
