@@ -1,6 +1,7 @@
 #include "core/page/PageSession.h"
 
 #include "core/UserInterface.h"
+#include "core/settings/StartPath.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
 #include "core/tools/ToolTemplates.h"
@@ -38,25 +39,6 @@ QString q(const std::string& text)
     return QString::fromStdString(text);
 }
 
-// A chosen page split into folder and file name; a name without an extension counts as no name.
-struct SplitPath {
-    std::string directory;
-    std::string file;
-};
-
-SplitPath splitPagePath(const std::string& path)
-{
-    if (path.empty())
-        return {};
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {".", path};
-    const std::size_t dot = path.rfind('.');
-    if (dot != std::string::npos && dot > slash)
-        return {path.substr(0, slash), path.substr(slash + 1)};
-    return {path, {}};
-}
-
 constexpr std::string_view kFailedToOpen = "Failed to open '%s'";
 constexpr std::string_view kFailedToWrite = "Failed to write '%s'";
 constexpr std::string_view kFailedToCopy = "Failed to copy '%s' to '%s'";
@@ -67,9 +49,10 @@ PageSession::PageSession(AppConfig& config, ImageList& images, ViewGeometry& geo
                          PageHost& host)
     : m_config(config), m_images(images), m_geometry(geometry), m_ui(ui), m_host(host)
 {
-    m_launch = [this](std::string_view application, std::string_view arguments, bool hide) {
+    m_launch = [this](std::string_view application, const std::vector<std::string>& arguments, bool hide) {
         return launchTool(application, arguments, hide, m_ui);
     };
+    m_preview = [this] { launchWithPage(m_config.PreviewBrowser); };
 }
 
 std::string PageSession::pagePath() const
@@ -336,7 +319,7 @@ void PageSession::produceImageFile()
     if (imageSizeChoice() != kSizeUncompressed && entry.isPicture && !m_config.ImageCompressApp.empty()) {
         const ExpansionInput input =
             expansionFor(m_images, m_geometry, m_config, m_config.CurOutputDirectory, imageSizeChoice(), name);
-        m_launch(m_config.ImageCompressApp, expandToolArguments(m_config.ImageCompressArg, input),
+        m_launch(m_config.ImageCompressApp, splitCommandLine(expandToolArguments(m_config.ImageCompressArg, input)),
                  m_config.HideCompressApp);
         return;
     }
@@ -348,8 +331,8 @@ void PageSession::produceImageFile()
 
 bool PageSession::launchWithPage(const std::string& application)
 {
-    // Quoted, so a folder with blanks stays one argument.
-    return m_launch(application, "\"" + pagePath() + "\"", false);
+    // One argument, so a folder with blanks or quotes reaches the program whole.
+    return m_launch(application, {pagePath()}, false);
 }
 
 void PageSession::closePage()
@@ -359,7 +342,10 @@ void PageSession::closePage()
         return;
     }
     const std::string question = fill("Do you want to close this page?\n\n'%s'", {m_config.CurOutputDirectory});
-    if (!m_host.confirmClosePage(question, [this] { launchWithPage(m_config.PreviewBrowser); }))
+    if (!m_host.confirmClosePage(question, [this] {
+            if (m_preview)
+                m_preview();
+        }))
         return;
     if (!openPageFile())
         return;
@@ -376,7 +362,7 @@ void PageSession::openExistingPage()
         m_host.browseForPage("Open existing HTML page", m_config.CurOutputDirectory + "/*.*");
     if (!chosen)
         return;
-    const SplitPath split = splitPagePath(*chosen);
+    const StartPath split = splitStartPath(*chosen);
     if (split.directory.empty() || split.file.empty()) {
         m_ui.message(fill("Could not open '%s'", {*chosen}));
         return;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace marquelo {
 
@@ -24,12 +25,15 @@ struct ViewGeometry;
 class PageSession {
 public:
     // Starts an outside program without waiting; false when it could not be started (already reported).
-    using Launcher = std::function<bool(std::string_view application, std::string_view arguments, bool hide)>;
+    using Launcher =
+        std::function<bool(std::string_view application, const std::vector<std::string>& arguments, bool hide)>;
 
     PageSession(AppConfig& config, ImageList& images, ViewGeometry& geometry, UserInterface& ui, PageHost& host);
 
     // Replaces how programs are started (tests record instead of starting).
     void setLauncher(Launcher launcher) { m_launch = std::move(launcher); }
+    // Replaces what "&Browser Preview" does (by default the preview browser is started on the page).
+    void setPreview(std::function<void()> preview) { m_preview = std::move(preview); }
     // The locale of the written date (the system locale unless replaced).
     void setLocale(const QLocale& locale) { m_locale = locale; }
 
@@ -89,6 +93,7 @@ private:
     UserInterface& m_ui;
     PageHost& m_host;
     Launcher m_launch;
+    std::function<void()> m_preview;
     QLocale m_locale = QLocale::system();
     PageFile m_file;
 

@@ -1,0 +1,173 @@
+// New pages: the header byte for byte, the page's folder and the ways creating a page can fail.
+#include "PageFixture.h"
+
+namespace marquelo::test {
+namespace {
+
+const std::string kSummerFirstImage = "\r\n<br><br><a name=2></a>\r\n"
+                                      "<br><img src=\"dsc01234.jpg\" height=341 width=512 alt=\"\"><br><br>\r\n"
+                                      "Beach at noon\r\n";
+
+TEST_F(PageTest, ExamplePageWithDefaultsHasTheHeaderAndTheFirstImage)
+{
+    confirmSetup("Summer");
+    add("Beach at noon");
+
+    EXPECT_EQ(config.CurPageSubdirectory, "summer");
+    EXPECT_EQ(config.CurOutputDirectory, base + "/summer");
+    EXPECT_EQ(readFile(base + "/summer/index.html"), kSummerHeader + kSummerFirstImage);
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_EQ(launches[0].application, "marquelo-convert");
+    const std::vector<std::string> expected = {photos + "/DSC01234.JPG",
+                                               "/crop=(0,0,3000,2000)",
+                                               "/resample=(512,341)",
+                                               "/aspectratio",
+                                               "/jpgq=85",
+                                               "/convert=" + base + "/summer/dsc01234.jpg"};
+    EXPECT_EQ(launches[0].arguments, expected);
+    EXPECT_EQ(host.captionEnds, 1);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(PageTest, PageInformationOpensThePageWithItsComment)
+{
+    config.PageInfo = true;
+    config.PageInfoCountry = "Norway";
+    QDate offered;
+    std::string offeredCountry;
+    host.pageInfo = [&](PageInfoValues& v) {
+        offered = v.date;
+        offeredCountry = v.country;
+        v.title = "Fjord <b>days</b>";
+        v.date = QDate(2006, 8, 1);
+        v.category = "sailing";
+        v.country = "Sweden";
+        v.location = "Orust";
+        return true;
+    };
+    std::string titleOffered;
+    QDate dateOffered;
+    host.pageSetup = [&](PageSetupValues& v, bool) {
+        titleOffered = v.title;
+        dateOffered = v.date;
+        return true;
+    };
+    ASSERT_TRUE(session.createPage("DSC01234.JPG"));
+
+    EXPECT_EQ(offered, QDate(2006, 7, 5)); // the photo's last-write date
+    EXPECT_EQ(offeredCountry, "Norway");
+    EXPECT_EQ(titleOffered, "Fjord <b>days</b>");
+    EXPECT_EQ(dateOffered, QDate(2006, 8, 1));
+    EXPECT_EQ(config.PageInfoCountry, "Sweden");
+    EXPECT_EQ(config.CurPageSubdirectory, "fjord_bdaysb");
+    const std::string expected =
+        "<!-- Quorvant page information\r\nTITLE\r\nFjord <b>days</b>\r\nDATE\r\n2006/08/01\r\n"
+        "PROMOIMAGE\r\ndsc01234.jpg\r\nCATEGORY\r\nsailing\r\nCOUNTRY\r\nSweden\r\nLOCATION\r\nOrust\r\n-->\r\n\r\n"
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\r\n<html>\r\n<head>\r\n"
+        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n"
+        "<META name=\"generator\" content=\"Marquelo v1.16\">\r\n"
+        "<title>Fjord <b>days</b></title>\r\n</head>\r\n\r\n"
+        "<body bgcolor=\"#000000\" text=\"#00ffff\" link=\"#007fff\" vlink=\"#007fff\" alink=\"#007fff\">\r\n\r\n"
+        "<p align=\"center\"><font face=\"Georgia, Times New Roman, Times, serif\" size=\"+1\"><i>\r\n"
+        "<font size=\"+3\">Fjord <b>days</b></font>\r\n"
+        "<br><font size=\"+1\">August 1, 2006</font>\r\n";
+    EXPECT_EQ(readFile(base + "/fjord_bdaysb/index.html"), expected);
+}
+
+TEST_F(PageTest, PropertiesOfTheDialogGoIntoTheBodyTagAndTheSettings)
+{
+    config.CreateSubdirectory = false;
+    config.OutputFilename = "trip.htm";
+    config.TemplateBegin2 = "<center>";
+    writeFile(tmp.path().toStdString() + "/My Sky.JPG", "sky");
+    host.pageSetup = [&](PageSetupValues& v, bool createSubdirectory) {
+        EXPECT_FALSE(createSubdirectory);
+        v.bgColor = makeColour(0x12, 0x34, 0x56);
+        v.textColor = makeColour(255, 255, 255);
+        v.autoLinkColor = false;
+        v.linkColor = makeColour(0xAA, 0xBB, 0xCC);
+        v.layoutStyle = 2;
+        v.dateMode = 1;
+        v.dateText = "";
+        v.bgImage = tmp.path().toStdString() + "/My Sky.JPG";
+        return true;
+    };
+    ASSERT_TRUE(session.createPage("DSC01234.JPG"));
+
+    EXPECT_EQ(config.PageBgColor, makeColour(0x12, 0x34, 0x56));
+    EXPECT_FALSE(config.PageAutoLinkColor);
+    EXPECT_EQ(config.PageLinkColor, makeColour(0xAA, 0xBB, 0xCC));
+    EXPECT_EQ(config.PageLayoutStyle, 2);
+    EXPECT_EQ(config.CurOutputDirectory, base);
+    EXPECT_EQ(config.CurPageSubdirectory, "");
+    EXPECT_EQ(readFile(base + "/my_sky.jpg"), "sky");
+    const std::string page = readFile(base + "/trip.htm");
+    const std::string tail =
+        "<title></title>\r\n</head>\r\n\r\n"
+        "<body bgcolor=\"#123456\" text=\"#ffffff\" link=\"#aabbcc\" vlink=\"#aabbcc\" "
+        "alink=\"#aabbcc\" background=\"my_sky.jpg\">\r\n"
+        "<center>\r\n"
+        "<p align=\"center\"><font face=\"Georgia, Times New Roman, Times, serif\" size=\"+1\"><i>\r\n"
+        "<font size=\"+3\"></font>\r\n"
+        "<br><font size=\"+1\"></font>\r\n";
+    ASSERT_GE(page.size(), tail.size());
+    EXPECT_EQ(page.substr(page.size() - tail.size()), tail);
+}
+
+TEST_F(PageTest, AnExistingFolderIsNeverReusedForANewPage)
+{
+    QDir().mkdir(QString::fromStdString(base + "/summer"));
+    writeFile(base + "/summer/index.html.bak", "older page");
+    confirmSetup("Summer");
+    add("x");
+
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to create output directory '" + base + "/summer'"});
+    EXPECT_FALSE(exists(base + "/summer/index.html"));
+    EXPECT_TRUE(launches.empty());
+    EXPECT_EQ(host.nexts, 0); // the only photo: nowhere to move on to
+    EXPECT_EQ(host.captionEnds, 1);
+}
+
+TEST_F(PageTest, CancelledDialogsLeaveNothingBehindButTheViewerMovesOn)
+{
+    addPhoto("DSC01235.JPG");
+    addPhoto("DSC01236.JPG");
+    config.PageInfo = true;
+    add("x"); // page information cancelled
+    config.PageInfo = false;
+    add("y"); // page properties cancelled
+
+    EXPECT_EQ(QDir(QString::fromStdString(base)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
+    EXPECT_EQ(host.nexts, 2);
+    EXPECT_TRUE(launches.empty());
+}
+
+TEST_F(PageTest, FailedBackgroundCopyRemovesTheHalfMadePage)
+{
+    host.pageSetup = [&](PageSetupValues& v, bool) {
+        v.title = "Summer";
+        v.subdirectory = "summer";
+        v.bgImage = tmp.path().toStdString() + "/gone.jpg";
+        return true;
+    };
+    EXPECT_FALSE(session.createPage("DSC01234.JPG"));
+
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to copy '" + tmp.path().toStdString() + "/gone.jpg' to '" +
+                                                    base + "/summer/gone.jpg'"});
+    EXPECT_FALSE(session.isPageOpen());
+    EXPECT_FALSE(exists(base + "/summer")); // the new, empty folder goes too, so the name can be used again
+}
+
+TEST_F(PageTest, PageThatCannotBeAppendedToIsReportedWithItsPath)
+{
+    config.CreateSubdirectory = false;
+    QDir().mkdir(QString::fromStdString(base + "/index.html")); // something that is not a writable file
+    confirmSetup("Summer");
+    add("x");
+
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to open '" + base + "/index.html'"});
+    EXPECT_TRUE(launches.empty());
+}
+
+} // namespace
+} // namespace marquelo::test

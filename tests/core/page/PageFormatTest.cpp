@@ -1,0 +1,85 @@
+// The page format's pure rules: colours, folder names, numbering and the ending cut.
+#include "core/page/PageFormat.h"
+
+#include <gtest/gtest.h>
+
+namespace marquelo {
+namespace {
+
+TEST(PageFormat, ColoursAreWrittenRedGreenBlueInLowerCaseHex)
+{
+    struct Row {
+        ColourRef stored;
+        const char* written;
+    };
+    for (const Row& row : {Row{0x00FFFF00, "#00ffff"}, Row{0x00000000, "#000000"}, Row{0x00ABCDEF, "#efcdab"},
+                           Row{0x000000FF, "#ff0000"}})
+        EXPECT_EQ(colourHex(row.stored), row.written) << std::hex << row.stored;
+}
+
+TEST(PageFormat, AutomaticLinkColourHalvesRedAndGreenAndKeepsBlueFull)
+{
+    EXPECT_EQ(colourHex(autoLinkColour(makeColour(0, 255, 255))), "#007fff");
+    EXPECT_EQ(colourHex(autoLinkColour(makeColour(255, 255, 255))), "#7f7fff");
+    EXPECT_EQ(colourHex(autoLinkColour(makeColour(3, 1, 0))), "#0100ff");
+}
+
+TEST(PageFormat, FolderFromTitleIsItsSafeNameWithoutDots)
+{
+    EXPECT_EQ(subdirectoryForTitle("Sailing Trip. 2006"), "sailing_trip_2006");
+    EXPECT_EQ(subdirectoryForTitle("my.pics"), "mypics");
+    EXPECT_EQ(subdirectoryForTitle(""), "");
+    // Only the first 64 characters of a long title count.
+    const std::string title70 = std::string(60, 'a') + "bcdefghijk";
+    EXPECT_EQ(subdirectoryForTitle(title70), std::string(60, 'a') + "bcde");
+}
+
+TEST(PageFormat, DateIsTheFullMonthDayWithoutZeroAndYear)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(formatPageDate(QDate(2006, 7, 5), english), "July 5, 2006");
+    EXPECT_EQ(formatPageDate(QDate(1999, 12, 31), english), "December 31, 1999");
+}
+
+TEST(PageFormat, NextNumberFollowsTheHighestAnchorWhereverItStands)
+{
+    struct Row {
+        const char* page;
+        std::int64_t highest;
+    };
+    const Row rows[] = {
+        {"", 1},                                             // a new page: the first image is 2
+        {"<a name=5></a><a name=17></a><a name=9></a>", 17}, // order does not matter
+        {"caption with <a name=99> inside", 99},             // anchors typed into captions count
+        {"<a name=top></a><a name=3></a>", 3},               // no digits: 0, no disturbance
+        {"<a name=  +12></a>", 12},                          // blanks and one sign
+        {"<a name=-40></a>", 1},                             // below the start changes nothing
+        {"<a name=\r\n21></a>", 21},                         // an anchor broken over two lines
+        {"<A NAME=50><a name=4>", 4},                        // the search is case-sensitive
+        {"<a name=99999999999999999999></a>", 2147483647},   // saturates instead of wrapping
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(highestAnchor(row.page), row.highest) << row.page;
+}
+
+TEST(PageFormat, EndingIsCutOnlyWhenItOccursExactlyOnce)
+{
+    const std::string end = "</i></font></p>\r\n</body>\r\n</html>";
+    struct Row {
+        std::string page;
+        std::optional<std::string> result;
+    };
+    const Row rows[] = {
+        {"a\r\nb\r\n" + end + "\r\n", "a\r\nb\r\n\r\n"},
+        {"a\nb\n</i></font></p>\n</body>\n</html>\n", "a\r\nb\r\n\r\n"}, // LF-only pages come back CR LF
+        {"a\r\n" + end, "a\r\n\r\n"},                                    // no line end after the last line
+        {"a\r\n" + end + "\r\n" + end + "\r\n", std::nullopt},           // closed twice
+        {"a\r\nb\r\n", std::nullopt},                                    // never closed
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(withoutEnding(row.page, end), row.result) << row.page;
+    EXPECT_EQ(withoutEnding("anything", ""), std::nullopt);
+}
+
+} // namespace
+} // namespace marquelo
