@@ -103,6 +103,8 @@ std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string&
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     // The announced length must be the length of what we read: no transparent decompression.
     request.setRawHeader("Accept-Encoding", "identity");
+    // Never a copy kept by a proxy on the way either.
+    request.setRawHeader("Cache-Control", "no-cache");
     request.setTransferTimeout(int(std::min<std::int64_t>(m_stallTimeout.count(), std::numeric_limits<int>::max())));
     std::unique_ptr<QNetworkReply> reply(manager.get(request));
 

@@ -29,7 +29,7 @@ bool canWriteInDirectory(const std::string& directory)
     return probe.open();
 }
 
-bool swapInNewExecutable(const std::string& installationDirectory)
+bool swapInNewExecutable(const std::string& installationDirectory, const FileRenamer& renameFile)
 {
     const fs::path dir(installationDirectory);
     const std::string current = (dir / kExecutableFile).string();
@@ -44,10 +44,10 @@ bool swapInNewExecutable(const std::string& installationDirectory)
         return false;
 
     fs::remove(older, ec);
-    if (!renameWithoutReplacing(current, older))
+    if (!renameFile(current, older))
         return false;
-    if (!renameWithoutReplacing(newer, current)) {
-        renameWithoutReplacing(older, current);
+    if (!renameFile(newer, current)) {
+        renameFile(older, current);
         return false;
     }
     return true;

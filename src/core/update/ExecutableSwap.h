@@ -1,6 +1,7 @@
 #pragma once
 // Puts a downloaded executable in place of the running one, so that the next start runs it.
 
+#include <functional>
 #include <string>
 
 namespace marquelo {
@@ -14,6 +15,9 @@ bool canWriteInDirectory(const std::string& directory);
 // In `installationDirectory`: deletes marquelo_old (a failure is ignored), renames marquelo to marquelo_old
 // and marquelo_new to marquelo, executable. True when all of it happened. When the second rename fails the
 // first is undone, so the installation is never left without its program.
-bool swapInNewExecutable(const std::string& installationDirectory);
+// `renameFile` is the file system's step (replaceable to try out failures half-way).
+using FileRenamer = std::function<bool(const std::string& from, const std::string& to)>;
+bool swapInNewExecutable(const std::string& installationDirectory,
+                         const FileRenamer& renameFile = renameWithoutReplacing);
 
 } // namespace marquelo
