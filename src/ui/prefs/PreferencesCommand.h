@@ -39,8 +39,7 @@ bool runPreferences(QWidget* parent, AppConfig& config, UserInterface& ui, const
 // The command behind key C and the toolbar's Configuration button.
 class PreferencesCommand {
 public:
-    PreferencesCommand(ViewerWindow& window, AppConfig& config, UserInterface& ui,
-                       std::function<void()> saveSettings,
+    PreferencesCommand(ViewerWindow& window, AppConfig& config, UserInterface& ui, std::function<void()> saveSettings,
                        std::function<void(const std::string& installationPath)> checkForUpdates);
 
     // The dialog, then (whether it ended with OK or Cancel) the save, then the viewer's reaction.
