@@ -1,8 +1,36 @@
 // Entry point: the application object does all the work of start-up and returns the exit code.
+#include "app/Ccorvale2App.h"
+#include "ui/settings/QtStartupHooks.h"
+#include "ui/settings/QtUserInterface.h"
+#include "ui/settings/Resources.h"
+
 #include <QApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
+    // The two informational options work without a display.
+    if (argc >= 2) {
+        const std::string first = argv[1];
+        if (first == "--help" || first == "--version") {
+            const std::string text =
+                first == "--help" ? marquelo::Ccorvale2App::helpText() : marquelo::Ccorvale2App::versionText();
+            std::fputs(text.c_str(), stdout);
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setWindowIcon(marquelo::applicationIcon());
+    // QApplication has taken its own options (-platform, ...) out of argv; the rest is ours.
+    const std::vector<std::string> args(argv, argv + argc);
+
+    marquelo::SettingsStore store;
+    marquelo::QtUserInterface ui;
+    marquelo::QtStartupHooks hooks;
+    marquelo::Ccorvale2App application(store, marquelo::SettingsEnvironment::current(), ui, hooks);
+    return application.run(args);
 }

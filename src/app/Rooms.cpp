@@ -1,0 +1,20 @@
+// Wiring of the rooms into the program. Each room adds one call to the section that fits its need;
+// keep the calls short and the wiring itself in the room.
+#include "app/AppContext.h"
+#include "ui/viewer/ViewerWindow.h"
+
+namespace marquelo {
+
+void registerEarlyHooks(AppContext& app)
+{
+    (void)app;
+    // Rooms register their start-up hooks here
+}
+
+void registerRooms(AppContext& app)
+{
+    (void)app;
+    // Rooms register their commands here
+}
+
+} // namespace marquelo

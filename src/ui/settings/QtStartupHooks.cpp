@@ -1,0 +1,28 @@
+#include "ui/settings/QtStartupHooks.h"
+
+#include "ui/settings/CDisclaimerDlg.h"
+#include "ui/settings/Choosers.h"
+#include "ui/settings/HtmlHelpDlg.h"
+
+namespace marquelo {
+
+bool QtStartupHooks::chooseImageDirectory(std::string& directory)
+{
+    QString chosen;
+    if (!browseForFolder(nullptr, QStringLiteral("Select image directory"), chosen))
+        return false;
+    directory = chosen.toStdString();
+    return true;
+}
+
+bool QtStartupHooks::acceptDisclaimer()
+{
+    return runDisclaimer(nullptr);
+}
+
+void QtStartupHooks::showHelpPage(int page)
+{
+    marquelo::showHelpPage(nullptr, page);
+}
+
+} // namespace marquelo

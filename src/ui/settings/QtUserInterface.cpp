@@ -1,0 +1,60 @@
+#include "ui/settings/QtUserInterface.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace marquelo {
+
+namespace {
+const QString kCaption = QStringLiteral("Marquelo");
+}
+
+QWidget* QtUserInterface::owner() const
+{
+    if (QWidget* active = QApplication::activeModalWidget())
+        return active;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    return m_fallbackParent;
+}
+
+void QtUserInterface::message(std::string_view text)
+{
+    QMessageBox box(QMessageBox::NoIcon, kCaption, QString::fromUtf8(text.data(), qsizetype(text.size())),
+                    QMessageBox::Ok, owner());
+    box.exec();
+}
+
+UserInterface::Answer QtUserInterface::ask(std::string_view text, Buttons buttons)
+{
+    QMessageBox::StandardButtons set = QMessageBox::Ok;
+    switch (buttons) {
+    case Buttons::Ok: set = QMessageBox::Ok; break;
+    case Buttons::YesNo: set = QMessageBox::Yes | QMessageBox::No; break;
+    case Buttons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    }
+    QMessageBox box(QMessageBox::Question, kCaption, QString::fromUtf8(text.data(), qsizetype(text.size())), set,
+                    owner());
+    // Escape and the close box answer with the last button, as the question boxes always did.
+    if (buttons == Buttons::YesNo)
+        box.setEscapeButton(QMessageBox::No);
+    else if (buttons == Buttons::YesNoCancel)
+        box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    const auto clicked = box.standardButton(box.clickedButton());
+    switch (clicked) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Ok: return Answer::Ok;
+    default: break;
+    }
+    switch (buttons) {
+    case Buttons::Ok: return Answer::Ok;
+    case Buttons::YesNo: return Answer::No;
+    case Buttons::YesNoCancel: return Answer::Cancel;
+    }
+    return Answer::Cancel;
+}
+
+} // namespace marquelo

@@ -1,0 +1,14 @@
+#include "ui/settings/Resources.h"
+
+#include "ui/settings/HtmlHelpDlg.h"
+
+namespace marquelo {
+
+QIcon applicationIcon()
+{
+    // pagePath() makes sure this room's resources are registered.
+    (void)HtmlHelpDlg::pagePath(0);
+    return QIcon(QStringLiteral(":/marquelo/settings/marquelo.svg"));
+}
+
+} // namespace marquelo
