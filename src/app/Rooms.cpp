@@ -1,6 +1,7 @@
 // Wiring of the rooms into the program. Each room adds one call to the section that fits its need;
 // keep the calls short and the wiring itself in the room.
 #include "app/AppContext.h"
+#include "ui/prefs/PreferencesCommand.h"
 #include "ui/viewer/ViewerWindow.h"
 
 namespace marquelo {
@@ -15,6 +16,9 @@ void registerRooms(AppContext& app)
 {
     (void)app;
     // Rooms register their commands here
+    // Preferences (key C); its Misc page runs the update check on the stored installation path.
+    registerPreferencesCommand(*app.window, app.config, app.ui, app.saveSettings,
+                               [&app](const std::string&) { app.checkForUpdates(); });
 }
 
 } // namespace marquelo
