@@ -1,0 +1,110 @@
+#include "ui/page/PageCommands.h"
+
+#include "ui/page/AddImageDlg.h"
+#include "ui/page/COpenDlg.h"
+#include "ui/page/EndPageDlg.h"
+#include "ui/page/PageInfoDlg.h"
+#include "ui/page/PageSetup.h"
+#include "ui/settings/Choosers.h"
+#include "ui/tools/ImageActions.h"
+#include "ui/viewer/ViewerWindow.h"
+
+#include <QGuiApplication>
+
+namespace marquelo {
+
+PageCommands::PageCommands(ViewerWindow& window)
+    : QObject(&window), m_window(window),
+      m_session(window.config(), window.images(), window.geometry(), window.userInterface(), *this)
+{
+    m_session.setPreview([this] { previewPage(m_window.config(), m_window.userInterface()); });
+}
+
+void PageCommands::startCaptionInput()
+{
+    m_window.startCaptionInput();
+}
+
+void PageCommands::endCaptionInput()
+{
+    m_window.endCaptionInput();
+}
+
+std::string PageCommands::captionText()
+{
+    return m_window.captionText().toStdString();
+}
+
+void PageCommands::showNext()
+{
+    m_window.runCommand(Command::Next);
+}
+
+bool PageCommands::shiftHeld()
+{
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+}
+
+bool PageCommands::editPageInfo(PageInfoValues& values)
+{
+    PageInfoDlg dialog(values, m_window.userInterface(), &m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    values = dialog.values();
+    return true;
+}
+
+bool PageCommands::editPageSetup(PageSetupValues& values, bool createSubdirectory)
+{
+    PageSetup dialog(values, createSubdirectory, m_window.userInterface(), &m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    values = dialog.values();
+    return true;
+}
+
+bool PageCommands::chooseImageSize(AddImageChoice& choice, bool isPicture)
+{
+    AddImageDlg dialog(choice, isPicture, &m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    choice = dialog.choice();
+    return true;
+}
+
+bool PageCommands::confirmClosePage(const std::string& question, const std::function<void()>& preview)
+{
+    EndPageDlg dialog(QString::fromStdString(question), preview, &m_window);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<std::string> PageCommands::browseForPage(const std::string& title, const std::string& initialPath)
+{
+    QString path = QString::fromStdString(initialPath);
+    if (!browseForFile(&m_window, QString::fromStdString(title), path))
+        return std::nullopt;
+    return path.toStdString();
+}
+
+bool PageCommands::showOpenFailNotice(const std::string& text, bool& onlyWithShift)
+{
+    COpenDlg dialog(QString::fromStdString(text), onlyWithShift, &m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    onlyWithShift = dialog.onlyWithShift();
+    return true;
+}
+
+PageCommands* bindPageCommands(ViewerWindow& window)
+{
+    auto* commands = new PageCommands(window);
+    PageSession& session = commands->session();
+    window.setCommandHandler(Command::AddImage, [&session] { session.startCaption(); });
+    window.setCommandHandler(Command::ClosePage, [&session] { session.closePage(); });
+    window.setCommandHandler(Command::OpenPage, [&session] { session.openExistingPage(); });
+    window.setCaptionHandlers([&session](bool shift) { session.addImage(shift); },
+                              [&session] { session.cancelCaption(); });
+    return commands;
+}
+
+} // namespace marquelo

@@ -1,0 +1,43 @@
+#pragma once
+// The page builder in the viewer window: A opens the caption box, Enter adds the photo, Escape cancels,
+// Shift+! closes the page and O reopens one. It shows the page dialogs on top of the window.
+
+#include "core/page/PageHost.h"
+#include "core/page/PageSession.h"
+
+#include <QObject>
+
+namespace marquelo {
+
+class ViewerWindow;
+
+class PageCommands : public QObject, public PageHost {
+    Q_OBJECT
+public:
+    // Lives as a child of `window`, as long as the window does.
+    explicit PageCommands(ViewerWindow& window);
+
+    PageSession& session() { return m_session; }
+
+    void startCaptionInput() override;
+    void endCaptionInput() override;
+    std::string captionText() override;
+    void showNext() override;
+    bool shiftHeld() override;
+    bool editPageInfo(PageInfoValues& values) override;
+    bool editPageSetup(PageSetupValues& values, bool createSubdirectory) override;
+    bool chooseImageSize(AddImageChoice& choice, bool isPicture) override;
+    bool confirmClosePage(const std::string& question, const std::function<void()>& preview) override;
+    std::optional<std::string> browseForPage(const std::string& title, const std::string& initialPath) override;
+    bool showOpenFailNotice(const std::string& text, bool& onlyWithShift) override;
+
+private:
+    ViewerWindow& m_window;
+    PageSession m_session;
+};
+
+// Registers the add, close-page and open-page commands and the caption box's Enter and Escape on
+// `window`. The returned object belongs to the window.
+PageCommands* bindPageCommands(ViewerWindow& window);
+
+} // namespace marquelo
