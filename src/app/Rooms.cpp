@@ -1,7 +1,9 @@
 // Wiring of the rooms into the program. Each room adds one call to the section that fits its need;
 // keep the calls short and the wiring itself in the room.
 #include "app/AppContext.h"
+#include "ui/page/PageCommands.h"
 #include "ui/prefs/PreferencesCommand.h"
+#include "ui/update/UpdateActions.h"
 #include "ui/viewer/ViewerWindow.h"
 
 namespace marquelo {
@@ -10,12 +12,16 @@ void registerEarlyHooks(AppContext& app)
 {
     (void)app;
     // Rooms register their start-up hooks here
+    // Update check (first-run Yes and the preferences button): on the installation path as stored.
+    app.checkForUpdates = [&app] { checkForUpdates(app.config.InstallationPath, app.ui); };
 }
 
 void registerRooms(AppContext& app)
 {
     (void)app;
     // Rooms register their commands here
+    // Page builder: A (caption box, Enter / Escape), Shift+! close page, O open page.
+    bindPageCommands(*app.window);
     // Preferences (key C); its Misc page runs the update check on the stored installation path.
     registerPreferencesCommand(*app.window, app.config, app.ui, app.saveSettings,
                                [&app](const std::string&) { app.checkForUpdates(); });
