@@ -1,7 +1,8 @@
 # Shared compile settings and small helpers used by every subsystem's CMakeLists.
 
 add_library(marquelo_options INTERFACE)
-target_compile_options(marquelo_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor)
+target_compile_options(marquelo_options INTERFACE -Wall -Wextra -Wpedantic -Wnon-virtual-dtor
+  $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local> $<$<CXX_COMPILER_ID:Clang>:-Wshadow-uncaptured-local>)
 if(MARQUELO_WERROR)
   target_compile_options(marquelo_options INTERFACE -Werror)
 endif()
@@ -15,6 +16,15 @@ endif()
 if(MARQUELO_TSAN)
   target_compile_options(marquelo_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
   target_link_options(marquelo_options INTERFACE -fsanitize=thread)
+endif()
+if(MARQUELO_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "MARQUELO_FUZZ needs clang: configure with CC=clang CXX=clang++")
+  endif()
+  # Libraries get the coverage hooks; only the fuzz targets link libFuzzer's main.
+  target_compile_options(marquelo_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+    -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(marquelo_options INTERFACE -fsanitize=address,undefined)
 endif()
 target_compile_definitions(marquelo_options INTERFACE
   QT_NO_KEYWORDS

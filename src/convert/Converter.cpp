@@ -233,10 +233,13 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         int shrink = 1;
         if (jpegIn && derived)
             shrink = decoderShrink(std::min(double(rawCutW) / rawTargetW, double(rawCutH) / rawTargetH));
-        auto options = vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn);
+        // An option list is freed only by the call it is handed to, so it is made only when there is one.
+        vips::VImage image = header;
         if (shrink > 1)
-            options->set("shrink", shrink);
-        vips::VImage image = shrink > 1 ? vips::VImage::new_from_file(o.input.c_str(), options) : header;
+            image = vips::VImage::new_from_file(o.input.c_str(), vips::VImage::option()
+                                                                     ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                                                     ->set("fail_on", failOn)
+                                                                     ->set("shrink", shrink));
 
         // Cut in the decoder's (possibly shrunk) coordinates.
         const double fx = double(image.width()) / double(rawW), fy = double(image.height()) / double(rawH);
