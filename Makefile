@@ -1,7 +1,7 @@
 # The two commands of the README. Both install what a fresh Debian 12 machine lacks, then build.
 #   make run   - build and open Marquelo on samples/
 #   make test  - build and run the whole test suite (widget tests on Qt's offscreen platform)
-# Other targets: make build, make sanitize-asan, make sanitize-tsan, make bench, make format.
+# Other targets: make build, make sanitize-asan, make sanitize-tsan, make fuzz, make bench, make format.
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -13,11 +13,12 @@ DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	libvips-dev libvips-tools libturbojpeg0-dev libjpeg-turbo-progs libsodium-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-apps imagemagick tidy \
-	desktop-file-utils appstream dpkg-dev lintian file
+	desktop-file-utils appstream dpkg-dev lintian file \
+	clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run test sanitize-asan sanitize-tsan bench format clean package package-check
+.PHONY: deps build run test sanitize-asan sanitize-tsan fuzz bench format clean package package-check
 
 deps:
 	@missing=$$(for p in $(DEBS); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -47,6 +48,13 @@ sanitize-tsan:
 	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp $$TSAN_OPTIONS" \
 	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="$(CMAKE_FLAGS) -DMARQUELO_TSAN=ON -DMARQUELO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug"
 
+# The libFuzzer targets (clang, ASan+UBSan) in their own build, each run FUZZ_SECONDS on its corpus.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja $(CMAKE_FLAGS) -DMARQUELO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz -j $(JOBS) --target fuzzers
+	tests/fuzz/run-fuzzers.sh $(FUZZ_SECONDS) build-fuzz
+
 bench: build
 	QT_QPA_PLATFORM=offscreen bench/run-all.sh $(BUILD)
 
@@ -61,4 +69,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz
