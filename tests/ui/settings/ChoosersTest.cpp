@@ -1,0 +1,136 @@
+// The common choosers: the initial value, Cancel changing nothing, existing files only, colours.
+#include "ui/settings/Choosers.h"
+#include "ModalDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <QColorDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace marquelo {
+namespace {
+
+using test::whenModal;
+
+QLineEdit* fileNameEdit(QWidget* modal)
+{
+    return modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+}
+
+TEST(ChoosersTest, ApplicationChooserOpensOnTheFieldAndCancelKeepsIt)
+{
+    QString seen, title;
+    QStringList filters;
+    whenModal([&](QWidget* modal) {
+        title = modal->windowTitle();
+        filters = static_cast<QFileDialog*>(modal)->nameFilters();
+        seen = fileNameEdit(modal)->text();
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    QString target = QStringLiteral("mspaint");
+    EXPECT_FALSE(browseForApplication(nullptr, QStringLiteral("Image editor"), target));
+    EXPECT_EQ(target, QStringLiteral("mspaint"));
+    EXPECT_EQ(seen, QStringLiteral("mspaint"));
+    EXPECT_EQ(title, QStringLiteral("Image editor"));
+    ASSERT_EQ(filters.size(), 2);
+    EXPECT_TRUE(filters[0].startsWith(QStringLiteral("Application (executable files)")));
+    EXPECT_EQ(filters[1], QStringLiteral("All Files (*)"));
+}
+
+TEST(ChoosersTest, TypedExistingFileBecomesTheFullPath)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Holiday 1.JPG"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    whenModal([&](QWidget* modal) {
+        fileNameEdit(modal)->setText(path);
+        QTest::keyClick(fileNameEdit(modal), Qt::Key_Return);
+    });
+    QString target = QStringLiteral("old.jpg");
+    EXPECT_TRUE(browseForImage(nullptr, QStringLiteral("Background image"), target));
+    EXPECT_EQ(target, path);
+}
+
+TEST(ChoosersTest, ImageFilterKeepsItsText)
+{
+    QStringList filters;
+    whenModal([&](QWidget* modal) {
+        filters = static_cast<QFileDialog*>(modal)->nameFilters();
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    QString target;
+    browseForImage(nullptr, QStringLiteral("x"), target);
+    EXPECT_EQ(filters,
+              (QStringList{QStringLiteral("Image Files (*.jpg *.jpeg *.gif)"), QStringLiteral("All Files (*)")}));
+}
+
+TEST(ChoosersTest, FieldOverloadsReadTheFieldFirstAndKeepItOnCancel)
+{
+    QLineEdit field;
+    field.setText(QStringLiteral("/typed/but/not/saved"));
+    QString seen;
+    whenModal([&](QWidget* modal) {
+        seen = fileNameEdit(modal)->text();
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(browseForFile(nullptr, QStringLiteral("Open page"), &field));
+    EXPECT_EQ(seen, QStringLiteral("saved")); // the folder does not exist: the name alone
+    EXPECT_EQ(field.text(), QStringLiteral("/typed/but/not/saved"));
+
+    whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    EXPECT_FALSE(browseForFolder(nullptr, QStringLiteral("Output folder"), &field));
+    EXPECT_EQ(field.text(), QStringLiteral("/typed/but/not/saved"));
+}
+
+TEST(ChoosersTest, FolderChooserTakesATypedPath)
+{
+    QTemporaryDir dir;
+    QLineEdit field(QStringLiteral("/somewhere"));
+    whenModal([&](QWidget* modal) {
+        fileNameEdit(modal)->setText(dir.path());
+        QTest::keyClick(fileNameEdit(modal), Qt::Key_Return);
+    });
+    EXPECT_TRUE(browseForFolder(nullptr, QStringLiteral("Select image directory"), &field));
+    EXPECT_EQ(field.text(), dir.path());
+}
+
+struct ColourCase {
+    ColourRef start;
+    bool preselected;
+};
+class PickColourTest : public ::testing::TestWithParam<ColourCase> {};
+
+TEST_P(PickColourTest, BlackIsNotPreselectedAndOkReturnsTheDialogsColour)
+{
+    QColor shown;
+    whenModal([&](QWidget* modal) {
+        shown = static_cast<QColorDialog*>(modal)->currentColor();
+        QTest::keyClick(modal, Qt::Key_Return);
+    });
+    ColourRef colour = GetParam().start;
+    EXPECT_TRUE(pickColour(nullptr, colour));
+    const ColourRef shownRef = makeColour(shown.red(), shown.green(), shown.blue());
+    EXPECT_EQ(shownRef == GetParam().start, GetParam().preselected);
+    EXPECT_EQ(colour, shownRef);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PickColourTest,
+                         ::testing::Values(ColourCase{0, false}, ColourCase{makeColour(212, 208, 196), true},
+                                           ColourCase{makeColour(0, 0, 1), true}));
+
+TEST(PickColourCancelTest, CancelKeepsTheColour)
+{
+    whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    ColourRef colour = makeColour(1, 2, 3);
+    EXPECT_FALSE(pickColour(nullptr, colour));
+    EXPECT_EQ(colour, makeColour(1, 2, 3));
+}
+
+} // namespace
+} // namespace marquelo

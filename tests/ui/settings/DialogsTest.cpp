@@ -1,0 +1,192 @@
+// The disclaimer, the help window and the message boxes, driven with keys and clicks offscreen.
+#include "ModalDriver.h"
+#include "core/settings/Startup.h"
+#include "ui/settings/CDisclaimerDlg.h"
+#include "ui/settings/HtmlHelpDlg.h"
+#include "ui/settings/QtUserInterface.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+
+namespace marquelo {
+namespace {
+
+using test::whenModal;
+
+QAbstractButton* buttonWithText(QWidget* parent, const QString& text)
+{
+    for (auto* b : parent->findChildren<QAbstractButton*>()) {
+        if (b->text().remove(u'&') == text)
+            return b;
+    }
+    return nullptr;
+}
+
+TEST(DisclaimerTest, CaptionButtonsAndText)
+{
+    CDisclaimerDlg dlg;
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("DISCLAIMER"));
+    EXPECT_TRUE(dlg.declineButton()->isDefault());
+    EXPECT_FALSE(dlg.acceptButton()->isDefault());
+    EXPECT_EQ(dlg.declineButton()->text(), QStringLiteral("DECLINE"));
+    EXPECT_EQ(dlg.acceptButton()->text(), QStringLiteral("ACCEPT"));
+    EXPECT_TRUE(CDisclaimerDlg::disclaimerText().contains(QStringLiteral("without warranty")));
+}
+
+enum class Act { Enter, Escape, ClickAccept, ClickDecline, Close };
+struct DisclaimerCase {
+    Act act;
+    bool accepted;
+};
+class DisclaimerAnswerTest : public ::testing::TestWithParam<DisclaimerCase> {};
+
+TEST_P(DisclaimerAnswerTest, OnlyAcceptAccepts)
+{
+    whenModal([act = GetParam().act](QWidget* modal) {
+        switch (act) {
+        case Act::Enter: QTest::keyClick(modal, Qt::Key_Return); break;
+        case Act::Escape: QTest::keyClick(modal, Qt::Key_Escape); break;
+        case Act::ClickAccept:
+            QTest::mouseClick(buttonWithText(modal, QStringLiteral("ACCEPT")), Qt::LeftButton);
+            break;
+        case Act::ClickDecline:
+            QTest::mouseClick(buttonWithText(modal, QStringLiteral("DECLINE")), Qt::LeftButton);
+            break;
+        case Act::Close: modal->close(); break;
+        }
+    });
+    EXPECT_EQ(runDisclaimer(), GetParam().accepted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DisclaimerAnswerTest,
+                         ::testing::Values(DisclaimerCase{Act::Enter, false}, // the default button is DECLINE
+                                           DisclaimerCase{Act::Escape, false}, DisclaimerCase{Act::Close, false},
+                                           DisclaimerCase{Act::ClickDecline, false},
+                                           DisclaimerCase{Act::ClickAccept, true}));
+
+TEST(HtmlHelpDlgTest, ShortcutPageFromTheProgramsResources)
+{
+    HtmlHelpDlg dlg(kShortcutsPage);
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Marquelo v1.16"));
+    const QString text = dlg.browser()->toPlainText();
+    for (const char* expected :
+         {"Shortcut Keys", "Previous image", "Step 10 images", "Deflate image display size",
+          "Swap images (edited vs. original)", "Compress and add image to web page (crop if zoomed in)", "Close Page",
+          "Abort caption input, or exit", "Show detailed image information", "Hints:", "Basic steps:"})
+        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected;
+}
+
+TEST(HtmlHelpDlgTest, NoticeNamesTheBundledToolAndWhereToSetIt)
+{
+    HtmlHelpDlg dlg(kNoticePage);
+    const QString text = dlg.browser()->toPlainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("marquelo-convert")));
+    EXPECT_TRUE(text.contains(QStringLiteral("preferences")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Edit/Compress")));
+}
+
+TEST(HtmlHelpDlgTest, UnknownPageOpensEmpty)
+{
+    HtmlHelpDlg dlg(12345);
+    EXPECT_TRUE(dlg.browser()->toPlainText().isEmpty());
+    EXPECT_TRUE(HtmlHelpDlg::pagePath(12345).isEmpty());
+}
+
+struct HelpCloseCase {
+    int page;
+    const char* how; // "keys": Tab to the OK link, Enter; "escape"; "cancel": the ButtonCancel link
+    int result;
+};
+class HelpCloseTest : public ::testing::TestWithParam<HelpCloseCase> {};
+
+TEST_P(HelpCloseTest, ButtonsCloseAsOkOrCancel)
+{
+    const std::string how = GetParam().how;
+    whenModal([how](QWidget* modal) {
+        auto* browser = modal->findChild<QTextBrowser*>();
+        if (how == "keys") {
+            // The OK link is the last link of both pages: Shift+Tab from the top reaches it.
+            browser->setFocus();
+            QTest::keyClick(browser, Qt::Key_Tab, Qt::ShiftModifier);
+            QTest::keyClick(browser, Qt::Key_Return);
+        } else if (how == "escape") {
+            QTest::keyClick(modal, Qt::Key_Escape);
+        } else {
+            Q_EMIT browser->anchorClicked(QUrl(QStringLiteral("#ButtonCancel")));
+        }
+        // Whatever happened, never leave the test hanging on an open window.
+        QTimer::singleShot(2000, modal, [modal] {
+            if (modal->isVisible())
+                static_cast<QDialog*>(modal)->done(-1);
+        });
+    });
+    EXPECT_EQ(showHelpPage(nullptr, GetParam().page), GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HelpCloseTest,
+                         ::testing::Values(HelpCloseCase{kShortcutsPage, "keys", QDialog::Accepted},
+                                           HelpCloseCase{kNoticePage, "keys", QDialog::Accepted},
+                                           HelpCloseCase{kNoticePage, "escape", QDialog::Rejected},
+                                           HelpCloseCase{kShortcutsPage, "cancel", QDialog::Rejected}));
+
+struct AskCase {
+    UserInterface::Buttons buttons;
+    const char* press; // button text, or "" for Escape
+    UserInterface::Answer answer;
+};
+class QtUserInterfaceTest : public ::testing::TestWithParam<AskCase> {};
+
+TEST_P(QtUserInterfaceTest, AnswersByTheButtonPressed)
+{
+    const QString press = QString::fromLatin1(GetParam().press);
+    QString caption, text;
+    whenModal([&](QWidget* modal) {
+        caption = modal->windowTitle();
+        if (auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            text = label->text();
+        if (press.isEmpty())
+            QTest::keyClick(modal, Qt::Key_Escape);
+        else
+            QTest::mouseClick(buttonWithText(modal, press), Qt::LeftButton);
+    });
+    QtUserInterface ui;
+    EXPECT_EQ(ui.ask("Ok to go on?", GetParam().buttons), GetParam().answer);
+    EXPECT_EQ(caption, QStringLiteral("Marquelo"));
+    EXPECT_EQ(text, QStringLiteral("Ok to go on?"));
+}
+
+using B = UserInterface::Buttons;
+using A = UserInterface::Answer;
+INSTANTIATE_TEST_SUITE_P(Rows, QtUserInterfaceTest,
+                         ::testing::Values(AskCase{B::YesNoCancel, "Yes", A::Yes}, AskCase{B::YesNoCancel, "No", A::No},
+                                           AskCase{B::YesNoCancel, "Cancel", A::Cancel},
+                                           AskCase{B::YesNoCancel, "", A::Cancel}, AskCase{B::YesNo, "", A::No},
+                                           AskCase{B::YesNo, "Yes", A::Yes}, AskCase{B::Ok, "OK", A::Ok}));
+
+TEST(QtUserInterfaceMessageTest, MessageHasTheProgramsCaptionAndIsOwnedByTheActiveWindow)
+{
+    QWidget owner;
+    owner.show();
+    QApplication::setActiveWindow(&owner);
+    QWidget* parent = nullptr;
+    QString caption;
+    whenModal([&](QWidget* modal) {
+        parent = modal->parentWidget();
+        caption = modal->windowTitle();
+        QTest::keyClick(modal, Qt::Key_Return);
+    });
+    QtUserInterface ui;
+    ui.message("Failed to store configuration");
+    EXPECT_EQ(caption, QStringLiteral("Marquelo"));
+    EXPECT_EQ(parent, &owner);
+}
+
+} // namespace
+} // namespace marquelo
