@@ -42,8 +42,7 @@ std::vector<FileRecord> readDirectory(const fs::path& dir, std::error_code& ec)
         record.name = it->path().filename().string();
         const auto written = it->last_write_time(entryEc);
         if (!entryEc)
-            record.lastWriteNs =
-                std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count();
+            record.lastWriteNs = nanosecondsSince1970(written);
         const auto bytes = it->file_size(entryEc);
         record.size = entryEc ? 0 : bytes;
         files.push_back(std::move(record));

@@ -3,6 +3,7 @@
 #include "core/viewer/ImageList.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace marquelo {
 
@@ -27,6 +28,12 @@ int compareFolded(std::string_view a, std::string_view b)
 }
 
 } // namespace
+
+std::int64_t nanosecondsSince1970(std::filesystem::file_time_type time)
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(file_clock::to_sys(time).time_since_epoch()).count();
+}
 
 bool matchesPattern(std::string_view pattern, std::string_view name)
 {

@@ -3,6 +3,7 @@
 // ignore letter case, the three sort orders, and the name an edited copy was made from.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,9 @@
 namespace marquelo {
 
 struct FileRecord;
+
+// A file time as nanoseconds since 1970 (UTC), the unit of FileRecord::lastWriteNs.
+std::int64_t nanosecondsSince1970(std::filesystem::file_time_type time);
 
 // True when `name` matches `pattern` as a whole; `*` is any run of characters, `?` one character, and
 // the letters A-Z match either case. An empty pattern matches nothing.

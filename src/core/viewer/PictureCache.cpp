@@ -1,5 +1,6 @@
 #include "core/viewer/PictureCache.h"
 
+#include "core/viewer/ImageOrder.h"
 #include "core/viewer/PictureDecoder.h"
 
 #include <QFile>
@@ -46,7 +47,7 @@ QSize primaryScreenPixels()
 std::int64_t lastWriteNs(const fs::path& path, std::error_code& ec)
 {
     const auto t = fs::last_write_time(path, ec);
-    return ec ? 0 : std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+    return ec ? 0 : nanosecondsSince1970(t);
 }
 
 } // namespace

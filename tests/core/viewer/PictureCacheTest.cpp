@@ -1,0 +1,303 @@
+#include "core/viewer/PictureCache.h"
+#include "ViewerTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <filesystem>
+#include <random>
+#include <thread>
+
+namespace marquelo {
+namespace {
+
+using test::PhotoFolder;
+
+AppConfig cacheConfig(int depth, bool readAhead = true)
+{
+    AppConfig config;
+    config.Sorting = 1;
+    config.BundleEditedImages = true;
+    config.EditFileSuffix = "_edit";
+    config.OtherExtensions = "*.avi";
+    config.CacheDepth = depth;
+    config.ReadAhead = readAhead;
+    return config;
+}
+
+// Counts the workers the cache starts, and can refuse them.
+class CountingCache : public PictureCache {
+public:
+    using PictureCache::PictureCache;
+    int started = 0;
+    bool refuse = false;
+
+protected:
+    bool startWorker(std::function<void()> work) override
+    {
+        if (refuse)
+            return false;
+        ++started;
+        return PictureCache::startWorker(std::move(work));
+    }
+};
+
+// Lets every running load end and delivers its notification, until read-ahead has nothing left to start.
+// A pass that delivers nothing while no load runs means every notification has arrived.
+void settleLoads(PictureCache& cache)
+{
+    int delivered = 0;
+    const auto counter = QObject::connect(&cache, &PictureCache::pictureLoaded, [&delivered] { ++delivered; });
+    int before = 0;
+    do {
+        while (cache.runningLoads() > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        before = delivered;
+        QCoreApplication::sendPostedEvents();
+    } while (delivered != before || cache.runningLoads() > 0);
+    QObject::disconnect(counter);
+}
+
+bool present(const ImageList& list, int index)
+{
+    return list.at(index).pictures[kOriginal] || list.at(index).pictures[kEdited];
+}
+
+class CacheFolder : public ::testing::Test {
+protected:
+    void fill(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            folder.jpeg("p" + std::to_string(10 + i) + ".jpg", 64, 48);
+    }
+    void scan() { ASSERT_TRUE(list.scanDirectory(folder.path(), config)); }
+
+    PhotoFolder folder;
+    AppConfig config = cacheConfig(1);
+    ImageList list;
+};
+
+TEST_F(CacheFolder, ReadAheadLoadsBehindFirstAndFreesOutsideTheWindow)
+{
+    fill(10);
+    scan();
+    // Entries 3 to 7 are held with depth 2; then depth 1 applies and 4 and 6 are gone.
+    config.CacheDepth = 2;
+    CountingCache cache(list, config);
+    list.setCurrent(5);
+    cache.waitForCurrent();
+    cache.updateReadAhead();
+    settleLoads(cache);
+    for (int i = 0; i < list.count(); ++i)
+        ASSERT_EQ(present(list, i), i >= 3 && i <= 7) << i;
+    config.CacheDepth = 1;
+    cache.evictPicture(4, kOriginal);
+    cache.evictPicture(6, kOriginal);
+
+    QSignalSpy loaded(&cache, &PictureCache::pictureLoaded);
+    cache.updateReadAhead();
+    EXPECT_FALSE(present(list, 3));
+    EXPECT_FALSE(present(list, 7));
+    EXPECT_TRUE(present(list, 4)) << "behind first";
+    EXPECT_FALSE(present(list, 6)) << "one load per call";
+    // The end of that load continues the read-ahead by itself.
+    settleLoads(cache);
+    ASSERT_EQ(loaded.count(), 2);
+    EXPECT_EQ(loaded.at(0).at(0).toInt(), 4);
+    EXPECT_EQ(loaded.at(1).at(0).toInt(), 6);
+    for (int i = 0; i < list.count(); ++i)
+        EXPECT_EQ(present(list, i), i >= 4 && i <= 6) << i;
+}
+
+TEST_F(CacheFolder, DepthIsClampedAndReadAheadCanBeOff)
+{
+    fill(12);
+    scan();
+    struct Row {
+        int depth;
+        bool readAhead;
+        int loadedAround; // entries present around position 6 once read-ahead has run
+    };
+    for (const Row& r : {Row{-5, true, 1}, Row{0, true, 1}, Row{2, true, 5}, Row{99, true, 9}, Row{3, false, 1}}) {
+        config.CacheDepth = r.depth;
+        config.ReadAhead = r.readAhead;
+        CountingCache cache(list, config);
+        cache.evictAll();
+        list.setCurrent(6);
+        cache.waitForCurrent();
+        cache.updateReadAhead();
+        settleLoads(cache);
+        settleLoads(cache);
+        int count = 0;
+        for (int i = 0; i < list.count(); ++i)
+            count += present(list, i);
+        EXPECT_EQ(count, r.loadedAround) << "depth " << r.depth;
+    }
+}
+
+TEST_F(CacheFolder, MovieNeverDecodesAndCountsAsLoaded)
+{
+    folder.touch("clip.avi");
+    scan();
+    CountingCache cache(list, config);
+    cache.waitForCurrent();
+    const ShownPicture s = cache.shown();
+    EXPECT_TRUE(s.present);
+    EXPECT_TRUE(s.loaded);
+    EXPECT_FALSE(s.isPicture);
+    EXPECT_EQ(cache.started, 0);
+}
+
+TEST_F(CacheFolder, EmptyListShowsAnEntryThatIsNotAPicture)
+{
+    scan();
+    CountingCache cache(list, config);
+    cache.waitForCurrent();
+    cache.updateReadAhead();
+    EXPECT_TRUE(cache.shown().loaded);
+    EXPECT_FALSE(cache.shown().isPicture);
+    EXPECT_FALSE(cache.checkCurrentFile());
+}
+
+TEST_F(CacheFolder, AWorkerThatCannotStartNeverLeavesTheSlotLoading)
+{
+    fill(1);
+    scan();
+    CountingCache cache(list, config);
+    cache.refuse = true;
+    cache.waitForCurrent(); // must return
+    const ShownPicture s = cache.shown();
+    EXPECT_TRUE(s.present);
+    EXPECT_FALSE(s.loaded);
+    EXPECT_EQ(list.current().files[kOriginal].lastWriteNs, 0) << "the change check retries it";
+    cache.refuse = false;
+    EXPECT_TRUE(cache.checkCurrentFile());
+    cache.waitForCurrent();
+    EXPECT_TRUE(cache.shown().loaded);
+}
+
+TEST_F(CacheFolder, RewrittenFileIsShownAgainOnceItCanBeOpened)
+{
+    folder.jpeg("a.jpg", 64, 48);
+    scan();
+    CountingCache cache(list, config);
+    cache.waitForCurrent();
+    EXPECT_EQ(cache.shown().fullSize, QSize(64, 48));
+    EXPECT_FALSE(cache.checkCurrentFile()) << "unchanged";
+
+    folder.jpeg("a.jpg", 32, 40);
+    folder.setWriteTime("a.jpg", 5);
+    EXPECT_TRUE(cache.checkCurrentFile());
+    EXPECT_FALSE(cache.shown().present) << "the old picture was freed";
+    cache.waitForCurrent();
+    EXPECT_EQ(cache.shown().fullSize, QSize(32, 40));
+    EXPECT_FALSE(cache.checkCurrentFile());
+}
+
+TEST_F(CacheFolder, MissingFileIsShownMissingAndReloadedWhenBack)
+{
+    folder.jpeg("a.jpg", 64, 48);
+    scan();
+    CountingCache cache(list, config);
+    cache.waitForCurrent();
+    ASSERT_TRUE(cache.shown().loaded);
+
+    std::filesystem::rename(folder.file("a.jpg"), folder.file("a.bak"));
+    EXPECT_TRUE(cache.checkCurrentFile());
+    EXPECT_TRUE(list.current().missing);
+    cache.waitForCurrent();
+    EXPECT_FALSE(cache.shown().loaded);
+    EXPECT_FALSE(cache.checkCurrentFile()) << "reported once";
+
+    std::filesystem::rename(folder.file("a.bak"), folder.file("a.jpg"));
+    EXPECT_TRUE(cache.checkCurrentFile());
+    EXPECT_FALSE(list.current().missing);
+    cache.waitForCurrent();
+    EXPECT_TRUE(cache.shown().loaded);
+    EXPECT_EQ(cache.shown().fullSize, QSize(64, 48));
+}
+
+TEST_F(CacheFolder, BrokenFileIsRetriedByTheChangeCheck)
+{
+    folder.touch("bad.jpg");
+    scan();
+    CountingCache cache(list, config);
+    cache.waitForCurrent();
+    EXPECT_TRUE(cache.shown().present);
+    EXPECT_FALSE(cache.shown().loaded);
+    EXPECT_TRUE(cache.checkCurrentFile());
+    cache.waitForCurrent();
+    EXPECT_EQ(cache.started, 2);
+}
+
+TEST_F(CacheFolder, EditedCopyIsLoadedAsTheShownVersion)
+{
+    folder.jpeg("x.jpg", 64, 48);
+    folder.jpeg("x_edit.jpg", 20, 30);
+    scan();
+    CountingCache cache(list, config);
+    cache.waitForCurrent();
+    EXPECT_EQ(cache.shown().fullSize, QSize(20, 30));
+    list.current().shown = kOriginal;
+    cache.waitForCurrent();
+    EXPECT_EQ(cache.shown().fullSize, QSize(64, 48));
+    EXPECT_TRUE(list.current().pictures[kEdited]) << "both versions are held until eviction";
+    cache.evictPicture(0, kEdited);
+    EXPECT_FALSE(list.current().pictures[kEdited]);
+}
+
+TEST_F(CacheFolder, ZoomDecodesMoreDetailOnlyWhenNeeded)
+{
+    folder.jpeg("big.jpg", 1600, 1200);
+    scan();
+    CountingCache cache(list, config);
+    cache.setViewSize(QSize(800, 600));
+    cache.waitForCurrent();
+    ASSERT_EQ(cache.shown().image.size(), QSize(800, 600));
+    EXPECT_FALSE(cache.ensureDetail(Rect{0, 0, 1599, 1199}, QSize(800, 600)));
+    EXPECT_TRUE(cache.ensureDetail(Rect{0, 0, 799, 599}, QSize(800, 600)));
+    EXPECT_EQ(cache.shown().image.size(), QSize(1600, 1200));
+    EXPECT_EQ(cache.shown().fullSize, QSize(1600, 1200));
+    EXPECT_FALSE(cache.ensureDetail(Rect{0, 0, 99, 99}, QSize(800, 600))) << "already full resolution";
+}
+
+// Steps back and forth quickly and removes entries while loads run; every load must end in its own slot.
+TEST_F(CacheFolder, SteppingAndRemovingWhileLoadsRun)
+{
+    for (int i = 0; i < 40; ++i)
+        folder.jpeg("s" + std::to_string(100 + i) + ".jpg", 480, 360, QColor::fromHsv(i * 9, 200, 200));
+    config.CacheDepth = 2;
+    scan();
+    CountingCache cache(list, config);
+    std::mt19937 random(7);
+    for (int round = 0; round < 200 && list.count() > 3; ++round) {
+        const int step = int(random() % 7) - 3;
+        list.setCurrent(list.currentIndex() + step);
+        cache.waitForCurrent();
+        ASSERT_FALSE(list.current().pictures[list.current().shown]->loading.load());
+        cache.updateReadAhead();
+        if (round % 9 == 4) {
+            // As the delete command does: evict, then drop the entry even while a load of it runs.
+            const int victim = int(random() % unsigned(list.count()));
+            cache.evictPicture(victim, kOriginal);
+            list.remove(victim);
+        }
+        if (round % 5 == 0)
+            QCoreApplication::processEvents();
+    }
+    settleLoads(cache);
+    settleLoads(cache);
+    EXPECT_EQ(cache.runningLoads(), 0);
+    const int cur = list.currentIndex();
+    for (int i = 0; i < list.count(); ++i) {
+        if (i < cur - 2 || i > cur + 2) {
+            EXPECT_FALSE(present(list, i)) << i;
+        }
+    }
+    EXPECT_TRUE(cache.shown().loaded);
+}
+
+} // namespace
+} // namespace marquelo

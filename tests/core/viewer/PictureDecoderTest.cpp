@@ -1,0 +1,118 @@
+#include "core/viewer/PictureDecoder.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <filesystem>
+
+namespace marquelo {
+namespace {
+
+std::string orientationFile(const std::string& name)
+{
+    return test::corpusDir() + "/orientation/" + name;
+}
+
+// Mean absolute difference of two pictures reduced to a thumbnail: small for the same scene the same
+// way up, large for a turned or mirrored one.
+double difference(const QImage& a, const QImage& b)
+{
+    const QImage x =
+        a.scaled(48, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+    const QImage y =
+        b.scaled(48, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < 32; ++row)
+        for (int col = 0; col < 48; ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (48 * 32 * 3);
+}
+
+class Orientation : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Orientation, EveryExifOrientationDecodesUpright)
+{
+    const std::string shape = GetParam();
+    const DecodedPicture reference = PictureDecoder::decodeFile(orientationFile(shape + "_1.jpg"), QSize());
+    ASSERT_TRUE(reference.ok);
+    const QSize upright = shape == "Landscape" ? QSize(1800, 1200) : QSize(1200, 1800);
+    ASSERT_EQ(reference.fullSize, upright);
+    // The measure must tell a wrong way up from the right one.
+    const double mirroredDiff = difference(reference.image, reference.image.mirrored(true, false));
+    ASSERT_GT(mirroredDiff, 10.0);
+    for (int orientation = 0; orientation <= 8; ++orientation) {
+        const std::string name = shape + "_" + std::to_string(orientation) + ".jpg";
+        const DecodedPicture d = PictureDecoder::decodeFile(orientationFile(name), QSize(900, 900));
+        ASSERT_TRUE(d.ok) << name;
+        EXPECT_EQ(d.fullSize, upright) << name;
+        EXPECT_EQ(d.image.size(), upright / 2) << name << ": 900 x 900 is filled by half resolution";
+        EXPECT_LT(difference(d.image, reference.image), mirroredDiff / 3) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, Orientation, ::testing::Values("Landscape", "Portrait"));
+
+TEST(PictureDecoder, DecodesAtTheSmallestScaleThatFillsTheArea)
+{
+    const std::string file = orientationFile("Landscape_1.jpg"); // 1800 x 1200
+    struct Row {
+        QSize fitInto;
+        double minScale;
+        QSize decoded;
+    };
+    for (const Row& r : {Row{QSize(), 0, QSize(1800, 1200)}, Row{QSize(1920, 1080), 0, QSize(1800, 1200)},
+                         Row{QSize(900, 600), 0, QSize(900, 600)}, Row{QSize(902, 601), 0, QSize(1800, 1200)},
+                         Row{QSize(400, 300), 0, QSize(450, 300)}, Row{QSize(100, 100), 0, QSize(225, 150)},
+                         Row{QSize(100, 100), 0.3, QSize(900, 600)}, Row{QSize(100, 100), 1.0, QSize(1800, 1200)}}) {
+        const DecodedPicture d = PictureDecoder::decodeFile(file, r.fitInto, r.minScale);
+        ASSERT_TRUE(d.ok);
+        EXPECT_EQ(d.image.size(), r.decoded) << r.fitInto.width() << "x" << r.fitInto.height() << " min " << r.minScale;
+        EXPECT_EQ(d.fullSize, QSize(1800, 1200));
+        EXPECT_EQ(d.fullResolution, r.decoded == QSize(1800, 1200));
+    }
+}
+
+TEST(PictureDecoder, RefusesPicturesTooLargeToHold)
+{
+    for (const char* name : {"max_size_65535.jpg", "huge_20000x14000_gray.jpg"}) {
+        const DecodedPicture d = PictureDecoder::decodeFile(test::corpusDir() + "/broken/" + name, QSize(1920, 1080));
+        EXPECT_FALSE(d.ok) << name;
+        EXPECT_TRUE(d.image.isNull()) << name;
+    }
+}
+
+TEST(PictureDecoder, MissingAndEmptyFilesFail)
+{
+    EXPECT_FALSE(PictureDecoder::decodeFile("/nonexistent/a.jpg", QSize()).ok);
+    EXPECT_FALSE(PictureDecoder::decode(QByteArray(), QSize()).ok);
+    EXPECT_FALSE(PictureDecoder::decode(QByteArray("\xff\xd8\xff", 3), QSize()).ok);
+}
+
+TEST(PictureDecoder, EveryBrokenFileFailsOrDecodesWhole)
+{
+    int decoded = 0, failed = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(test::corpusDir() + "/broken")) {
+        const std::string name = entry.path().filename().string();
+        const DecodedPicture d = PictureDecoder::decodeFile(entry.path().string(), QSize(1920, 1080));
+        if (d.ok) {
+            ++decoded;
+            EXPECT_FALSE(d.image.isNull()) << name;
+            EXPECT_FALSE(d.fullSize.isEmpty()) << name;
+            EXPECT_LE(d.image.width(), d.fullSize.width()) << name;
+            EXPECT_LE(d.image.height(), d.fullSize.height()) << name;
+        } else {
+            ++failed;
+            EXPECT_TRUE(d.image.isNull()) << name;
+        }
+    }
+    EXPECT_EQ(decoded + failed, 187);
+    EXPECT_GT(failed, 0);
+    EXPECT_GT(decoded, 0);
+}
+
+} // namespace
+} // namespace marquelo
