@@ -9,17 +9,25 @@
 #include "core/settings/AppConfig.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ViewGeometry.h"
+#include "ui/viewer/PictureRenderer.h"
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
+class QRubberBand;
+class QToolButton;
 
 namespace marquelo {
+
+class PictureCache;
+class ViewerToolbar;
 
 class ViewerWindow : public QWidget {
     Q_OBJECT
@@ -27,10 +35,17 @@ public:
     ViewerWindow(AppConfig& config, ImageList& images, UserInterface& ui, QWidget* parent = nullptr);
     ~ViewerWindow() override;
 
+    // Shows the window as the settings say (maximized, full screen without title bar, or normal), shows
+    // the current entry and starts the change check. Plain show() works too: the check then starts
+    // when the window is first shown.
+    void start();
+
     // Loads, lays out and labels the current entry: every navigation and file command ends here.
     void showCurrent();
 
-    // Handlers of the commands other rooms own (edit, add, preferences, ...). Unset commands do nothing.
+    // Handlers of the commands other rooms own (edit, add, preferences, help, ...). Unset commands do
+    // nothing. The window's own commands (navigation, zoom, toggles, delete, rename, info, reload,
+    // cancel) are not replaced by a handler.
     void setCommandHandler(Command command, std::function<void()> handler);
     // Runs a command as its key or button would.
     void runCommand(Command command);
@@ -48,31 +63,103 @@ public:
     // Enables the tool buttons by their settings.
     void updateToolButtons();
 
+    // The exit of Escape and the close box: stops the change check, removes the unused edited copies
+    // (asking once) and emits exitRequested(). False when the user cancelled; the viewer goes on then.
+    bool requestExit();
+
     AppConfig& config() { return m_config; }
     ImageList& images() { return m_images; }
     ViewGeometry& geometry() { return m_geometry; }
     UserInterface& userInterface() { return m_ui; }
+    PictureCache& cache() { return *m_cache; }
+    // The key table applies only while this is true (no caption typed).
+    bool acceleratorsActive() const { return !m_captionActive; }
+    // The toolbar button that sends `command` (tests, tooltips, focus).
+    QToolButton* toolbarButton(Command command) const;
+    // The change check's timer (tests drive it; it runs every 250 ms).
+    QTimer& changeTimer() { return m_timer; }
+    // Scaled copies made by painting so far (benchmark: one per view).
+    int scaledCopies() const { return m_renderer.copiesMade(); }
 
 Q_SIGNALS:
     // Emitted when the user has confirmed leaving (exit clean-up done); start-up ends the program then.
     void exitRequested();
+    // Emitted at the end of every paint of the picture area (benchmark and tests).
+    void painted();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    bool routeKey(QKeyEvent* event);
+    void navigate(int position);
+    void reload();
+    void onOK();
+    void onCancel();
+    void toggleToolbar();
+    void toggleInfo();
+    void updateInfoVisibility();
+    void updateButtons();
+    void applyBackground();
+    void layoutCurrent();
+    void enlarge();
+    void shrink();
+    void ensureDetail();
+    void cancelDrag();
+    void deleteImage();
+    void renameImage();
+    void showImageInfo();
+    void onTimer();
+    void onPictureLoaded(int index, int version);
+    void markUnsettled();
+    bool doExit();
+    QToolButton* focusedButton() const;
+    void restoreButtonFocus();
+    void setFileNameText(const QString& name);
+
     AppConfig& m_config;
     ImageList& m_images;
     UserInterface& m_ui;
     ViewGeometry m_geometry;
+    std::unique_ptr<PictureCache> m_cache;
     std::array<std::function<void()>, kCommandCount> m_handlers;
     std::function<void(bool)> m_captionEnter;
     std::function<void()> m_captionEscape;
     bool m_captionActive = false;
+    bool m_ready = false;
+    bool m_exitConfirmed = false;
+    bool m_inTimer = false;
+    bool m_settled = true;
     QLabel* m_info = nullptr;
     QLabel* m_fileName = nullptr;
+    QString m_fileNameFull;
     QLineEdit* m_caption = nullptr;
+    QRubberBand* m_band = nullptr;
+    ViewerToolbar* m_toolbar = nullptr;
+    // The button that had the focus when a disabled state or the caption box took it away.
+    QToolButton* m_focusButton = nullptr;
+    QTimer m_timer;
+    QTimer m_settleTimer;
+    PictureRenderer m_renderer;
+
+    // The values last applied to the window, compared after the preferences dialog.
+    struct Applied {
+        bool FullScreenTitleBar = true;
+        bool ShowToolbar = true;
+        std::int32_t CacheDepth = 1;
+        bool ReadAhead = true;
+    } m_applied;
 };
 
 } // namespace marquelo

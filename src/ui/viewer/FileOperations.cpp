@@ -1,0 +1,167 @@
+#include "ui/viewer/FileOperations.h"
+
+#include "core/viewer/PictureCache.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace marquelo {
+
+namespace {
+
+QString qs(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+std::string printfArg(std::string_view format, const std::string& arg)
+{
+    std::string out(format);
+    const auto at = out.find("%s");
+    if (at != std::string::npos)
+        out.replace(at, 2, arg);
+    return out;
+}
+
+bool removeFile(const std::string& path)
+{
+    return QFile::remove(qs(path));
+}
+
+} // namespace
+
+bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui)
+{
+    // The empty list's entry names no file; asking about "file_not_found" could only delete a stranger.
+    if (images.count() == 0)
+        return false;
+    const int index = images.currentIndex();
+    ImageEntry& entry = images.current();
+    const std::string name = entry.shownName().empty() ? std::string("file_not_found") : entry.shownName();
+    if (ui.ask(printfArg("Ok to delete '%s'?", name), UserInterface::Buttons::YesNoCancel) !=
+        UserInterface::Answer::Yes)
+        return false;
+
+    const int version = entry.shown;
+    cache.evictPicture(index, version);
+    const std::string path = images.pathOf(name);
+    if (!removeFile(path))
+        ui.message(printfArg("Failed to delete '%s'", path));
+
+    if (entry.hasEdited) {
+        if (version == kOriginal) {
+            // The edited copy becomes the entry's only file, together with its decoded picture.
+            entry.files[kOriginal] = entry.files[kEdited];
+            entry.pictures[kOriginal] = std::move(entry.pictures[kEdited]);
+        } else {
+            cache.evictPicture(index, kEdited);
+        }
+        entry.files[kEdited] = FileRecord{};
+        entry.pictures[kEdited].reset();
+        entry.hasEdited = false;
+        entry.editedKept = false;
+        entry.shown = kOriginal;
+    } else if (images.count() > 1) {
+        images.remove(index);
+        // Removing the last entry leaves the position on the new last one.
+        images.setCurrent(index);
+        return true;
+    }
+    images.setCurrent(index);
+    return true;
+}
+
+QString renameRefusal(const ImageList& images, const QString& newName)
+{
+    if (newName == QStringLiteral(".") || newName == QStringLiteral("..") || newName.contains(QLatin1Char('/')) ||
+        newName.contains(QDir::separator()) || newName.contains(QChar(0)))
+        return QStringLiteral("'%1' is not a valid file name.").arg(newName);
+    const std::string& oldName = images.current().files[kOriginal].name;
+    if (newName == qs(oldName))
+        return {};
+    if (QFileInfo::exists(qs(images.pathOf(newName.toStdString()))) ||
+        QFileInfo(qs(images.pathOf(newName.toStdString()))).isSymLink())
+        return QStringLiteral("A file named '%1' already exists.").arg(newName);
+    return {};
+}
+
+bool renameCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui, const QString& newName)
+{
+    if (images.count() == 0)
+        return false;
+    ImageEntry& entry = images.current();
+    const std::string oldName = entry.files[kOriginal].name;
+    if (newName == qs(oldName))
+        return false;
+    const QString refusal = renameRefusal(images, newName);
+    if (!refusal.isEmpty()) {
+        ui.message(refusal.toStdString());
+        return false;
+    }
+    // QFile::rename never replaces an existing file: it fails instead, which is what we want.
+    QFile file(qs(images.pathOf(oldName)));
+    if (!file.rename(qs(images.pathOf(newName.toStdString())))) {
+        ui.message(QStringLiteral("Failed to rename '%1' to '%2': %3")
+                       .arg(qs(oldName), newName, file.errorString())
+                       .toStdString());
+        return false;
+    }
+    entry.files[kOriginal].name = newName.toStdString();
+    cache.evictPicture(images.currentIndex(), entry.shown);
+    return true;
+}
+
+bool selectDroppedFile(ImageList& images, UserInterface& ui, const QString& droppedPath)
+{
+    QString bare = droppedPath;
+    const qsizetype slash = std::max(bare.lastIndexOf(QLatin1Char('/')), bare.lastIndexOf(QDir::separator()));
+    if (slash >= 0)
+        bare = bare.mid(slash + 1);
+    const auto found = images.findByName(bare.toStdString());
+    if (!found) {
+        ui.message("File not found in current directory");
+        return false;
+    }
+    images.setCurrent(found->index);
+    images.current().shown = found->version;
+    return true;
+}
+
+ImageInfoTexts imageInfoTexts(const ImageList& images, const ViewGeometry& view)
+{
+    const ImageEntry& entry = images.current();
+    ImageInfoTexts texts;
+    texts.title = qs(entry.shownName());
+    texts.path = qs(images.pathOf(entry.shownName()));
+    texts.size = entry.isPicture ? QStringLiteral("%1 x %2").arg(view.source.width()).arg(view.source.height())
+                                 : QStringLiteral("<unknown>");
+    texts.fileSize = QStringLiteral("%1 bytes").arg(entry.files[std::size_t(entry.shown)].size);
+    texts.edited = entry.hasEdited ? QStringLiteral("Yes") : QStringLiteral("No");
+    return texts;
+}
+
+bool cleanUpEditedCopies(const ImageList& images, const AppConfig& config, UserInterface& ui)
+{
+    bool asked = false;
+    for (int i = 0; i < images.count(); ++i) {
+        const ImageEntry& entry = images.at(i);
+        if (!entry.hasEdited || entry.editedKept)
+            continue;
+        if (config.ConfirmDelete && !asked) {
+            asked = true;
+            const auto answer =
+                ui.ask("Ok to delete unused copies of edited images?", UserInterface::Buttons::YesNoCancel);
+            if (answer == UserInterface::Answer::Cancel)
+                return false;
+            if (answer == UserInterface::Answer::No)
+                return true;
+        }
+        const std::string path = images.pathOf(entry.files[kEdited].name);
+        if (!removeFile(path))
+            ui.message(printfArg("Failed to delete '%s'", path));
+    }
+    return true;
+}
+
+} // namespace marquelo
