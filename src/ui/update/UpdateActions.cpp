@@ -5,6 +5,7 @@
 #include "ui/update/DesktopUpgradePage.h"
 #include "ui/update/ProgressBarDlg.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -22,10 +23,12 @@ UpdateCheck::Options optionsFor(const std::string& installationPath)
     return options;
 }
 
+// Without a parent the windows sit on whatever window the user works in (the preferences, the viewer).
 DownloadProgressFactory progressWindows(QWidget* parent)
 {
     return [guard = QPointer<QWidget>(parent)]() -> std::unique_ptr<DownloadProgress> {
-        return std::make_unique<ProgressBarDlg>(guard.data());
+        QWidget* owner = guard ? guard.data() : QApplication::activeWindow();
+        return std::make_unique<ProgressBarDlg>(owner);
     };
 }
 
@@ -33,13 +36,13 @@ DownloadProgressFactory progressWindows(QWidget* parent)
 
 void checkForUpdates(const std::string& installationPath, UserInterface& ui, QWidget* parent)
 {
-    DesktopUpgradePage pages(parent);
+    DesktopUpgradePage pages(parent ? parent : QApplication::activeWindow());
     UpdateCheck(optionsFor(installationPath), ui, progressWindows(parent), pages).checkForUpdates();
 }
 
 void offerUpdateCheck(const std::string& installationPath, UserInterface& ui, QWidget* parent)
 {
-    DesktopUpgradePage pages(parent);
+    DesktopUpgradePage pages(parent ? parent : QApplication::activeWindow());
     UpdateCheck(optionsFor(installationPath), ui, progressWindows(parent), pages).offerUpdateCheck();
 }
 
