@@ -82,6 +82,7 @@ PrefsDlg::PrefsDlg(AppConfig& config, UserInterface& ui, PrefsServices services,
     connect(buttons, &QDialogButtonBox::rejected, this, &PrefsDlg::reject);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(legend, 1);
+    bottom->addSpacing(12);
     bottom->addWidget(buttons, 0, Qt::AlignBottom);
 
     auto* layout = new QVBoxLayout(this);

@@ -78,6 +78,8 @@ void PrefsPage::fill(const Binding& binding)
 {
     if (const auto* b = std::get_if<TextBinding>(&binding)) {
         b->edit->setText(QString::fromStdString(m_values.*(b->field)));
+        // A long entry shows its beginning, not its end.
+        b->edit->setCursorPosition(0);
     } else if (const auto* t = std::get_if<TemplateBinding>(&binding)) {
         t->edit->setPlainText(QString::fromStdString(toShownLineBreaks(m_values.*(t->field))));
     } else if (const auto* f = std::get_if<FlagBinding>(&binding)) {

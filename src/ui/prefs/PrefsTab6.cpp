@@ -3,52 +3,67 @@
 #include "core/settings/PreferencesFieldLimits.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 namespace marquelo {
 
 namespace {
 
-// A page template: Return breaks the line, Tab moves on to the next control, lines scroll vertically.
-QPlainTextEdit* makeTemplateEdit(QWidget* page, const char* key)
-{
-    auto* edit = new QPlainTextEdit(page);
-    edit->setObjectName(QString::fromLatin1(key));
-    edit->setTabChangesFocus(true);
-    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    const int lines = 3;
-    edit->setMinimumHeight(edit->fontMetrics().lineSpacing() * lines + 2 * edit->frameWidth() +
-                           int(edit->document()->documentMargin() * 2));
-    return edit;
-}
+// A page template: Return breaks the line, Tab moves on to the next control. Lines are not wrapped, so
+// every line on screen is a line of the page; long ones scroll sideways, many scroll up and down.
+class TemplateEdit : public QPlainTextEdit {
+public:
+    TemplateEdit(QWidget* page, const char* key) : QPlainTextEdit(page)
+    {
+        setObjectName(QString::fromLatin1(key));
+        setTabChangesFocus(true);
+        setLineWrapMode(QPlainTextEdit::NoWrap);
+    }
+
+    // Four lines tall by default; the page gives the templates whatever height is left.
+    QSize sizeHint() const override
+    {
+        const int height = fontMetrics().lineSpacing() * 4 + 2 * frameWidth() + int(2 * document()->documentMargin());
+        return {QPlainTextEdit::sizeHint().width(), height};
+    }
+    QSize minimumSizeHint() const override
+    {
+        const int height = fontMetrics().lineSpacing() * 2 + 2 * frameWidth() + int(2 * document()->documentMargin());
+        return {QPlainTextEdit::minimumSizeHint().width(), height};
+    }
+};
 
 } // namespace
 
 PrefsTab6::PrefsTab6(AppConfig& values, UserInterface& ui, const PrefsServices& services, QWidget* parent)
     : PrefsPage(values, ui, services, parent)
 {
-    auto* begin1 = makeTemplateEdit(this, "TemplateBegin1");
-    auto* begin2 = makeTemplateEdit(this, "TemplateBegin2");
+    auto* begin1 = new TemplateEdit(this, "TemplateBegin1");
+    auto* begin2 = new TemplateEdit(this, "TemplateBegin2");
     auto* tag = makeEdit("ImageTag");
     auto* number = makeCheck(QStringLiteral("Show Img &Number"), "ShowImageNumber");
-    auto* end = makeTemplateEdit(this, "TemplateEnd");
+    auto* end = new TemplateEdit(this, "TemplateEnd");
 
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(makeLabel(QStringLiteral("HTML page beginning"), begin1), 0, 0, Qt::AlignTop);
-    grid->addWidget(begin1, 0, 1, 1, 2);
-    grid->addWidget(makeLabel(QStringLiteral("HTML page beginning of <body>"), begin2), 1, 0, Qt::AlignTop);
-    grid->addWidget(begin2, 1, 1, 1, 2);
-    grid->addWidget(makeLabel(QStringLiteral("HTML image &tag"), tag), 2, 0);
-    grid->addWidget(tag, 2, 1);
-    grid->addWidget(number, 2, 2);
-    grid->addWidget(makeLabel(QStringLiteral("HTML page ending"), end), 3, 0, Qt::AlignTop);
-    grid->addWidget(end, 3, 1, 1, 2);
-    grid->setColumnStretch(1, 1);
-    for (int row : {0, 1, 3})
-        grid->setRowStretch(row, 1);
+    auto* tagRow = new QHBoxLayout;
+    tagRow->addWidget(makeLabel(QStringLiteral("HTML image &tag"), tag));
+    tagRow->addWidget(tag, 1);
+    tagRow->addWidget(number);
+
+    auto* page = new QVBoxLayout(this);
+    page->setSpacing(4);
+    page->addWidget(makeLabel(QStringLiteral("HTML page beginning"), begin1));
+    page->addWidget(begin1, 1);
+    page->addWidget(makeLabel(QStringLiteral("HTML page beginning of <body>"), begin2));
+    page->addWidget(begin2, 1);
+    page->addSpacing(4);
+    page->addLayout(tagRow);
+    page->addSpacing(4);
+    page->addWidget(makeLabel(QStringLiteral("HTML page ending"), end));
+    page->addWidget(end, 1);
 
     chainTabOrder({begin1, begin2, tag, number, end});
 
