@@ -12,7 +12,7 @@ DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	qt6-base-dev qt6-svg-dev libgl-dev \
 	libvips-dev libvips-tools libturbojpeg0-dev libjpeg-turbo-progs libsodium-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	xvfb xauth xdotool x11-apps imagemagick tidy \
+	xvfb xauth xdotool x11-apps imagemagick tidy chromium \
 	desktop-file-utils appstream dpkg-dev lintian file \
 	clang libclang-rt-14-dev
 
