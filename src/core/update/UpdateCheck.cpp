@@ -98,9 +98,9 @@ void UpdateCheck::checkForUpdates()
     // A packaged installation belongs to the package manager: downloading would only fail at the end.
     if (!canWriteInDirectory(folder)) {
         m_ui.message("You are running version " + running + ".\nVersion " + std::to_string(published) +
-                     " is available.\n\nMarquelo cannot upgrade itself here because its folder (" + folder +
-                     ") is not writable: it was installed by a package manager, which updates this "
-                     "installation.");
+                     " is available.\n\nMarquelo cannot upgrade itself because its folder (" + folder +
+                     ") is not writable.\nIf it was installed by a package manager, the package manager updates "
+                     "this installation.");
         return;
     }
 
