@@ -8,6 +8,10 @@
 #include <QMetaObject>
 #include <QScreen>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -55,6 +59,13 @@ std::int64_t lastWriteNs(const fs::path& path, std::error_code& ec)
 PictureCache::PictureCache(ImageList& images, AppConfig& config, QObject* parent)
     : QObject(parent), m_images(images), m_config(config), m_viewSize(primaryScreenPixels())
 {
+#if defined(__GLIBC__)
+    // Pictures and file buffers are megabytes each and are made on many short-lived threads. glibc
+    // would serve them from per-thread heaps that never shrink once its adaptive threshold has risen,
+    // so resident memory would keep growing while stepping through a folder; mapped blocks go back
+    // to the system when a picture is freed.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
 }
 
 PictureCache::~PictureCache()

@@ -1,0 +1,90 @@
+// Memory while stepping through 200 photos with CacheDepth 1 and read-ahead on, as a user holding the
+// arrow key does: how many decoded pictures are held at most, and resident memory after the first
+// window is filled against the end of the walk.
+#include "core/viewer/ImageList.h"
+#include "core/viewer/PictureCache.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+double residentMiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+int picturesHeld(const marquelo::ImageList& list)
+{
+    int held = 0;
+    for (int i = 0; i < list.count(); ++i)
+        for (const auto& slot : list.at(i).pictures)
+            held += slot && !slot->loading.load() && !slot->image.isNull();
+    return held;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    std::vector<std::filesystem::path> photos;
+    for (const auto& e : std::filesystem::directory_iterator(std::string(MARQUELO_CORPUS_DIR) + "/camera"))
+        photos.push_back(e.path());
+    std::sort(photos.begin(), photos.end());
+    QTemporaryDir dir;
+    for (int i = 0; i < 200; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "IMG_%04d.jpg", i);
+        std::filesystem::create_symlink(photos[std::size_t(i) % photos.size()], dir.path().toStdString() + "/" + name);
+    }
+
+    marquelo::AppConfig config;
+    config.Sorting = 1;
+    config.CacheDepth = 1;
+    config.ReadAhead = true;
+    marquelo::ImageList list;
+    list.scanDirectory(dir.path().toStdString(), config);
+    marquelo::PictureCache cache(list, config);
+    cache.setViewSize(QSize(1920, 1080));
+
+    int maxHeld = 0;
+    double firstWindow = 0, peak = 0;
+    for (int i = 0; i < list.count(); ++i) {
+        list.setCurrent(i);
+        cache.waitForCurrent();
+        cache.updateReadAhead();
+        // About the pace of a held arrow key: read-ahead gets a little time between steps.
+        for (int t = 0; t < 4; ++t) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            QCoreApplication::sendPostedEvents();
+        }
+        maxHeld = std::max(maxHeld, picturesHeld(list));
+        const double rss = residentMiB();
+        if (i == 2)
+            firstWindow = rss;
+        if (i == 2 || i % 25 == 0)
+            std::printf("step %3d: %.0f MiB, %d pictures held\n", i, rss, picturesHeld(list));
+        peak = std::max(peak, rss);
+    }
+    while (cache.runningLoads() > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    QCoreApplication::sendPostedEvents();
+    const double end = residentMiB();
+    std::printf("photos stepped: %d, CacheDepth 1\n", list.count());
+    std::printf("decoded pictures held at most: %d\n", maxHeld);
+    std::printf("resident memory: after first window %.0f MiB, peak %.0f MiB (%.2fx), end %.0f MiB (%.2fx)\n",
+                firstWindow, peak, peak / firstWindow, end, end / firstWindow);
+    return 0;
+}
