@@ -18,16 +18,23 @@ namespace marquelo::convert {
 
 namespace {
 
-void startVips()
+void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+} // namespace
+
+void startImageLibrary()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         if (VIPS_INIT("marquelo-convert") != 0)
             return;
+        g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, quiet, nullptr);
         // A file rewritten in place must be read afresh, never from the operation cache.
         vips_cache_set_max(0);
     });
 }
+
+namespace {
 
 std::string quoted(const std::string& path)
 {
@@ -166,7 +173,7 @@ void resampledSize(int width, int height, const ResampleSize& r, bool keepAspect
 
 bool convertImage(const ConvertOptions& o, std::string& error)
 {
-    startVips();
+    startImageLibrary();
     std::error_code ec;
     if (!fs::is_regular_file(o.input, ec))
         return fail(error, "unable to read " + quoted(o.input) + ": " +

@@ -12,6 +12,10 @@ namespace marquelo::convert {
 // Pictures whose decoded size would pass this are refused instead of exhausting memory.
 inline constexpr unsigned long long kMaxDecodedBytes = 1ull << 30;
 
+// Starts libvips once per process (convertImage does it itself); its warnings about damaged data are
+// kept quiet, since the outcome is reported in one line.
+void startImageLibrary();
+
 // Runs one conversion. Returns true on success; otherwise `error` holds one line such as
 // "unable to load 'x.jpg': Not a JPEG file" and no output file was created or changed.
 bool convertImage(const ConvertOptions& options, std::string& error);
