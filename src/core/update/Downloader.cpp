@@ -15,6 +15,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <new>
 
 namespace marquelo {
 
@@ -123,6 +124,16 @@ std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string&
     if (length == 0)
         return std::nullopt;
 
+    // The whole length is reserved at once; pages are touched only as bytes arrive, so a server that
+    // announces gigabytes and sends nothing costs nothing.
+    std::vector<char> block;
+    try {
+        block.reserve(static_cast<std::size_t>(length));
+    } catch (const std::bad_alloc&) {
+        m_ui.message("Download did not complete");
+        return std::nullopt;
+    }
+
     std::unique_ptr<DownloadProgress> progress;
     if (length > kProgressThreshold && m_progress) {
         progress = m_progress();
@@ -130,7 +141,7 @@ std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string&
             progress->start("Downloading %d/%d bytes...", 0, length);
     }
 
-    std::vector<char> block(static_cast<std::size_t>(length));
+    char piece[kPieceSize];
     std::int64_t received = 0;
     QElapsedTimer sinceEvents;
     sinceEvents.start();
@@ -143,9 +154,10 @@ std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string&
                 break;
             continue;
         }
-        const qint64 n = reply->read(block.data() + received, std::min(kPieceSize, length - received));
+        const qint64 n = reply->read(piece, std::min(kPieceSize, length - received));
         if (n <= 0)
             break;
+        block.insert(block.end(), piece, piece + n);
         received += n;
         if (progress) {
             progress->setPosition(received);

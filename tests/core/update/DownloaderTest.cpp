@@ -72,6 +72,14 @@ TEST_F(DownloaderTest, LengthBeyondFourBytesCountsAsMissing)
     EXPECT_TRUE(m_ui.messages.empty());
 }
 
+TEST_F(DownloaderTest, HugeAnnouncedLengthThatNeverArrivesIsIncomplete)
+{
+    m_server.serve("file", test::HttpReply(std::string(10, 'x')).announcing(4000000000LL));
+    EXPECT_FALSE(m_downloader.downloadToMemory(address("file")));
+    EXPECT_EQ(m_ui.messages, std::vector<std::string>{"Download did not complete"});
+    EXPECT_EQ(m_progress.positions, std::vector<std::int64_t>{10});
+}
+
 TEST_F(DownloaderTest, StalledServerEndsAsIncomplete)
 {
     m_downloader.setStallTimeout(std::chrono::milliseconds(300));
