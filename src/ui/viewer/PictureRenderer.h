@@ -1,11 +1,14 @@
 #pragma once
 // Draws the shown part of a decoded picture into the destination rectangle from a copy scaled once
 // per view to the destination's device pixels, so repaints (tooltips, exposure, the rubber band)
-// never rescale the picture. While the view is changing a quick filtered draw stands in.
+// never rescale the picture. While the view is changing a quick filtered draw stands in. Copies for
+// the neighbours can be prepared ahead, so stepping to a read-ahead photo only blits.
 
 #include <QImage>
 #include <QRect>
 #include <QRectF>
+
+#include <deque>
 
 class QPainter;
 
@@ -14,25 +17,36 @@ namespace marquelo {
 class PictureRenderer {
 public:
     // Draws `source` (in `image` pixels) into `destination` (logical pixels) at `devicePixelRatio`.
-    // With `settled` the scaled copy is made (once) and drawn; otherwise the existing copy is drawn
-    // when it fits this view, else a quick bilinear draw stands in. Returns true when the smooth copy
-    // was drawn.
+    // With `settled` the scaled copy is made (once) and drawn; otherwise an existing copy is drawn
+    // when it fits this view, else a quick bilinear draw stands in. Returns true when a copy was drawn.
     bool paint(QPainter& painter, const QImage& image, const QRectF& source, const QRect& destination,
                qreal devicePixelRatio, bool settled);
 
-    // Drops the scaled copy (a new picture, or memory to give back).
+    // Makes the copy for a view that is likely to be shown next (a neighbour's fitted view).
+    void prepare(const QImage& image, const QRectF& source, const QRect& destination, qreal devicePixelRatio);
+
+    // Drops every copy (a picture replaced, memory to give back).
     void clear();
     // True when a scaled copy for exactly this view exists.
     bool hasCopyFor(const QImage& image, const QRectF& source, const QRect& destination, qreal devicePixelRatio) const;
     // How many scaled copies were made so far (tests and the benchmark).
     int copiesMade() const { return m_copiesMade; }
 
+    // Copies kept: the shown view and a neighbour on each side.
+    static constexpr std::size_t kCapacity = 3;
+
 private:
-    qint64 m_imageKey = 0;
-    QRectF m_source;
-    QSize m_deviceSize;
-    qreal m_ratio = 1.0;
-    QImage m_scaled;
+    struct Copy {
+        qint64 imageKey = 0;
+        QRectF source;
+        QSize deviceSize;
+        qreal ratio = 1.0;
+        QImage scaled;
+    };
+    const Copy* find(const QImage& image, const QRectF& source, const QRect& destination, qreal ratio) const;
+    const Copy& make(const QImage& image, const QRectF& source, const QRect& destination, qreal ratio);
+
+    std::deque<Copy> m_copies; // most recently used first
     int m_copiesMade = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "core/viewer/KeyTable.h"
 #include "core/viewer/PictureCache.h"
+#include "core/viewer/PictureSlot.h"
 #include "ui/viewer/CRenameDlg.h"
 #include "ui/viewer/FileOperations.h"
 #include "ui/viewer/Placeholders.h"
@@ -85,6 +86,8 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
         m_settled = true;
         update();
     });
+    m_readAheadTimer.setSingleShot(true);
+    connect(&m_readAheadTimer, &QTimer::timeout, this, &ViewerWindow::runReadAhead);
     connect(m_cache.get(), &PictureCache::pictureLoaded, this, &ViewerWindow::onPictureLoaded);
 
     m_applied = {m_config.FullScreenTitleBar, m_config.ShowToolbar, m_config.CacheDepth, m_config.ReadAhead};
@@ -122,6 +125,9 @@ void ViewerWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!m_ready) {
+        // Shown maximized by start-up: without a title bar that is the full screen.
+        if (!m_config.FullScreenTitleBar && (windowState() & Qt::WindowMaximized))
+            setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowFullScreen);
         m_ready = true;
         if (!m_exitConfirmed)
             m_timer.start();
@@ -148,7 +154,10 @@ void ViewerWindow::showCurrent()
     setFileNameText(shown);
     setWindowTitle(QStringLiteral("%1/%2 - Marquelo").arg(QString::fromStdString(m_images.directory()), shown));
 
-    m_cache->updateReadAhead();
+    // Read-ahead starts once this picture is on screen, so its decoding does not compete with the paint;
+    // a window that is not painted (hidden, minimized) starts it a moment later all the same.
+    m_readAheadPending = true;
+    m_readAheadTimer.start(30);
     // A new picture is drawn smoothly at once; only zoom steps and resizing take the quick path.
     m_settleTimer.stop();
     m_settled = true;
@@ -253,6 +262,8 @@ void ViewerWindow::paintEvent(QPaintEvent*)
     } else {
         paintPlaceholder(painter, rect(), Placeholder::NoPicture);
     }
+    if (m_readAheadPending)
+        m_readAheadTimer.start(0);
     Q_EMIT painted();
 }
 
@@ -654,8 +665,40 @@ void ViewerWindow::onTimer()
 
 void ViewerWindow::onPictureLoaded(int index, int version)
 {
-    if (index == m_images.currentIndex() && version == m_images.current().shown)
+    const int current = m_images.currentIndex();
+    if (index == current && version == m_images.current().shown) {
         update();
+    } else if (index == current - 1 || index == current + 1) {
+        // Scale the neighbour for the screen while the user looks at this one: the step to it only blits.
+        QTimer::singleShot(0, this, [this, index] { prepareView(index); });
+    }
+}
+
+void ViewerWindow::runReadAhead()
+{
+    if (!m_readAheadPending)
+        return;
+    m_readAheadPending = false;
+    m_cache->updateReadAhead();
+    prepareView(m_images.currentIndex() - 1);
+    prepareView(m_images.currentIndex() + 1);
+}
+
+void ViewerWindow::prepareView(int index)
+{
+    const int current = m_images.currentIndex();
+    if (index < 0 || index >= m_images.count() || (index != current - 1 && index != current + 1))
+        return;
+    const ImageEntry& entry = m_images.at(index);
+    const auto& slot = entry.pictures[std::size_t(entry.shown)];
+    if (!entry.isPicture || !slot || !slot->ready() || slot->image.isNull())
+        return;
+    ViewGeometry fitted;
+    fitted.source = wholePicture(slot->fullSize.width(), slot->fullSize.height());
+    if (!layoutPicture(fitted, width(), height(), false))
+        return;
+    m_renderer.prepare(slot->image, decodedSourceRect(fitted.source, slot->fullSize, slot->image.size()),
+                       fitted.destination.toQRect(), devicePixelRatioF());
 }
 
 bool ViewerWindow::doExit()

@@ -122,6 +122,8 @@ private:
     void showImageInfo();
     void onTimer();
     void onPictureLoaded(int index, int version);
+    void runReadAhead();
+    void prepareView(int index);
     void markUnsettled();
     bool doExit();
     QToolButton* focusedButton() const;
@@ -141,6 +143,7 @@ private:
     bool m_exitConfirmed = false;
     bool m_inTimer = false;
     bool m_settled = true;
+    bool m_readAheadPending = false;
     QLabel* m_info = nullptr;
     QLabel* m_fileName = nullptr;
     QString m_fileNameFull;
@@ -151,6 +154,7 @@ private:
     QToolButton* m_focusButton = nullptr;
     QTimer m_timer;
     QTimer m_settleTimer;
+    QTimer m_readAheadTimer;
     PictureRenderer m_renderer;
 
     // The values last applied to the window, compared after the preferences dialog.

@@ -1,0 +1,157 @@
+// Steps through the camera photos of the corpus in a 1920x1080 window offscreen and times each key press
+// (Page Down) to the end of the paint it causes, waiting before each step until read-ahead has prepared
+// the next photo. Baselines in the same run: TurboJPEG's full-resolution decode of each photo, and
+// drawing an already scaled 1920x1080 picture once (the least any paint can cost).
+//
+// Usage: bench_viewer_step [photo folder] (default: the corpus camera folder)
+
+#include "core/viewer/ImageList.h"
+#include "core/viewer/PictureCache.h"
+#include "core/viewer/PictureSlot.h"
+#include "ui/viewer/ViewerWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+class SilentUi : public marquelo::UserInterface {
+public:
+    void message(std::string_view) override {}
+    Answer ask(std::string_view, Buttons) override { return Answer::No; }
+};
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// TurboJPEG's own full decode of the file, in milliseconds (read from memory, like the viewer).
+double fullDecodeMs(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray bytes = file.readAll();
+    tjhandle tj = tjInitDecompress();
+    int w = 0, h = 0, sub = 0, space = 0;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    double ms = 0;
+    if (tjDecompressHeader3(tj, data, (unsigned long)bytes.size(), &w, &h, &sub, &space) == 0) {
+        std::vector<unsigned char> out(std::size_t(w) * std::size_t(h) * 4);
+        QElapsedTimer t;
+        t.start();
+        tjDecompress2(tj, data, (unsigned long)bytes.size(), out.data(), w, 0, h, TJPF_BGRX, TJFLAG_FASTDCT);
+        ms = t.nsecsElapsed() / 1e6;
+    }
+    tjDestroy(tj);
+    return ms;
+}
+
+bool neighbourReady(marquelo::ImageList& images, int index)
+{
+    if (index >= images.count())
+        return true;
+    const auto& entry = images.at(index);
+    const auto& slot = entry.pictures[std::size_t(entry.shown)];
+    return slot && slot->ready();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const std::string folder = argc > 1 ? argv[1] : std::string(MARQUELO_CORPUS_DIR) + "/camera";
+
+    marquelo::AppConfig config;
+    config.CacheDepth = 1;
+    config.ReadAhead = true;
+    config.StartMaximized = false;
+    config.Sorting = 1;
+    marquelo::ImageList images;
+    if (!images.scanDirectory(folder, config) || images.count() < 2) {
+        std::fprintf(stderr, "no photos in %s\n", folder.c_str());
+        return 1;
+    }
+    SilentUi ui;
+    marquelo::ViewerWindow window(config, images, ui);
+    window.cache().setViewSize(QSize(1920, 1080));
+    window.resize(1920, 1080);
+    window.show();
+    window.showCurrent();
+    window.repaint();
+
+    std::vector<double> steps;
+    std::vector<double> decodes;
+    std::vector<double> keys;
+    for (int i = 0; i + 1 < images.count(); ++i) {
+        QElapsedTimer wait;
+        wait.start();
+        while (!neighbourReady(images, i + 1) && wait.elapsed() < 10000)
+            QTest::qWait(2);
+        // A person looks at each photo for a moment: let the window finish what the load started.
+        QTest::qWait(40);
+        QElapsedTimer t;
+        t.start();
+        QTest::keyClick(&window, Qt::Key_PageDown);
+        const double keyMs = t.nsecsElapsed() / 1e6;
+        window.repaint(); // the paint the key asked for, done now
+        steps.push_back(t.nsecsElapsed() / 1e6);
+        keys.push_back(keyMs);
+        if (std::getenv("STEP_DEBUG")) {
+            const auto shown = window.cache().shown();
+            QElapsedTimer again;
+            again.start();
+            window.repaint();
+            std::printf("%s %dx%d fmt %d full %dx%d step %.1f repaint %.1f\n", images.currentName().c_str(),
+                        shown.image.width(), shown.image.height(), int(shown.image.format()), shown.fullSize.width(),
+                        shown.fullSize.height(), steps.back(), again.nsecsElapsed() / 1e6);
+        }
+        decodes.push_back(fullDecodeMs(QString::fromStdString(images.pathOf(images.currentName()))));
+    }
+
+    // The least a paint can cost: one scaled 1920x1080 picture drawn into the window's backing store.
+    std::vector<double> blits;
+    QImage scaled(1920, 1080, QImage::Format_RGB32);
+    scaled.fill(Qt::darkGreen);
+    QImage target(1920, 1080, QImage::Format_RGB32);
+    for (int i = 0; i < 20; ++i) {
+        QElapsedTimer t;
+        t.start();
+        QPainter p(&target);
+        p.drawImage(0, 0, scaled);
+        p.end();
+        blits.push_back(t.nsecsElapsed() / 1e6);
+    }
+
+    const double step = median(steps);
+    const double decode = median(decodes);
+    const double blit = median(blits);
+    std::printf("photos stepped:                      %zu\n", steps.size());
+    std::printf("key press to finished paint, median: %.2f ms (max %.2f ms)\n", step,
+                *std::max_element(steps.begin(), steps.end()));
+    std::printf("  of which the key's own work:       %.2f ms\n", median(keys));
+    std::printf("TurboJPEG full decode, median:       %.2f ms\n", decode);
+    std::printf("bare 1920x1080 blit, median:         %.2f ms\n", blit);
+    std::printf("step / full decode:                  %.3f\n", decode > 0 ? step / decode : 0.0);
+    std::printf("step / bare blit:                    %.2f\n", blit > 0 ? step / blit : 0.0);
+    std::printf("scaled copies made:                  %d (one per view)\n", window.scaledCopies());
+    return 0;
+}
