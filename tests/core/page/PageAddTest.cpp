@@ -217,16 +217,5 @@ TEST_F(PageTest, AddedEditedCopySurvivesTheCleanUpAndWithoutSubdirectoriesEveryP
     EXPECT_EQ(launches.at(0).arguments.back(), "/convert=" + base + "/dsc01234_edit.jpg");
 }
 
-TEST_F(PageTest, SecondAWhileTheCaptionIsOpenChangesNothing)
-{
-    session.startCaption();
-    session.startCaption();
-    EXPECT_EQ(host.captionStarts, 1);
-    session.cancelCaption();
-    EXPECT_FALSE(session.captionActive());
-    EXPECT_EQ(host.captionEnds, 1);
-    EXPECT_FALSE(exists(base + "/index.html"));
-}
-
 } // namespace
 } // namespace marquelo::test

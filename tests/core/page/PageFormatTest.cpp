@@ -6,24 +6,6 @@
 namespace marquelo {
 namespace {
 
-TEST(PageFormat, ColoursAreWrittenRedGreenBlueInLowerCaseHex)
-{
-    struct Row {
-        ColourRef stored;
-        const char* written;
-    };
-    for (const Row& row : {Row{0x00FFFF00, "#00ffff"}, Row{0x00000000, "#000000"}, Row{0x00ABCDEF, "#efcdab"},
-                           Row{0x000000FF, "#ff0000"}})
-        EXPECT_EQ(colourHex(row.stored), row.written) << std::hex << row.stored;
-}
-
-TEST(PageFormat, AutomaticLinkColourHalvesRedAndGreenAndKeepsBlueFull)
-{
-    EXPECT_EQ(colourHex(autoLinkColour(makeColour(0, 255, 255))), "#007fff");
-    EXPECT_EQ(colourHex(autoLinkColour(makeColour(255, 255, 255))), "#7f7fff");
-    EXPECT_EQ(colourHex(autoLinkColour(makeColour(3, 1, 0))), "#0100ff");
-}
-
 TEST(PageFormat, FolderFromTitleIsItsSafeNameWithoutDots)
 {
     EXPECT_EQ(subdirectoryForTitle("Sailing Trip. 2006"), "sailing_trip_2006");
@@ -32,13 +14,6 @@ TEST(PageFormat, FolderFromTitleIsItsSafeNameWithoutDots)
     // Only the first 64 characters of a long title count.
     const std::string title70 = std::string(60, 'a') + "bcdefghijk";
     EXPECT_EQ(subdirectoryForTitle(title70), std::string(60, 'a') + "bcde");
-}
-
-TEST(PageFormat, DateIsTheFullMonthDayWithoutZeroAndYear)
-{
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(formatPageDate(QDate(2006, 7, 5), english), "July 5, 2006");
-    EXPECT_EQ(formatPageDate(QDate(1999, 12, 31), english), "December 31, 1999");
 }
 
 TEST(PageFormat, NextNumberFollowsTheHighestAnchorWhereverItStands)

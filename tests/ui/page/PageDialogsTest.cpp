@@ -2,8 +2,6 @@
 // layout pictures, the size choice of a movie and the close question's preview button.
 #include "support/ScriptedUserInterface.h"
 #include "ui/page/AddImageDlg.h"
-#include "ui/page/COpenDlg.h"
-#include "ui/page/EndPageDlg.h"
 #include "ui/page/PageInfoDlg.h"
 #include "ui/page/PageSetup.h"
 
@@ -186,29 +184,6 @@ TEST(AddImageDlg, MovieOffersOnlyCurrentSize)
     const AddImageChoice c = photo.choice();
     EXPECT_EQ(c.size, 3);
     EXPECT_EQ(c.side, Side::Center);
-}
-
-TEST(EndPageDlg, PreviewCanBePressedAnyNumberOfTimes)
-{
-    int previews = 0;
-    EndPageDlg dlg("Do you want to close this page?\n\n'/out/summer'", [&] { ++previews; });
-    dlg.show();
-    child<QPushButton>(dlg, "browserPreview")->click();
-    child<QPushButton>(dlg, "browserPreview")->click();
-    EXPECT_EQ(previews, 2);
-    EXPECT_TRUE(dlg.isVisible());
-    EXPECT_TRUE(child<QPushButton>(dlg, "closePage")->isDefault());
-    child<QPushButton>(dlg, "closePage")->click();
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
-}
-
-TEST(COpenDlg, CheckBoxStartsFromTheSetting)
-{
-    COpenDlg ticked("notice", true);
-    EXPECT_TRUE(ticked.onlyWithShift());
-    COpenDlg plain("notice", false);
-    child<QCheckBox>(plain, "onlyWithShift")->click();
-    EXPECT_TRUE(plain.onlyWithShift());
 }
 
 } // namespace
