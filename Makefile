@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 # Debian packages the build, the tests and the benchmarks need.
 DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	qt6-base-dev qt6-svg-dev libgl-dev \
-	libvips-dev libvips-tools libturbojpeg0-dev libjpeg-turbo-progs libsodium-dev \
+	libvips-dev libvips-tools libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs libsodium-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-apps imagemagick tidy chromium \
 	desktop-file-utils appstream dpkg-dev lintian file \

@@ -35,6 +35,7 @@ Sample run(const std::vector<std::string>& args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
+    std::fflush(stdout); // or the child flushes our buffered lines a second time
     const pid_t pid = fork();
     if (pid == 0) {
         std::freopen("/dev/null", "w", stdout);

@@ -2,6 +2,7 @@
 
 #include "convert/AtomicFile.h"
 #include "convert/JpegFile.h"
+#include "convert/JpegRegion.h"
 #include "convert/Orientation.h"
 
 #include <vips/vips8>
@@ -240,22 +241,27 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         int shrink = 1;
         if (jpegIn && derived)
             shrink = decoderShrink(std::min(double(rawCutW) / rawTargetW, double(rawCutH) / rawTargetH));
-        // An option list is freed only by the call it is handed to, so it is made only when there is one.
-        vips::VImage image = header;
-        if (shrink > 1)
-            image = vips::VImage::new_from_file(o.input.c_str(), vips::VImage::option()
-                                                                     ->set("access", VIPS_ACCESS_SEQUENTIAL)
-                                                                     ->set("fail_on", failOn)
-                                                                     ->set("shrink", shrink));
+        vips::VImage image;
+        // A real cut of a plain JPEG: decode only what the cut needs, straight from the file.
+        const bool partial = rawCutW < rawW || rawCutH < rawH;
+        if (!(jpegIn && partial && decodeJpegRegion(o.input, shrink, rawCut, image))) {
+            // An option list is freed only by the call it is handed to, so it is made only when there is one.
+            image = header;
+            if (shrink > 1)
+                image = vips::VImage::new_from_file(o.input.c_str(), vips::VImage::option()
+                                                                         ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                                                         ->set("fail_on", failOn)
+                                                                         ->set("shrink", shrink));
 
-        // Cut in the decoder's (possibly shrunk) coordinates.
-        const double fx = double(image.width()) / double(rawW), fy = double(image.height()) / double(rawH);
-        const int x0 = std::clamp(int(std::floor(rawCut.x0 * fx)), 0, image.width() - 1);
-        const int y0 = std::clamp(int(std::floor(rawCut.y0 * fy)), 0, image.height() - 1);
-        const int x1 = std::clamp(int(std::ceil(rawCut.x1 * fx)), x0 + 1, image.width());
-        const int y1 = std::clamp(int(std::ceil(rawCut.y1 * fy)), y0 + 1, image.height());
-        if (x0 != 0 || y0 != 0 || x1 != image.width() || y1 != image.height())
-            image = image.extract_area(x0, y0, x1 - x0, y1 - y0);
+            // Cut in the decoder's (possibly shrunk) coordinates.
+            const double fx = double(image.width()) / double(rawW), fy = double(image.height()) / double(rawH);
+            const int x0 = std::clamp(int(std::floor(rawCut.x0 * fx)), 0, image.width() - 1);
+            const int y0 = std::clamp(int(std::floor(rawCut.y0 * fy)), 0, image.height() - 1);
+            const int x1 = std::clamp(int(std::ceil(rawCut.x1 * fx)), x0 + 1, image.width());
+            const int y1 = std::clamp(int(std::ceil(rawCut.y1 * fy)), y0 + 1, image.height());
+            if (x0 != 0 || y0 != 0 || x1 != image.width() || y1 != image.height())
+                image = image.extract_area(x0, y0, x1 - x0, y1 - y0);
+        }
 
         if (image.width() != rawTargetW || image.height() != rawTargetH) {
             image = image.resize(double(rawTargetW) / image.width(),

@@ -1,0 +1,101 @@
+#include "convert/JpegRegion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace marquelo::convert {
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+void onError(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+void onMessage(j_common_ptr, int) {}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+} // namespace
+
+bool decodeJpegRegion(const std::string& path, int shrink, const EdgeRect& region, vips::VImage& out)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return false;
+    jpeg_decompress_struct info{};
+    ErrorManager errors{};
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = onError;
+    errors.base.emit_message = onMessage;
+    // Everything that must be released after a jump lives outside the protected block.
+    std::vector<unsigned char> rows, line;
+    JOCTET* icc = nullptr;
+    unsigned int iccLength = 0;
+    volatile bool ok = false;
+    jpeg_create_decompress(&info);
+    if (setjmp(errors.jump) == 0) {
+        jpeg_stdio_src(&info, file.get());
+        jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF); // the ICC profile
+        jpeg_read_header(&info, TRUE);
+        const bool grey = info.jpeg_color_space == JCS_GRAYSCALE;
+        if (grey || info.jpeg_color_space == JCS_YCbCr) {
+            jpeg_read_icc_profile(&info, &icc, &iccLength);
+            const long long width = info.image_width, height = info.image_height;
+            info.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+            info.scale_num = 1;
+            info.scale_denom = unsigned(shrink);
+            jpeg_start_decompress(&info);
+            const long long ow = info.output_width, oh = info.output_height;
+            const double fx = double(ow) / double(width), fy = double(oh) / double(height);
+            const JDIMENSION x0 = JDIMENSION(std::clamp<long long>((long long)std::floor(region.x0 * fx), 0, ow - 1));
+            const JDIMENSION y0 = JDIMENSION(std::clamp<long long>((long long)std::floor(region.y0 * fy), 0, oh - 1));
+            const JDIMENSION x1 = JDIMENSION(std::clamp<long long>((long long)std::ceil(region.x1 * fx), x0 + 1, ow));
+            const JDIMENSION y1 = JDIMENSION(std::clamp<long long>((long long)std::ceil(region.y1 * fy), y0 + 1, oh));
+            JDIMENSION left = x0, columns = x1 - x0;
+            if (columns < ow)
+                jpeg_crop_scanline(&info, &left, &columns); // widens to whole blocks
+            if (y0 > 0)
+                jpeg_skip_scanlines(&info, y0);
+            const int bands = info.output_components;
+            const std::size_t stride = std::size_t(info.output_width) * std::size_t(bands);
+            const std::size_t cutStride = std::size_t(x1 - x0) * std::size_t(bands);
+            const std::size_t skip = std::size_t(x0 - left) * std::size_t(bands);
+            line.resize(stride);
+            rows.resize(cutStride * (y1 - y0));
+            for (JDIMENSION y = y0; y < y1; ++y) {
+                JSAMPROW row = line.data();
+                if (jpeg_read_scanlines(&info, &row, 1) != 1)
+                    break;
+                std::copy_n(line.data() + skip, cutStride, rows.data() + cutStride * (y - y0));
+            }
+            VipsImage* image = vips_image_new_from_memory_copy(rows.data(), rows.size(), int(x1 - x0), int(y1 - y0),
+                                                               bands, VIPS_FORMAT_UCHAR);
+            if (image) {
+                image->Type = grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB;
+                if (icc && iccLength > 0)
+                    vips_image_set_blob_copy(image, VIPS_META_ICC_NAME, icc, iccLength);
+                out = vips::VImage(image, vips::STEAL);
+                ok = true;
+            }
+        }
+    }
+    jpeg_destroy_decompress(&info);
+    std::free(icc);
+    return ok;
+}
+
+} // namespace marquelo::convert
