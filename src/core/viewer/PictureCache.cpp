@@ -129,8 +129,13 @@ void PictureCache::runLoad(const LoadJob& job)
     // The hand-over: after this store the worker touches the slot no more.
     slot.loading.store(false, std::memory_order_release);
     slot.loading.notify_all();
-    QMetaObject::invokeMethod(
-        this, [this, s = job.slot] { onLoadEnded(s); }, Qt::QueuedConnection);
+    // The slot travels through a queue of our own; the posted call carries no data, so everything the
+    // GUI thread reads was handed over under a lock it also takes.
+    {
+        const std::lock_guard lock(m_finishedMutex);
+        m_finished.push_back(job.slot);
+    }
+    QMetaObject::invokeMethod(this, "takeFinishedLoads", Qt::QueuedConnection);
 }
 
 bool PictureCache::startLoad(int index, int version, Priority /*priority*/, double minScale,
@@ -248,6 +253,17 @@ void PictureCache::updateReadAhead()
         if (cur + step <= hi && requestPicture(cur + step, Priority::ReadAhead))
             return;
     }
+}
+
+void PictureCache::takeFinishedLoads()
+{
+    std::vector<std::shared_ptr<PictureSlot>> finished;
+    {
+        const std::lock_guard lock(m_finishedMutex);
+        finished.swap(m_finished);
+    }
+    for (const std::shared_ptr<PictureSlot>& slot : finished)
+        onLoadEnded(slot);
 }
 
 void PictureCache::onLoadEnded(const std::shared_ptr<PictureSlot>& slot)

@@ -87,6 +87,9 @@ protected:
     virtual bool startWorker(std::function<void()> work);
 
 private:
+    // Runs on the GUI thread after workers have queued their finished slots.
+    Q_INVOKABLE void takeFinishedLoads();
+
     struct Worker;
     struct LoadJob;
     void runLoad(const LoadJob& job);
@@ -100,6 +103,9 @@ private:
     QSize m_viewSize;
     bool m_checking = false;
     std::vector<std::unique_ptr<Worker>> m_workers;
+    // Slots whose load has ended, handed from the workers to the GUI thread.
+    std::mutex m_finishedMutex;
+    std::vector<std::shared_ptr<PictureSlot>> m_finished;
 };
 
 } // namespace marquelo
