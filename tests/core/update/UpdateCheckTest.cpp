@@ -67,7 +67,7 @@ protected:
         m_ui.answers = std::move(answers);
         UpdateCheck::Options options{m_server.baseAddress(), m_folder, m_keys.publicKey,
                                      std::chrono::milliseconds(400)};
-        UpdateCheck(options, m_ui, test::recordingProgress(m_progress, m_cancelAt), m_pages).checkForUpdates();
+        UpdateCheck(options, m_ui, test::recordingProgress(m_progress), m_pages).checkForUpdates();
     }
 
     void expectUntouched()
@@ -83,7 +83,6 @@ protected:
     test::TestKeyPair m_keys;
     test::ScriptedUserInterface m_ui;
     test::RecordingProgress::Log m_progress;
-    std::int64_t m_cancelAt = std::numeric_limits<std::int64_t>::max();
     test::RecordingUpgradePage m_pages;
 };
 
@@ -103,6 +102,7 @@ TEST_P(PublishedVersionTest, DecidesFromTheLeadingNumber)
     EXPECT_EQ(m_ui.questions, GetParam().questions);
     EXPECT_EQ(m_ui.messages, GetParam().messages);
     EXPECT_TRUE(m_pages.shown.empty());
+    EXPECT_FALSE(m_server.wasRequested("marquelo"));
     expectUntouched();
 }
 
@@ -116,14 +116,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, PublishedVersionTest,
                                            VersionCase{"Huge", "99999999999", {upgradeQuestion(2147483647)}, {}}),
                          test::rowName<VersionCase>);
 
-TEST(LeadingVersionNumberTest, ReadsLikeStrtol)
-{
-    EXPECT_EQ(leadingVersionNumber(""), 0);
-    EXPECT_EQ(leadingVersionNumber("\n\v 42x"), 42);
-    EXPECT_EQ(leadingVersionNumber("- 3"), 0);
-    EXPECT_EQ(leadingVersionNumber("-2147483649"), INT_MIN);
-}
-
 TEST_F(UpdateCheckTest, InstallsASignedNewVersionAndKeepsThePreviousOne)
 {
     const std::string program = test::programBytes(50000);
@@ -131,7 +123,7 @@ TEST_F(UpdateCheckTest, InstallsASignedNewVersionAndKeepsThePreviousOne)
     run();
     EXPECT_EQ(m_ui.questions, std::vector<std::string>{upgradeQuestion(17)});
     EXPECT_EQ(m_ui.messages, std::vector<std::string>{kComplete});
-    EXPECT_EQ(test::readFileText(path("marquelo")), program);
+    EXPECT_TRUE(test::readFileText(path("marquelo")) == program) << "new program not in place";
     EXPECT_EQ(test::readFileText(path("marquelo_old")), kOldProgram);
     EXPECT_FALSE(fs::exists(path("marquelo_new")));
     EXPECT_NE(fs::status(path("marquelo")).permissions() & fs::perms::owner_exec, fs::perms::none);
@@ -150,17 +142,8 @@ TEST_F(UpdateCheckTest, SecondUpgradeReplacesThePreviousOldProgram)
     publish(second, 18);
     run();
     EXPECT_EQ(m_ui.messages, (std::vector<std::string>{kComplete, kComplete}));
-    EXPECT_EQ(test::readFileText(path("marquelo")), second);
-    EXPECT_EQ(test::readFileText(path("marquelo_old")), first);
-}
-
-TEST_F(UpdateCheckTest, NoAnswerOrCancelDownloadsNothing)
-{
-    publish(test::programBytes(5000));
-    run({Answer::Cancel});
-    EXPECT_TRUE(m_ui.messages.empty());
-    EXPECT_FALSE(m_server.wasRequested("marquelo"));
-    expectUntouched();
+    EXPECT_TRUE(test::readFileText(path("marquelo")) == second) << "second program not in place";
+    EXPECT_TRUE(test::readFileText(path("marquelo_old")) == first) << "first program not kept as the old one";
 }
 
 struct RejectedCase {
@@ -223,19 +206,6 @@ INSTANTIATE_TEST_SUITE_P(
                                    {kIncomplete, kFailed}}),
     test::rowName<RejectedCase>);
 
-TEST_F(UpdateCheckTest, CancelFromTheProgressWindowEndsTheDownload)
-{
-    publish(test::programBytes(300000));
-    m_cancelAt = 50000;
-    run();
-    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{kIncomplete, kFailed}));
-    EXPECT_EQ(m_progress.format, "Downloading %d/%d bytes...");
-    EXPECT_EQ(m_progress.upper, 300000);
-    ASSERT_FALSE(m_progress.positions.empty());
-    EXPECT_LT(m_progress.positions.back(), 300000);
-    expectUntouched();
-}
-
 TEST_F(UpdateCheckTest, HtmlErrorPagesLeadToTheUpgradePage)
 {
     // Every path answers 404 with an HTML page: the version text starts with "<".
@@ -256,8 +226,6 @@ TEST_F(UpdateCheckTest, UpgradePageThatCannotBeShownIsAConnectionFailure)
 
 TEST_F(UpdateCheckTest, UnreachableServerIsToldOnceThenTheUpgradePage)
 {
-    const std::string base = m_server.baseAddress();
-    m_ui.answers = {};
     UpdateCheck::Options options{"http://127.0.0.1:1/marquelo/", m_folder, m_keys.publicKey,
                                  std::chrono::milliseconds(2000)};
     UpdateCheck(options, m_ui, nullptr, m_pages).checkForUpdates();
@@ -267,9 +235,9 @@ TEST_F(UpdateCheckTest, UnreachableServerIsToldOnceThenTheUpgradePage)
     EXPECT_EQ(m_pages.shown.size(), 1u);
 }
 
-TEST_F(UpdateCheckTest, FailedSecondRenameIsReported)
+TEST_F(UpdateCheckTest, ProgramMissingUnderItsNameIsNotReplaced)
 {
-    // A folder where the program's own name is taken by something the swap may not replace.
+    // The running program is assumed to be "marquelo"; when it is not there the swap stops at once.
     fs::remove(path("marquelo"));
     publish(test::programBytes(20000));
     run();

@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -50,20 +49,17 @@ inline void writeFileText(const std::filesystem::path& path, const std::string& 
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-// A program of `size` bytes that no text or HTML test could mistake for anything else.
+// `size` bytes of a made-up program (an ELF header, then a pattern no text test could mistake).
 inline std::string programBytes(std::size_t size, char seed = 'a')
 {
-    std::string bytes(size, '\0');
-    bytes.replace(0, std::min<std::size_t>(size, 4),
-                  std::string("\x7f"
-                              "ELF")
-                      .substr(0, std::min<std::size_t>(size, 4)));
-    for (std::size_t i = 4; i < size; ++i)
-        bytes[i] = char((i * 31 + std::size_t(seed)) % 251);
-    return bytes;
+    std::string bytes = "\x7f"
+                        "ELF";
+    for (std::size_t i = bytes.size(); i < size; ++i)
+        bytes += char((i * 31 + std::size_t(seed)) % 251);
+    return bytes.substr(0, size);
 }
 
-// Records the window's life; the "user" closes it once the position reaches `cancelAt`.
+// Records the window's life; nobody presses its Cancel.
 class RecordingProgress : public DownloadProgress {
 public:
     struct Log {
@@ -74,7 +70,7 @@ public:
         bool closedByDownload = false;
     };
 
-    RecordingProgress(Log& log, std::int64_t cancelAt) : m_log(log), m_cancelAt(cancelAt) { ++m_log.windows; }
+    explicit RecordingProgress(Log& log) : m_log(log) { ++m_log.windows; }
 
     void start(const std::string& format, std::int64_t lower, std::int64_t upper) override
     {
@@ -82,29 +78,18 @@ public:
         m_log.lower = lower;
         m_log.upper = upper;
     }
-    void setPosition(std::int64_t position) override
-    {
-        m_log.positions.push_back(position);
-        if (position >= m_cancelAt)
-            m_closed = true;
-    }
-    void closeWindow() override
-    {
-        m_log.closedByDownload = true;
-        m_closed = true;
-    }
+    void setPosition(std::int64_t position) override { m_log.positions.push_back(position); }
+    void closeWindow() override { m_log.closedByDownload = m_closed = true; }
     bool closed() const override { return m_closed; }
 
 private:
     Log& m_log;
-    std::int64_t m_cancelAt;
     bool m_closed = false;
 };
 
-inline DownloadProgressFactory recordingProgress(RecordingProgress::Log& log,
-                                                 std::int64_t cancelAt = std::numeric_limits<std::int64_t>::max())
+inline DownloadProgressFactory recordingProgress(RecordingProgress::Log& log)
 {
-    return [&log, cancelAt] { return std::make_unique<RecordingProgress>(log, cancelAt); };
+    return [&log] { return std::make_unique<RecordingProgress>(log); };
 }
 
 class RecordingUpgradePage : public UpgradePageViewer {
