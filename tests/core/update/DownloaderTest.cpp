@@ -72,6 +72,18 @@ TEST_F(DownloaderTest, HugeAnnouncedLengthThatNeverArrivesIsIncomplete)
     EXPECT_EQ(m_progress.positions, std::vector<std::int64_t>{10});
 }
 
+// The time-out is for silence, not for the whole download: a slow but steady server is never cut off.
+TEST_F(DownloaderTest, SlowButSteadyServerIsNotCutOff)
+{
+    m_downloader.setStallTimeout(std::chrono::milliseconds(300));
+    const std::string body = test::programBytes(20000);
+    m_server.serve("file", test::HttpReply(body).trickle(2000, 100));
+    const auto block = m_downloader.downloadToMemory(address("file"));
+    ASSERT_TRUE(block);
+    EXPECT_TRUE(std::string(block->begin(), block->end()) == body);
+    EXPECT_TRUE(m_ui.messages.empty());
+}
+
 TEST_F(DownloaderTest, ServerThatNeverAnswersIsAnOpeningFailure)
 {
     m_downloader.setStallTimeout(std::chrono::milliseconds(300));
