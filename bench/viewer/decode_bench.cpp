@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -37,8 +38,9 @@ void turboFull(const QByteArray& bytes)
     auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.constData()));
     int w = 0, h = 0, sub = 0, cs = 0;
     if (tjDecompressHeader3(tj, data, static_cast<unsigned long>(bytes.size()), &w, &h, &sub, &cs) == 0) {
-        std::vector<unsigned char> pixels(std::size_t(w) * std::size_t(h) * 4);
-        tjDecompress2(tj, data, static_cast<unsigned long>(bytes.size()), pixels.data(), w, w * 4, h, TJPF_BGRX, 0);
+        // Uninitialised like the viewer's own picture buffer, so neither side pays for clearing memory.
+        std::unique_ptr<unsigned char[]> pixels(new unsigned char[std::size_t(w) * std::size_t(h) * 4]);
+        tjDecompress2(tj, data, static_cast<unsigned long>(bytes.size()), pixels.get(), w, w * 4, h, TJPF_BGRX, 0);
     }
     tjDestroy(tj);
 }

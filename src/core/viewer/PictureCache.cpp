@@ -119,7 +119,14 @@ void PictureCache::reapWorkers(bool all)
 void PictureCache::runLoad(const LoadJob& job)
 {
     PictureSlot& slot = *job.slot;
-    DecodedPicture decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale);
+    DecodedPicture decoded;
+    try {
+        decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale);
+    } catch (...) {
+        // Out of memory for the file or the picture: shown as a picture that failed to load. The slot
+        // must still be handed back, or the wait for it would never end.
+        decoded = DecodedPicture();
+    }
     if (decoded.ok) {
         slot.image = std::move(decoded.image);
         slot.fullSize = decoded.fullSize;
