@@ -48,7 +48,7 @@ CDisclaimerDlg::CDisclaimerDlg(QWidget* parent)
     layout->addWidget(m_text, 1);
     layout->addLayout(buttons);
     // 277 by 186 dialog units in the classic layout.
-    resize(560, 400);
+    resize(554, 372);
     m_decline->setFocus();
 }
 

@@ -31,7 +31,7 @@ HtmlHelpDlg::HtmlHelpDlg(int page, QWidget* parent) : QDialog(parent), m_page(pa
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
     // 280 by 295 dialog units in the classic layout.
-    resize(560, 640);
+    resize(560, 590);
 
     const QString path = pagePath(page);
     if (!path.isEmpty())
