@@ -263,14 +263,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "unable to write"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(ConvertTest, HelpAndVersion)
-{
-    const ToolRun help = runTool({QStringLiteral("--help")});
-    EXPECT_EQ(help.exitCode, 0);
-    const ToolRun version = runTool({QStringLiteral("--version")});
-    EXPECT_EQ(version.exitCode, 0);
-}
-
 // Every damaged file is either converted into a readable picture or refused with a reason; a refused
 // in-place turn leaves the original exactly as it was, and no temporary file stays behind.
 TEST_F(ConvertTest, BrokenFilesAreRejectedCleanlyOrConverted)

@@ -2,12 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QTemporaryDir>
-
-#include <fstream>
-#include <sstream>
-
 namespace marquelo {
 namespace {
 
@@ -34,37 +28,6 @@ INSTANTIATE_TEST_SUITE_P(Names, EditedNameTest,
                                            EditNameCase{"NoDot", "README", "_edit", "README_edit"},
                                            EditNameCase{"EmptySuffix", "a.jpg", "", "a_edit.jpg"}),
                          [](const auto& row) { return std::string(row.param.name); });
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-TEST(CopyFileReplacing, ReplacesWholeFileAndLeavesNoTemporary)
-{
-    QTemporaryDir dir;
-    const std::string a = dir.path().toStdString() + "/a.jpg", b = dir.path().toStdString() + "/a_edit.jpg";
-    std::ofstream(a, std::ios::binary) << std::string(200000, 'x');
-    std::ofstream(b) << "old edit";
-    std::string error;
-    ASSERT_TRUE(copyFileReplacing(a, b, error)) << error;
-    EXPECT_EQ(readAll(b), std::string(200000, 'x'));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
-}
-
-TEST(CopyFileReplacing, MissingSourceChangesNothing)
-{
-    QTemporaryDir dir;
-    const std::string b = dir.path().toStdString() + "/b.jpg";
-    std::ofstream(b) << "keep";
-    std::string error;
-    EXPECT_FALSE(copyFileReplacing(dir.path().toStdString() + "/missing.jpg", b, error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(readAll(b), "keep");
-}
 
 } // namespace
 } // namespace marquelo

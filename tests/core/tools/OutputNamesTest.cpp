@@ -17,11 +17,6 @@ protected:
     void touch(const std::string& name) { std::ofstream(path() + "/" + name) << "x"; }
 };
 
-TEST_F(OutputNamesTest, FreeNameIsKept)
-{
-    EXPECT_EQ(names.reserve(path(), "img_0001.jpg"), "img_0001.jpg");
-}
-
 TEST_F(OutputNamesTest, NameOnDiskGetsNextNumber)
 {
     touch("img_0001.jpg");
@@ -34,13 +29,6 @@ TEST_F(OutputNamesTest, NamesHandedOutCountAsTakenBeforeTheFileExists)
     EXPECT_EQ(names.reserve(path(), "img_0001.jpg"), "img_0001.jpg");
     EXPECT_EQ(names.reserve(path(), "img_0001.jpg"), "img_0001-2.jpg");
     EXPECT_EQ(names.reserve(path(), "img_0001.jpg"), "img_0001-3.jpg");
-}
-
-TEST_F(OutputNamesTest, OtherFolderIsIndependent)
-{
-    QTemporaryDir other;
-    EXPECT_EQ(names.reserve(path(), "a.jpg"), "a.jpg");
-    EXPECT_EQ(names.reserve(other.path().toStdString(), "a.jpg"), "a.jpg");
 }
 
 struct StemCase {

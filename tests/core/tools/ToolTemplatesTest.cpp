@@ -42,19 +42,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"CurrentSizeShrinks", box(0, 0, 4000, 3000), kWindow, kSizeCurrent, 800, 600},
                       SizeCase{"CurrentSizeEnlarges", box(0, 0, 400, 300), kWindow, kSizeCurrent, 800, 600},
                       SizeCase{"OutOfRangeIsMedium", box(0, 0, 4000, 3000), kWindow, 7, 512, 384},
-                      SizeCase{"NegativeIsMedium", box(0, 0, 4000, 3000), kWindow, -1, 512, 384},
-                      SizeCase{"UncompressedPortrait", box(0, 0, 1200, 1800), kWindow, kSizeUncompressed, 1200, 1800},
                       SizeCase{"EmptySource", Rect{0, 0, -1, -1}, kWindow, kSizeMedium, 0, 0},
                       // 60000 x 50000: h*L would wrap in 32 bits for the Uncompressed size.
                       SizeCase{"HugeDoesNotWrap", box(0, 0, 60000, 50000), kWindow, kSizeUncompressed, 60000, 50000}),
     [](const auto& row) { return std::string(row.param.name); });
-
-TEST(CropText, IsLeftTopWidthHeight)
-{
-    EXPECT_EQ(cropText(box(0, 0, 4000, 3000)), "0,0,4000,3000");
-    EXPECT_EQ(cropText(box(100, 50, 1500, 2000)), "100,50,1500,2000");
-    EXPECT_EQ(cropText(box(-3, -4, 10, 20)), "-3,-4,10,20");
-}
 
 struct NameCase {
     const char* name;

@@ -177,12 +177,6 @@ TEST_F(ImageActionsTest, EditOfAVanishedPhotoReportsTheCopy)
     EXPECT_EQ(entry().shown, kOriginal);
 }
 
-TEST_F(ImageActionsTest, SwapWithoutEditedCopyChangesNothing)
-{
-    window->runCommand(Command::Swap);
-    EXPECT_EQ(entry().shown, kOriginal);
-}
-
 TEST_F(ImageActionsTest, FavoriteUsesItsOwnSizeAndANewName)
 {
     fs::create_directories(favorites);
