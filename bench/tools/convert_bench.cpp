@@ -23,6 +23,7 @@ namespace {
 
 struct Sample {
     double seconds = 0;
+    double cpu = 0; // user + system: steadier than wall time on a busy machine
     long peakKiB = 0;
     bool ok = false;
 };
@@ -49,6 +50,8 @@ Sample run(const std::vector<std::string>& args)
     Sample s;
     s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     s.peakKiB = usage.ru_maxrss;
+    s.cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     s.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return s;
 }
@@ -95,7 +98,7 @@ int main(int argc, char** argv)
     std::printf("%-34s %-9s %5s | %8s %8s %8s | %7s %7s | %7s %7s\n", "photo", "case", "size", "ours s", "vthumb s",
                 "IM s", "t/vth", "IM/t", "MiB", "m/vth");
 
-    std::vector<double> vsThumbTime, vsMagickTime, vsThumbMemory;
+    std::vector<double> vsThumbTime, vsMagickTime, vsThumbMemory, vsThumbCpu, vsMagickCpu;
     for (const std::string& photo : photos) {
         // Upright size, as the viewer's rectangles are.
         const vips::VImage upright = vips::VImage::new_from_file(photo.c_str()).autorot();
@@ -143,6 +146,8 @@ int main(int argc, char** argv)
                 vsThumbTime.push_back(mo.seconds / mt.seconds);
                 vsMagickTime.push_back(mm.seconds / mo.seconds);
                 vsThumbMemory.push_back(double(mo.peakKiB) / double(mt.peakKiB));
+                vsThumbCpu.push_back(mo.cpu / mt.cpu);
+                vsMagickCpu.push_back(mm.cpu / mo.cpu);
                 std::printf("%-34s %-9s %5d | %8.3f %8.3f %8.3f | %7.2f %7.1f | %7.1f %7.2f\n",
                             fs::path(photo).filename().c_str(), share == 1.0 ? "whole" : "crop 40%", longSide,
                             mo.seconds, mt.seconds, mm.seconds, mo.seconds / mt.seconds, mm.seconds / mo.seconds,
@@ -154,6 +159,8 @@ int main(int argc, char** argv)
     std::printf("  wall time, marquelo-convert / vipsthumbnail:  %.2fx (target <= 1.1)\n", geomean(vsThumbTime));
     std::printf("  wall time, ImageMagick / marquelo-convert:    %.1fx (target >= 4)\n", geomean(vsMagickTime));
     std::printf("  peak memory, marquelo-convert / vipsthumbnail: %.2fx (target <= 1.2)\n", geomean(vsThumbMemory));
+    std::printf("  CPU time, marquelo-convert / vipsthumbnail:   %.2fx\n", geomean(vsThumbCpu));
+    std::printf("  CPU time, ImageMagick / marquelo-convert:     %.1fx\n", geomean(vsMagickCpu));
     if (!vsThumbTime.empty())
         std::printf("  worst case: time %.2fx, memory %.2fx\n",
                     *std::max_element(vsThumbTime.begin(), vsThumbTime.end()),
