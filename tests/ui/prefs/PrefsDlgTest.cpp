@@ -173,9 +173,11 @@ std::string settingText(const AppConfig& config, const char* key)
 
 TEST_F(PrefsDlgTest, AcceptedEntriesReachTheSettings)
 {
+    const AppConfig start = config;
     for (const Acceptance& row : kAcceptances) {
         const std::string typed = expand(row.text, tmp.path().toStdString());
         SCOPED_TRACE(std::string(row.key) + " = " + typed.substr(0, 40));
+        config = start;
         config.ReadAhead = row.readAhead;
         ui.messages.clear();
         open();
