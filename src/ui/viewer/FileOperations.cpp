@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <filesystem>
+#include <system_error>
+
 namespace marquelo {
 
 namespace {
@@ -24,9 +27,37 @@ std::string printfArg(std::string_view format, const std::string& arg)
     return out;
 }
 
+// A name whose bytes are not UTF-8 has no QString that names it: the conversion would name another
+// file (each bad byte becomes U+FFFD). Such files are handled by their bytes.
+bool nameableByQt(const std::string& path)
+{
+    return qs(path).toStdString() == path;
+}
+
 bool removeFile(const std::string& path)
 {
-    return QFile::remove(qs(path));
+    std::error_code ec;
+    return std::filesystem::remove(path, ec);
+}
+
+// Moves `from` to `to` unless something already has that name.
+bool moveWithoutReplacing(const std::string& from, const std::string& to, QString& error)
+{
+    if (nameableByQt(from) && nameableByQt(to)) {
+        // QFile::rename never replaces an existing file: it fails instead, which is what we want.
+        QFile file(qs(from));
+        if (file.rename(qs(to)))
+            return true;
+        error = file.errorString();
+        return false;
+    }
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(to, ec)))
+        ec = std::make_error_code(std::errc::file_exists);
+    else
+        std::filesystem::rename(from, to, ec);
+    error = QString::fromStdString(ec.message());
+    return !ec;
 }
 
 } // namespace
@@ -99,12 +130,9 @@ bool renameCurrentImage(ImageList& images, PictureCache& cache, UserInterface& u
         ui.message(refusal.toStdString());
         return false;
     }
-    // QFile::rename never replaces an existing file: it fails instead, which is what we want.
-    QFile file(qs(images.pathOf(oldName)));
-    if (!file.rename(qs(images.pathOf(newName.toStdString())))) {
-        ui.message(QStringLiteral("Failed to rename '%1' to '%2': %3")
-                       .arg(qs(oldName), newName, file.errorString())
-                       .toStdString());
+    QString error;
+    if (!moveWithoutReplacing(images.pathOf(oldName), images.pathOf(newName.toStdString()), error)) {
+        ui.message(QStringLiteral("Failed to rename '%1' to '%2': %3").arg(qs(oldName), newName, error).toStdString());
         return false;
     }
     entry.files[kOriginal].name = newName.toStdString();
