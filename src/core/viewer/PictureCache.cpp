@@ -98,7 +98,8 @@ bool PictureCache::startWorker(std::function<void()> work)
             work();
             done->store(true, std::memory_order_release);
         });
-    } catch (const std::system_error&) {
+    } catch (...) {
+        // No thread (system limits) or no memory for its state: the caller hands the slot back.
         return false;
     }
     m_workers.push_back(std::move(worker));
