@@ -355,11 +355,6 @@ bool ViewerWindow::routeKey(QKeyEvent* event)
     return false;
 }
 
-void ViewerWindow::keyPressEvent(QKeyEvent* event)
-{
-    QWidget::keyPressEvent(event);
-}
-
 // ---- commands ------------------------------------------------------------------------------------------
 
 void ViewerWindow::setCommandHandler(Command command, std::function<void()> handler)

@@ -1,12 +1,15 @@
 // Delete, rename, drop and image information on the real window and its list.
 #include "ViewerFixture.h"
 
+#include "support/TestSupport.h"
+
 #include "core/viewer/PictureCache.h"
 #include "ui/viewer/CImageInfo.h"
 #include "ui/viewer/CRenameDlg.h"
 #include "ui/viewer/FileOperations.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
@@ -190,6 +193,32 @@ TEST_F(ViewerFixture, FailedMoveKeepsTheOldName)
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].rfind("Failed to rename 'a.jpg' to 'z.jpg'", 0), 0u) << ui.messages[0];
     EXPECT_EQ(images.currentName(), "a.jpg");
+}
+
+TEST_F(ViewerFixture, SteppingAndDeletingWhileLoadsRun)
+{
+    // Real camera photos take long enough to decode that read-ahead is still running at each key.
+    const QDir camera(QString::fromStdString(corpusDir()) + QStringLiteral("/camera"));
+    const QStringList photos = camera.entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name).mid(0, 8);
+    ASSERT_EQ(photos.size(), 8);
+    for (const QString& name : photos)
+        ASSERT_TRUE(QFile::copy(camera.filePath(name), path(name)));
+    config.CacheDepth = 2;
+    open(0);
+    for (int round = 0; round < 3; ++round) {
+        for (Qt::Key key : {Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_End, Qt::Key_Home})
+            QTest::keyClick(window.get(), key);
+        QTest::keyClick(window.get(), Qt::Key_PageDown);
+        ui.answers = {Answer::Yes};
+        QTest::keyClick(window.get(), Qt::Key_Delete);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(images.count(), 5);
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.jpg")}, QDir::Files).size(), 5);
+    for (int i = 0; i < images.count(); ++i)
+        EXPECT_TRUE(QFile::exists(path(QString::fromStdString(images.at(i).files[kOriginal].name))));
+    EXPECT_EQ(infoText(), QStringLiteral("%1/5").arg(images.currentIndex() + 1));
+    EXPECT_EQ(window->cache().shown().fullSize.isEmpty(), false) << "the current photo is shown";
 }
 
 void drop(QWidget* target, const QList<QUrl>& urls)

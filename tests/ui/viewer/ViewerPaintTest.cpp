@@ -93,8 +93,17 @@ TEST_F(ViewerFixture, OutsideRewriteIsShownWithinOneTick)
     open(0);
     ASSERT_TRUE(near(centre(), Qt::red));
     writePhoto(path("new.tmp.jpg"), QSize(160, 120), Qt::blue);
-    // An outside program writes the shown file in place and closes it.
+    // An outside program writes the shown file in place and closes it. ThreadSanitizer cannot follow a
+    // fork of this threaded process, so under it the same in-place write is done here.
+#if defined(__SANITIZE_THREAD__)
+    QFile source(path("new.tmp.jpg"));
+    QFile shown(path("a.jpg"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly) && shown.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    shown.write(source.readAll());
+    shown.close();
+#else
     ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {path("new.tmp.jpg"), path("a.jpg")}), 0);
+#endif
     QElapsedTimer clock;
     clock.start();
     while (!near(centre(), Qt::blue) && clock.elapsed() < 2000)
