@@ -45,7 +45,8 @@ bool selectStartImage(ImageList& images, const AppConfig& config, const std::str
 }
 
 Ccorvale2App::Ccorvale2App(SettingsStore& store, SettingsEnvironment env, UserInterface& ui, StartupHooks& hooks)
-    : m_store(store), m_env(std::move(env)), m_ui(ui), m_hooks(hooks), m_context{m_config, m_images, m_ui, nullptr, {}, {}}
+    : m_store(store), m_env(std::move(env)), m_ui(ui),
+      m_hooks(hooks), m_context{m_config, m_images, m_ui, nullptr, {}, {}}
 {
     m_context.programDirectory = m_env.programDirectory;
     m_context.saveSettings = [this] { m_store.save(m_config, m_ui); };
