@@ -174,7 +174,13 @@ std::int64_t highestAnchor(std::string_view page)
 {
     std::string joined;
     joined.reserve(page.size());
-    std::copy_if(page.begin(), page.end(), std::back_inserter(joined), [](char c) { return c != '\n'; });
+    for (std::size_t start = 0;;) {
+        const std::size_t lf = page.find('\n', start);
+        joined.append(page.substr(start, lf == std::string_view::npos ? std::string_view::npos : lf - start));
+        if (lf == std::string_view::npos)
+            break;
+        start = lf + 1;
+    }
 
     constexpr std::string_view kAnchor = "<a name=";
     std::int64_t highest = 1;
