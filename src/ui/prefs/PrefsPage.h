@@ -16,7 +16,6 @@
 
 class QButtonGroup;
 class QCheckBox;
-class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;

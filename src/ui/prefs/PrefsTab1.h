@@ -3,11 +3,9 @@
 
 #include "ui/prefs/PrefsPage.h"
 
-class QButtonGroup;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
 namespace marquelo {
 
