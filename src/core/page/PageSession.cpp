@@ -319,7 +319,7 @@ void PageSession::produceImageFile()
     if (imageSizeChoice() != kSizeUncompressed && entry.isPicture && !m_config.ImageCompressApp.empty()) {
         const ExpansionInput input =
             expansionFor(m_images, m_geometry, m_config, m_config.CurOutputDirectory, imageSizeChoice(), name);
-        m_launch(m_config.ImageCompressApp, splitCommandLine(expandToolArguments(m_config.ImageCompressArg, input)),
+        m_launch(m_config.ImageCompressApp, expandToolArgumentList(m_config.ImageCompressArg, input),
                  m_config.HideCompressApp);
         return;
     }

@@ -110,6 +110,11 @@ unsigned startApplication(std::string_view application, std::string_view argumen
 
 unsigned startApplication(std::string_view application, const std::vector<std::string>& arguments, bool hide)
 {
+    // A started program gets its arguments through QString: bytes that are not UTF-8 would reach it as
+    // U+FFFD and could name another file. Such a name is not handed on at all.
+    for (const std::string& argument : arguments)
+        if (QString::fromStdString(argument).toStdString() != argument)
+            return kLaunchAccessDenied;
     const ResolvedApplication found = resolveApplication(application);
     switch (found.kind) {
     case ResolvedApplication::NotFound: return kLaunchFileNotFound;
@@ -190,7 +195,7 @@ void runToolOnImage(const ToolCommand& command, const ImageList& images, const V
     if (command.application.empty())
         return;
     const ExpansionInput in = expansionFor(images, geometry, config, images.directory(), imageSizeChoice());
-    launchTool(command.application, expandToolArguments(command.argumentTemplate, in), command.hide, ui);
+    launchTool(command.application, expandToolArgumentList(command.argumentTemplate, in), command.hide, ui);
 }
 
 } // namespace marquelo

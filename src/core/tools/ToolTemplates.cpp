@@ -1,5 +1,6 @@
 #include "core/tools/ToolTemplates.h"
 
+#include "core/tools/Launcher.h"
 #include "core/viewer/ImageList.h"
 
 #include <QList>
@@ -91,6 +92,14 @@ std::string expandToolArguments(std::string_view tmpl, const ExpansionInput& inp
     replaceAll(text, "%6", std::to_string(input.size.height));
     replaceAll(text, "%7", std::to_string(input.size.width));
     return text;
+}
+
+std::vector<std::string> expandToolArgumentList(std::string_view tmpl, const ExpansionInput& input)
+{
+    std::vector<std::string> arguments = splitCommandLine(tmpl);
+    for (std::string& argument : arguments)
+        argument = expandToolArguments(argument, input);
+    return arguments;
 }
 
 std::string normalizeOutputName(std::string_view name)

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace marquelo {
 
@@ -52,6 +53,10 @@ struct ExpansionInput {
 // The template with %1 .. %7 replaced in that order, each over the whole text produced so far; literal
 // and case-sensitive, nothing quoted or escaped, every other "%" left as it stands. Never fails.
 std::string expandToolArguments(std::string_view tmpl, const ExpansionInput& input);
+
+// The template split into arguments as a command line is split, then each argument expanded: a file
+// name with blanks or double quotes stays inside its one argument and can never start another.
+std::vector<std::string> expandToolArgumentList(std::string_view tmpl, const ExpansionInput& input);
 
 // The lower-case ASCII name of an output copy: spaces become "_", only a-z 0-9 _ @ + = . - are kept from
 // the first 64 characters, with a for ä/å, o for ö, u for ü/µ. At most 64 characters, possibly empty.

@@ -77,7 +77,7 @@ void edit(ViewerWindow& window)
             entry.shown = kEdited;
             const ExpansionInput in =
                 expansionFor(list, window.geometry(), config, list.directory(), imageSizeChoice());
-            launchTool(config.ImageEditApp, expandToolArguments(config.ImageEditArg, in), false,
+            launchTool(config.ImageEditApp, expandToolArgumentList(config.ImageEditArg, in), false,
                        window.userInterface());
         }
     }
@@ -108,7 +108,7 @@ void userTool2(ViewerWindow& window)
         return;
     const ExpansionInput in =
         expansionFor(window.images(), window.geometry(), c, c.CurOutputDirectory, imageSizeChoice());
-    launchTool(c.Tool2App, expandToolArguments(c.Tool2Arg, in), c.HideTool2App, window.userInterface());
+    launchTool(c.Tool2App, expandToolArgumentList(c.Tool2Arg, in), c.HideTool2App, window.userInterface());
 }
 
 void openPageIn(ViewerWindow& window, const std::string& application, const char* missingText)
@@ -153,7 +153,7 @@ void addFavorite(ViewerWindow& window)
     const std::string name =
         OutputNames::instance().reserve(c.BestOfDirectory, normalizeOutputName(window.images().currentName()));
     const ExpansionInput in = expansionFor(window.images(), window.geometry(), c, c.BestOfDirectory, size, name);
-    launchTool(c.ImageCompressApp, expandToolArguments(c.ImageCompressArg, in), c.HideCompressApp, ui);
+    launchTool(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, ui);
 }
 
 } // namespace

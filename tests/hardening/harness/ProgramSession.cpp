@@ -25,10 +25,21 @@ namespace marquelo::test {
 
 namespace {
 
+// marquelo-convert of this build: from the build folder ctest names, else two levels above this test.
+std::string convertProgram()
+{
+    const std::string named = builtProgram("marquelo-convert");
+    if (fs::exists(named))
+        return named;
+    return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../../src/marquelo-convert"))
+        .absolutePath()
+        .toStdString();
+}
+
 SettingsEnvironment environmentFor(const std::string& work)
 {
     SettingsEnvironment env;
-    env.programDirectory = buildDir() + "/src";
+    env.programDirectory = fs::path(convertProgram()).parent_path().string();
     env.picturesDirectory = work;
     env.imageEditor = "true";
     env.htmlEditor = "true";
@@ -47,7 +58,7 @@ ProgramSession::ProgramSession()
     c.BaseOutputDirectory = c.CurOutputDirectory = output();
     c.BestOfDirectory = favorites();
     c.InstallationPath = work() + "/install";
-    const std::string convert = builtProgram("marquelo-convert");
+    const std::string convert = convertProgram();
     c.ImageCompressApp = c.RotateLeftApp = c.RotateRightApp = c.FlipApp = c.MirrorApp = convert;
     c.ImageEditApp = c.HtmlEditor = c.PreviewBrowser = "true";
     c.Tool1App = c.Tool2App = c.Tool3App = c.Tool4App = "true";

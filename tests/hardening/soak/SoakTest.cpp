@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -157,6 +158,10 @@ TEST(Soak, ThousandsOfCommandsLeaveValidPagesAndFlatMemory)
         settle(50);
     }));
     ASSERT_TRUE(waitForProgramsMentioning(session.work(), 60000));
+    // What the user was told along the way (read when something below fails).
+    std::set<std::string> told(session.ui.messages.begin(), session.ui.messages.end());
+    for (const std::string& m : told)
+        std::printf("[ soak     ] told: %s\n", m.c_str());
 
     int commands = 0;
     for (const auto& [kind, n] : done)
