@@ -3,6 +3,7 @@
 #include "FuzzCheck.h"
 
 #include "core/settings/AppConfig.h"
+#include "core/tools/Launcher.h"
 #include "core/tools/ToolTemplates.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -57,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     input.size = targetSize(input.source, destination, in.ConsumeIntegralInRange<int>(-1, 5), config);
 
     const std::string expanded = expandToolArguments(tmpl, input);
+    // Whatever the names hold, they never add or remove an argument of the template.
+    MARQUELO_FUZZ_CHECK(expandToolArgumentList(tmpl, input).size() == splitCommandLine(tmpl).size());
     if (tmpl.find('%') == std::string::npos)
         MARQUELO_FUZZ_CHECK(expanded == tmpl);
 
