@@ -5,6 +5,7 @@
 #include "ui/page/PageCommands.h"
 #include "ui/prefs/PreferencesCommand.h"
 #include "ui/settings/HtmlHelpDlg.h"
+#include "ui/tools/ImageActions.h"
 #include "ui/update/UpdateActions.h"
 #include "ui/viewer/ViewerWindow.h"
 
@@ -26,6 +27,8 @@ void registerRooms(AppContext& app)
     app.window->setCommandHandler(Command::Help, [w = app.window] { showHelpPage(w, kShortcutsPage); });
     // Page builder: A (caption box, Enter / Escape), Shift+! close page, O open page.
     bindPageCommands(*app.window);
+    // Tools: E, S, Ctrl+arrows, 1-4, B, H, V, Ctrl+B hand the photo or the page to outside programs.
+    bindToolCommands(*app.window);
     // Preferences (key C); its Misc page runs the update check on the stored installation path.
     registerPreferencesCommand(*app.window, app.config, app.ui, app.saveSettings,
                                [&app](const std::string&) { app.checkForUpdates(); });
