@@ -6,6 +6,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Extra ctest arguments, e.g. CTEST_ARGS='-R test_core' to run some of the suite.
+CTEST_ARGS ?=
 
 # Debian packages the build, the tests and the benchmarks need.
 DEBS := cmake ninja-build g++ pkg-config ccache python3 \
@@ -38,7 +40,7 @@ run: build
 	$(BUILD)/src/marquelo "$(CURDIR)/samples"
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 # The whole suite again under AddressSanitizer+UBSan, and under ThreadSanitizer (loaders share state with the GUI).
 sanitize-asan:
