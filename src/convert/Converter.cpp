@@ -7,6 +7,11 @@
 
 #include <vips/vips8>
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -18,6 +23,38 @@ namespace fs = std::filesystem;
 namespace marquelo::convert {
 
 namespace {
+
+// Holds the input open for the length of one conversion and names it by that handle where the system
+// can (Linux: /proc/self/fd/N reopens the same file even after the path was replaced); elsewhere the
+// plain path.
+class PinnedInput {
+public:
+    explicit PinnedInput(const std::string& path) : m_path(path)
+    {
+#ifdef __linux__
+        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_fd >= 0 && ::access("/proc/self/fd", R_OK) == 0)
+            m_path = "/proc/self/fd/" + std::to_string(m_fd);
+#endif
+    }
+    ~PinnedInput()
+    {
+#ifdef __linux__
+        if (m_fd >= 0)
+            ::close(m_fd);
+#endif
+    }
+    PinnedInput(const PinnedInput&) = delete;
+    PinnedInput& operator=(const PinnedInput&) = delete;
+    const std::string& path() const
+    {
+        return m_path;
+    }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+};
 
 void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
@@ -179,6 +216,11 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     if (!fs::is_regular_file(o.input, ec))
         return fail(error, "unable to read " + quoted(o.input) + ": " +
                                (fs::exists(o.input, ec) ? "not a regular file" : "no such file"));
+    // The viewer's turn tools may replace this very photo while a copy for the page is being made. The
+    // decoders open the input more than once (header, then pixels), so all of them read it through one
+    // handle opened here: every pass sees the same file, never half of the old and half of the new.
+    const PinnedInput pinned(o.input);
+    const std::string& source = pinned.path();
 
     Orientation turns;
     for (Turn t : o.turns)
@@ -194,7 +236,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
             return true;
     }
 
-    const char* loader = vips_foreign_find_load(o.input.c_str());
+    const char* loader = vips_foreign_find_load(source.c_str());
     if (!loader) {
         vips_error_clear();
         return fail(error, "unable to load " + quoted(o.input) + ": not a picture this tool can read");
@@ -205,7 +247,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         // Rewriting a photo must not bake damage into it; a copy for a page may show what could be read.
         const VipsFailOn failOn = derived ? VIPS_FAIL_ON_NONE : VIPS_FAIL_ON_TRUNCATED;
         vips::VImage header = vips::VImage::new_from_file(
-            o.input.c_str(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
+            source.c_str(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
         const long long rawW = header.width(), rawH = header.height();
         if ((unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() > kMaxDecodedBytes)
             return fail(error, "unable to load " + quoted(o.input) + ": picture too large (" + std::to_string(rawW) +
@@ -244,14 +286,14 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         vips::VImage image;
         // A real cut of a plain JPEG: decode only what the cut needs, straight from the file.
         const bool partial = rawCutW < rawW || rawCutH < rawH;
-        if (!(jpegIn && partial && decodeJpegRegion(o.input, shrink, rawCut, image))) {
+        if (!(jpegIn && partial && decodeJpegRegion(source, shrink, rawCut, image))) {
             // An option list is freed only by the call it is handed to, so it is made only when there is one.
             image = header;
             if (shrink > 1)
-                image = vips::VImage::new_from_file(o.input.c_str(), vips::VImage::option()
-                                                                         ->set("access", VIPS_ACCESS_SEQUENTIAL)
-                                                                         ->set("fail_on", failOn)
-                                                                         ->set("shrink", shrink));
+                image = vips::VImage::new_from_file(source.c_str(), vips::VImage::option()
+                                                                        ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                                                        ->set("fail_on", failOn)
+                                                                        ->set("shrink", shrink));
 
             // Cut in the decoder's (possibly shrunk) coordinates.
             const double fx = double(image.width()) / double(rawW), fy = double(image.height()) / double(rawH);
