@@ -30,13 +30,15 @@ find_program(GZIP gzip REQUIRED)
 add_custom_command(OUTPUT ${gen}/marquelo.1.gz
   COMMAND ${GZIP} -9nc ${desk}/marquelo.1 > ${gen}/marquelo.1.gz
   DEPENDS ${desk}/marquelo.1 VERBATIM)
-configure_file(${PROJECT_SOURCE_DIR}/cmake/changelog.Debian.in ${gen}/changelog.Debian @ONLY)
-add_custom_command(OUTPUT ${gen}/changelog.Debian.gz
-  COMMAND ${GZIP} -9nc ${gen}/changelog.Debian > ${gen}/changelog.Debian.gz
-  DEPENDS ${gen}/changelog.Debian VERBATIM)
-add_custom_target(marquelo-packaging-files ALL DEPENDS ${icon_pngs} ${gen}/marquelo.1.gz ${gen}/changelog.Debian.gz)
+# The package is native (no Debian revision), so its changelog is plain changelog.gz.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/changelog.Debian.in ${gen}/changelog @ONLY)
+add_custom_command(OUTPUT ${gen}/changelog.gz
+  COMMAND ${GZIP} -9nc ${gen}/changelog > ${gen}/changelog.gz
+  DEPENDS ${gen}/changelog VERBATIM)
+add_custom_target(marquelo-packaging-files ALL DEPENDS ${icon_pngs} ${gen}/marquelo.1.gz ${gen}/changelog.gz)
 install(FILES ${gen}/marquelo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${desk}/copyright ${gen}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Debian looks for the package's own name in doc/, not the project's capitalised one.
+install(FILES ${desk}/copyright ${gen}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/marquelo)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME marquelo)
