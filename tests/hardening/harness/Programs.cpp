@@ -5,9 +5,9 @@
 #include <QThread>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -17,6 +17,22 @@ namespace fs = std::filesystem;
 namespace marquelo::test {
 
 namespace {
+
+// A process may end between listing /proc and reading its entry; the read then fails with ESRCH,
+// which std::ifstream turns into an exception, so the entry is read with plain read(2).
+std::string commandLineOf(const fs::path& procEntry)
+{
+    std::string cmdline;
+    const int fd = ::open((procEntry / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return cmdline;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+        cmdline.append(buffer, size_t(got));
+    ::close(fd);
+    return cmdline;
+}
 
 // The pids (other than this process) whose NUL-separated command line contains `text`.
 std::vector<pid_t> processesMentioning(const std::string& text)
@@ -30,9 +46,7 @@ std::vector<pid_t> processesMentioning(const std::string& text)
         const pid_t pid = pid_t(std::stol(name));
         if (pid == ::getpid())
             continue;
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        const std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (cmdline.find(text) != std::string::npos)
+        if (commandLineOf(entry.path()).find(text) != std::string::npos)
             found.push_back(pid);
     }
     return found;
