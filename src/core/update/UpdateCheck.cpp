@@ -5,12 +5,13 @@
 #include "core/update/ExecutableSwap.h"
 #include "core/update/UpdateEndpoint.h"
 
+#include <QFile>
+#include <QString>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -28,13 +29,19 @@ public:
     Answer ask(std::string_view, Buttons) override { return Answer::Cancel; }
 };
 
+// QFile rather than a stream: a read error (a bad sector, a path that became a folder) must come back as
+// "not verified", and std::istreambuf_iterator throws on one instead.
 std::optional<std::vector<char>> readWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    std::vector<char> data;
+    char buffer[65536];
+    qint64 got;
+    while ((got = file.read(buffer, sizeof buffer)) > 0)
+        data.insert(data.end(), buffer, buffer + got);
+    if (got < 0)
         return std::nullopt;
     return data;
 }
