@@ -27,11 +27,7 @@ namespace fs = std::filesystem;
 namespace marquelo::test {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr int kDefaultCommands = 600; // sanitizers run the same session at a tenth of the speed
-#else
 constexpr int kDefaultCommands = 3000;
-#endif
 
 int commandCount()
 {
