@@ -13,6 +13,7 @@
 #endif
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -186,14 +187,16 @@ bool tryLossless(const ConvertOptions& o, const Orientation& turns, std::string&
 void resampledSize(int width, int height, const ResampleSize& r, bool keepAspect, int& outWidth, int& outHeight)
 {
     const double aspect = double(width) / double(height);
+    // A sliver resampled to a large width asks for an enormous height; keep it an int, the caller refuses it.
+    const auto side = [](double v) { return int(std::clamp(std::round(v), 1.0, double(INT_MAX))); };
     if (r.width == 0) {
         outHeight = r.height;
-        outWidth = std::max(1, int(std::lround(r.height * aspect)));
+        outWidth = side(r.height * aspect);
         return;
     }
     if (r.height == 0) {
         outWidth = r.width;
-        outHeight = std::max(1, int(std::lround(r.width / aspect)));
+        outHeight = side(r.width / aspect);
         return;
     }
     outWidth = r.width;
@@ -273,6 +276,11 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         int targetW = cutW, targetH = cutH;
         if (o.resample)
             resampledSize(cutW, cutH, *o.resample, o.keepAspect, targetW, targetH);
+        // The result is held whole in memory before it is written, so it gets the same bound as the input.
+        if ((unsigned long long)targetW * (unsigned long long)targetH * (unsigned long long)header.bands() >
+            kMaxDecodedBytes)
+            return fail(error, "unable to resample " + quoted(o.input) + ": the result would be too large (" +
+                                   std::to_string(targetW) + "x" + std::to_string(targetH) + ")");
 
         // The same work on the stored pixels: cut and resample first, turn the small result last.
         const EdgeRect rawCut = mapBack(upright, cut, rawW, rawH);

@@ -260,7 +260,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "unable to crop"},
         FailureCase{"UnknownOutputType",
                     {"CAMERA/canon_eos5d.jpg", "/resample=(64,0)", "/convert=OUT/a.xyz"},
-                    "unable to write"}),
+                    "unable to write"},
+        // A one-pixel strip widened to the largest width: the height that follows would be gigantic.
+        FailureCase{"ResultTooLarge",
+                    {"CAMERA/canon_eos5d.jpg", "/crop=(0,0,1,2000)", "/resample=(1048576,0)", "/convert=OUT/a.png"},
+                    "too large"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // Every damaged file is either converted into a readable picture or refused with a reason; a refused
