@@ -27,16 +27,20 @@ endforeach()
 
 # Debian wants man pages and the changelog compressed with gzip -9n.
 find_program(GZIP gzip REQUIRED)
-add_custom_command(OUTPUT ${gen}/marquelo.1.gz
-  COMMAND ${GZIP} -9nc ${desk}/marquelo.1 > ${gen}/marquelo.1.gz
-  DEPENDS ${desk}/marquelo.1 VERBATIM)
+set(man_pages)
+foreach(page marquelo marquelo-convert)
+  add_custom_command(OUTPUT ${gen}/${page}.1.gz
+    COMMAND ${GZIP} -9nc ${desk}/${page}.1 > ${gen}/${page}.1.gz
+    DEPENDS ${desk}/${page}.1 VERBATIM)
+  list(APPEND man_pages ${gen}/${page}.1.gz)
+endforeach()
 # The package is native (no Debian revision), so its changelog is plain changelog.gz.
 configure_file(${PROJECT_SOURCE_DIR}/cmake/changelog.Debian.in ${gen}/changelog @ONLY)
 add_custom_command(OUTPUT ${gen}/changelog.gz
   COMMAND ${GZIP} -9nc ${gen}/changelog > ${gen}/changelog.gz
   DEPENDS ${gen}/changelog VERBATIM)
-add_custom_target(marquelo-packaging-files ALL DEPENDS ${icon_pngs} ${gen}/marquelo.1.gz ${gen}/changelog.gz)
-install(FILES ${gen}/marquelo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+add_custom_target(marquelo-packaging-files ALL DEPENDS ${icon_pngs} ${man_pages} ${gen}/changelog.gz)
+install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # Debian looks for the package's own name in doc/, not the project's capitalised one.
 install(FILES ${desk}/copyright ${gen}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/marquelo)
 

@@ -19,6 +19,7 @@ desktop-file-validate "$root/usr/share/applications/io.marquelo.Marquelo.desktop
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/io.marquelo.Marquelo.metainfo.xml" || \
   appstreamcli validate --no-net "$root/usr/share/metainfo/io.marquelo.Marquelo.metainfo.xml"
 test -s "$root/usr/share/man/man1/marquelo.1.gz"
+test -s "$root/usr/share/man/man1/marquelo-convert.1.gz"
 test -s "$root/usr/share/icons/hicolor/scalable/apps/marquelo.svg"
 test -s "$root/usr/share/icons/hicolor/48x48/apps/marquelo.png"
 if command -v lintian >/dev/null; then
