@@ -3,7 +3,6 @@
 #include "core/viewer/ImageOrder.h"
 #include "core/viewer/PictureDecoder.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QMetaObject>
 #include <QScreen>
@@ -11,6 +10,8 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -322,10 +323,10 @@ bool PictureCache::checkCurrentFile()
         if (ec || written <= record.lastWriteNs)
             return false;
         // A writer that still holds the file open exclusively keeps it unreadable; try again next tick.
-        QFile probe(QString::fromStdString(path.string()));
-        if (!probe.open(QIODevice::ReadOnly))
+        const int probe = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (probe < 0)
             return false;
-        probe.close();
+        ::close(probe);
         const std::shared_ptr<PictureSlot>& slot = entry.pictures[version];
         // A load still running may have read the old content; its slot cannot be freed yet.
         if (slot && slot->loading.load(std::memory_order_acquire))

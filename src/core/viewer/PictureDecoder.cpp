@@ -1,12 +1,16 @@
 #include "core/viewer/PictureDecoder.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QTransform>
 
 #include <turbojpeg.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -175,16 +179,29 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
 
 DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto, double minScale)
 {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened by the bytes of its name: a name that is not UTF-8 would not survive a round trip through
+    // QString, and could land on a neighbour whose name is its look-alike.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return DecodedPicture();
-    const qint64 size = file.size();
-    if (size <= 0 || size > kMaxDecodedBytes)
-        return DecodedPicture();
-    QByteArray bytes(size, Qt::Uninitialized);
-    if (file.read(bytes.data(), size) != size)
-        return DecodedPicture();
-    file.close();
+    struct stat info {};
+    QByteArray bytes;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && info.st_size <= kMaxDecodedBytes) {
+        bytes.resize(qsizetype(info.st_size));
+        qsizetype have = 0;
+        while (have < bytes.size()) {
+            const ssize_t got = ::read(fd, bytes.data() + have, size_t(bytes.size() - have));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            have += got;
+        }
+        // A file cut short meanwhile is being rewritten: the next change check loads it again.
+        if (have != bytes.size())
+            bytes.clear();
+    }
+    ::close(fd);
     return decode(bytes, fitInto, minScale);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <filesystem>
 
@@ -90,6 +91,20 @@ TEST(PictureDecoder, MissingAndEmptyFilesFail)
     EXPECT_FALSE(PictureDecoder::decodeFile("/nonexistent/a.jpg", QSize()).ok);
     EXPECT_FALSE(PictureDecoder::decode(QByteArray(), QSize()).ok);
     EXPECT_FALSE(PictureDecoder::decode(QByteArray("\xff\xd8\xff", 3), QSize()).ok);
+}
+
+// Bytes that are not UTF-8 turn into U+FFFD on the way through QString; a file reached by such a
+// round trip would be the look-alike neighbour, here a picture of another shape.
+TEST(PictureDecoder, NameThatIsNotUtf8ReadsItsOwnFile)
+{
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    const std::string odd = folder + "/bad\xFF\xFEname.jpg";
+    std::filesystem::copy_file(orientationFile("Landscape_1.jpg"), odd);
+    std::filesystem::copy_file(orientationFile("Portrait_1.jpg"), folder + "/bad\xEF\xBF\xBD\xEF\xBF\xBDname.jpg");
+    const DecodedPicture own = PictureDecoder::decodeFile(odd, QSize());
+    ASSERT_TRUE(own.ok);
+    EXPECT_EQ(own.fullSize, PictureDecoder::decodeFile(orientationFile("Landscape_1.jpg"), QSize()).fullSize);
 }
 
 TEST(PictureDecoder, EveryBrokenFileFailsOrDecodesWhole)
