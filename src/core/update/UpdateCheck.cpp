@@ -36,10 +36,14 @@ std::optional<std::vector<char>> readWholeFile(const std::string& path)
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    std::vector<char> data;
+    char buffer[65536];
+    qint64 got;
+    while ((got = file.read(buffer, sizeof buffer)) > 0)
+        data.insert(data.end(), buffer, buffer + got);
+    if (got < 0)
         return std::nullopt;
-    return std::vector<char>(data.begin(), data.end());
+    return data;
 }
 
 std::string inFolder(const std::string& folder, const char* name)
