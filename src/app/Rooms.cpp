@@ -4,7 +4,7 @@
 #include "core/settings/Startup.h"
 #include "ui/page/PageCommands.h"
 #include "ui/prefs/PreferencesCommand.h"
-#include "ui/settings/HtmlHelpDlg.h"
+#include "ui/settings/HelpWindow.h"
 #include "ui/tools/ImageActions.h"
 #include "ui/update/UpdateActions.h"
 #include "ui/viewer/ViewerWindow.h"

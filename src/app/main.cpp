@@ -1,5 +1,5 @@
 // Entry point: the application object does all the work of start-up and returns the exit code.
-#include "app/Ccorvale2App.h"
+#include "app/MarqueloApp.h"
 #include "ui/settings/QtStartupHooks.h"
 #include "ui/settings/QtUserInterface.h"
 #include "ui/settings/Resources.h"
@@ -17,7 +17,7 @@ int main(int argc, char** argv)
         const std::string first = argv[1];
         if (first == "--help" || first == "--version") {
             const std::string text =
-                first == "--help" ? marquelo::Ccorvale2App::helpText() : marquelo::Ccorvale2App::versionText();
+                first == "--help" ? marquelo::MarqueloApp::helpText() : marquelo::MarqueloApp::versionText();
             std::fputs(text.c_str(), stdout);
             return 0;
         }
@@ -31,6 +31,6 @@ int main(int argc, char** argv)
     marquelo::SettingsStore store;
     marquelo::QtUserInterface ui;
     marquelo::QtStartupHooks hooks;
-    marquelo::Ccorvale2App application(store, marquelo::SettingsEnvironment::current(), ui, hooks);
+    marquelo::MarqueloApp application(store, marquelo::SettingsEnvironment::current(), ui, hooks);
     return application.run(args);
 }

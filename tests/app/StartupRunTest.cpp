@@ -1,5 +1,5 @@
 // The real start-up path on a temporary folder: first run, start photo, folders, the window, the exit.
-#include "app/Ccorvale2App.h"
+#include "app/MarqueloApp.h"
 #include "support/ScriptedStartupHooks.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TestSupport.h"
@@ -28,7 +28,7 @@ protected:
                             tmp.filePath(QStringLiteral("pics")).toStdString(), "gimp", "gedit"};
     test::ScriptedUserInterface ui;
     test::ScriptedStartupHooks hooks;
-    std::unique_ptr<Ccorvale2App> app;
+    std::unique_ptr<MarqueloApp> app;
     int windowRuns = 0;
     QString title;
     std::function<void(ViewerWindow&)> duringRun;
@@ -39,7 +39,7 @@ protected:
         for (const char* name : {"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0002_edit.jpg"})
             QFile::copy(QString::fromStdString(test::sourceDir() + "/samples/") + QLatin1String(name),
                         photos + u'/' + QLatin1String(name));
-        app = std::make_unique<Ccorvale2App>(store, env, ui, hooks);
+        app = std::make_unique<MarqueloApp>(store, env, ui, hooks);
         app->runWindowLoop = [this](ViewerWindow& w) {
             ++windowRuns;
             title = w.windowTitle();

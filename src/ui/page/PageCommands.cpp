@@ -1,10 +1,10 @@
 #include "ui/page/PageCommands.h"
 
-#include "ui/page/AddImageDlg.h"
-#include "ui/page/COpenDlg.h"
-#include "ui/page/EndPageDlg.h"
-#include "ui/page/PageInfoDlg.h"
-#include "ui/page/PageSetup.h"
+#include "ui/page/ClosePageDialog.h"
+#include "ui/page/ImageSizeDialog.h"
+#include "ui/page/NewPageInfoDialog.h"
+#include "ui/page/OpenPageDialog.h"
+#include "ui/page/PagePropertiesDialog.h"
 #include "ui/settings/Choosers.h"
 #include "ui/tools/ImageActions.h"
 #include "ui/viewer/ViewerWindow.h"
@@ -47,7 +47,7 @@ bool PageCommands::shiftHeld()
 
 bool PageCommands::editPageInfo(PageInfoValues& values)
 {
-    PageInfoDlg dialog(values, m_window.userInterface(), &m_window);
+    NewPageInfoDialog dialog(values, m_window.userInterface(), &m_window);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     values = dialog.values();
@@ -56,7 +56,7 @@ bool PageCommands::editPageInfo(PageInfoValues& values)
 
 bool PageCommands::editPageSetup(PageSetupValues& values, bool createSubdirectory)
 {
-    PageSetup dialog(values, createSubdirectory, m_window.userInterface(), &m_window);
+    PagePropertiesDialog dialog(values, createSubdirectory, m_window.userInterface(), &m_window);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     values = dialog.values();
@@ -65,7 +65,7 @@ bool PageCommands::editPageSetup(PageSetupValues& values, bool createSubdirector
 
 bool PageCommands::chooseImageSize(AddImageChoice& choice, bool isPicture)
 {
-    AddImageDlg dialog(choice, isPicture, &m_window);
+    ImageSizeDialog dialog(choice, isPicture, &m_window);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     choice = dialog.choice();
@@ -74,7 +74,7 @@ bool PageCommands::chooseImageSize(AddImageChoice& choice, bool isPicture)
 
 bool PageCommands::confirmClosePage(const std::string& question, const std::function<void()>& preview)
 {
-    EndPageDlg dialog(QString::fromStdString(question), preview, &m_window);
+    ClosePageDialog dialog(QString::fromStdString(question), preview, &m_window);
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -88,7 +88,7 @@ std::optional<std::string> PageCommands::browseForPage(const std::string& title,
 
 bool PageCommands::showOpenFailNotice(const std::string& text, bool& onlyWithShift)
 {
-    COpenDlg dialog(QString::fromStdString(text), onlyWithShift, &m_window);
+    OpenPageDialog dialog(QString::fromStdString(text), onlyWithShift, &m_window);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     onlyWithShift = dialog.onlyWithShift();

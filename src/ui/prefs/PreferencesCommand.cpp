@@ -1,6 +1,6 @@
 #include "ui/prefs/PreferencesCommand.h"
 
-#include "ui/prefs/PrefsDlg.h"
+#include "ui/prefs/PreferencesDialog.h"
 #include "ui/settings/Choosers.h"
 #include "ui/viewer/ViewerWindow.h"
 
@@ -8,9 +8,10 @@
 
 namespace marquelo {
 
-PrefsServices PrefsServices::standard(std::function<void(const std::string& installationPath)> checkForUpdates)
+PreferencesServices
+PreferencesServices::standard(std::function<void(const std::string& installationPath)> checkForUpdates)
 {
-    PrefsServices services;
+    PreferencesServices services;
     services.browseForApplication = [](QWidget* owner, const QString& title, QLineEdit* edit) {
         return marquelo::browseForApplication(owner, title, edit);
     };
@@ -22,9 +23,9 @@ PrefsServices PrefsServices::standard(std::function<void(const std::string& inst
     return services;
 }
 
-bool runPreferences(QWidget* parent, AppConfig& config, UserInterface& ui, const PrefsServices& services)
+bool runPreferences(QWidget* parent, AppConfig& config, UserInterface& ui, const PreferencesServices& services)
 {
-    PrefsDlg dialog(config, ui, services, parent);
+    PreferencesDialog dialog(config, ui, services, parent);
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -32,7 +33,7 @@ PreferencesCommand::PreferencesCommand(ViewerWindow& window, AppConfig& config, 
                                        std::function<void()> saveSettings,
                                        std::function<void(const std::string& installationPath)> checkForUpdates)
     : m_window(window), m_config(config), m_ui(ui), m_saveSettings(std::move(saveSettings)),
-      m_services(PrefsServices::standard(std::move(checkForUpdates)))
+      m_services(PreferencesServices::standard(std::move(checkForUpdates)))
 {
 }
 

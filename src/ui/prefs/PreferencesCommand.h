@@ -17,7 +17,7 @@ namespace marquelo {
 class ViewerWindow;
 
 // What the dialog reaches outside itself. The standard set uses the common choosers; tests replace them.
-struct PrefsServices {
+struct PreferencesServices {
     // Program chooser opened on the edit's text; on OK the chosen full path replaces the text.
     std::function<bool(QWidget* owner, const QString& title, QLineEdit* edit)> browseForApplication;
     // Folder chooser; on OK the chosen folder replaces the edit's text.
@@ -28,13 +28,13 @@ struct PrefsServices {
     std::function<void(const std::string& installationPath)> checkForUpdates;
 
     // The common choosers, and the given update check (may be empty: the button then does nothing).
-    static PrefsServices standard(std::function<void(const std::string& installationPath)> checkForUpdates);
+    static PreferencesServices standard(std::function<void(const std::string& installationPath)> checkForUpdates);
 };
 
 // Runs the dialog modally on config. Copies the edited settings into config only when every entry
 // passed its checks and OK closed the dialog; Cancel changes nothing but CurrentCfgTab. Returns
 // whether the dialog ended with OK.
-bool runPreferences(QWidget* parent, AppConfig& config, UserInterface& ui, const PrefsServices& services);
+bool runPreferences(QWidget* parent, AppConfig& config, UserInterface& ui, const PreferencesServices& services);
 
 // The command behind key C and the toolbar's Configuration button.
 class PreferencesCommand {
@@ -53,7 +53,7 @@ private:
     AppConfig& m_config;
     UserInterface& m_ui;
     std::function<void()> m_saveSettings;
-    PrefsServices m_services;
+    PreferencesServices m_services;
 };
 
 // Shorthand for start-up wiring: builds a PreferencesCommand and installs it on the window.

@@ -1,8 +1,8 @@
 #include "ui/settings/QtStartupHooks.h"
 
-#include "ui/settings/CDisclaimerDlg.h"
 #include "ui/settings/Choosers.h"
-#include "ui/settings/HtmlHelpDlg.h"
+#include "ui/settings/DisclaimerDialog.h"
+#include "ui/settings/HelpWindow.h"
 
 namespace marquelo {
 

@@ -1,13 +1,13 @@
 #include "ui/settings/Resources.h"
 
-#include "ui/settings/HtmlHelpDlg.h"
+#include "ui/settings/HelpWindow.h"
 
 namespace marquelo {
 
 QIcon applicationIcon()
 {
     // pagePath() makes sure this room's resources are registered.
-    (void)HtmlHelpDlg::pagePath(0);
+    (void)HelpWindow::pagePath(0);
     return QIcon(QStringLiteral(":/marquelo/settings/marquelo.svg"));
 }
 

@@ -3,7 +3,7 @@
 #include "core/update/UpdateCheck.h"
 #include "core/update/UpdateEndpoint.h"
 #include "ui/update/DesktopUpgradePage.h"
-#include "ui/update/ProgressBarDlg.h"
+#include "ui/update/DownloadProgressDialog.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -28,7 +28,7 @@ DownloadProgressFactory progressWindows(QWidget* parent)
 {
     return [guard = QPointer<QWidget>(parent)]() -> std::unique_ptr<DownloadProgress> {
         QWidget* owner = guard ? guard.data() : QApplication::activeWindow();
-        return std::make_unique<ProgressBarDlg>(owner);
+        return std::make_unique<DownloadProgressDialog>(owner);
     };
 }
 

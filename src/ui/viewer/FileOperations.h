@@ -7,7 +7,7 @@
 #include "core/settings/AppConfig.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ViewGeometry.h"
-#include "ui/viewer/CImageInfo.h"
+#include "ui/viewer/ImageInfoDialog.h"
 
 #include <QString>
 

@@ -3,9 +3,9 @@
 #include "core/viewer/KeyTable.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureSlot.h"
-#include "ui/viewer/CRenameDlg.h"
 #include "ui/viewer/FileOperations.h"
 #include "ui/viewer/Placeholders.h"
+#include "ui/viewer/RenameDialog.h"
 #include "ui/viewer/ViewerToolbar.h"
 
 #include <QApplication>
@@ -615,7 +615,7 @@ void ViewerWindow::renameImage()
     if (m_images.count() == 0)
         return;
     const QString original = QString::fromStdString(m_images.current().files[kOriginal].name);
-    CRenameDlg dialog(
+    RenameDialog dialog(
         original, m_ui, [this](const QString& name) { return renameRefusal(m_images, name); }, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -625,7 +625,7 @@ void ViewerWindow::renameImage()
 
 void ViewerWindow::showImageInfo()
 {
-    CImageInfo dialog(imageInfoTexts(m_images, m_geometry), this);
+    ImageInfoDialog dialog(imageInfoTexts(m_images, m_geometry), this);
     dialog.exec();
 }
 

@@ -1,7 +1,7 @@
 #include "harness/DialogPilot.h"
 
-#include "ui/page/PageSetup.h"
-#include "ui/viewer/CRenameDlg.h"
+#include "ui/page/PagePropertiesDialog.h"
+#include "ui/viewer/RenameDialog.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -46,7 +46,7 @@ void DialogPilot::answer(QWidget* modal)
         modal->close();
         return;
     }
-    if (auto* rename = qobject_cast<CRenameDlg*>(dialog)) {
+    if (auto* rename = qobject_cast<RenameDialog*>(dialog)) {
         if (renameTo.empty()) {
             ++m_cancelled;
             rename->reject();
@@ -68,7 +68,7 @@ void DialogPilot::answer(QWidget* modal)
         }
         files->selectFile(chooseFile.front());
         chooseFile.pop_front();
-    } else if (auto* setup = qobject_cast<PageSetup*>(dialog)) {
+    } else if (auto* setup = qobject_cast<PagePropertiesDialog*>(dialog)) {
         const QList<QLineEdit*> boxes = setup->findChildren<QLineEdit*>();
         if (!boxes.isEmpty() && boxes.front()->text().isEmpty())
             boxes.front()->setText(pageTitle);

@@ -2,7 +2,7 @@
 
 #include "harness/Programs.h"
 
-#include "app/Ccorvale2App.h"
+#include "app/MarqueloApp.h"
 #include "core/settings/SettingsStore.h"
 #include "core/tools/Launcher.h"
 #include "core/viewer/PictureDecoder.h"
@@ -84,7 +84,7 @@ bool ProgramSession::run(const std::function<void(ViewerWindow&)>& script, std::
     ScriptedUserInterface quiet;
     store.save(m_settings, quiet);
 
-    Ccorvale2App app(store, environmentFor(work()), ui, hooks);
+    MarqueloApp app(store, environmentFor(work()), ui, hooks);
     if (!app.prepare({"marquelo", argument.empty() ? photos() : argument}))
         return false;
     app.runWindowLoop = [&script](ViewerWindow& window) {

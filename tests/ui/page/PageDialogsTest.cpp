@@ -1,9 +1,9 @@
 // The page dialogs as a user drives them: blank fields, the folder that follows the title, colours,
 // layout pictures, the size choice of a movie and the close question's preview button.
 #include "support/ScriptedUserInterface.h"
-#include "ui/page/AddImageDlg.h"
-#include "ui/page/PageInfoDlg.h"
-#include "ui/page/PageSetup.h"
+#include "ui/page/ImageSizeDialog.h"
+#include "ui/page/NewPageInfoDialog.h"
+#include "ui/page/PagePropertiesDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -30,10 +30,10 @@ template <typename T> T* child(QWidget& parent, const char* name)
     return found;
 }
 
-TEST(PageInfoDlg, BlankFieldsAreNamedInFieldOrder)
+TEST(NewPageInfoDialog, BlankFieldsAreNamedInFieldOrder)
 {
     ScriptedUserInterface ui;
-    PageInfoDlg dlg(PageInfoValues{{}, QDate(2006, 7, 5), {}, {}, {}}, ui);
+    NewPageInfoDialog dlg(PageInfoValues{{}, QDate(2006, 7, 5), {}, {}, {}}, ui);
     dlg.show();
     auto* title = child<QLineEdit>(dlg, "title");
     auto* category = child<QComboBox>(dlg, "category");
@@ -50,7 +50,7 @@ TEST(PageInfoDlg, BlankFieldsAreNamedInFieldOrder)
     const Step steps[] = {
         {[] {}, title},
         {[&] { QTest::keyClicks(title, "Summer"); }, category},
-        {[&] { category->setCurrentIndex(PageInfoDlg::categories().indexOf("travel")); }, country},
+        {[&] { category->setCurrentIndex(NewPageInfoDialog::categories().indexOf("travel")); }, country},
         {[&] { QTest::keyClicks(country, "Norway"); }, location},
     };
     for (const Step& step : steps) {
@@ -88,7 +88,7 @@ protected:
 
 TEST_F(PageSetupTest, FolderFollowsTheTitleUntilTheUserTypesInItAndAgainOnceEmptied)
 {
-    PageSetup dlg(initial(), true, ui);
+    PagePropertiesDialog dlg(initial(), true, ui);
     auto* title = child<QLineEdit>(dlg, "title");
     auto* sub = child<QLineEdit>(dlg, "subdirectory");
 
@@ -118,7 +118,7 @@ TEST_F(PageSetupTest, MissingBackgroundImageKeepsTheDialogOpen)
     QTemporaryDir dir;
     PageSetupValues v = initial();
     v.bgImage = dir.path().toStdString(); // a folder is no image
-    PageSetup dlg(v, false, ui);
+    PagePropertiesDialog dlg(v, false, ui);
     EXPECT_FALSE(child<QLineEdit>(dlg, "subdirectory")->isEnabled());
     dlg.accept();
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Can't find image file '" + v.bgImage + "'"});
@@ -131,7 +131,7 @@ TEST_F(PageSetupTest, MissingBackgroundImageKeepsTheDialogOpen)
 
 TEST_F(PageSetupTest, LinkColourFollowsTheTextColourWhileAutomatic)
 {
-    PageSetup dlg(initial(), true, ui);
+    PagePropertiesDialog dlg(initial(), true, ui);
     dlg.setColourPicker([](ColourRef& c) {
         c = makeColour(255, 255, 255);
         return true;
@@ -157,7 +157,7 @@ TEST_F(PageSetupTest, LinkColourFollowsTheTextColourWhileAutomatic)
 
 TEST_F(PageSetupTest, EachLayoutShowsItsOwnPicture)
 {
-    PageSetup dlg(initial(), true, ui);
+    PagePropertiesDialog dlg(initial(), true, ui);
     auto* preview = child<QLabel>(dlg, "layoutPreview");
     std::vector<QImage> pictures;
     for (int i : {3, 1, 2, 0}) {
@@ -170,15 +170,15 @@ TEST_F(PageSetupTest, EachLayoutShowsItsOwnPicture)
             EXPECT_NE(pictures[i], pictures[j]) << i << " " << j;
 }
 
-TEST(AddImageDlg, MovieOffersOnlyCurrentSize)
+TEST(ImageSizeDialog, MovieOffersOnlyCurrentSize)
 {
-    AddImageDlg movie(AddImageChoice{1, Side::Right}, false);
+    ImageSizeDialog movie(AddImageChoice{1, Side::Right}, false);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(child<QRadioButton>(movie, QStringLiteral("size%1").arg(i).toLatin1().constData())->isEnabled(),
                   i == 4);
     EXPECT_TRUE(child<QRadioButton>(movie, "side2")->isChecked());
 
-    AddImageDlg photo(AddImageChoice{1, Side::Left}, true);
+    ImageSizeDialog photo(AddImageChoice{1, Side::Left}, true);
     child<QRadioButton>(photo, "size3")->click();
     child<QRadioButton>(photo, "side1")->click();
     const AddImageChoice c = photo.choice();

@@ -7,9 +7,9 @@
 #include "core/viewer/ImageList.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TestSupport.h"
-#include "ui/page/EndPageDlg.h"
+#include "ui/page/ClosePageDialog.h"
 #include "ui/page/PageCommands.h"
-#include "ui/page/PageSetup.h"
+#include "ui/page/PagePropertiesDialog.h"
 #include "ui/viewer/ViewerWindow.h"
 
 #include <QApplication>
@@ -206,7 +206,7 @@ TEST_F(PageRoad, ThreePhotosClosedReopenedAndOneMore)
     // First photo: a new page through "Page Properties", caption with markup.
     waitForPicture();
     whenModal([](QWidget* dialog) {
-        ASSERT_NE(qobject_cast<PageSetup*>(dialog), nullptr);
+        ASSERT_NE(qobject_cast<PagePropertiesDialog*>(dialog), nullptr);
         QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("title")), QStringLiteral("Road Trip"));
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
@@ -231,7 +231,7 @@ TEST_F(PageRoad, ThreePhotosClosedReopenedAndOneMore)
 
     // Close (Shift+!), through "Close Page?".
     whenModal([](QWidget* dialog) {
-        ASSERT_NE(qobject_cast<EndPageDlg*>(dialog), nullptr);
+        ASSERT_NE(qobject_cast<ClosePageDialog*>(dialog), nullptr);
         dialog->findChild<QPushButton*>(QStringLiteral("closePage"))->click();
     });
     key(Qt::Key_Exclam, Qt::ShiftModifier);

@@ -2,7 +2,7 @@
 #include "core/viewer/ImageList.h"
 #include "core/viewer/PictureCache.h"
 #include "support/ScriptedUserInterface.h"
-#include "ui/prefs/PrefsDlg.h"
+#include "ui/prefs/PreferencesDialog.h"
 #include "ui/viewer/ViewerWindow.h"
 
 #include <QApplication>
@@ -63,13 +63,13 @@ protected:
     }
 
     // Runs the command; `act` gets the dialog once it is open and must close it.
-    void runWith(std::function<void(PrefsDlg&)> act)
+    void runWith(std::function<void(PreferencesDialog&)> act)
     {
         bool acted = false;
         QTimer poll;
         poll.setInterval(5);
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* dialog = qobject_cast<PrefsDlg*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
             if (!dialog || acted)
                 return;
             acted = true;
@@ -87,7 +87,7 @@ protected:
 
 TEST_F(PreferencesCommandTest, CancelOnToolsIsRememberedAndSaved)
 {
-    runWith([](PrefsDlg& d) {
+    runWith([](PreferencesDialog& d) {
         d.tabBar()->setCurrentIndex(4);
         d.reject();
     });
@@ -95,7 +95,7 @@ TEST_F(PreferencesCommandTest, CancelOnToolsIsRememberedAndSaved)
     EXPECT_EQ(tabsSaved, std::vector<int>{4});
 
     int shownAtOpen = -1;
-    runWith([&](PrefsDlg& d) {
+    runWith([&](PreferencesDialog& d) {
         shownAtOpen = d.shownPage();
         d.reject();
     });
@@ -105,7 +105,7 @@ TEST_F(PreferencesCommandTest, CancelOnToolsIsRememberedAndSaved)
 
 TEST_F(PreferencesCommandTest, RejectedOkStillEndsWithASaveOfTheUntouchedSettings)
 {
-    runWith([](PrefsDlg& d) {
+    runWith([](PreferencesDialog& d) {
         d.findChild<QLineEdit*>(QStringLiteral("BaseOutputDirectory"))->setText(QString());
         d.findChild<QLineEdit*>(QStringLiteral("Tool4App"))->setText(QStringLiteral("xdg-open"));
         d.accept();
@@ -123,10 +123,10 @@ TEST_F(PreferencesCommandTest, CacheIsFlushedOnlyWhenDepthOrReadAheadChanged)
     std::weak_ptr<const PictureSlot> before = currentSlot();
     ASSERT_FALSE(before.expired());
 
-    runWith([](PrefsDlg& d) { d.reject(); });
+    runWith([](PreferencesDialog& d) { d.reject(); });
     EXPECT_FALSE(before.expired()) << "closing without changes keeps the cached pictures";
 
-    runWith([](PrefsDlg& d) {
+    runWith([](PreferencesDialog& d) {
         d.findChild<QLineEdit*>(QStringLiteral("CacheDepth"))->setText(QStringLiteral("2"));
         d.accept();
     });
@@ -135,7 +135,7 @@ TEST_F(PreferencesCommandTest, CacheIsFlushedOnlyWhenDepthOrReadAheadChanged)
     std::weak_ptr<const PictureSlot> reloaded = currentSlot();
     ASSERT_FALSE(reloaded.expired()) << "and the current picture is shown again";
 
-    runWith([](PrefsDlg& d) { d.reject(); });
+    runWith([](PreferencesDialog& d) { d.reject(); });
     EXPECT_FALSE(reloaded.expired()) << "a second close compares with the depth applied last";
     EXPECT_EQ(saves, 3);
 }

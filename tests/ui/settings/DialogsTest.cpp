@@ -1,8 +1,8 @@
 // The disclaimer, the help window and the message boxes, driven with keys and clicks offscreen.
 #include "ModalDriver.h"
 #include "core/settings/Startup.h"
-#include "ui/settings/CDisclaimerDlg.h"
-#include "ui/settings/HtmlHelpDlg.h"
+#include "ui/settings/DisclaimerDialog.h"
+#include "ui/settings/HelpWindow.h"
 #include "ui/settings/QtUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -31,13 +31,13 @@ QAbstractButton* buttonWithText(QWidget* parent, const QString& text)
 
 TEST(DisclaimerTest, CaptionButtonsAndText)
 {
-    CDisclaimerDlg dlg;
+    DisclaimerDialog dlg;
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("DISCLAIMER"));
     EXPECT_TRUE(dlg.declineButton()->isDefault());
     EXPECT_FALSE(dlg.acceptButton()->isDefault());
     EXPECT_EQ(dlg.declineButton()->text(), QStringLiteral("DECLINE"));
     EXPECT_EQ(dlg.acceptButton()->text(), QStringLiteral("ACCEPT"));
-    EXPECT_TRUE(CDisclaimerDlg::disclaimerText().contains(QStringLiteral("without warranty")));
+    EXPECT_TRUE(DisclaimerDialog::disclaimerText().contains(QStringLiteral("without warranty")));
 }
 
 enum class Act { Enter, Escape, ClickAccept, ClickDecline, Close };
@@ -71,9 +71,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, DisclaimerAnswerTest,
                                            DisclaimerCase{Act::ClickDecline, false},
                                            DisclaimerCase{Act::ClickAccept, true}));
 
-TEST(HtmlHelpDlgTest, ShortcutPageFromTheProgramsResources)
+TEST(HelpWindowTest, ShortcutPageFromTheProgramsResources)
 {
-    HtmlHelpDlg dlg(kShortcutsPage);
+    HelpWindow dlg(kShortcutsPage);
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Marquelo v1.16"));
     const QString text = dlg.browser()->toPlainText();
     for (const char* expected :
@@ -83,20 +83,20 @@ TEST(HtmlHelpDlgTest, ShortcutPageFromTheProgramsResources)
         EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected;
 }
 
-TEST(HtmlHelpDlgTest, NoticeNamesTheBundledToolAndWhereToSetIt)
+TEST(HelpWindowTest, NoticeNamesTheBundledToolAndWhereToSetIt)
 {
-    HtmlHelpDlg dlg(kNoticePage);
+    HelpWindow dlg(kNoticePage);
     const QString text = dlg.browser()->toPlainText();
     EXPECT_TRUE(text.contains(QStringLiteral("marquelo-convert")));
     EXPECT_TRUE(text.contains(QStringLiteral("preferences")));
     EXPECT_TRUE(text.contains(QStringLiteral("Edit/Compress")));
 }
 
-TEST(HtmlHelpDlgTest, UnknownPageOpensEmpty)
+TEST(HelpWindowTest, UnknownPageOpensEmpty)
 {
-    HtmlHelpDlg dlg(12345);
+    HelpWindow dlg(12345);
     EXPECT_TRUE(dlg.browser()->toPlainText().isEmpty());
-    EXPECT_TRUE(HtmlHelpDlg::pagePath(12345).isEmpty());
+    EXPECT_TRUE(HelpWindow::pagePath(12345).isEmpty());
 }
 
 struct HelpCloseCase {

@@ -3,7 +3,7 @@
 #include "core/update/UpdateTestSupport.h"
 
 #include "support/ScriptedUserInterface.h"
-#include "ui/update/ProgressBarDlg.h"
+#include "ui/update/DownloadProgressDialog.h"
 #include "ui/update/UpdateActions.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +52,7 @@ TEST_F(UpdateActionsTest, CancelInTheProgressWindowStopsTheDownload)
     bool cancelled = false;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
-        auto* window = qobject_cast<ProgressBarDlg*>(QApplication::activeModalWidget());
+        auto* window = qobject_cast<DownloadProgressDialog*>(QApplication::activeModalWidget());
         if (!window || cancelled)
             return;
         captions << window->windowTitle();

@@ -4,9 +4,9 @@
 #include "support/TestSupport.h"
 
 #include "core/viewer/PictureCache.h"
-#include "ui/viewer/CImageInfo.h"
-#include "ui/viewer/CRenameDlg.h"
 #include "ui/viewer/FileOperations.h"
+#include "ui/viewer/ImageInfoDialog.h"
+#include "ui/viewer/RenameDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -110,13 +110,13 @@ TEST_F(ViewerFixture, FailedDeleteIsReportedAndTheListMovesOn)
     EXPECT_EQ(images.currentName(), "c.jpg");
 }
 
-TEST(CRenameDlg, SplitsAtTheLastDotAndChecksLengths)
+TEST(RenameDialog, SplitsAtTheLastDotAndChecksLengths)
 {
     ScriptedUserInterface ui;
-    CRenameDlg plain(QStringLiteral("DSC_1.backup.JPG"), ui, {});
+    RenameDialog plain(QStringLiteral("DSC_1.backup.JPG"), ui, {});
     EXPECT_EQ(plain.baseName(), QStringLiteral("DSC_1.backup"));
     EXPECT_EQ(plain.extension(), QStringLiteral("JPG"));
-    CRenameDlg noDot(QStringLiteral("README"), ui, {});
+    RenameDialog noDot(QStringLiteral("README"), ui, {});
     EXPECT_EQ(noDot.baseName(), QString());
     EXPECT_EQ(noDot.extension(), QStringLiteral("README"));
 
@@ -128,7 +128,7 @@ TEST(CRenameDlg, SplitsAtTheLastDotAndChecksLengths)
     for (const Row& r : {Row{200, 61, "Filename too long."}, Row{200, 60, ""},
                          Row{241, 3, "Please enter no more than 240 characters."},
                          Row{10, 65, "Please enter no more than 64 characters."}}) {
-        EXPECT_EQ(CRenameDlg::checkLimits(QString(r.base, QLatin1Char('b')), QString(r.extension, QLatin1Char('e'))),
+        EXPECT_EQ(RenameDialog::checkLimits(QString(r.base, QLatin1Char('b')), QString(r.extension, QLatin1Char('e'))),
                   QLatin1String(r.refusal))
             << r.base << "+" << r.extension;
     }
@@ -156,7 +156,7 @@ TEST_F(ViewerFixture, RenameThroughTheDialogMovesTheFile)
 {
     makePhotos(2);
     open(1);
-    whenDialogOpens<CRenameDlg>([](CRenameDlg& d) {
+    whenDialogOpens<RenameDialog>([](RenameDialog& d) {
         EXPECT_EQ(d.baseName(), QStringLiteral("b"));
         d.findChild<QLineEdit*>(QStringLiteral("base"))->setText(QStringLiteral("beach"));
         d.accept();
@@ -173,7 +173,7 @@ TEST_F(ViewerFixture, RenameDialogStaysOpenOnARefusedName)
 {
     makePhotos(2);
     open(1);
-    whenDialogOpens<CRenameDlg>([](CRenameDlg& d) {
+    whenDialogOpens<RenameDialog>([](RenameDialog& d) {
         d.findChild<QLineEdit*>(QStringLiteral("base"))->setText(QStringLiteral("a"));
         d.accept(); // refused: a.jpg exists
         EXPECT_TRUE(d.isVisible());
@@ -276,7 +276,7 @@ TEST_F(ViewerFixture, ImageInformationOfAZoomedPicture)
     EXPECT_TRUE(near(centre(), Qt::red)) << "only the left half is shown";
 
     bool opened = false;
-    whenDialogOpens<CImageInfo>([&](CImageInfo& d) {
+    whenDialogOpens<ImageInfoDialog>([&](ImageInfoDialog& d) {
         opened = true;
         EXPECT_EQ(d.windowTitle(), QStringLiteral("wide.jpg"));
         EXPECT_EQ(d.texts().size, QStringLiteral("200 x 300"));

@@ -1,0 +1,143 @@
+#include "app/MarqueloApp.h"
+
+#include "core/settings/StartPath.h"
+#include "ui/settings/QtUserInterface.h"
+#include "ui/viewer/ViewerWindow.h"
+
+#include <QApplication>
+#include <QDir>
+
+namespace marquelo {
+
+namespace {
+
+// The folder as given, made absolute against the folder start-up was run in ("." included), so that
+// titles and tool arguments name a real place.
+std::string absoluteFolder(const std::string& directory)
+{
+    const QString dir = QString::fromStdString(directory);
+    return QDir::cleanPath(QDir::current().absoluteFilePath(dir)).toStdString();
+}
+
+} // namespace
+
+bool selectStartImage(ImageList& images, const AppConfig& config, const std::string& directory, const std::string& file,
+                      UserInterface& ui)
+{
+    if (directory.empty() || !images.scanDirectory(absoluteFolder(directory), config)) {
+        ui.message("Error opening directory: " + directory);
+        return false;
+    }
+    if (!file.empty()) {
+        const auto found = images.findByName(file);
+        if (!found) {
+            ui.message("Can't find '" + directory + "/" + file + "'");
+            return false;
+        }
+        images.setCurrent(found->index);
+        images.current().shown = found->version;
+        return true;
+    }
+    images.setCurrent(0);
+    if (images.count() > 0)
+        images.current().shown = images.current().hasEdited ? kEdited : kOriginal;
+    return true;
+}
+
+MarqueloApp::MarqueloApp(SettingsStore& store, SettingsEnvironment env, UserInterface& ui, StartupHooks& hooks)
+    : m_store(store), m_env(std::move(env)), m_ui(ui),
+      m_hooks(hooks), m_context{m_config, m_images, m_ui, nullptr, {}, {}}
+{
+    m_context.programDirectory = m_env.programDirectory;
+    m_context.saveSettings = [this] { m_store.save(m_config, m_ui); };
+}
+
+MarqueloApp::~MarqueloApp() = default;
+
+std::string MarqueloApp::helpText()
+{
+    return "Usage: marquelo [PHOTO-OR-FOLDER]\n"
+           "Shows the photos of a folder one at a time, full window, and builds web pages from them.\n"
+           "Started on a photo, shows that photo; on a folder, its first photo; without an argument,\n"
+           "asks for a folder. Several arguments are joined with single spaces into one path.\n"
+           "\n"
+           "  --help     show this help and exit\n"
+           "  --version  show the version and exit\n";
+}
+
+std::string MarqueloApp::versionText()
+{
+    return "Marquelo 1." + std::to_string(kProgramVersion) + "\n";
+}
+
+bool MarqueloApp::prepare(const std::vector<std::string>& argv)
+{
+    registerEarlyHooks(m_context);
+
+    const std::string argument = joinArguments(argv);
+    StartPath start;
+    // The folder chooser comes before the settings, so a first start without an argument asks for
+    // the folder before it shows the disclaimer. Cancel ends without loading or saving anything.
+    if (argument.empty() && !m_hooks.chooseImageDirectory(start.directory))
+        return false;
+
+    if (!loadSettings(m_store, m_env, m_config, m_ui, m_hooks, m_context.checkForUpdates))
+        return false;
+    if (!ensureOutputFolders(m_config, m_ui))
+        return false;
+
+    if (!argument.empty())
+        start = splitStartPath(argument);
+    if (!selectStartImage(m_images, m_config, start.directory, start.file, m_ui))
+        return false;
+    m_directory = m_images.directory();
+    // Started programs inherit the image folder as their working folder.
+    QDir::setCurrent(QString::fromStdString(m_directory));
+    return true;
+}
+
+void MarqueloApp::runViewer()
+{
+    m_window = std::make_unique<ViewerWindow>(m_config, m_images, m_ui);
+    m_context.window = m_window.get();
+    if (auto* qui = dynamic_cast<QtUserInterface*>(&m_ui))
+        qui->setFallbackParent(m_window.get());
+    registerRooms(m_context);
+
+    m_window->showCurrent();
+    if (m_config.StartMaximized)
+        m_window->showMaximized();
+    else
+        m_window->show();
+
+    if (runWindowLoop) {
+        runWindowLoop(*m_window);
+    } else {
+        QObject::connect(m_window.get(), &ViewerWindow::exitRequested, qApp, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        QApplication::setQuitOnLastWindowClosed(true);
+        QApplication::exec();
+    }
+    m_window->hide();
+    if (auto* qui = dynamic_cast<QtUserInterface*>(&m_ui))
+        qui->setFallbackParent(nullptr);
+}
+
+void MarqueloApp::finish()
+{
+    // The store, not the record, decides: if someone removed the settings while the program ran, they
+    // stay removed.
+    if (m_store.readConfigIsValid() != 0)
+        m_store.save(m_config, m_ui);
+}
+
+int MarqueloApp::run(const std::vector<std::string>& argv)
+{
+    if (!prepare(argv))
+        return 0;
+    runViewer();
+    finish();
+    return 0;
+}
+
+} // namespace marquelo

@@ -1,0 +1,54 @@
+#include "ui/page/ClosePageDialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace marquelo {
+
+ClosePageDialog::ClosePageDialog(const QString& question, std::function<void()> preview, QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Close Page?"));
+    auto* picture = new QLabel(this);
+    const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    picture->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(side, side));
+    picture->setAlignment(Qt::AlignTop);
+    auto* text = new QLabel(question, this);
+    text->setObjectName(QStringLiteral("question"));
+    text->setTextFormat(Qt::PlainText);
+    text->setWordWrap(true);
+    text->setMinimumWidth(320);
+
+    auto* close = new QPushButton(QStringLiteral("&Close Page"), this);
+    close->setObjectName(QStringLiteral("closePage"));
+    close->setDefault(true);
+    auto* browser = new QPushButton(QStringLiteral("&Browser Preview"), this);
+    browser->setObjectName(QStringLiteral("browserPreview"));
+    browser->setAutoDefault(false);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(browser, &QPushButton::clicked, this, [preview = std::move(preview)] {
+        if (preview)
+            preview();
+    });
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(picture);
+    top->addWidget(text, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(close);
+    buttons->addWidget(browser);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+}
+
+} // namespace marquelo

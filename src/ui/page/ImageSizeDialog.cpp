@@ -1,0 +1,64 @@
+#include "ui/page/ImageSizeDialog.h"
+
+#include <QButtonGroup>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace marquelo {
+
+ImageSizeDialog::ImageSizeDialog(const AddImageChoice& initial, bool isPicture, QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Choose Image Size & Alignment"));
+
+    auto* sizeGroup = new QGroupBox(QStringLiteral("Image Size"), this);
+    auto* sizeLayout = new QVBoxLayout(sizeGroup);
+    m_size = new QButtonGroup(this);
+    const char* sizes[] = {"&Small", "&Medium", "&Large", "&Uncompressed", "Current Si&ze"};
+    for (int i = 0; i < 5; ++i) {
+        auto* radio = new QRadioButton(QString::fromLatin1(sizes[i]), sizeGroup);
+        radio->setObjectName(QStringLiteral("size%1").arg(i));
+        // A movie is copied as it is: only the last choice stays open, and it changes nothing.
+        radio->setEnabled(isPicture || i == 4);
+        m_size->addButton(radio, i);
+        sizeLayout->addWidget(radio);
+    }
+    if (auto* button = m_size->button(initial.size))
+        button->setChecked(true);
+
+    auto* sideGroup = new QGroupBox(QStringLiteral("Image Alignment"), this);
+    auto* sideLayout = new QVBoxLayout(sideGroup);
+    m_side = new QButtonGroup(this);
+    const char* sides[] = {"L&eft", "&Center", "&Right"};
+    for (int i = 0; i < 3; ++i) {
+        auto* radio = new QRadioButton(QString::fromLatin1(sides[i]), sideGroup);
+        radio->setObjectName(QStringLiteral("side%1").arg(i));
+        m_side->addButton(radio, i);
+        sideLayout->addWidget(radio);
+    }
+    sideLayout->addStretch();
+    m_side->button(int(initial.side))->setChecked(true);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(sizeGroup);
+    groups->addWidget(sideGroup);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(groups);
+    layout->addWidget(buttons);
+}
+
+AddImageChoice ImageSizeDialog::choice() const
+{
+    AddImageChoice c;
+    c.size = std::max(0, m_size->checkedId());
+    c.side = Side(std::max(0, m_side->checkedId()));
+    return c;
+}
+
+} // namespace marquelo

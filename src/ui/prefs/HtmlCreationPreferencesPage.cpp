@@ -1,0 +1,78 @@
+#include "ui/prefs/HtmlCreationPreferencesPage.h"
+
+#include "core/settings/PreferencesFieldLimits.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace marquelo {
+
+namespace {
+
+// A page template: Return breaks the line, Tab moves on to the next control. Lines are not wrapped, so
+// every line on screen is a line of the page; long ones scroll sideways, many scroll up and down.
+class TemplateEdit : public QPlainTextEdit {
+public:
+    TemplateEdit(QWidget* page, const char* key) : QPlainTextEdit(page)
+    {
+        setObjectName(QString::fromLatin1(key));
+        setTabChangesFocus(true);
+        setLineWrapMode(QPlainTextEdit::NoWrap);
+    }
+
+    // Four lines tall by default; the page gives the templates whatever height is left.
+    QSize sizeHint() const override
+    {
+        const int height = fontMetrics().lineSpacing() * 4 + 2 * frameWidth() + int(2 * document()->documentMargin());
+        return {QPlainTextEdit::sizeHint().width(), height};
+    }
+    QSize minimumSizeHint() const override
+    {
+        const int height = fontMetrics().lineSpacing() * 2 + 2 * frameWidth() + int(2 * document()->documentMargin());
+        return {QPlainTextEdit::minimumSizeHint().width(), height};
+    }
+};
+
+} // namespace
+
+HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, UserInterface& ui,
+                                                         const PreferencesServices& services, QWidget* parent)
+    : PreferencesPage(values, ui, services, parent)
+{
+    auto* begin1 = new TemplateEdit(this, "TemplateBegin1");
+    auto* begin2 = new TemplateEdit(this, "TemplateBegin2");
+    auto* tag = makeEdit("ImageTag");
+    auto* number = makeCheck(QStringLiteral("Show Img &Number"), "ShowImageNumber");
+    auto* end = new TemplateEdit(this, "TemplateEnd");
+
+    auto* tagRow = new QHBoxLayout;
+    tagRow->addWidget(makeLabel(QStringLiteral("HTML image &tag"), tag));
+    tagRow->addWidget(tag, 1);
+    tagRow->addWidget(number);
+
+    auto* page = new QVBoxLayout(this);
+    page->setSpacing(4);
+    page->addWidget(makeLabel(QStringLiteral("HTML page beginning"), begin1));
+    page->addWidget(begin1, 1);
+    page->addWidget(makeLabel(QStringLiteral("HTML page beginning of <body>"), begin2));
+    page->addWidget(begin2, 1);
+    page->addSpacing(4);
+    page->addLayout(tagRow);
+    page->addSpacing(4);
+    page->addWidget(makeLabel(QStringLiteral("HTML page ending"), end));
+    page->addWidget(end, 1);
+
+    chainTabOrder({begin1, begin2, tag, number, end});
+
+    bindTemplate(begin1, &AppConfig::TemplateBegin1, kTemplateFieldMaxChars);
+    bindTemplate(begin2, &AppConfig::TemplateBegin2, kTemplateFieldMaxChars);
+    bindText(tag, &AppConfig::ImageTag, kImageTagMaxChars);
+    bindFlag(number, &AppConfig::ShowImageNumber);
+    bindTemplate(end, &AppConfig::TemplateEnd, kTemplateFieldMaxChars);
+}
+
+} // namespace marquelo

@@ -1,0 +1,94 @@
+#include "ui/prefs/MiscPreferencesPage.h"
+
+#include "core/settings/PreferencesFieldLimits.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace marquelo {
+
+MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& installedConfig, UserInterface& ui,
+                                         const PreferencesServices& services, QWidget* parent)
+    : PreferencesPage(values, ui, services, parent), m_installedConfig(installedConfig)
+{
+    m_installation = makeEdit("InstallationPath");
+    auto* installationBrowse = makeFolderBrowse(
+        QStringLiteral("&Browse..."), QStringLiteral("Select application base installation directory"), m_installation);
+    auto* htmlEditor = makeEdit("HtmlEditor");
+    auto* htmlEditorBrowse =
+        makeProgramBrowse(QStringLiteral("Br&owse..."), QStringLiteral("Select HTML editing application"), htmlEditor);
+    auto* browser = makeEdit("PreviewBrowser");
+    auto* browserBrowse = makeProgramBrowse(QStringLiteral("Bro&wse..."),
+                                            QStringLiteral("Select browser application for page preview"), browser);
+    auto* extensions = makeEdit("OtherExtensions");
+    m_favorites = makeEdit("BestOfDirectory");
+    auto* favoritesBrowse =
+        makeFolderBrowse(QStringLiteral("Brows&e..."), QStringLiteral("Select favorites directory"), m_favorites);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(makeLabel(QStringLiteral("&Installation Path"), m_installation), 0, 0);
+    grid->addWidget(m_installation, 0, 1);
+    grid->addWidget(installationBrowse, 0, 2);
+    grid->addWidget(makeLabel(QStringLiteral("&HTML Editor"), htmlEditor), 1, 0);
+    grid->addWidget(htmlEditor, 1, 1);
+    grid->addWidget(htmlEditorBrowse, 1, 2);
+    grid->addWidget(makeLabel(QStringLiteral("&Preview Browser"), browser), 2, 0);
+    grid->addWidget(browser, 2, 1);
+    grid->addWidget(browserBrowse, 2, 2);
+    grid->addWidget(makeLabel(QStringLiteral("File &Extensions"), extensions), 3, 0);
+    grid->addWidget(extensions, 3, 1);
+    grid->addWidget(makeLabel(QStringLiteral("&Favorites Folder"), m_favorites), 4, 0);
+    grid->addWidget(m_favorites, 4, 1);
+    grid->addWidget(favoritesBrowse, 4, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto* sizeBox = new QGroupBox(QStringLiteral("Favorite Size"), this);
+    auto* size = new QButtonGroup(this);
+    size->setObjectName(QStringLiteral("FavoriteSize"));
+    auto* sizeLayout = new QHBoxLayout(sizeBox);
+    const QString sizeTexts[] = {QStringLiteral("&Small"), QStringLiteral("&Medium"), QStringLiteral("&Large")};
+    QRadioButton* radios[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        radios[i] = new QRadioButton(sizeTexts[i], this);
+        radios[i]->setObjectName(QStringLiteral("FavoriteSize%1").arg(i));
+        size->addButton(radios[i], i);
+        sizeLayout->addWidget(radios[i]);
+    }
+    sizeLayout->addStretch(1);
+
+    auto* update = new QPushButton(QStringLiteral("Check for &updates"), this);
+    update->setObjectName(QStringLiteral("CheckForUpdates"));
+    update->setAutoDefault(false);
+    connect(update, &QPushButton::clicked, this, [this] {
+        if (this->services().checkForUpdates)
+            this->services().checkForUpdates(m_installedConfig.InstallationPath);
+    });
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(sizeBox, 1);
+    bottom->addWidget(update, 0, Qt::AlignBottom);
+
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(grid);
+    page->addLayout(bottom);
+    page->addStretch(1);
+
+    chainTabOrder({m_installation, installationBrowse, htmlEditor, htmlEditorBrowse, browser, browserBrowse, extensions,
+                   m_favorites, favoritesBrowse, radios[0], radios[1], radios[2], update});
+
+    bindText(m_installation, &AppConfig::InstallationPath, kPathFieldMaxChars);
+    bindText(htmlEditor, &AppConfig::HtmlEditor, kPathFieldMaxChars);
+    bindText(browser, &AppConfig::PreviewBrowser, kPathFieldMaxChars);
+    bindText(extensions, &AppConfig::OtherExtensions, 0);
+    bindText(m_favorites, &AppConfig::BestOfDirectory, kPathFieldMaxChars);
+    bindChoice(size, &AppConfig::FavoriteSize);
+}
+
+} // namespace marquelo

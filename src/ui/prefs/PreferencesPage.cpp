@@ -1,0 +1,253 @@
+#include "ui/prefs/PreferencesPage.h"
+
+#include "core/settings/PreferencesFieldLimits.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace marquelo {
+
+PreferencesPage::PreferencesPage(AppConfig& values, UserInterface& ui, const PreferencesServices& services,
+                                 QWidget* parent)
+    : QWidget(parent), m_values(values), m_ui(ui), m_services(services)
+{
+}
+
+void PreferencesPage::fillControls()
+{
+    for (const Binding& binding : m_bindings)
+        fill(binding);
+}
+
+bool PreferencesPage::readControls()
+{
+    for (const Binding& binding : m_bindings) {
+        if (!read(binding))
+            return false;
+    }
+    return true;
+}
+
+QWidget* PreferencesPage::control(const char* key) const
+{
+    return findChild<QWidget*>(QString::fromLatin1(key));
+}
+
+void PreferencesPage::bindText(QLineEdit* edit, std::string AppConfig::*field, int maxChars)
+{
+    m_bindings.emplace_back(TextBinding{edit, field, maxChars});
+}
+
+void PreferencesPage::bindTemplate(QPlainTextEdit* edit, std::string AppConfig::*field, int maxChars)
+{
+    m_bindings.emplace_back(TemplateBinding{edit, field, maxChars});
+}
+
+void PreferencesPage::bindFlag(QCheckBox* check, bool AppConfig::*field)
+{
+    m_bindings.emplace_back(FlagBinding{check, field});
+}
+
+void PreferencesPage::bindRange(QLineEdit* edit, std::int32_t AppConfig::*field, std::int32_t low, std::int32_t high)
+{
+    m_bindings.emplace_back(NumberBinding{edit, field, true, low, high});
+}
+
+void PreferencesPage::bindNonNegative(QLineEdit* edit, std::int32_t AppConfig::*field)
+{
+    m_bindings.emplace_back(NumberBinding{edit, field, false, 0, 0});
+}
+
+void PreferencesPage::bindChoice(QButtonGroup* group, std::uint8_t AppConfig::*field)
+{
+    m_bindings.emplace_back(ChoiceBinding{group, field});
+}
+
+void PreferencesPage::bindChoice(QButtonGroup* group, std::int32_t AppConfig::*field)
+{
+    m_bindings.emplace_back(ChoiceBinding{group, field});
+}
+
+void PreferencesPage::fill(const Binding& binding)
+{
+    if (const auto* b = std::get_if<TextBinding>(&binding)) {
+        b->edit->setText(QString::fromStdString(m_values.*(b->field)));
+        // A long entry shows its beginning, not its end.
+        b->edit->setCursorPosition(0);
+    } else if (const auto* t = std::get_if<TemplateBinding>(&binding)) {
+        t->edit->setPlainText(QString::fromStdString(toShownLineBreaks(m_values.*(t->field))));
+    } else if (const auto* f = std::get_if<FlagBinding>(&binding)) {
+        f->check->setChecked(m_values.*(f->field));
+    } else if (const auto* n = std::get_if<NumberBinding>(&binding)) {
+        n->edit->setText(QString::number(m_values.*(n->field)));
+    } else if (const auto* c = std::get_if<ChoiceBinding>(&binding)) {
+        const int index = std::visit([&](auto field) { return int(m_values.*field); }, c->field);
+        // A stored choice outside the buttons leaves none ticked, as a radio group with no match does.
+        QAbstractButton* button = c->group->button(index);
+        if (button) {
+            button->setChecked(true);
+        } else {
+            const bool exclusive = c->group->exclusive();
+            c->group->setExclusive(false);
+            for (QAbstractButton* each : c->group->buttons())
+                each->setChecked(false);
+            c->group->setExclusive(exclusive);
+        }
+    }
+}
+
+bool PreferencesPage::read(const Binding& binding)
+{
+    if (const auto* b = std::get_if<TextBinding>(&binding)) {
+        const std::string text = b->edit->text().toStdString();
+        if (b->maxChars > 0 && characterCount(text) > std::size_t(b->maxChars)) {
+            refuse(b->edit, tooManyCharactersMessage(b->maxChars));
+            return false;
+        }
+        m_values.*(b->field) = text;
+    } else if (const auto* t = std::get_if<TemplateBinding>(&binding)) {
+        const std::string text = toStoredLineBreaks(t->edit->toPlainText().toStdString());
+        if (t->maxChars > 0 && characterCount(text) > std::size_t(t->maxChars)) {
+            refuse(t->edit, tooManyCharactersMessage(t->maxChars));
+            return false;
+        }
+        m_values.*(t->field) = text;
+    } else if (const auto* f = std::get_if<FlagBinding>(&binding)) {
+        m_values.*(f->field) = f->check->isChecked();
+    } else if (const auto* n = std::get_if<NumberBinding>(&binding)) {
+        const std::string text = n->edit->text().toStdString();
+        const auto value = n->ranged ? parseIntegerInRange(text, n->low, n->high) : parseNonNegativeInteger(text);
+        if (!value) {
+            refuse(n->edit, n->ranged ? integerRangeMessage(n->low, n->high) : std::string(kPositiveIntegerMessage));
+            return false;
+        }
+        m_values.*(n->field) = *value;
+    } else if (const auto* c = std::get_if<ChoiceBinding>(&binding)) {
+        // No button ticked keeps the value the field had, so an odd stored value survives untouched.
+        const int index = c->group->checkedId();
+        if (index >= 0) {
+            std::visit(
+                [&](auto field) {
+                    m_values.*field = static_cast<std::remove_reference_t<decltype(m_values.*field)>>(index);
+                },
+                c->field);
+        }
+    }
+    return true;
+}
+
+void PreferencesPage::refuse(QWidget* control, const std::string& message)
+{
+    m_ui.message(message);
+    if (!isVisible())
+        return;
+    control->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->selectAll();
+    else if (auto* text = qobject_cast<QPlainTextEdit*>(control))
+        text->selectAll();
+}
+
+QLineEdit* PreferencesPage::makeEdit(const char* key)
+{
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromLatin1(key));
+    return edit;
+}
+
+QCheckBox* PreferencesPage::makeCheck(const QString& text, const char* key)
+{
+    auto* check = new QCheckBox(text, this);
+    check->setObjectName(QString::fromLatin1(key));
+    return check;
+}
+
+QLabel* PreferencesPage::makeLabel(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text, this);
+    // Plain text, so a label such as "HTML page beginning of <body>" is never taken for markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setBuddy(buddy);
+    return label;
+}
+
+QPushButton* PreferencesPage::makeProgramBrowse(const QString& text, const QString& title, QLineEdit* edit)
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(edit->objectName() + QStringLiteral("Browse"));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, title, edit] {
+        if (m_services.browseForApplication)
+            m_services.browseForApplication(this, title, edit);
+    });
+    return button;
+}
+
+QPushButton* PreferencesPage::makeFolderBrowse(const QString& text, const QString& title, QLineEdit* edit)
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(edit->objectName() + QStringLiteral("Browse"));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, title, edit] {
+        if (m_services.browseForFolder)
+            m_services.browseForFolder(this, title, edit);
+    });
+    return button;
+}
+
+void PreferencesPage::chainTabOrder(std::initializer_list<QWidget*> controls)
+{
+    QWidget* previous = nullptr;
+    for (QWidget* control : controls) {
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+}
+
+void PreferencesPage::addProgramRows(const std::vector<ProgramRow>& rows)
+{
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    int line = 0;
+    QWidget* previous = nullptr;
+    const auto chain = [&previous](QWidget* next) {
+        if (previous)
+            QWidget::setTabOrder(previous, next);
+        previous = next;
+    };
+    for (const ProgramRow& row : rows) {
+        QLineEdit* app = makeEdit(row.appKey);
+        QPushButton* browse = makeProgramBrowse(QStringLiteral("Browse..."), row.browseTitle, app);
+        QLineEdit* args = makeEdit(row.argKey);
+        QCheckBox* hide = makeCheck(row.hideLabel, row.hideKey);
+        if (line > 0)
+            grid->setRowMinimumHeight(line++, 6);
+        grid->addWidget(makeLabel(row.appLabel, app), line, 0);
+        grid->addWidget(app, line, 1);
+        grid->addWidget(browse, line, 2);
+        ++line;
+        grid->addWidget(makeLabel(row.argLabel, args), line, 0);
+        grid->addWidget(args, line, 1);
+        grid->addWidget(hide, line, 2);
+        ++line;
+        bindText(app, row.appField, kPathFieldMaxChars);
+        bindText(args, row.argField, kPathFieldMaxChars);
+        bindFlag(hide, row.hideField);
+        for (QWidget* control : {static_cast<QWidget*>(app), static_cast<QWidget*>(browse), static_cast<QWidget*>(args),
+                                 static_cast<QWidget*>(hide)})
+            chain(control);
+    }
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(grid);
+    page->addStretch(1);
+}
+
+} // namespace marquelo

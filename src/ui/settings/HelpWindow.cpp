@@ -1,0 +1,63 @@
+#include "ui/settings/HelpWindow.h"
+
+#include "core/settings/AppConfig.h"
+
+#include <QFile>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+// The pages live in this library's resources; a static library needs them pulled in by name.
+static void initSettingsResources()
+{
+    Q_INIT_RESOURCE(settings);
+}
+
+namespace marquelo {
+
+HelpWindow::HelpWindow(int page, QWidget* parent) : QDialog(parent), m_page(page), m_browser(new QTextBrowser(this))
+{
+    initSettingsResources();
+    setWindowTitle(QStringLiteral("Marquelo v1.%1").arg(kProgramVersion));
+    setObjectName(QStringLiteral("HelpWindow"));
+    m_browser->setObjectName(QStringLiteral("HtmlHelpView"));
+    m_browser->setFrameShape(QFrame::NoFrame);
+    // The pages' own buttons are links; they close the window instead of being followed.
+    m_browser->setOpenLinks(false);
+    m_browser->setOpenExternalLinks(false);
+    connect(m_browser, &QTextBrowser::anchorClicked, this, &HelpWindow::linkActivated);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_browser);
+    // 280 by 295 dialog units in the classic layout.
+    resize(560, 590);
+
+    const QString path = pagePath(page);
+    if (!path.isEmpty())
+        m_browser->setSource(QUrl(QStringLiteral("qrc") + path));
+}
+
+QString HelpWindow::pagePath(int page)
+{
+    initSettingsResources();
+    const QString path = QStringLiteral(":/marquelo/settings/%1.html").arg(page);
+    return QFile::exists(path) ? path : QString();
+}
+
+void HelpWindow::linkActivated(const QUrl& url)
+{
+    const QString id = url.fragment().isEmpty() ? url.path() : url.fragment();
+    if (id == QLatin1String("ButtonOK"))
+        accept();
+    else if (id == QLatin1String("ButtonCancel"))
+        reject();
+}
+
+int showHelpPage(QWidget* parent, int page)
+{
+    HelpWindow dlg(page, parent);
+    return dlg.exec();
+}
+
+} // namespace marquelo

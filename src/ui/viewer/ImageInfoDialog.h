@@ -1,0 +1,29 @@
+#pragma once
+// The read-only image information dialog: full path, size of the shown part, file size, edited state.
+
+#include <QDialog>
+#include <QString>
+
+namespace marquelo {
+
+// The five texts the dialog shows, worked out by the viewer from the current entry and view.
+struct ImageInfoTexts {
+    QString title;    // the shown file's name
+    QString path;     // folder + "/" + name
+    QString size;     // "%d x %d" of the source rectangle, or "<unknown>"
+    QString fileSize; // "%d bytes"
+    QString edited;   // "Yes" or "No"
+};
+
+class ImageInfoDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ImageInfoDialog(const ImageInfoTexts& texts, QWidget* parent = nullptr);
+
+    const ImageInfoTexts& texts() const { return m_texts; }
+
+private:
+    ImageInfoTexts m_texts;
+};
+
+} // namespace marquelo
