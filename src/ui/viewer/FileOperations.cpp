@@ -1,6 +1,7 @@
 #include "ui/viewer/FileOperations.h"
 
 #include "core/viewer/PictureCache.h"
+#include "ui/viewer/RenameDialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -138,6 +139,18 @@ bool renameCurrentImage(ImageList& images, PictureCache& cache, UserInterface& u
     entry.files[kOriginal].name = newName.toStdString();
     cache.evictPicture(images.currentIndex(), entry.shown);
     return true;
+}
+
+bool askAndRenameCurrentImage(QWidget* parent, ImageList& images, PictureCache& cache, UserInterface& ui)
+{
+    if (images.count() == 0)
+        return false;
+    const QString original = QString::fromStdString(images.current().files[kOriginal].name);
+    RenameDialog dialog(
+        original, ui, [&images](const QString& name) { return renameRefusal(images, name); }, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    return renameCurrentImage(images, cache, ui, dialog.newName());
 }
 
 bool selectDroppedFile(ImageList& images, UserInterface& ui, const QString& droppedPath)

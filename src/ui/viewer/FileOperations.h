@@ -13,6 +13,8 @@
 
 #include <string>
 
+class QWidget;
+
 namespace marquelo {
 
 class PictureCache;
@@ -31,6 +33,10 @@ QString renameRefusal(const ImageList& images, const QString& newName);
 // success the entry takes the new name; a failed move is reported and the entry keeps its old name.
 // True when the file was renamed.
 bool renameCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui, const QString& newName);
+
+// Asks for the current entry's new name in the "Rename Image" dialog over `parent`, then renames as
+// above. True when the file was renamed.
+bool askAndRenameCurrentImage(QWidget* parent, ImageList& images, PictureCache& cache, UserInterface& ui);
 
 // Makes the listed file with the dropped file's bare name current ("File not found in current
 // directory" otherwise). True when the position or the shown version was set.

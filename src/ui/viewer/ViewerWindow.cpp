@@ -2,93 +2,43 @@
 
 #include "core/viewer/KeyTable.h"
 #include "core/viewer/PictureCache.h"
-#include "core/viewer/PictureSlot.h"
+#include "ui/viewer/CaptionBox.h"
 #include "ui/viewer/FileOperations.h"
-#include "ui/viewer/Placeholders.h"
-#include "ui/viewer/RenameDialog.h"
+#include "ui/viewer/InfoLabels.h"
+#include "ui/viewer/ViewerKeyRouter.h"
 #include "ui/viewer/ViewerToolbar.h"
+#include "ui/viewer/ZoomControl.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QRubberBand>
 #include <QToolButton>
 
 #include <algorithm>
 
 namespace marquelo {
 
-namespace {
-
-constexpr int kTimerMs = 250;
-// How long the view must stay still before the quick draw is replaced by the smooth copy.
-constexpr int kSettleMs = 150;
-
-QColor toQColor(ColourRef c)
-{
-    return QColor(colourRed(c), colourGreen(c), colourBlue(c));
-}
-
-void makeLabel(QLabel* label, const QRect& where, const char* name)
-{
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(where);
-    label->setAlignment(Qt::AlignCenter);
-    label->setAutoFillBackground(true);
-    QPalette p = label->palette();
-    p.setColor(QPalette::Window, kLabelColour);
-    p.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(p);
-}
-
-} // namespace
-
 ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& ui, QWidget* parent)
     : QWidget(parent), m_config(config), m_images(images), m_ui(ui),
-      m_cache(std::make_unique<PictureCache>(images, config))
+      m_cache(std::make_unique<PictureCache>(images, config)), m_changeCheck(*m_cache, [this] { showCurrent(); }),
+      m_windowState(*this, config), m_picture(*this, config, images, *m_cache, m_geometry)
 {
     setWindowTitle(QStringLiteral("Marquelo"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAcceptDrops(true);
     setMinimumSize(200, 150);
 
-    m_info = new QLabel(this);
-    makeLabel(m_info, QRect(3, 3, 56, 17), "info");
-    m_fileName = new QLabel(this);
-    makeLabel(m_fileName, QRect(62, 3, 168, 17), "fileName");
+    m_labels = std::make_unique<InfoLabels>(this);
 
     m_toolbar = new ViewerToolbar(this, [this](Command command) { runCommand(command); });
 
-    m_caption = new QLineEdit(this);
-    m_caption->setObjectName(QStringLiteral("caption"));
-    m_caption->setGeometry(ViewerToolbar::left(), 2, 592, 20);
-    QPalette captionPalette = m_caption->palette();
-    captionPalette.setColor(QPalette::Base, Qt::white);
-    captionPalette.setColor(QPalette::Text, Qt::black);
-    m_caption->setPalette(captionPalette);
-    m_caption->hide();
+    m_caption = std::make_unique<CaptionBox>(this, *m_toolbar, m_config);
 
-    m_band = new QRubberBand(QRubberBand::Rectangle, this);
-    m_band->hide();
-
-    m_timer.setInterval(kTimerMs);
-    connect(&m_timer, &QTimer::timeout, this, &ViewerWindow::onTimer);
-    m_settleTimer.setSingleShot(true);
-    m_settleTimer.setInterval(kSettleMs);
-    connect(&m_settleTimer, &QTimer::timeout, this, [this] {
-        m_settled = true;
-        update();
-    });
-    m_readAheadTimer.setSingleShot(true);
-    connect(&m_readAheadTimer, &QTimer::timeout, this, &ViewerWindow::runReadAhead);
-    connect(m_cache.get(), &PictureCache::pictureLoaded, this, &ViewerWindow::onPictureLoaded);
+    m_zoom = std::make_unique<ZoomControl>(*this, m_geometry, m_images, *m_cache, m_picture);
 
     m_applied = {m_config.FullScreenTitleBar, m_config.ShowToolbar, m_config.CacheDepth, m_config.ReadAhead};
     applyBackground();
@@ -99,46 +49,42 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     // Space and Enter press the focused button; Next has it first, so both step forward at start.
     toolbarButton(Command::Next)->setFocus();
 
-    qApp->installEventFilter(this);
+    ViewerKeyRouter::Actions actions;
+    actions.run = [this](Command command) { runCommand(command); };
+    actions.ok = [this] { onOK(); };
+    actions.cancel = [this] { onCancel(); };
+    actions.captionEnter = [this](bool shift) {
+        if (!m_caption->enter(shift))
+            endCaptionInput();
+    };
+    m_keys = std::make_unique<ViewerKeyRouter>(*this, *m_toolbar, *m_caption, std::move(actions));
+    qApp->installEventFilter(m_keys.get());
 }
 
 ViewerWindow::~ViewerWindow()
 {
-    qApp->removeEventFilter(this);
-    m_timer.stop();
+    qApp->removeEventFilter(m_keys.get());
+    m_changeCheck.stop();
 }
 
 void ViewerWindow::start()
 {
-    if (m_config.StartMaximized) {
-        if (m_config.FullScreenTitleBar)
-            showMaximized();
-        else
-            showFullScreen();
-    } else {
-        show();
-    }
+    m_windowState.showAsConfigured();
     showCurrent();
 }
 
 void ViewerWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (!m_ready) {
-        // Shown maximized by start-up: without a title bar that is the full screen.
-        if (!m_config.FullScreenTitleBar && (windowState() & Qt::WindowMaximized))
-            setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowFullScreen);
-        m_ready = true;
-        if (!m_exitConfirmed)
-            m_timer.start();
-    }
+    if (m_windowState.firstShown() && !m_exitConfirmed)
+        m_changeCheck.start();
 }
 
 // ---- showing the current entry ----------------------------------------------------------------------
 
 void ViewerWindow::showCurrent()
 {
-    cancelDrag();
+    m_zoom->cancelDrag();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     updateButtons();
     m_cache->waitForCurrent();
@@ -150,31 +96,17 @@ void ViewerWindow::showCurrent()
 
     const std::string& name = m_images.currentName();
     const QString shown = name.empty() ? QStringLiteral("file_not_found") : QString::fromStdString(name);
-    m_info->setText(QStringLiteral("%1/%2").arg(m_images.currentIndex() + 1).arg(m_images.count()));
-    setFileNameText(shown);
+    m_labels->show(m_images.currentIndex() + 1, m_images.count(), shown);
     setWindowTitle(QStringLiteral("%1/%2 - Marquelo").arg(QString::fromStdString(m_images.directory()), shown));
 
-    // Read-ahead starts once this picture is on screen, so its decoding does not compete with the paint;
-    // a window that is not painted (hidden, minimized) starts it a moment later all the same.
-    m_readAheadPending = true;
-    m_readAheadTimer.start(30);
-    // A new picture is drawn smoothly at once; only zoom steps and resizing take the quick path.
-    m_settleTimer.stop();
-    m_settled = true;
+    m_picture.newPicture();
     update();
     QGuiApplication::restoreOverrideCursor();
 }
 
-void ViewerWindow::setFileNameText(const QString& name)
-{
-    m_fileNameFull = name;
-    m_fileName->setText(m_fileName->fontMetrics().elidedText(name, Qt::ElideRight, m_fileName->width() - 4));
-    m_fileName->setToolTip(name);
-}
-
 void ViewerWindow::updateButtons()
 {
-    QToolButton* before = focusedButton();
+    QToolButton* before = m_keys->focusedButton();
     const ImageEntry& entry = m_images.current();
     const int current = m_images.currentIndex();
     m_toolbar->updateNavigation(current > 0, current < m_images.count() - 1, entry.hasEdited,
@@ -182,30 +114,10 @@ void ViewerWindow::updateButtons()
     // A button that loses its enabled state keeps the focus in spirit: Space and Enter then do
     // nothing (Enter is OK) instead of pressing whichever button Qt moved the focus to.
     if (before && !before->isEnabled()) {
-        m_focusButton = before;
+        m_keys->rememberButton(before);
         setFocus(Qt::OtherFocusReason);
     } else {
-        restoreButtonFocus();
-    }
-}
-
-QToolButton* ViewerWindow::focusedButton() const
-{
-    QWidget* focus = focusWidget();
-    if (m_toolbar->isToolbarButton(focus))
-        return static_cast<QToolButton*>(focus);
-    if (focus == this || focus == nullptr)
-        return m_focusButton;
-    return nullptr;
-}
-
-void ViewerWindow::restoreButtonFocus()
-{
-    QWidget* focus = focusWidget();
-    if ((focus == this || focus == nullptr) && m_focusButton && m_focusButton->isEnabled() &&
-        m_focusButton->isVisible() && !m_captionActive) {
-        m_focusButton->setFocus(Qt::OtherFocusReason);
-        m_focusButton = nullptr;
+        m_keys->restoreButtonFocus();
     }
 }
 
@@ -216,14 +128,12 @@ void ViewerWindow::updateToolButtons()
 
 void ViewerWindow::updateInfoVisibility()
 {
-    const bool visible = m_config.ShowToolbar || m_config.ShowImageInfo;
-    m_info->setVisible(visible);
-    m_fileName->setVisible(visible);
+    m_labels->setVisible(m_config.ShowToolbar || m_config.ShowImageInfo);
 }
 
 void ViewerWindow::applyBackground()
 {
-    const QColor background = toQColor(m_config.BackgroundColor);
+    const QColor background = m_picture.background();
     QPalette p = palette();
     p.setColor(QPalette::Window, background);
     setPalette(p);
@@ -242,35 +152,8 @@ void ViewerWindow::layoutCurrent()
 void ViewerWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const ShownPicture picture = m_cache->shown();
-    const Rect& source = m_geometry.source;
-    const bool sourceSet = !(source.left == 0 && source.top == 0 && source.right == 0 && source.bottom == 0);
-    if (m_images.count() > 0 && picture.present && picture.loaded && picture.isPicture && !picture.image.isNull()) {
-        const QColor background = toQColor(m_config.BackgroundColor);
-        const QRect destination = m_geometry.destination.toQRect();
-        for (const QRect& margin : backgroundMargins(m_geometry.destination, width(), height())) {
-            if (!margin.isEmpty())
-                painter.fillRect(margin, background);
-        }
-        if (sourceSet) {
-            const QRectF part = decodedSourceRect(source, picture.fullSize, picture.image.size());
-            m_renderer.paint(painter, picture.image, part, destination, devicePixelRatioF(), m_settled);
-        }
-    } else if (m_images.count() == 0 || (picture.present && picture.loaded && !picture.isPicture)) {
-        // The empty list's entry is not a picture either, so it shows as a movie would.
-        paintPlaceholder(painter, rect(), Placeholder::Movie);
-    } else {
-        paintPlaceholder(painter, rect(), Placeholder::NoPicture);
-    }
-    if (m_readAheadPending)
-        m_readAheadTimer.start(0);
+    m_picture.paint(painter);
     Q_EMIT painted();
-}
-
-void ViewerWindow::markUnsettled()
-{
-    m_settled = false;
-    m_settleTimer.start();
 }
 
 void ViewerWindow::resizeEvent(QResizeEvent* event)
@@ -278,7 +161,7 @@ void ViewerWindow::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (m_cache->currentSlot()) {
         layoutPicture(m_geometry, width(), height(), false);
-        markUnsettled();
+        m_picture.markUnsettled();
     }
     update();
 }
@@ -286,73 +169,8 @@ void ViewerWindow::resizeEvent(QResizeEvent* event)
 void ViewerWindow::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || !m_ready || m_config.FullScreenTitleBar)
-        return;
-    // Without a title bar a maximized window is the full screen; restoring it brings the frame back.
-    const Qt::WindowStates state = windowState();
-    if ((state & Qt::WindowMaximized) && !(state & Qt::WindowFullScreen) && !(state & Qt::WindowMinimized)) {
-        m_ready = false;
-        setWindowState((state & ~Qt::WindowMaximized) | Qt::WindowFullScreen);
-        m_ready = true;
-    }
-}
-
-// ---- keys ----------------------------------------------------------------------------------------------
-
-bool ViewerWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this)
-        return routeKey(static_cast<QKeyEvent*>(event));
-    return QWidget::eventFilter(watched, event);
-}
-
-bool ViewerWindow::routeKey(QKeyEvent* event)
-{
-    // Another modal window (preferences, a question) owns the keyboard until it closes.
-    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this)
-        return false;
-    const int key = event->key();
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    const bool enter =
-        (key == Qt::Key_Return || key == Qt::Key_Enter) && !(mods & (Qt::AltModifier | Qt::ControlModifier));
-
-    if (m_captionActive) {
-        // The key table is off: letters go into the box; Enter and Escape end the caption.
-        if (enter) {
-            if (m_captionEnter)
-                m_captionEnter(mods & Qt::ShiftModifier);
-            else
-                endCaptionInput();
-            return true;
-        }
-        if (key == Qt::Key_Escape) {
-            onCancel();
-            return true;
-        }
-        return false;
-    }
-
-    if (const auto command = lookupKey(key, mods)) {
-        runCommand(*command);
-        return true;
-    }
-    QToolButton* focused = focusedButton();
-    if (key == Qt::Key_Space && (mods & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        if (focused && focused->isEnabled() && focused->isVisible()) {
-            focused->click();
-            return true;
-        }
-        return focused != nullptr;
-    }
-    if (enter) {
-        if (focused && focused->isEnabled() && focused->isVisible())
-            focused->click();
-        else
-            onOK();
-        return true;
-    }
-    return false;
+    if (event->type() == QEvent::WindowStateChange)
+        m_windowState.stateChanged();
 }
 
 // ---- commands ------------------------------------------------------------------------------------------
@@ -380,8 +198,8 @@ void ViewerWindow::runCommand(Command command)
     case Command::ToggleInfo: toggleInfo(); return;
     case Command::Delete: deleteImage(); return;
     case Command::Reload: reload(); return;
-    case Command::Enlarge: enlarge(); return;
-    case Command::Shrink: shrink(); return;
+    case Command::Enlarge: m_zoom->enlarge(); return;
+    case Command::Shrink: m_zoom->shrink(); return;
     case Command::Fit:
         if (!m_geometry.dragging)
             showCurrent();
@@ -404,20 +222,20 @@ void ViewerWindow::navigate(int position)
 void ViewerWindow::reload()
 {
     m_cache->evictPicture(m_images.currentIndex(), m_images.current().shown);
-    m_renderer.clear();
+    m_picture.clearCopies();
     showCurrent();
 }
 
 void ViewerWindow::toggleToolbar()
 {
-    if (QToolButton* focused = focusedButton(); focused && m_config.ShowToolbar) {
-        m_focusButton = focused;
+    if (QToolButton* focused = m_keys->focusedButton(); focused && m_config.ShowToolbar) {
+        m_keys->rememberButton(focused);
         setFocus(Qt::OtherFocusReason);
     }
     m_config.ShowToolbar = !m_config.ShowToolbar;
     m_toolbar->setVisible(m_config.ShowToolbar);
     if (m_config.ShowToolbar)
-        restoreButtonFocus();
+        m_keys->restoreButtonFocus();
     layoutCurrent();
     update();
     updateInfoVisibility();
@@ -443,15 +261,13 @@ void ViewerWindow::onOK()
 
 void ViewerWindow::onCancel()
 {
-    if (m_captionActive) {
-        if (m_captionEscape)
-            m_captionEscape();
-        else
+    if (m_caption->isOpen()) {
+        if (!m_caption->escape())
             endCaptionInput();
         return;
     }
     if (m_geometry.dragging) {
-        cancelDrag();
+        m_zoom->cancelDrag();
         return;
     }
     requestExit();
@@ -461,27 +277,22 @@ void ViewerWindow::onCancel()
 
 void ViewerWindow::startCaptionInput()
 {
-    if (QToolButton* focused = focusedButton())
-        m_focusButton = focused;
-    m_caption->clear();
-    m_captionActive = true;
-    m_toolbar->setVisible(false);
-    m_caption->show();
-    m_caption->raise();
-    m_caption->setFocus(Qt::OtherFocusReason);
+    if (QToolButton* focused = m_keys->focusedButton())
+        m_keys->rememberButton(focused);
+    m_caption->open();
 }
 
 void ViewerWindow::endCaptionInput()
 {
-    const bool wasActive = m_captionActive;
-    m_captionActive = false;
-    if (m_config.ShowToolbar)
-        m_toolbar->setVisible(true);
-    m_caption->hide();
-    if (wasActive) {
+    if (m_caption->close()) {
         setFocus(Qt::OtherFocusReason);
-        restoreButtonFocus();
+        m_keys->restoreButtonFocus();
     }
+}
+
+bool ViewerWindow::captionActive() const
+{
+    return m_caption->isOpen();
 }
 
 QString ViewerWindow::captionText() const
@@ -491,8 +302,7 @@ QString ViewerWindow::captionText() const
 
 void ViewerWindow::setCaptionHandlers(std::function<void(bool)> onEnter, std::function<void()> onEscape)
 {
-    m_captionEnter = std::move(onEnter);
-    m_captionEscape = std::move(onEscape);
+    m_caption->setHandlers(std::move(onEnter), std::move(onEscape));
 }
 
 // ---- settings ------------------------------------------------------------------------------------------
@@ -501,19 +311,13 @@ void ViewerWindow::applySettings()
 {
     if (m_config.CacheDepth != m_applied.CacheDepth || m_config.ReadAhead != m_applied.ReadAhead) {
         m_cache->evictAll();
-        m_renderer.clear();
+        m_picture.clearCopies();
         showCurrent();
     }
     applyBackground();
-    if ((isMaximized() || isFullScreen()) && m_config.FullScreenTitleBar != m_applied.FullScreenTitleBar) {
-        m_ready = false;
-        if (m_config.FullScreenTitleBar)
-            setWindowState((windowState() & ~Qt::WindowFullScreen) | Qt::WindowMaximized);
-        else
-            setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowFullScreen);
-        m_ready = true;
-    }
-    m_toolbar->setVisible(m_config.ShowToolbar && !m_captionActive);
+    if (m_config.FullScreenTitleBar != m_applied.FullScreenTitleBar)
+        m_windowState.titleBarChanged();
+    m_toolbar->setVisible(m_config.ShowToolbar && !m_caption->isOpen());
     layoutCurrent();
     update();
     updateInfoVisibility();
@@ -525,81 +329,18 @@ void ViewerWindow::applySettings()
 
 void ViewerWindow::mousePressEvent(QMouseEvent* event)
 {
-    const QPoint p = event->position().toPoint();
-    if (event->button() == Qt::LeftButton) {
-        if (!m_geometry.dragging && m_images.count() > 0 && m_images.current().isPicture && m_cache->shown().loaded)
-            beginSelection(m_geometry, p.x(), p.y());
-    } else if (event->button() == Qt::RightButton) {
-        if (m_geometry.dragging)
-            cancelDrag();
-        else
-            showCurrent();
-    }
+    if (m_zoom->mousePress(event))
+        showCurrent();
 }
 
 void ViewerWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!m_geometry.dragging)
-        return;
-    const QPoint p = event->position().toPoint();
-    const bool leftAlone =
-        event->buttons() == Qt::LeftButton && !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier));
-    if (moveSelection(m_geometry, p.x(), p.y(), leftAlone)) {
-        m_band->setGeometry(selectionRect(m_geometry).normalized());
-        m_band->show();
-    } else {
-        m_band->hide();
-    }
+    m_zoom->mouseMove(event);
 }
 
 void ViewerWindow::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || !m_geometry.dragging)
-        return;
-    m_band->hide();
-    const QPoint p = event->position().toPoint();
-    if (endSelection(m_geometry, p.x(), p.y(), width(), height())) {
-        ensureDetail();
-        m_settled = true;
-    }
-    update();
-}
-
-void ViewerWindow::cancelDrag()
-{
-    cancelSelection(m_geometry);
-    m_band->hide();
-}
-
-void ViewerWindow::enlarge()
-{
-    if (m_geometry.dragging || !m_images.current().isPicture || !m_cache->shown().loaded)
-        return;
-    if (enlargeStep(m_geometry, width(), height())) {
-        ensureDetail();
-        markUnsettled();
-    }
-    update();
-}
-
-void ViewerWindow::shrink()
-{
-    if (m_geometry.dragging || !m_images.current().isPicture || !m_cache->shown().loaded)
-        return;
-    if (shrinkStep(m_geometry))
-        markUnsettled();
-    update();
-}
-
-void ViewerWindow::ensureDetail()
-{
-    // A zoomed view asks for as many picture pixels as the screen shows, up to full resolution.
-    const qreal ratio = devicePixelRatioF();
-    const QSize device(int(m_geometry.destination.width() * ratio), int(m_geometry.destination.height() * ratio));
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_cache->ensureDetail(m_geometry.source, device))
-        m_renderer.clear();
-    QGuiApplication::restoreOverrideCursor();
+    m_zoom->mouseRelease(event);
 }
 
 // ---- file operations -----------------------------------------------------------------------------------
@@ -612,14 +353,7 @@ void ViewerWindow::deleteImage()
 
 void ViewerWindow::renameImage()
 {
-    if (m_images.count() == 0)
-        return;
-    const QString original = QString::fromStdString(m_images.current().files[kOriginal].name);
-    RenameDialog dialog(
-        original, m_ui, [this](const QString& name) { return renameRefusal(m_images, name); }, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    if (renameCurrentImage(m_images, *m_cache, m_ui, dialog.newName()))
+    if (askAndRenameCurrentImage(this, m_images, *m_cache, m_ui))
         showCurrent();
 }
 
@@ -646,63 +380,15 @@ void ViewerWindow::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
 }
 
-// ---- timer, loads and exit -----------------------------------------------------------------------------
-
-void ViewerWindow::onTimer()
-{
-    if (m_inTimer)
-        return;
-    m_inTimer = true;
-    if (m_cache->checkCurrentFile())
-        showCurrent();
-    m_inTimer = false;
-}
-
-void ViewerWindow::onPictureLoaded(int index, int version)
-{
-    const int current = m_images.currentIndex();
-    if (index == current && version == m_images.current().shown) {
-        update();
-    } else if (index == current - 1 || index == current + 1) {
-        // Scale the neighbour for the screen while the user looks at this one: the step to it only blits.
-        QTimer::singleShot(0, this, [this, index] { prepareView(index); });
-    }
-}
-
-void ViewerWindow::runReadAhead()
-{
-    if (!m_readAheadPending)
-        return;
-    m_readAheadPending = false;
-    m_cache->updateReadAhead();
-    prepareView(m_images.currentIndex() - 1);
-    prepareView(m_images.currentIndex() + 1);
-}
-
-void ViewerWindow::prepareView(int index)
-{
-    const int current = m_images.currentIndex();
-    if (index < 0 || index >= m_images.count() || (index != current - 1 && index != current + 1))
-        return;
-    const ImageEntry& entry = m_images.at(index);
-    const auto& slot = entry.pictures[std::size_t(entry.shown)];
-    if (!entry.isPicture || !slot || !slot->ready() || slot->image.isNull())
-        return;
-    ViewGeometry fitted;
-    fitted.source = wholePicture(slot->fullSize.width(), slot->fullSize.height());
-    if (!layoutPicture(fitted, width(), height(), false))
-        return;
-    m_renderer.prepare(slot->image, decodedSourceRect(fitted.source, slot->fullSize, slot->image.size()),
-                       fitted.destination.toQRect(), devicePixelRatioF());
-}
+// ---- exit -----------------------------------------------------------------------------
 
 bool ViewerWindow::doExit()
 {
     if (m_exitConfirmed)
         return true;
-    m_timer.stop();
+    m_changeCheck.stop();
     if (!cleanUpEditedCopies(m_images, m_config, m_ui)) {
-        m_timer.start();
+        m_changeCheck.start();
         return false;
     }
     m_exitConfirmed = true;

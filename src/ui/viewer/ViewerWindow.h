@@ -1,15 +1,19 @@
 #pragma once
 // The main window: the current photo fitted on the background colour, the toolbar, the info line and the
 // file name floating over the top edge, and the caption box used while a photo is added to the page.
-// It routes every key of the key table and every toolbar button to a command; navigation, zoom and
-// file commands are its own, the other rooms register handlers with setCommandHandler().
+// Navigation, zoom and file commands are its own, the other rooms register handlers with
+// setCommandHandler(). It composes the rooms of one purpose each: ViewerKeyRouter (keys to commands),
+// InfoLabels, CaptionBox, FullScreenState (window state), PictureArea (painting), ZoomControl and ChangeCheck
+// (the 250 ms timer).
 
 #include "core/Command.h"
 #include "core/UserInterface.h"
 #include "core/settings/AppConfig.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ViewGeometry.h"
-#include "ui/viewer/PictureRenderer.h"
+#include "ui/viewer/ChangeCheck.h"
+#include "ui/viewer/FullScreenState.h"
+#include "ui/viewer/PictureArea.h"
 
 #include <QString>
 #include <QTimer>
@@ -19,15 +23,16 @@
 #include <functional>
 #include <memory>
 
-class QLabel;
-class QLineEdit;
-class QRubberBand;
 class QToolButton;
 
 namespace marquelo {
 
+class CaptionBox;
+class InfoLabels;
 class PictureCache;
+class ViewerKeyRouter;
 class ViewerToolbar;
+class ZoomControl;
 
 class ViewerWindow : public QWidget {
     Q_OBJECT
@@ -53,7 +58,7 @@ public:
     // Caption input of the add flow: the box covers the toolbar and takes every key; the key table is off.
     void startCaptionInput();
     void endCaptionInput();
-    bool captionActive() const { return m_captionActive; }
+    bool captionActive() const;
     QString captionText() const;
     // Called on Enter (with the Shift state read at that moment) and Escape while the caption box is open.
     void setCaptionHandlers(std::function<void(bool shift)> onEnter, std::function<void()> onEscape);
@@ -73,13 +78,13 @@ public:
     UserInterface& userInterface() { return m_ui; }
     PictureCache& cache() { return *m_cache; }
     // The key table applies only while this is true (no caption typed).
-    bool acceleratorsActive() const { return !m_captionActive; }
+    bool acceleratorsActive() const { return !captionActive(); }
     // The toolbar button that sends `command` (tests, tooltips, focus).
     QToolButton* toolbarButton(Command command) const;
     // The change check's timer (tests drive it; it runs every 250 ms).
-    QTimer& changeTimer() { return m_timer; }
+    QTimer& changeTimer() { return m_changeCheck.timer(); }
     // Scaled copies made by painting so far (benchmark: one per view).
-    int scaledCopies() const { return m_renderer.copiesMade(); }
+    int scaledCopies() const { return m_picture.copiesMade(); }
 
 Q_SIGNALS:
     // Emitted when the user has confirmed leaving (exit clean-up done); start-up ends the program then.
@@ -88,7 +93,6 @@ Q_SIGNALS:
     void painted();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -101,7 +105,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    bool routeKey(QKeyEvent* event);
     void navigate(int position);
     void reload();
     void onOK();
@@ -112,22 +115,10 @@ private:
     void updateButtons();
     void applyBackground();
     void layoutCurrent();
-    void enlarge();
-    void shrink();
-    void ensureDetail();
-    void cancelDrag();
     void deleteImage();
     void renameImage();
     void showImageInfo();
-    void onTimer();
-    void onPictureLoaded(int index, int version);
-    void runReadAhead();
-    void prepareView(int index);
-    void markUnsettled();
     bool doExit();
-    QToolButton* focusedButton() const;
-    void restoreButtonFocus();
-    void setFileNameText(const QString& name);
 
     AppConfig& m_config;
     ImageList& m_images;
@@ -135,26 +126,15 @@ private:
     ViewGeometry m_geometry;
     std::unique_ptr<PictureCache> m_cache;
     std::array<std::function<void()>, kCommandCount> m_handlers;
-    std::function<void(bool)> m_captionEnter;
-    std::function<void()> m_captionEscape;
-    bool m_captionActive = false;
-    bool m_ready = false;
     bool m_exitConfirmed = false;
-    bool m_inTimer = false;
-    bool m_settled = true;
-    bool m_readAheadPending = false;
-    QLabel* m_info = nullptr;
-    QLabel* m_fileName = nullptr;
-    QString m_fileNameFull;
-    QLineEdit* m_caption = nullptr;
-    QRubberBand* m_band = nullptr;
     ViewerToolbar* m_toolbar = nullptr;
-    // The button that had the focus when a disabled state or the caption box took it away.
-    QToolButton* m_focusButton = nullptr;
-    QTimer m_timer;
-    QTimer m_settleTimer;
-    QTimer m_readAheadTimer;
-    PictureRenderer m_renderer;
+    ChangeCheck m_changeCheck;
+    FullScreenState m_windowState;
+    PictureArea m_picture;
+    std::unique_ptr<InfoLabels> m_labels;
+    std::unique_ptr<CaptionBox> m_caption;
+    std::unique_ptr<ZoomControl> m_zoom;
+    std::unique_ptr<ViewerKeyRouter> m_keys;
 
     // The values last applied to the window, compared after the preferences dialog.
     struct Applied {
