@@ -1,6 +1,5 @@
 #include "ui/viewer/ViewerWindow.h"
 
-#include "core/viewer/KeyTable.h"
 #include "core/viewer/PictureCache.h"
 #include "ui/viewer/CaptionBox.h"
 #include "ui/viewer/FileOperations.h"
@@ -14,7 +13,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
 
