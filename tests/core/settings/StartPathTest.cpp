@@ -87,16 +87,6 @@ TEST(ResolveStartPath, AnExistingFolderIsTheImageFolderWhateverItsName)
     fs::remove_all(root + "/Ordner \xC4pfel.1"); // QTemporaryDir removes by text, which misses this name
 }
 
-TEST(AbsoluteFolder, KeepsTheBytesOfTheName)
-{
-    const std::string odd = "/photos/Reise \xC4rger\xFF";
-    EXPECT_EQ(absoluteFolder(odd), odd);
-    EXPECT_EQ(absoluteFolder(odd + "/"), odd);
-    EXPECT_EQ(absoluteFolder("/photos/./a/../Trip.2005/"), "/photos/Trip.2005");
-    EXPECT_EQ(absoluteFolder("/"), "/");
-    EXPECT_EQ(absoluteFolder("."), fs::current_path().string());
-}
-
 TEST(FolderOnDisk, FindsTheFolderAQtDialogCanOnlyShowWithReplacementCharacters)
 {
     QTemporaryDir tmp;
