@@ -5,25 +5,17 @@
 #include "ui/viewer/ViewerWindow.h"
 
 #include <QApplication>
-#include <QDir>
+
+#include <filesystem>
+#include <system_error>
 
 namespace marquelo {
-
-namespace {
-
-// The folder as given, made absolute against the folder start-up was run in ("." included), so that
-// titles and tool arguments name a real place.
-std::string absoluteFolder(const std::string& directory)
-{
-    const QString dir = QString::fromStdString(directory);
-    return QDir::cleanPath(QDir::current().absoluteFilePath(dir)).toStdString();
-}
-
-} // namespace
 
 bool selectStartImage(ImageList& images, const AppConfig& config, const std::string& directory, const std::string& file,
                       UserInterface& ui)
 {
+    // Made absolute against the folder start-up was run in ("." included), so that titles and tool
+    // arguments name a real place; by its bytes, so a name that is not UTF-8 still names this folder.
     if (directory.empty() || !images.scanDirectory(absoluteFolder(directory), config)) {
         ui.message("Error opening directory: " + directory);
         return false;
@@ -87,12 +79,13 @@ bool MarqueloApp::prepare(const std::vector<std::string>& argv)
         return false;
 
     if (!argument.empty())
-        start = splitStartPath(argument);
+        start = resolveStartPath(argument);
     if (!selectStartImage(m_images, m_config, start.directory, start.file, m_ui))
         return false;
     m_directory = m_images.directory();
     // Started programs inherit the image folder as their working folder.
-    QDir::setCurrent(QString::fromStdString(m_directory));
+    std::error_code ec;
+    std::filesystem::current_path(m_directory, ec);
     return true;
 }
 

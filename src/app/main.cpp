@@ -1,5 +1,6 @@
 // Entry point: the application object does all the work of start-up and returns the exit code.
 #include "app/MarqueloApp.h"
+#include "ui/settings/Choosers.h"
 #include "ui/settings/QtStartupHooks.h"
 #include "ui/settings/QtUserInterface.h"
 #include "ui/settings/Resources.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setWindowIcon(marquelo::applicationIcon());
+    marquelo::keepChoosersFromRemembering();
     // QApplication has taken its own options (-platform, ...) out of argv; the rest is ours.
     const std::vector<std::string> args(argv, argv + argc);
 

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace marquelo {
 namespace {
@@ -119,6 +120,52 @@ TEST_F(StartupRunTest, BareFileNameIsLookedForInTheCurrentFolder)
     ASSERT_TRUE(ok);
     EXPECT_EQ(app->images().currentName(), "IMG_0001.jpg");
     EXPECT_EQ(QString::fromStdString(app->imageDirectory()), photos);
+}
+
+TEST_F(StartupRunTest, FolderWithAFullStopInItsNameIsTheImageFolder)
+{
+    validStore();
+    const QString trip = tmp.filePath(QStringLiteral("2024.06 Trip"));
+    QDir().mkpath(trip);
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(photo("IMG_0002.jpg")), trip + QStringLiteral("/IMG_0002.jpg")));
+    for (const std::string& argument : {trip.toStdString(), trip.toStdString() + "/"}) {
+        MarqueloApp another(store, env, ui, hooks);
+        ASSERT_TRUE(another.prepare({"marquelo", argument})) << argument;
+        EXPECT_EQ(another.imageDirectory(), trip.toStdString());
+        EXPECT_EQ(another.images().currentName(), "IMG_0002.jpg");
+    }
+    // "Open with" hands the folder over as several words when the desktop splits at spaces.
+    EXPECT_EQ(run({tmp.filePath(QStringLiteral("2024.06")).toStdString(), "Trip"}), 0);
+    EXPECT_EQ(title, trip + QStringLiteral("/IMG_0002.jpg - Marquelo"));
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+}
+
+TEST_F(StartupRunTest, FolderWhoseNameIsNotUtf8OpensByItsOwnBytes)
+{
+    validStore();
+    namespace fs = std::filesystem;
+    const std::string root = tmp.path().toStdString();
+    const std::string odd = root + "/Reise \xC4rger";
+    fs::create_directories(odd);
+    fs::copy_file(photo("IMG_0001.jpg"), odd + "/IMG_0001.jpg");
+    // Its look-alike after a round trip through QString, which must not be opened instead.
+    fs::create_directories(root + "/Reise \xEF\xBF\xBDrger");
+    fs::copy_file(photo("IMG_0002.jpg"), root + "/Reise \xEF\xBF\xBDrger/IMG_0002.jpg");
+
+    for (const std::string& argument : {odd, odd + "/", odd + "/IMG_0001.jpg"}) {
+        MarqueloApp another(store, env, ui, hooks);
+        ASSERT_TRUE(another.prepare({"marquelo", argument})) << argument;
+        EXPECT_EQ(another.imageDirectory(), odd);
+        EXPECT_EQ(another.images().currentName(), "IMG_0001.jpg");
+        EXPECT_EQ(fs::current_path().string(), odd) << "started programs work in the image folder";
+    }
+    // The folder chooser hands its bytes on too.
+    hooks.chosenDirectory = odd;
+    ASSERT_TRUE(app->prepare({"marquelo"}));
+    EXPECT_EQ(app->imageDirectory(), odd);
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front();
+    fs::current_path(root);
+    fs::remove_all(odd); // QTemporaryDir removes by text, which misses this name
 }
 
 struct EndCase {

@@ -97,7 +97,16 @@ SettingsEnvironment SettingsEnvironment::current()
     return env;
 }
 
-SettingsStore::SettingsStore() = default;
+QString SettingsStore::programStoreFile()
+{
+    QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    if (app.isEmpty())
+        app = QStringLiteral("marquelo");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quorvant/") +
+           app + QStringLiteral(".conf");
+}
+
+SettingsStore::SettingsStore() : m_fileName(programStoreFile()) {}
 
 SettingsStore::SettingsStore(const QString& fileName) : m_fileName(fileName) {}
 
@@ -105,22 +114,18 @@ SettingsStore::~SettingsStore() = default;
 
 std::unique_ptr<QSettings> SettingsStore::open() const
 {
-    std::unique_ptr<QSettings> s;
-    if (m_fileName.isEmpty()) {
-        QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-        if (app.isEmpty())
-            app = QStringLiteral("marquelo");
-        s = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quorvant"), app);
-    } else {
-        s = std::make_unique<QSettings>(m_fileName, QSettings::IniFormat);
-    }
+    // Opened by its path: a store named by organization and application would also read the
+    // organization's file (~/.config/Quorvant.conf) and the system's (/etc/xdg/...) as fallbacks, and a
+    // ConfigIsValid found there would skip the first run of a user who never accepted the terms.
+    auto s = std::make_unique<QSettings>(m_fileName, QSettings::IniFormat);
+    s->setFallbacksEnabled(false);
     s->beginGroup(kGroup);
     return s;
 }
 
 QString SettingsStore::fileName() const
 {
-    return m_fileName.isEmpty() ? open()->fileName() : m_fileName;
+    return m_fileName;
 }
 
 void SettingsStore::load(AppConfig& config, const SettingsEnvironment& env) const

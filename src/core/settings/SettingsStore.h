@@ -1,7 +1,8 @@
 #pragma once
-// Where the settings live between runs: QSettings under organization "Quorvant", application = the
-// executable's base name, group "Configuration" (~/.config/Quorvant/<name>.conf on Linux).
-// Loading never fails; saving writes every key of the table and reports a failure once.
+// Where the settings live between runs: one INI file, <config home>/Quorvant/<executable's base name>.conf
+// (~/.config/Quorvant/marquelo.conf), group "Configuration". Only that file is read: no organization-
+// or system-wide file stands in for a missing value. Loading never fails; saving writes every key of
+// the table and reports a failure once.
 
 #include "core/UserInterface.h"
 #include "core/settings/AppConfig.h"
@@ -30,7 +31,7 @@ struct SettingsEnvironment {
 
 class SettingsStore {
 public:
-    // The program's own store: organization "Quorvant", application = the executable's base name.
+    // The program's own store, programStoreFile().
     SettingsStore();
     // A store in the given file (INI format); tests and tools use it.
     explicit SettingsStore(const QString& fileName);
@@ -52,10 +53,13 @@ public:
     // The file behind the store (for messages and tests).
     QString fileName() const;
 
+    // <config home>/Quorvant/<executable's base name>.conf, where the program keeps its settings.
+    static QString programStoreFile();
+
 private:
     std::unique_ptr<QSettings> open() const;
 
-    QString m_fileName; // empty: the program's own store
+    QString m_fileName;
 };
 
 } // namespace marquelo

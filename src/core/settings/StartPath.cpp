@@ -1,5 +1,12 @@
 #include "core/settings/StartPath.h"
 
+#include <QFile>
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
 namespace marquelo {
 
 std::string joinArguments(const std::vector<std::string>& argv)
@@ -24,6 +31,64 @@ StartPath splitStartPath(std::string_view path)
     if (dot != std::string_view::npos && dot > slash)
         return {std::string(path.substr(0, slash)), std::string(path.substr(slash + 1))};
     return {std::string(path), {}};
+}
+
+StartPath resolveStartPath(const std::string& argument)
+{
+    std::error_code ec;
+    // "Open with" from a file manager hands a folder over without a trailing '/', and folders are
+    // often named like "2024.06 Trip": the split rule alone would take that for a photo's name.
+    if (!argument.empty() && fs::is_directory(fs::path(argument), ec))
+        return {argument, {}};
+    return splitStartPath(argument);
+}
+
+std::string absoluteFolder(const std::string& directory)
+{
+    std::error_code ec;
+    fs::path path = fs::absolute(fs::path(directory), ec);
+    if (ec)
+        path = fs::path(directory);
+    std::string result = path.lexically_normal().string();
+    while (result.size() > 1 && result.back() == '/')
+        result.pop_back();
+    return result;
+}
+
+std::optional<std::string> folderOnDisk(const QString& shown)
+{
+    if (shown.isEmpty())
+        return std::nullopt;
+    std::string path = shown.startsWith(u'/') ? "/" : "";
+    const auto join = [](const std::string& parent, const std::string& name) {
+        if (parent.empty())
+            return name;
+        return parent.back() == '/' ? parent + name : parent + '/' + name;
+    };
+    std::error_code ec;
+    for (const QString& part : shown.split(u'/', Qt::SkipEmptyParts)) {
+        if (!part.contains(QChar::ReplacementCharacter)) {
+            path = join(path, QFile::encodeName(part).toStdString());
+            continue;
+        }
+        // The text's own UTF-8 is one of the candidates too: it shows the same way.
+        std::optional<std::string> match;
+        for (fs::directory_iterator it(path.empty() ? fs::path(".") : fs::path(path), ec), end; !ec && it != end;
+             it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (QFile::decodeName(QByteArray::fromStdString(name)) != part)
+                continue;
+            if (match)
+                return std::nullopt; // two look-alikes: neither is known to be the one chosen
+            match = name;
+        }
+        if (ec || !match)
+            return std::nullopt;
+        path = join(path, *match);
+    }
+    if (!fs::is_directory(fs::path(path), ec))
+        return std::nullopt;
+    return path;
 }
 
 } // namespace marquelo

@@ -91,8 +91,26 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     row("F2", Command::Rename, chord(Qt::Key_F2)),
 }};
 
+namespace {
+
+// The keypad's digits, "-", "/", "*" and decimal key are keys of their own, not the main keyboard's
+// characters, so the table's "0" to "4", "-" and "/" do not answer to them. The keypad plus is the one
+// exception: it is a "+" of the table. The keypad's arrows, Home, End, Page Up/Down, Delete and Enter
+// are the same keys as the main block's and keep their rows.
+bool isKeypadCharacter(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (!(modifiers & Qt::KeypadModifier))
+        return false;
+    return (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Minus || key == Qt::Key_Slash ||
+           key == Qt::Key_Asterisk || key == Qt::Key_Period || key == Qt::Key_Comma;
+}
+
+} // namespace
+
 const KeyBinding* findKeyBinding(int key, Qt::KeyboardModifiers modifiers)
 {
+    if (isKeypadCharacter(key, modifiers))
+        return nullptr;
     const Qt::KeyboardModifiers mods =
         modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     const QKeyCombination pressed(mods, Qt::Key(key));

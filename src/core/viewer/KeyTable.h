@@ -27,8 +27,8 @@ inline constexpr int kKeyTableSize = 54;
 // The rows in table order. Earlier rows win when two rows share a chord (none do today).
 extern const std::array<KeyBinding, kKeyTableSize> kKeyTable;
 
-// The command of a key press, or nothing when the key is not in the table. The keypad flag is
-// ignored, so keypad digits, arrows and plus count as their main-keyboard keys.
+// The command of a key press, or nothing when the key is not in the table. The keypad's arrows, page
+// keys, Enter and plus count as their main-keyboard keys; its digits, "-" and "/" are not in the table.
 std::optional<Command> lookupKey(int key, Qt::KeyboardModifiers modifiers);
 
 // The row of a key press, or nullptr when the key is not in the table.

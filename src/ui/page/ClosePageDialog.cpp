@@ -27,10 +27,11 @@ ClosePageDialog::ClosePageDialog(const QString& question, std::function<void()> 
     close->setDefault(true);
     auto* browser = new QPushButton(QStringLiteral("&Browser Preview"), this);
     browser->setObjectName(QStringLiteral("browserPreview"));
-    browser->setAutoDefault(false);
+    // Enter presses the focused button; Close Page only when no other button has the focus.
+    browser->setAutoDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
-    cancel->setAutoDefault(false);
+    cancel->setAutoDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(browser, &QPushButton::clicked, this, [preview = std::move(preview)] {

@@ -34,7 +34,7 @@ GeneralPreferencesPage::GeneralPreferencesPage(AppConfig& values, UserInterface&
     m_depthLabel = makeLabel(QStringLiteral("De&pth"), m_depth);
     auto* colourButton = new QPushButton(QStringLiteral("Bg &Color"), this);
     colourButton->setObjectName(QStringLiteral("BackgroundColorButton"));
-    colourButton->setAutoDefault(false);
+    colourButton->setAutoDefault(true);
     m_swatch = new QLabel(this);
     m_swatch->setObjectName(QStringLiteral("BackgroundColorSwatch"));
     m_swatch->setFrameShape(QFrame::Box);

@@ -65,7 +65,7 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
 
     auto* update = new QPushButton(QStringLiteral("Check for &updates"), this);
     update->setObjectName(QStringLiteral("CheckForUpdates"));
-    update->setAutoDefault(false);
+    update->setAutoDefault(true);
     connect(update, &QPushButton::clicked, this, [this] {
         if (this->services().checkForUpdates)
             this->services().checkForUpdates(m_installedConfig.InstallationPath);

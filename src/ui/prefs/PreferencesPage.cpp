@@ -10,9 +10,50 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace marquelo {
+
+namespace {
+
+// The page templates are written into pages byte for byte, and the ending is searched for again when a
+// page is reopened, so the editor must give back every character it was given. toPlainText() does not:
+// it turns no-break spaces into spaces and Unicode line and paragraph separators into line breaks. The
+// text is read back block by block instead. A paragraph separator also starts a block of its own in the
+// editor, like a line break; the block before it remembers which of the two ended it.
+constexpr int kEndsInParagraphSeparator = 1;
+
+void fillTemplate(QPlainTextEdit* edit, const std::string& stored)
+{
+    const QString text = QString::fromStdString(toShownLineBreaks(stored));
+    edit->setPlainText(text);
+    QTextBlock block = edit->document()->begin();
+    for (const QChar c : text) {
+        if (c != u'\n' && c != QChar::ParagraphSeparator)
+            continue;
+        if (!block.isValid())
+            break;
+        block.setUserState(c == QChar::ParagraphSeparator ? kEndsInParagraphSeparator : -1);
+        block = block.next();
+    }
+}
+
+std::string readTemplate(const QPlainTextEdit* edit)
+{
+    QString text;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+        text += block.text();
+        if (block.next().isValid()) {
+            text += block.userState() == kEndsInParagraphSeparator ? QString(QChar::ParagraphSeparator)
+                                                                   : QStringLiteral("\r\n");
+        }
+    }
+    return text.toStdString();
+}
+
+} // namespace
 
 PreferencesPage::PreferencesPage(AppConfig& values, UserInterface& ui, const PreferencesServices& services,
                                  QWidget* parent)
@@ -82,7 +123,7 @@ void PreferencesPage::fill(const Binding& binding)
         // A long entry shows its beginning, not its end.
         b->edit->setCursorPosition(0);
     } else if (const auto* t = std::get_if<TemplateBinding>(&binding)) {
-        t->edit->setPlainText(QString::fromStdString(toShownLineBreaks(m_values.*(t->field))));
+        fillTemplate(t->edit, m_values.*(t->field));
     } else if (const auto* f = std::get_if<FlagBinding>(&binding)) {
         f->check->setChecked(m_values.*(f->field));
     } else if (const auto* n = std::get_if<NumberBinding>(&binding)) {
@@ -113,7 +154,7 @@ bool PreferencesPage::read(const Binding& binding)
         }
         m_values.*(b->field) = text;
     } else if (const auto* t = std::get_if<TemplateBinding>(&binding)) {
-        const std::string text = toStoredLineBreaks(t->edit->toPlainText().toStdString());
+        const std::string text = readTemplate(t->edit);
         if (t->maxChars > 0 && characterCount(text) > std::size_t(t->maxChars)) {
             refuse(t->edit, tooManyCharactersMessage(t->maxChars));
             return false;
@@ -182,7 +223,8 @@ QPushButton* PreferencesPage::makeProgramBrowse(const QString& text, const QStri
 {
     auto* button = new QPushButton(text, this);
     button->setObjectName(edit->objectName() + QStringLiteral("Browse"));
-    button->setAutoDefault(false);
+    // Enter on the focused button browses; Enter elsewhere is still OK.
+    button->setAutoDefault(true);
     connect(button, &QPushButton::clicked, this, [this, title, edit] {
         if (m_services.browseForApplication)
             m_services.browseForApplication(this, title, edit);
@@ -194,7 +236,8 @@ QPushButton* PreferencesPage::makeFolderBrowse(const QString& text, const QStrin
 {
     auto* button = new QPushButton(text, this);
     button->setObjectName(edit->objectName() + QStringLiteral("Browse"));
-    button->setAutoDefault(false);
+    // Enter on the focused button browses; Enter elsewhere is still OK.
+    button->setAutoDefault(true);
     connect(button, &QPushButton::clicked, this, [this, title, edit] {
         if (m_services.browseForFolder)
             m_services.browseForFolder(this, title, edit);

@@ -1,10 +1,15 @@
 #include "ui/settings/Choosers.h"
 
+#include "core/settings/StartPath.h"
+
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSettings>
+
+#include <optional>
 
 namespace marquelo {
 
@@ -72,6 +77,18 @@ template <typename Chooser> bool onField(QLineEdit* field, Chooser&& chooser)
 
 } // namespace
 
+void keepChoosersFromRemembering()
+{
+    // The program's own settings are opened by their path and are not affected. A folder below a
+    // file that always exists can neither hold a file to read nor be created to write one, so the
+    // dialogs' memory starts empty in every run and is thrown away at its end.
+    const QString nowhere = QStringLiteral("/dev/null");
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        for (const auto scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(format, scope, nowhere);
+    }
+}
+
 bool browseForApplication(QWidget* parent, const QString& title, QString& target)
 {
     return openFile(parent, title, {}, target, true);
@@ -87,14 +104,43 @@ bool browseForFile(QWidget* parent, const QString& title, QString& target)
     return openFile(parent, title, {kAllFiles}, target, false);
 }
 
+namespace {
+
+// The folder chooser. Qt's dialog works on text and refuses a folder whose name is not UTF-8 ("Directory
+// not found"): the text it shows for such a name no longer names it. This one looks the chosen text up
+// on disk first and accepts the folder found there, remembering its bytes.
+class FolderDialog : public QFileDialog {
+public:
+    FolderDialog(QWidget* parent, const QString& title) : QFileDialog(parent, title)
+    {
+        setObjectName(QStringLiteral("MarqueloFolderChooser"));
+        setOption(QFileDialog::DontUseNativeDialog);
+        setOption(QFileDialog::ShowDirsOnly);
+        setFileMode(QFileDialog::Directory);
+        setAcceptMode(QFileDialog::AcceptOpen);
+    }
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        m_onDisk = files.isEmpty() ? std::nullopt : folderOnDisk(files.first());
+        if (m_onDisk && files.first().contains(QChar::ReplacementCharacter))
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+
+    const std::optional<std::string>& onDisk() const { return m_onDisk; }
+
+private:
+    std::optional<std::string> m_onDisk;
+};
+
+} // namespace
+
 bool browseForFolder(QWidget* parent, const QString& title, QString& target)
 {
-    QFileDialog dlg(parent, title);
-    dlg.setObjectName(QStringLiteral("MarqueloFolderChooser"));
-    dlg.setOption(QFileDialog::DontUseNativeDialog);
-    dlg.setOption(QFileDialog::ShowDirsOnly);
-    dlg.setFileMode(QFileDialog::Directory);
-    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    FolderDialog dlg(parent, title);
     if (!target.isEmpty() && QFileInfo(target).isDir())
         dlg.setDirectory(target);
     if (dlg.exec() != QDialog::Accepted)
@@ -103,6 +149,15 @@ bool browseForFolder(QWidget* parent, const QString& title, QString& target)
     if (dirs.isEmpty() || !QFileInfo(dirs.first()).isDir())
         return false;
     target = QDir::toNativeSeparators(QDir::cleanPath(dirs.first()));
+    return true;
+}
+
+bool browseForFolderOnDisk(QWidget* parent, const QString& title, std::string& target)
+{
+    FolderDialog dlg(parent, title);
+    if (dlg.exec() != QDialog::Accepted || !dlg.onDisk())
+        return false;
+    target = *dlg.onDisk();
     return true;
 }
 

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <string>
+
 class QLineEdit;
 class QWidget;
 
@@ -20,9 +22,18 @@ bool browseForImage(QWidget* parent, const QString& title, QString& target);
 bool browseForFile(QWidget* parent, const QString& title, QString& target);
 // A folder; a path may be typed. On OK target becomes the folder's path. True when one was chosen.
 bool browseForFolder(QWidget* parent, const QString& title, QString& target);
+// The same folder chooser for start-up: target becomes the chosen folder's name on disk, byte for byte,
+// also when that name is not UTF-8 (which the dialog can only show with replacement characters).
+bool browseForFolderOnDisk(QWidget* parent, const QString& title, std::string& target);
 // A colour, preselected unless it is black; custom colours stay for the rest of the run. On OK
 // colour becomes the chosen one and the result is true.
 bool pickColour(QWidget* parent, ColourRef& colour);
+
+// Qt's own file and colour dialogs keep a memory in QtProject.conf (last folder, history, sidebar, view,
+// custom colours), read from the user's and the system's configuration folders and written back. The
+// choosers keep nothing between runs: after this call that memory is neither read nor written, while
+// custom colours still stay for the rest of the run. Call once, before the first chooser opens.
+void keepChoosersFromRemembering();
 
 // The same on an edit field: its text is read as the initial value before the chooser opens, and the
 // field holds the (possibly unchanged) value afterwards, so nothing typed is lost.

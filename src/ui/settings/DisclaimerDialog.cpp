@@ -33,8 +33,8 @@ DisclaimerDialog::DisclaimerDialog(QWidget* parent)
     m_text->setPlainText(disclaimerText());
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    // DECLINE is the default: Enter alone never accepts the terms.
-    m_accept->setAutoDefault(false);
+    // DECLINE is the default: Enter accepts the terms only while ACCEPT itself has the focus.
+    m_accept->setAutoDefault(true);
     m_decline->setDefault(true);
     connect(m_decline, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_accept, &QPushButton::clicked, this, &QDialog::accept);

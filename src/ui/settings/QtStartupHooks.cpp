@@ -8,11 +8,7 @@ namespace marquelo {
 
 bool QtStartupHooks::chooseImageDirectory(std::string& directory)
 {
-    QString chosen;
-    if (!browseForFolder(nullptr, QStringLiteral("Select image directory"), chosen))
-        return false;
-    directory = chosen.toStdString();
-    return true;
+    return browseForFolderOnDisk(nullptr, QStringLiteral("Select image directory"), directory);
 }
 
 bool QtStartupHooks::acceptDisclaimer()

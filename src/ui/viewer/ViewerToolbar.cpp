@@ -32,7 +32,8 @@ ViewerToolbar::ViewerToolbar(QWidget* window, std::function<void(Command)> onCom
         b->setIconSize(QSize(18, 18));
         b->setToolTip(QString::fromUtf8(row.tooltip.data(), qsizetype(row.tooltip.size())));
         b->setGeometry(pixelX(row.x), kTop, kButtonSize, kButtonSize);
-        b->setFocusPolicy(Qt::TabFocus);
+        // A clicked button keeps the focus, so Space and Enter press it again.
+        b->setFocusPolicy(Qt::StrongFocus);
         b->setAutoFillBackground(true);
         const Command command = row.command;
         connect(b, &QToolButton::clicked, this, [onCommand, command] { onCommand(command); });

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <variant>
@@ -223,6 +224,33 @@ TEST_F(SettingsStoreTest, ProgramStoreLivesUnderQuorvantInTheConfigHome)
     const QString name = SettingsStore().fileName();
     EXPECT_TRUE(name.endsWith(QStringLiteral("/Quorvant/test_core_settings.conf"))) << name.toStdString();
     EXPECT_FALSE(name.startsWith(QDir::homePath() + QStringLiteral("/.config/"))) << name.toStdString();
+}
+
+TEST_F(SettingsStoreTest, OnlyTheProgramsOwnFileIsRead)
+{
+    // Files a QSettings of organization "Quorvant" would fall back to: the organization's file in the
+    // user's configuration folder, and the application's and organization's files of the system.
+    const QString home = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, dir.filePath(QStringLiteral("system")));
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, dir.filePath(QStringLiteral("system")));
+    const QString stray[] = {home + QStringLiteral("/Quorvant.conf"),
+                             dir.filePath(QStringLiteral("system/Quorvant.conf")),
+                             dir.filePath(QStringLiteral("system/Quorvant/test_core_settings.conf"))};
+    for (const QString& path : stray) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+        f.write("[Configuration]\nConfigIsValid=1\nOutputFilename=elsewhere.html\nCacheDepth=4\n");
+    }
+    SettingsStore store;
+    QFile::remove(store.fileName());
+    EXPECT_EQ(store.readConfigIsValid(), 0) << "a file of another scope must not skip the first run";
+    AppConfig config;
+    store.load(config, testEnvironment());
+    EXPECT_EQ(config.OutputFilename, "index.html");
+    EXPECT_EQ(config.CacheDepth, 1);
+    for (const QString& path : stray)
+        QFile::remove(path);
 }
 
 } // namespace

@@ -53,8 +53,16 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"ShiftPlus", Qt::Key_Plus, kShift, Command::Enlarge},
         KeyCase{"KeypadPlus", Qt::Key_Plus, kPad, Command::Enlarge},
         KeyCase{"Minus", Qt::Key_Minus, kNone, Command::Shrink}, KeyCase{"Zero", Qt::Key_0, kNone, Command::Fit},
-        KeyCase{"KeypadZero", Qt::Key_0, kPad, Command::Fit},
         KeyCase{"KeypadArrow", Qt::Key_Right, kPad, Command::Next},
+        KeyCase{"KeypadPageDown", Qt::Key_PageDown, kPad, Command::Next},
+        KeyCase{"KeypadDelete", Qt::Key_Delete, kPad, Command::Delete},
+        // The keypad's digits, minus and slash are keys of their own: only the main keyboard's count.
+        KeyCase{"KeypadZeroIsNotFit", Qt::Key_0, kPad, std::nullopt},
+        KeyCase{"KeypadOneIsNotTool1", Qt::Key_1, kPad, std::nullopt},
+        KeyCase{"KeypadFourIsNotTool4", Qt::Key_4, kPad, std::nullopt},
+        KeyCase{"KeypadMinusIsNotShrink", Qt::Key_Minus, kPad, std::nullopt},
+        KeyCase{"KeypadSlashIsNotHelp", Qt::Key_Slash, kPad, std::nullopt},
+        KeyCase{"One", Qt::Key_1, kNone, Command::Tool1},
         // Shifted symbols arrive as their own key with the Shift flag.
         KeyCase{"Question", Qt::Key_Question, kShift, Command::Help},
         KeyCase{"Slash", Qt::Key_Slash, kNone, Command::Help},

@@ -1,6 +1,7 @@
 // The page dialogs as a user drives them: blank fields, the folder that follows the title, colours,
 // layout pictures, the size choice of a movie and the close question's preview button.
 #include "support/ScriptedUserInterface.h"
+#include "ui/page/ClosePageDialog.h"
 #include "ui/page/ImageSizeDialog.h"
 #include "ui/page/NewPageInfoDialog.h"
 #include "ui/page/PagePropertiesDialog.h"
@@ -184,6 +185,31 @@ TEST(ImageSizeDialog, MovieOffersOnlyCurrentSize)
     const AddImageChoice c = photo.choice();
     EXPECT_EQ(c.size, 3);
     EXPECT_EQ(c.side, Side::Center);
+}
+
+TEST(ClosePageDialogTest, EnterPressesTheFocusedButton)
+{
+    // Tab to Cancel and Enter must not close the page.
+    int previews = 0;
+    ClosePageDialog dlg(QStringLiteral("Close the page?"), [&previews] { ++previews; });
+    dlg.show();
+    auto* browser = child<QPushButton>(dlg, "browserPreview");
+    browser->setFocus();
+    QTest::keyClick(browser, Qt::Key_Return);
+    EXPECT_EQ(previews, 1);
+    EXPECT_TRUE(dlg.isVisible());
+    auto* cancel = child<QPushButton>(dlg, "cancel");
+    cancel->setFocus();
+    QTest::keyClick(cancel, Qt::Key_Return);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+
+    ClosePageDialog other(QStringLiteral("Close the page?"), [] {});
+    other.show();
+    auto* close = child<QPushButton>(other, "closePage");
+    QTest::keyClick(&other, Qt::Key_Return); // no button focused: the default, Close Page
+    EXPECT_TRUE(close->isDefault());
+    EXPECT_EQ(other.result(), QDialog::Accepted);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTextCursor>
 
 #include <type_traits>
 #include <variant>
@@ -243,6 +244,81 @@ TEST_F(PreferencesDialogTest, TemplatesTakeReturnAndKeepCrLf)
     dlg->accept();
     EXPECT_EQ(config.TemplateBegin2, "<body>\r\n<h1>");
     EXPECT_EQ(config.TemplateEnd, "</i></font></p>\r\n</body>\r\n</html>");
+}
+
+TEST_F(PreferencesDialogTest, OkKeepsEveryCharacterOfTheTemplates)
+{
+    // A page's ending is searched for byte by byte when the page is reopened: a no-break space or a
+    // Unicode line or paragraph separator that turned into something else would orphan every page.
+    const std::string nbsp = "\xC2\xA0", lineSep = "\xE2\x80\xA8", paraSep = "\xE2\x80\xA9";
+    config.TemplateBegin1 = "<title>a" + nbsp + "b</title>\r\n<p>" + lineSep + "</p>" + paraSep + "x";
+    config.TemplateBegin2 = "<body>" + paraSep + paraSep + "\r\n" + nbsp;
+    config.TemplateEnd = "</i>" + nbsp + "</font></p>\r\n" + lineSep + "</body>\r\n</html>";
+    const AppConfig before = config;
+    config.CurrentCfgTab = kHtml;
+    open();
+    dlg->accept();
+    ASSERT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(config.TemplateBegin1, before.TemplateBegin1);
+    EXPECT_EQ(config.TemplateBegin2, before.TemplateBegin2);
+    EXPECT_EQ(config.TemplateEnd, before.TemplateEnd);
+
+    // Edited, a template keeps the characters the user did not touch; new lines are CR LF.
+    open();
+    auto* end = control<QPlainTextEdit>("TemplateEnd");
+    end->setFocus();
+    end->moveCursor(QTextCursor::End);
+    QTest::keyClick(end, Qt::Key_Return);
+    QTest::keyClicks(end, "<!-- x -->");
+    dlg->accept();
+    EXPECT_EQ(config.TemplateEnd, before.TemplateEnd + "\r\n<!-- x -->");
+    EXPECT_EQ(config.TemplateBegin1, before.TemplateBegin1);
+}
+
+TEST_F(PreferencesDialogTest, OnlyLineBreaksOfAStoredTemplateMayChange)
+{
+    config.TemplateBegin2 = "a\nb\rc\r\nd";
+    open();
+    dlg->accept();
+    EXPECT_EQ(config.TemplateBegin2, "a\r\nb\r\nc\r\nd");
+}
+
+TEST_F(PreferencesDialogTest, EnterPressesTheFocusedButtonAndOkElsewhere)
+{
+    struct Row {
+        int page;
+        const char* button;
+    };
+    int picks = 0;
+    services.pickColour = [&picks](QWidget*, ColourRef&) {
+        ++picks;
+        return false;
+    };
+    for (const Row& row : {Row{kGeneral, "BaseOutputDirectoryBrowse"}, Row{kGeneral, "BackgroundColorButton"},
+                           Row{kEditCompress, "ImageEditAppBrowse"}, Row{kMisc, "CheckForUpdates"},
+                           Row{kMisc, "BestOfDirectoryBrowse"}, Row{kTools, "Tool1AppBrowse"}}) {
+        SCOPED_TRACE(row.button);
+        config.CurrentCfgTab = std::uint8_t(row.page);
+        browsed.clear();
+        updateChecks.clear();
+        picks = 0;
+        open();
+        auto* button = control<QPushButton>(row.button);
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        EXPECT_TRUE(dlg->isVisible()) << "Enter on a button must not close the preferences";
+        EXPECT_EQ(browsed.size() + updateChecks.size() + std::size_t(picks), 1u) << "the focused button is pressed";
+        dlg->reject();
+    }
+
+    // In an entry field Enter is OK.
+    config.CurrentCfgTab = kGeneral;
+    open();
+    auto* field = control("OutputFilename");
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
 }
 
 TEST_F(PreferencesDialogTest, CancelKeepsOnlyThePageInFront)

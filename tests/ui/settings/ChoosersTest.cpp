@@ -5,11 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QColorDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <filesystem>
 
 namespace marquelo {
 namespace {
@@ -98,6 +105,61 @@ TEST(ChoosersTest, FolderChooserTakesATypedPath)
     });
     EXPECT_TRUE(browseForFolder(nullptr, QStringLiteral("Select image directory"), &field));
     EXPECT_EQ(field.text(), dir.path());
+}
+
+TEST(ChoosersTest, StartFolderChooserGivesTheFoldersOwnBytes)
+{
+    QTemporaryDir dir;
+    const std::string odd = dir.path().toStdString() + "/Reise \xC4rger";
+    std::filesystem::create_directories(odd);
+    // Qt shows such a name as "Reise \uFFFDrger" (a file manager or a terminal does the same), and
+    // that text is what the dialog hands back; Qt's own dialog refuses it as "Directory not found".
+    const QString shown = QFile::decodeName(QByteArray::fromStdString(odd));
+    whenModal([&](QWidget* modal) {
+        fileNameEdit(modal)->setText(shown);
+        QTest::keyClick(fileNameEdit(modal), Qt::Key_Return);
+        // Whatever happened, never leave the test hanging on an open window.
+        QTimer::singleShot(3000, modal, [modal] {
+            if (QWidget* open = QApplication::activeModalWidget(); open && open != modal)
+                open->close();
+            modal->close();
+        });
+    });
+    std::string chosen;
+    EXPECT_TRUE(browseForFolderOnDisk(nullptr, QStringLiteral("Select image directory"), chosen));
+    EXPECT_EQ(chosen, odd);
+    std::filesystem::remove_all(odd); // QTemporaryDir removes by text, which misses this name
+}
+
+TEST(ChoosersTest, NothingIsRememberedBetweenRuns)
+{
+    keepChoosersFromRemembering(); // as the program does before its first chooser
+    const QString memory =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/QtProject.conf");
+    QFile::remove(memory);
+
+    // A chooser leaves nothing behind ...
+    QTemporaryDir dir;
+    whenModal([&](QWidget* modal) {
+        fileNameEdit(modal)->setText(dir.path());
+        QTest::keyClick(fileNameEdit(modal), Qt::Key_Return);
+    });
+    QString chosen;
+    ASSERT_TRUE(browseForFolder(nullptr, QStringLiteral("Select image directory"), chosen));
+    EXPECT_FALSE(QFile::exists(memory)) << "the last folder must not reach the next run";
+
+    // ... and what another run (or another program) left is not read: the dialogs read their folder,
+    // history and custom colours through this very store.
+    QDir().mkpath(QFileInfo(memory).absolutePath());
+    QFile f(memory);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[FileDialog]\nlastVisited=file:///srv/elsewhere\n[Qt]\ncustomColors\\0=4278190335\n");
+    f.close();
+    const QSettings dialogs(QSettings::UserScope, QStringLiteral("QtProject"));
+    EXPECT_FALSE(dialogs.contains(QStringLiteral("FileDialog/lastVisited")));
+    EXPECT_FALSE(dialogs.contains(QStringLiteral("Qt/customColors/0")));
+    EXPECT_FALSE(dialogs.isWritable());
+    QFile::remove(memory);
 }
 
 struct ColourCase {

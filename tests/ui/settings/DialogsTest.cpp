@@ -11,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
@@ -40,7 +41,7 @@ TEST(DisclaimerTest, CaptionButtonsAndText)
     EXPECT_TRUE(DisclaimerDialog::disclaimerText().contains(QStringLiteral("without warranty")));
 }
 
-enum class Act { Enter, Escape, ClickAccept, ClickDecline, Close };
+enum class Act { Enter, Escape, ClickAccept, ClickDecline, Close, TabToAcceptThenEnter, EnterInTheText };
 struct DisclaimerCase {
     Act act;
     bool accepted;
@@ -60,6 +61,16 @@ TEST_P(DisclaimerAnswerTest, OnlyAcceptAccepts)
             QTest::mouseClick(buttonWithText(modal, QStringLiteral("DECLINE")), Qt::LeftButton);
             break;
         case Act::Close: modal->close(); break;
+        case Act::TabToAcceptThenEnter:
+            QTest::keyClick(modal, Qt::Key_Tab);
+            QTest::keyClick(modal->focusWidget(), Qt::Key_Return);
+            break;
+        case Act::EnterInTheText: {
+            auto* text = modal->findChild<QPlainTextEdit*>();
+            text->setFocus();
+            QTest::keyClick(text, Qt::Key_Return);
+            break;
+        }
         }
     });
     EXPECT_EQ(runDisclaimer(), GetParam().accepted);
@@ -69,7 +80,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, DisclaimerAnswerTest,
                          ::testing::Values(DisclaimerCase{Act::Enter, false}, // the default button is DECLINE
                                            DisclaimerCase{Act::Escape, false}, DisclaimerCase{Act::Close, false},
                                            DisclaimerCase{Act::ClickDecline, false},
-                                           DisclaimerCase{Act::ClickAccept, true}));
+                                           DisclaimerCase{Act::ClickAccept, true},
+                                           // Enter presses the focused button, the default elsewhere.
+                                           DisclaimerCase{Act::TabToAcceptThenEnter, true},
+                                           DisclaimerCase{Act::EnterInTheText, false}));
 
 TEST(HelpWindowTest, ShortcutPageFromTheProgramsResources)
 {

@@ -156,6 +156,53 @@ TEST_F(ViewerFixture, OtherRoomsCommandsReachTheirHandlers)
                                          Command::Preferences}));
 }
 
+TEST_F(ViewerFixture, KeypadDigitsMinusAndSlashAreNotTheTablesKeys)
+{
+    writePhoto(path("a.jpg"), QSize(400, 300), Qt::red);
+    open(0);
+    std::vector<Command> ran;
+    for (Command c : {Command::Tool1, Command::Tool4, Command::Help})
+        window->setCommandHandler(c, [&ran, c] { ran.push_back(c); });
+    QTest::keyClick(window.get(), Qt::Key_1, Qt::KeypadModifier);
+    QTest::keyClick(window.get(), Qt::Key_4, Qt::KeypadModifier);
+    QTest::keyClick(window.get(), Qt::Key_Slash, Qt::KeypadModifier);
+    EXPECT_TRUE(ran.empty());
+    QTest::keyClick(window.get(), Qt::Key_1);
+    QTest::keyClick(window.get(), Qt::Key_4);
+    QTest::keyClick(window.get(), Qt::Key_Slash);
+    EXPECT_EQ(ran, (std::vector<Command>{Command::Tool1, Command::Tool4, Command::Help}));
+
+    // The keypad plus enlarges; the keypad minus and zero leave the view alone.
+    const Rect fitted = window->geometry().destination;
+    QTest::keyClick(window.get(), Qt::Key_Plus, Qt::KeypadModifier);
+    const Rect enlarged = window->geometry().destination;
+    ASSERT_NE(enlarged, fitted);
+    QTest::keyClick(window.get(), Qt::Key_Minus, Qt::KeypadModifier);
+    QTest::keyClick(window.get(), Qt::Key_0, Qt::KeypadModifier);
+    EXPECT_EQ(window->geometry().destination, enlarged);
+    QTest::keyClick(window.get(), Qt::Key_0);
+    EXPECT_EQ(window->geometry().destination, fitted);
+}
+
+TEST_F(ViewerFixture, ClickedToolbarButtonTakesTheFocusForSpaceAndEnter)
+{
+    makePhotos(5);
+    open(4);
+    int helps = 0;
+    window->setCommandHandler(Command::Help, [&helps] { ++helps; });
+    QTest::mouseClick(window->toolbarButton(Command::Previous), Qt::LeftButton);
+    EXPECT_EQ(images.currentIndex(), 3);
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(images.currentIndex(), 2) << "Space repeats the clicked button";
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    EXPECT_EQ(images.currentIndex(), 1) << "Enter repeats the clicked button";
+
+    QTest::mouseClick(window->toolbarButton(Command::Help), Qt::LeftButton);
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(helps, 2);
+    EXPECT_EQ(images.currentIndex(), 1);
+}
+
 TEST_F(ViewerFixture, EnterKeepsTheShownEditedCopy)
 {
     makePhotos(2);
