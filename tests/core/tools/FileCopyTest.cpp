@@ -1,0 +1,62 @@
+#include "core/tools/FileCopy.h"
+#include "core/tools/TemporaryFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace marquelo {
+namespace {
+
+std::string contentOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// The copy replaces what had the edited name, whole; a failed copy changes nothing and leaves no
+// temporary file; names that are not UTF-8 reach their own files, never their look-alikes.
+TEST(CopyRegularFile, ReplacesWholeOrNotAtAll)
+{
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    writeFile(folder + "/a.jpg", "photo bytes");
+    writeFile(folder + "/a_edit.jpg", "an older edit");
+    FileProblem problem;
+    ASSERT_TRUE(copyRegularFile(folder + "/a.jpg", folder + "/a_edit.jpg", problem)) << problem.reason;
+    EXPECT_EQ(contentOf(folder + "/a_edit.jpg"), "photo bytes");
+
+    EXPECT_FALSE(copyRegularFile(folder + "/missing.jpg", folder + "/a_edit.jpg", problem));
+    EXPECT_FALSE(problem.reason.empty());
+    EXPECT_FALSE(copyRegularFile(folder + "/a.jpg", folder + "/no/such/folder/a_edit.jpg", problem));
+    EXPECT_EQ(contentOf(folder + "/a_edit.jpg"), "photo bytes");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 2);
+
+    const std::string odd = folder + "/bad\xFF\xFEname.jpg",
+                      lookAlike = folder + "/bad\xEF\xBF\xBD\xEF\xBF\xBDname.jpg";
+    writeFile(odd, "the odd photo");
+    writeFile(lookAlike, "its neighbour");
+    writeFile(folder + "/bad\xEF\xBF\xBD\xEF\xBF\xBDname_edit.jpg", "the neighbour's edit");
+    ASSERT_TRUE(copyRegularFile(odd, folder + "/bad\xFF\xFEname_edit.jpg", problem)) << problem.reason;
+    EXPECT_EQ(contentOf(folder + "/bad\xFF\xFEname_edit.jpg"), "the odd photo");
+    EXPECT_EQ(contentOf(folder + "/bad\xEF\xBF\xBD\xEF\xBF\xBDname_edit.jpg"), "the neighbour's edit");
+}
+
+} // namespace
+} // namespace marquelo
