@@ -198,25 +198,28 @@ TEST(CopyFaults, TwoProgramsOnOnePageNeverShareACopy)
     EXPECT_NE(a, b);
 }
 
-// A photo whose four corners tell its turn: red top left, green top right, blue bottom right, white
-// bottom left, on a 64 x 48 picture (whole 8 x 8 blocks, so the turn is lossless).
+// A camera-sized photo whose four corners tell its turn: red top left, green top right, blue bottom
+// right, white bottom left (whole 16 x 16 blocks, so every turn is lossless). Large enough that the tool
+// is still at work when the next press comes.
+constexpr int kWidth = 3008, kHeight = 2000, kCorner = 256;
+
 void writeCornerPhoto(const std::string& path)
 {
-    QImage image(64, 48, QImage::Format_RGB32);
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
     image.fill(Qt::gray);
     QPainter p(&image);
-    p.fillRect(0, 0, 16, 16, Qt::red);
-    p.fillRect(48, 0, 16, 16, Qt::green);
-    p.fillRect(48, 32, 16, 16, Qt::blue);
-    p.fillRect(0, 32, 16, 16, Qt::white);
+    p.fillRect(0, 0, kCorner, kCorner, Qt::red);
+    p.fillRect(kWidth - kCorner, 0, kCorner, kCorner, Qt::green);
+    p.fillRect(kWidth - kCorner, kHeight - kCorner, kCorner, kCorner, Qt::blue);
+    p.fillRect(0, kHeight - kCorner, kCorner, kCorner, Qt::white);
     p.end();
-    ASSERT_TRUE(image.save(QString::fromStdString(path), "JPG", 95));
+    ASSERT_TRUE(image.save(QString::fromStdString(path), "JPG", 90));
 }
 
 // Which colour is at the top left: 'r', 'g', 'b' or 'w'.
 char topLeft(const std::string& path)
 {
-    const QColor c = QImage(QString::fromStdString(path)).pixelColor(4, 4);
+    const QColor c = QImage(QString::fromStdString(path)).pixelColor(kCorner / 2, kCorner / 2);
     if (c.red() > 200 && c.green() > 200 && c.blue() > 200)
         return 'w';
     if (c.red() > 200)
@@ -257,7 +260,8 @@ TEST_P(QuickRepeats, EveryTurnCounts)
 }
 
 INSTANTIATE_TEST_SUITE_P(, QuickRepeats,
-                         ::testing::Values(QuickTurns{2, 'b', 64}, QuickTurns{3, 'g', 48}, QuickTurns{4, 'r', 64}),
+                         ::testing::Values(QuickTurns{2, 'b', kWidth}, QuickTurns{3, 'g', kHeight},
+                                           QuickTurns{4, 'r', kWidth}),
                          [](const auto& row) { return std::to_string(row.param.presses) + "Presses"; });
 
 } // namespace
