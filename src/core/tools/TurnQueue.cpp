@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -16,6 +17,9 @@
 namespace marquelo {
 
 namespace {
+
+// At exit a stuck tool holds up the end of the program this long at most.
+constexpr int kExitWaitMs = 10000;
 
 // A descriptor that becomes readable when the process ends; -1 where the kernel has none.
 int openProcessHandle(std::int64_t pid)
@@ -62,7 +66,7 @@ TurnQueue::~TurnQueue()
             running.notifier.reset();
             running.giveUp.reset();
             if (running.pid > 0 && !running.waiting.empty())
-                waitForExit(running.pid, running.pidfd, m_giveUpMs);
+                waitForExit(running.pid, running.pidfd, std::min(m_giveUpMs, kExitWaitMs));
             if (running.pidfd >= 0)
                 ::close(running.pidfd);
             running.pidfd = -1;

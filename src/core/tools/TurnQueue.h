@@ -31,7 +31,7 @@ public:
 
     explicit TurnQueue(QObject* parent = nullptr);
     // Turns still waiting are started in order, each after its predecessor has ended (waiting at most
-    // the give-up time for each), so that no turn the user asked for is dropped at exit.
+    // ten seconds for each), so that no turn the user asked for is dropped at exit.
     ~TurnQueue() override;
 
     // Replaces how programs are started (tests).
