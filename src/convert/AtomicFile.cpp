@@ -1,10 +1,11 @@
 #include "convert/AtomicFile.h"
 
+#include "core/tools/TemporaryFiles.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -17,20 +18,23 @@ namespace marquelo::convert {
 bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& data, std::string& error)
 {
     const fs::path target(path);
-    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::random_device seed;
-    std::mt19937 random(seed());
-    std::FILE* f = nullptr;
-    fs::path temp;
-    for (int attempt = 0; attempt < 16 && !f; ++attempt) {
-        // A dot name without the photo's extension: the viewer's folder scan never lists it.
-        temp = dir / ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".tmp");
-        f = std::fopen(temp.c_str(), "wbx");
-        if (!f && errno != EEXIST)
-            break;
+    const std::string dir = target.has_parent_path() ? target.parent_path().string() : std::string(".");
+    // Named like every temporary file of the program (a dot name the folder scan never lists, short
+    // enough beside the longest photo name), and what a killed run left here is cleared first.
+    removeStaleTemporaryFiles(dir);
+    std::string tempName;
+    const int fd = createTemporaryFile(dir, tempName);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
     }
+    const fs::path temp(tempName);
+    std::FILE* f = ::fdopen(fd, "wb");
     if (!f) {
         error = std::strerror(errno);
+        ::close(fd);
+        std::error_code ec;
+        fs::remove(temp, ec);
         return false;
     }
     bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size() && std::fflush(f) == 0;

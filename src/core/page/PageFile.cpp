@@ -1,33 +1,97 @@
 #include "core/page/PageFile.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
+#include "core/tools/FileCopy.h"
+#include "core/tools/TemporaryFiles.h"
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace marquelo {
 
 namespace {
 
-QString q(const std::string& path)
+// Waits a little for another program's addition to finish; one that holds the lock for longer (a
+// stuck process) is not waited for: the page is written without the lock then.
+void lockBriefly(int fd)
 {
-    return QString::fromStdString(path);
+    using namespace std::chrono_literals;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+            return;
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+// True when `fd` is still the file that `path` names (a rewrite renames a new file over the page).
+bool stillNamedBy(int fd, const std::string& path)
+{
+    struct stat open {
+    }, named{};
+    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+           open.st_ino == named.st_ino;
+}
+
+// Opens and locks the page; with `create` it is made when missing. -1 when it cannot be opened or is
+// no regular file.
+int openLocked(const std::string& path, bool create)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int flags = O_RDWR | O_APPEND | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0);
+        const int fd = ::open(path.c_str(), flags, 0666);
+        if (fd < 0)
+            return -1;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            errno = EINVAL;
+            return -1;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        lockBriefly(fd);
+        if (stillNamedBy(fd, path))
+            return fd;
+        ::close(fd); // replaced while we waited: lock the new one
+    }
+    return -1;
 }
 
 } // namespace
 
+PageFile::~PageFile()
+{
+    close();
+}
+
 bool PageFile::open(const std::string& path)
 {
-    if (m_file.isOpen())
-        m_file.close();
+    close();
     m_failed = false;
-    m_file.setFileName(q(path));
-    return m_file.open(QIODevice::ReadWrite | QIODevice::Append);
+    removeStaleTemporaryFiles(folderOf(path));
+    m_fd = openLocked(path, true);
+    return m_fd >= 0;
 }
 
 std::string PageFile::readAll()
 {
-    if (!m_file.isOpen() || !m_file.seek(0))
-        return {};
-    return m_file.readAll().toStdString();
+    std::string content;
+    if (m_fd < 0)
+        return content;
+    char buffer[1 << 16];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        content.append(buffer, std::size_t(n));
+        at += n;
+    }
+    return content;
 }
 
 bool PageFile::writeLine(std::string_view text)
@@ -37,71 +101,60 @@ bool PageFile::writeLine(std::string_view text)
 
 bool PageFile::write(std::string_view text)
 {
-    if (!m_file.isOpen())
+    if (m_fd < 0)
         return false;
-    if (m_file.write(text.data(), qint64(text.size())) != qint64(text.size()))
-        m_failed = true;
+    const char* data = text.data();
+    std::size_t size = text.size();
+    while (size > 0 && !m_failed) {
+        const ssize_t n = ::write(m_fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            m_failed = true;
+            break;
+        }
+        data += n;
+        size -= std::size_t(n);
+    }
     return !m_failed;
 }
 
 bool PageFile::close()
 {
-    if (!m_file.isOpen())
+    if (m_fd < 0)
         return !m_failed;
-    if (!m_file.flush())
+    // Closing drops the lock.
+    if (::close(m_fd) != 0)
         m_failed = true;
-    m_file.close();
+    m_fd = -1;
     return !m_failed;
 }
 
 std::optional<std::string> PageFile::read(const std::string& path)
 {
-    QFile file(q(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes.toStdString();
+    return readRegularFile(path);
+}
+
+bool PageFile::readable(const std::string& path)
+{
+    std::int64_t size = 0;
+    FileProblem problem;
+    const int fd = openRegularFile(path, size, problem);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
 }
 
 bool PageFile::rewrite(const std::string& path, std::string_view content)
 {
-    QSaveFile file(q(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(content.data(), qint64(content.size())) != qint64(content.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-bool PageFile::copyNew(const std::string& source, const std::string& target)
-{
-    if (QFileInfo::exists(q(target)))
-        return false;
-    QFile in(q(source));
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    QSaveFile out(q(target));
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    char buffer[1 << 16];
-    for (;;) {
-        const qint64 n = in.read(buffer, sizeof buffer);
-        if (n < 0) {
-            out.cancelWriting();
-            return false;
-        }
-        if (n == 0)
-            break;
-        if (out.write(buffer, n) != n) {
-            out.cancelWriting();
-            return false;
-        }
-    }
-    return out.commit();
+    // Under the lock, so that no addition of another program lands in the file being replaced.
+    const int fd = openLocked(path, false);
+    FileProblem problem;
+    const bool ok = replaceFileContent(path, std::string(content), problem);
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
 }
 
 } // namespace marquelo

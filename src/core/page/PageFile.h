@@ -1,10 +1,10 @@
 #pragma once
 // The page file on disk: appended to line by line while one operation runs, read whole for the numbering
 // and the ending removal, and rewritten only through a temporary file and a rename, so that a page is
-// never left half written.
-
-#include <QFile>
-#include <QString>
+// never left half written. Paths are the names' own bytes; only regular files are read or written.
+//
+// While one operation has the page open it holds an exclusive lock on it, so two running programs that
+// add to one page take turns: each numbers its anchor from the page as it is at that moment.
 
 #include <optional>
 #include <string>
@@ -14,10 +14,15 @@ namespace marquelo {
 
 class PageFile {
 public:
-    // Opens `path` for reading and appending, creating it when missing and never truncating it.
-    // False when it cannot be opened that way (a read-only file, a missing directory).
+    PageFile() = default;
+    ~PageFile();
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+
+    // Opens `path` for reading and appending, creating it when missing and never truncating it, and
+    // locks it. False when it cannot be opened that way (a read-only file, a missing directory, a FIFO).
     bool open(const std::string& path);
-    bool isOpen() const { return m_file.isOpen(); }
+    bool isOpen() const { return m_fd >= 0; }
 
     // The whole file from its first byte; the append position is not disturbed.
     std::string readAll();
@@ -27,21 +32,21 @@ public:
     // Appends `text` as it stands (it carries its own line ends).
     bool write(std::string_view text);
 
-    // Flushes and closes; false when the data could not all be written.
+    // Flushes, unlocks and closes; false when the data could not all be written.
     bool close();
 
-    // The whole content of a file, or nullopt when it cannot be read.
+    // The whole content of a regular file, or nullopt when it cannot be read.
     static std::optional<std::string> read(const std::string& path);
 
-    // Replaces `path` with `content` through a temporary file in the same folder and an atomic rename.
-    // On failure the old file stays exactly as it was.
+    // True when `path` is a regular file that can be opened for reading (never waits on a FIFO).
+    static bool readable(const std::string& path);
+
+    // Replaces `path` with `content` through a temporary file in the same folder and an atomic rename,
+    // under the page's lock. On failure the old file stays exactly as it was.
     static bool rewrite(const std::string& path, std::string_view content);
 
-    // Copies `source` to `target` (which must not exist yet) through a temporary file and a rename.
-    static bool copyNew(const std::string& source, const std::string& target);
-
 private:
-    QFile m_file;
+    int m_fd = -1;
     bool m_failed = false;
 };
 

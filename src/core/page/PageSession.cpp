@@ -2,6 +2,7 @@
 
 #include "core/UserInterface.h"
 #include "core/settings/StartPath.h"
+#include "core/tools/FileCopy.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
 #include "core/tools/ToolTemplates.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 
 #include <initializer_list>
+#include <utility>
 
 namespace marquelo {
 
@@ -41,7 +43,6 @@ QString q(const std::string& text)
 
 constexpr std::string_view kFailedToOpen = "Failed to open '%s'";
 constexpr std::string_view kFailedToWrite = "Failed to write '%s'";
-constexpr std::string_view kFailedToCopy = "Failed to copy '%s' to '%s'";
 
 } // namespace
 
@@ -62,8 +63,7 @@ std::string PageSession::pagePath() const
 
 bool PageSession::isPageOpen() const
 {
-    QFile file(q(pagePath()));
-    return file.open(QIODevice::ReadOnly);
+    return PageFile::readable(pagePath());
 }
 
 bool PageSession::openPageFile()
@@ -104,6 +104,15 @@ std::string PageSession::outputNameFor(const std::string& shownName)
         return m_reservedName;
     }
     return OutputNames::instance().reserve(m_config.CurOutputDirectory, normalizeOutputName(shownName));
+}
+
+void PageSession::releaseReservation()
+{
+    if (m_reservedFor.empty())
+        return;
+    const std::string directory = m_reservedFor.substr(m_reservedFor.rfind('\n') + 1);
+    OutputNames::instance().release(directory, m_reservedName);
+    m_reservedFor.clear();
 }
 
 bool PageSession::createPage(const std::string& shownName)
@@ -159,6 +168,7 @@ bool PageSession::createPage(const std::string& shownName)
     auto abandon = [&](const std::string& backgroundCopy) {
         if (!backgroundCopy.empty())
             QFile::remove(q(backgroundCopy));
+        releaseReservation();
         if (createdDirectory)
             QDir().rmdir(q(directory)); // only succeeds while it is still empty
         return false;
@@ -187,8 +197,10 @@ bool PageSession::createPage(const std::string& shownName)
         const std::string base = slash == std::string::npos ? source : source.substr(slash + 1);
         header.backgroundName = OutputNames::instance().reserve(directory, normalizeOutputName(base));
         const std::string target = directory + "/" + header.backgroundName;
-        if (!PageFile::copyNew(source, target)) {
-            m_ui.message(fill(kFailedToCopy, {source, target}));
+        FileProblem problem;
+        if (!copyRegularFile(source, target, problem)) {
+            OutputNames::instance().release(directory, header.backgroundName);
+            m_ui.message(copyFailureMessage(source, target, problem));
             return abandon({});
         }
         backgroundCopy = target;
@@ -261,6 +273,7 @@ void PageSession::addImage(bool shift)
 
     AddImageChoice choice{kSizeMedium, side};
     if (shift && !m_host.chooseImageSize(choice, m_images.current().isPicture)) {
+        releaseReservation();
         cancelCaption();
         return;
     }
@@ -274,6 +287,9 @@ void PageSession::addImage(bool shift)
 
     // A page that cannot be written keeps the photo on screen, so the user can try again.
     if (!writeImageFragment(fragmentKindOf(choice.side))) {
+        if (!m_outputName.empty())
+            OutputNames::instance().release(m_config.CurOutputDirectory, std::exchange(m_outputName, {}));
+        releaseReservation();
         cancelCaption();
         return;
     }
@@ -316,17 +332,21 @@ void PageSession::produceImageFile()
     const std::string name = m_outputName.empty() ? outputNameFor(shown) : m_outputName;
     m_outputName.clear();
 
+    const std::string& directory = m_config.CurOutputDirectory;
     if (imageSizeChoice() != kSizeUncompressed && entry.isPicture && !m_config.ImageCompressApp.empty()) {
-        const ExpansionInput input =
-            expansionFor(m_images, m_geometry, m_config, m_config.CurOutputDirectory, imageSizeChoice(), name);
-        m_launch(m_config.ImageCompressApp, expandToolArgumentList(m_config.ImageCompressArg, input),
-                 m_config.HideCompressApp);
+        const ExpansionInput input = expansionFor(m_images, m_geometry, m_config, directory, imageSizeChoice(), name);
+        if (!m_launch(m_config.ImageCompressApp, expandToolArgumentList(m_config.ImageCompressArg, input),
+                      m_config.HideCompressApp))
+            OutputNames::instance().release(directory, name);
         return;
     }
     const std::string source = m_images.pathOf(shown);
-    const std::string target = m_config.CurOutputDirectory + "/" + name;
-    if (!PageFile::copyNew(source, target))
-        m_ui.message(fill(kFailedToCopy, {source, target}));
+    const std::string target = directory + "/" + name;
+    FileProblem problem;
+    if (!copyRegularFile(source, target, problem)) {
+        OutputNames::instance().release(directory, name);
+        m_ui.message(copyFailureMessage(source, target, problem));
+    }
 }
 
 bool PageSession::launchWithPage(const std::string& application)
@@ -381,6 +401,13 @@ void PageSession::openExistingPage()
                  {m_config.CurOutputDirectory, m_config.OutputFilename});
         if (m_host.showOpenFailNotice(text, onlyWithShift))
             m_config.HidePageOpenFailDlg = onlyWithShift;
+    }
+    // As the HTML editor command does it: nothing without an editor, a message without a page.
+    if (m_config.HtmlEditor.empty())
+        return;
+    if (!isPageOpen()) {
+        m_ui.message("No current output file to open");
+        return;
     }
     launchWithPage(m_config.HtmlEditor);
 }

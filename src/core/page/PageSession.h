@@ -84,6 +84,8 @@ public:
 private:
     void finishAddition(bool moveOn);
     std::string outputNameFor(const std::string& shownName);
+    // Gives back the name reserved for the photo that opened the page when it will not be added.
+    void releaseReservation();
     QDate pageDate() const;
     bool launchWithPage(const std::string& application);
 

@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 
 namespace marquelo {
@@ -22,9 +23,18 @@ namespace {
 std::mutex g_openerMutex;
 DocumentOpener g_opener;
 
+bool validUtf8(const std::string& text)
+{
+    return QString::fromStdString(text).toStdString() == text;
+}
+
 bool openWithDesktop(const std::string& path)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    if (validUtf8(path))
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    // A QString cannot hold these bytes; the URL carries them percent-encoded, as they are.
+    const QByteArray encoded = "file://" + QByteArray::fromStdString(path).toPercentEncoding("/");
+    return QDesktopServices::openUrl(QUrl::fromEncoded(encoded, QUrl::StrictMode));
 }
 
 ResolvedApplication classify(const QFileInfo& info)
@@ -108,8 +118,11 @@ unsigned startApplication(std::string_view application, std::string_view argumen
     return startApplication(application, splitCommandLine(arguments), hide);
 }
 
-unsigned startApplication(std::string_view application, const std::vector<std::string>& arguments, bool hide)
+unsigned startApplication(std::string_view application, const std::vector<std::string>& arguments, bool hide,
+                          std::int64_t* pid)
 {
+    if (pid)
+        *pid = 0;
     // A started program gets its arguments through QString: bytes that are not UTF-8 would reach it as
     // U+FFFD and could name another file. Such a name is not handed on at all.
     for (const std::string& argument : arguments)
@@ -142,10 +155,13 @@ unsigned startApplication(std::string_view application, const std::vector<std::s
         process.setStandardErrorFile(QProcess::nullDevice());
     }
     // Working folder left empty: the program inherits ours, the photo folder.
-    return process.startDetached() ? kLaunchOk : kLaunchAccessDenied;
+    qint64 started = 0;
+    if (!process.startDetached(&started))
+        return kLaunchAccessDenied;
+    if (pid)
+        *pid = started;
+    return kLaunchOk;
 }
-
-namespace {
 
 bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui)
 {
@@ -159,8 +175,6 @@ bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui
     return false;
 }
 
-} // namespace
-
 bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui)
 {
     return reportLaunch(startApplication(application, arguments, hide), application, ui);
@@ -173,9 +187,11 @@ bool launchTool(std::string_view application, const std::vector<std::string>& ar
 
 bool openDocument(const std::string& path, UserInterface& ui)
 {
-    const QFileInfo info(QString::fromStdString(path));
+    // By the name's own bytes: a name that is not UTF-8 must open itself, never its look-alike.
+    std::error_code ec;
+    const std::filesystem::path file(path);
     unsigned code = kLaunchOk;
-    if (!info.exists()) {
+    if (!std::filesystem::exists(file, ec)) {
         code = kLaunchFileNotFound;
     } else {
         DocumentOpener opener;
@@ -183,7 +199,7 @@ bool openDocument(const std::string& path, UserInterface& ui)
             const std::lock_guard lock(g_openerMutex);
             opener = g_opener;
         }
-        const std::string absolute = QDir::cleanPath(info.absoluteFilePath()).toStdString();
+        const std::string absolute = std::filesystem::absolute(file, ec).lexically_normal().string();
         code = (opener ? opener(absolute) : openWithDesktop(absolute)) ? kLaunchOk : kLaunchNoAssociation;
     }
     return reportLaunch(code, path, ui);

@@ -6,6 +6,7 @@
 
 #include "core/tools/ToolCommand.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -48,8 +49,13 @@ DocumentOpener setDocumentOpener(DocumentOpener opener);
 // `hide` detaches the program's standard input and output. Shows nothing.
 unsigned startApplication(std::string_view application, std::string_view arguments, bool hide);
 
-// The same with arguments already split: each reaches the program as one argument, unchanged.
-unsigned startApplication(std::string_view application, const std::vector<std::string>& arguments, bool hide);
+// The same with arguments already split: each reaches the program as one argument, unchanged. `pid`, when
+// given, receives the started program's process id (0 when a document was handed to its program).
+unsigned startApplication(std::string_view application, const std::vector<std::string>& arguments, bool hide,
+                          std::int64_t* pid = nullptr);
+
+// Shows the failure message of a launch result; true when `code` is a success.
+bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui);
 
 // startApplication, reporting a failure to the user: "Failed to launch '%s'" for a missing program,
 // else "Failed to launch '%s'\n\n(ShellExecute returned %u)". True when the program was started.

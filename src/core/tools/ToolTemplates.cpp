@@ -16,24 +16,6 @@ namespace {
 
 int g_imageSizeChoice = kSizeSmall; // user-interface thread only
 
-// Every occurrence of `from`, left to right without overlap, each replaced once.
-void replaceAll(std::string& text, std::string_view from, std::string_view to)
-{
-    std::string out;
-    out.reserve(text.size());
-    std::size_t pos = 0;
-    while (true) {
-        const std::size_t hit = text.find(from, pos);
-        if (hit == std::string::npos)
-            break;
-        out.append(text, pos, hit - pos);
-        out.append(to);
-        pos = hit + from.size();
-    }
-    out.append(text, pos, std::string::npos);
-    text = std::move(out);
-}
-
 int clampToInt(std::int64_t v)
 {
     return int(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
@@ -83,14 +65,27 @@ std::string cropText(const Rect& source)
 
 std::string expandToolArguments(std::string_view tmpl, const ExpansionInput& input)
 {
-    std::string text(tmpl);
-    replaceAll(text, "%1", input.imageDirectory);
-    replaceAll(text, "%2", input.shownName);
-    replaceAll(text, "%3", input.outputDirectory);
-    replaceAll(text, "%4", input.outputName.empty() ? normalizeOutputName(input.shownName) : input.outputName);
-    replaceAll(text, "%5", cropText(input.source));
-    replaceAll(text, "%6", std::to_string(input.size.height));
-    replaceAll(text, "%7", std::to_string(input.size.width));
+    // One pass over the template: what a placeholder inserts is never read again, so a photo named
+    // "p%5.jpg" stays that photo instead of naming "p0,0,427,640.jpg".
+    std::string text;
+    text.reserve(tmpl.size() + 256);
+    for (std::size_t i = 0; i < tmpl.size(); ++i) {
+        const char next = i + 1 < tmpl.size() ? tmpl[i + 1] : '\0';
+        if (tmpl[i] != '%' || next < '1' || next > '7') {
+            text.push_back(tmpl[i]);
+            continue;
+        }
+        ++i;
+        switch (next) {
+        case '1': text += input.imageDirectory; break;
+        case '2': text += input.shownName; break;
+        case '3': text += input.outputDirectory; break;
+        case '4': text += input.outputName.empty() ? normalizeOutputName(input.shownName) : input.outputName; break;
+        case '5': text += cropText(input.source); break;
+        case '6': text += std::to_string(input.size.height); break;
+        default: text += std::to_string(input.size.width); break;
+        }
+    }
     return text;
 }
 
@@ -105,11 +100,8 @@ std::vector<std::string> expandToolArgumentList(std::string_view tmpl, const Exp
 std::string normalizeOutputName(std::string_view name)
 {
     const QString lower = QString::fromUtf8(name.data(), qsizetype(name.size())).toLower();
-    const QList<uint> codePoints = lower.toUcs4();
     std::string out;
-    const qsizetype n = std::min<qsizetype>(codePoints.size(), 64);
-    for (qsizetype i = 0; i < n; ++i) {
-        const uint c = codePoints[i];
+    for (const uint c : lower.toUcs4()) {
         if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '@' || c == '+' || c == '=' ||
             c == '.' || c == '-')
             out.push_back(char(c));
@@ -122,7 +114,20 @@ std::string normalizeOutputName(std::string_view name)
         else if (c == 0xFC || c == 0xB5)
             out.push_back('u');
     }
-    return out;
+    return shortenOutputName(out, kOutputNameLimit);
+}
+
+std::string shortenOutputName(std::string_view name, std::size_t limit)
+{
+    if (name.size() <= limit)
+        return std::string(name);
+    // The tool chooses the format by the extension and the page names the copy with it, so a long name
+    // loses the end of its stem, never its extension. An "extension" that leaves no stem is no extension.
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || name.size() - dot >= limit)
+        return std::string(name.substr(0, limit));
+    const std::string_view extension = name.substr(dot);
+    return std::string(name.substr(0, limit - extension.size())) + std::string(extension);
 }
 
 ExpansionInput expansionFor(const ImageList& images, const ViewGeometry& geometry, const AppConfig& config,

@@ -50,17 +50,24 @@ struct ExpansionInput {
     TargetSize size;             // %6 height, %7 width
 };
 
-// The template with %1 .. %7 replaced in that order, each over the whole text produced so far; literal
-// and case-sensitive, nothing quoted or escaped, every other "%" left as it stands. Never fails.
+// The template with each %1 .. %7 replaced once, left to right; the inserted text is never searched
+// again. Literal and case-sensitive, nothing quoted or escaped, every other "%" left as it stands.
 std::string expandToolArguments(std::string_view tmpl, const ExpansionInput& input);
 
 // The template split into arguments as a command line is split, then each argument expanded: a file
 // name with blanks or double quotes stays inside its one argument and can never start another.
 std::vector<std::string> expandToolArgumentList(std::string_view tmpl, const ExpansionInput& input);
 
-// The lower-case ASCII name of an output copy: spaces become "_", only a-z 0-9 _ @ + = . - are kept from
-// the first 64 characters, with a for ä/å, o for ö, u for ü/µ. At most 64 characters, possibly empty.
+// The longest name of an output copy.
+inline constexpr std::size_t kOutputNameLimit = 64;
+
+// The lower-case ASCII name of an output copy: spaces become "_", only a-z 0-9 _ @ + = . - are kept,
+// with a for ä/å, o for ö, u for ü/µ. At most 64 characters (a longer name is shortened in its stem and
+// keeps its extension), possibly empty.
 std::string normalizeOutputName(std::string_view name);
+
+// `name` cut to `limit` characters by shortening the part before its extension.
+std::string shortenOutputName(std::string_view name, std::size_t limit);
 
 // The expansion input for the current entry of `images` as the viewer shows it, with the target size of
 // `sizeChoice`. `outputName` empty means the normalized shown name.

@@ -1,5 +1,6 @@
 #include "ui/page/PageCommands.h"
 
+#include "core/tools/TemporaryFiles.h"
 #include "ui/page/ClosePageDialog.h"
 #include "ui/page/ImageSizeDialog.h"
 #include "ui/page/NewPageInfoDialog.h"
@@ -98,6 +99,8 @@ bool PageCommands::showOpenFailNotice(const std::string& text, bool& onlyWithShi
 PageCommands* bindPageCommands(ViewerWindow& window)
 {
     auto* commands = new PageCommands(window);
+    // What an interrupted write left in the page's folder goes at start.
+    removeStaleTemporaryFiles(window.config().CurOutputDirectory);
     PageSession& session = commands->session();
     window.setCommandHandler(Command::AddImage, [&session] { session.startCaption(); });
     window.setCommandHandler(Command::ClosePage, [&session] { session.closePage(); });

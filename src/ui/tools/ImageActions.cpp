@@ -3,9 +3,12 @@
 #include "core/UserInterface.h"
 #include "core/settings/AppConfig.h"
 #include "core/tools/EditedCopy.h"
+#include "core/tools/FileCopy.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
+#include "core/tools/TemporaryFiles.h"
 #include "core/tools/ToolTemplates.h"
+#include "core/tools/TurnQueue.h"
 #include "ui/viewer/ViewerWindow.h"
 
 #include <chrono>
@@ -51,9 +54,9 @@ bool makeEditedCopy(ViewerWindow& window)
                               UserInterface::Buttons::YesNo) != UserInterface::Answer::Yes;
     }
     if (!keepExisting) {
-        std::string error;
-        if (!copyFileReplacing(source, destination, error)) {
-            ui.message("Failed to copy '" + source + "' to '" + destination + "'");
+        FileProblem problem;
+        if (!copyRegularFile(source, destination, problem)) {
+            ui.message(copyFailureMessage(source, destination, problem));
             return false;
         }
     } else {
@@ -99,6 +102,20 @@ void runTool(ViewerWindow& window, std::string AppConfig::*app, std::string AppC
     if (window.images().count() == 0)
         return;
     runToolOnImage(ToolCommand{c.*app, c.*arg, c.*hide}, window.images(), window.geometry(), c, window.userInterface());
+}
+
+// Rotate, flip and mirror rewrite the shown file in place: they take turns on it, so that quick
+// presses add up instead of each turning the same old file.
+void runTurn(ViewerWindow& window, TurnQueue& turns, std::string AppConfig::*app, std::string AppConfig::*arg,
+             bool AppConfig::*hide)
+{
+    const AppConfig& c = window.config();
+    const ImageList& list = window.images();
+    if (list.count() == 0 || (c.*app).empty())
+        return;
+    const ExpansionInput in = expansionFor(list, window.geometry(), c, list.directory(), imageSizeChoice());
+    turns.run(list.pathOf(list.currentName()), c.*app, expandToolArgumentList(c.*arg, in), c.*hide,
+              window.userInterface());
 }
 
 void userTool2(ViewerWindow& window)
@@ -153,7 +170,8 @@ void addFavorite(ViewerWindow& window)
     const std::string name =
         OutputNames::instance().reserve(c.BestOfDirectory, normalizeOutputName(window.images().currentName()));
     const ExpansionInput in = expansionFor(window.images(), window.geometry(), c, c.BestOfDirectory, size, name);
-    launchTool(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, ui);
+    if (!launchTool(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, ui))
+        OutputNames::instance().release(c.BestOfDirectory, name);
 }
 
 } // namespace
@@ -176,15 +194,22 @@ void previewPage(const AppConfig& config, UserInterface& ui)
 void bindToolCommands(ViewerWindow& window)
 {
     ViewerWindow* w = &window;
+    TurnQueue* turns = new TurnQueue(&window);
+    // What an interrupted copy or tool left in the photo folder goes at start.
+    removeStaleTemporaryFiles(window.images().directory());
     using C = AppConfig;
     window.setCommandHandler(Command::Edit, [w] { edit(*w); });
     window.setCommandHandler(Command::Swap, [w] { swap(*w); });
-    window.setCommandHandler(Command::RotateLeft,
-                             [w] { runTool(*w, &C::RotateLeftApp, &C::RotateLeftArg, &C::HideRotateLeftApp); });
-    window.setCommandHandler(Command::RotateRight,
-                             [w] { runTool(*w, &C::RotateRightApp, &C::RotateRightArg, &C::HideRotateRightApp); });
-    window.setCommandHandler(Command::Flip, [w] { runTool(*w, &C::FlipApp, &C::FlipArg, &C::HideFlipApp); });
-    window.setCommandHandler(Command::Mirror, [w] { runTool(*w, &C::MirrorApp, &C::MirrorArg, &C::HideMirrorApp); });
+    window.setCommandHandler(Command::RotateLeft, [w, turns] {
+        runTurn(*w, *turns, &C::RotateLeftApp, &C::RotateLeftArg, &C::HideRotateLeftApp);
+    });
+    window.setCommandHandler(Command::RotateRight, [w, turns] {
+        runTurn(*w, *turns, &C::RotateRightApp, &C::RotateRightArg, &C::HideRotateRightApp);
+    });
+    window.setCommandHandler(Command::Flip,
+                             [w, turns] { runTurn(*w, *turns, &C::FlipApp, &C::FlipArg, &C::HideFlipApp); });
+    window.setCommandHandler(Command::Mirror,
+                             [w, turns] { runTurn(*w, *turns, &C::MirrorApp, &C::MirrorArg, &C::HideMirrorApp); });
     window.setCommandHandler(Command::Tool1, [w] { runTool(*w, &C::Tool1App, &C::Tool1Arg, &C::HideTool1App); });
     window.setCommandHandler(Command::Tool2, [w] { userTool2(*w); });
     window.setCommandHandler(Command::Tool3, [w] { runTool(*w, &C::Tool3App, &C::Tool3Arg, &C::HideTool3App); });

@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 
+#include <filesystem>
 #include <fstream>
 
 namespace marquelo {
@@ -29,6 +30,30 @@ TEST_F(OutputNamesTest, NamesHandedOutCountAsTakenBeforeTheFileExists)
     EXPECT_EQ(names.reserve(path(), "img_0001.jpg"), "img_0001.jpg");
     EXPECT_EQ(names.reserve(path(), "img_0001.jpg"), "img_0001-2.jpg");
     EXPECT_EQ(names.reserve(path(), "img_0001.jpg"), "img_0001-3.jpg");
+}
+
+// Another running program keeps its own list of names: only what is on disk can keep the two apart, so
+// a name is taken the moment it is handed out, and a name given back unused leaves nothing behind.
+TEST_F(OutputNamesTest, ReservedNameIsOnDiskForEveryOtherProgram)
+{
+    OutputNames otherProgram;
+    EXPECT_EQ(names.reserve(path(), "img_0001.jpg"), "img_0001.jpg");
+    EXPECT_TRUE(std::filesystem::exists(path() + "/img_0001.jpg"));
+    EXPECT_EQ(otherProgram.reserve(path(), "img_0001.jpg"), "img_0001-2.jpg");
+
+    names.release(path(), "img_0001.jpg");
+    EXPECT_FALSE(std::filesystem::exists(path() + "/img_0001.jpg"));
+    // A copy that arrived meanwhile is never removed by a release.
+    touch("img_0001-2.jpg");
+    otherProgram.release(path(), "img_0001-2.jpg");
+    EXPECT_TRUE(std::filesystem::exists(path() + "/img_0001-2.jpg"));
+}
+
+TEST_F(OutputNamesTest, NumberedLongNameStaysWithinTheLimitAndKeepsItsExtension)
+{
+    const std::string longName = std::string(60, 'n') + ".jpg";
+    EXPECT_EQ(names.reserve(path(), longName), longName);
+    EXPECT_EQ(names.reserve(path(), longName), std::string(58, 'n') + "-2.jpg");
 }
 
 struct StemCase {

@@ -62,27 +62,32 @@ TEST_P(NormalizeTest, MakesTheOutputName)
 
 INSTANTIATE_TEST_SUITE_P(
     Names, NormalizeTest,
-    ::testing::Values(NameCase{"CameraCopy", "DSC 0012 (Copy).JPG", "dsc_0012_copy.jpg"},
-                      NameCase{"Umlauts", "Über Öl.jpg", "uber_ol.jpg"},
-                      NameCase{"KeptPunctuation", "a@b+c=d.e-f_g.JPEG", "a@b+c=d.e-f_g.jpeg"},
-                      NameCase{"FoldedLetters", "Ääkkönen Åsa µm.jpg", "aakkonen_asa_um.jpg"},
-                      NameCase{"OtherAccentsDropped", "café ñandú.jpg", "caf_and.jpg"},
-                      NameCase{"CommasApostrophes", "Tom's, Jerry's.jpg", "toms_jerrys.jpg"},
-                      NameCase{"NonLatinOnly", "東京.jpg", ".jpg"}, NameCase{"Empty", "", ""},
-                      NameCase{"InvalidUtf8Dropped",
-                               "a\xff\xfe"
-                               "b.jpg",
-                               "ab.jpg"},
-                      // 60 letters + ".jpg": 64 characters exactly, all kept.
-                      NameCase{"SixtyFourKept", "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA.jpg",
-                               "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.jpg"},
-                      // 66 letters + ".jpg" = 70: only the first 64 count, the extension is lost.
-                      NameCase{"SeventyCut", "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb.jpg",
-                               "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"},
-                      // Dropped characters still count towards the 64: 62 letters, "((", then ".jpg".
-                      NameCase{"DroppedCharactersCount",
-                               "cccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc((.jpg",
-                               "cccccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc"}),
+    ::testing::Values(
+        NameCase{"CameraCopy", "DSC 0012 (Copy).JPG", "dsc_0012_copy.jpg"},
+        NameCase{"Umlauts", "Über Öl.jpg", "uber_ol.jpg"},
+        NameCase{"KeptPunctuation", "a@b+c=d.e-f_g.JPEG", "a@b+c=d.e-f_g.jpeg"},
+        NameCase{"FoldedLetters", "Ääkkönen Åsa µm.jpg", "aakkonen_asa_um.jpg"},
+        NameCase{"OtherAccentsDropped", "café ñandú.jpg", "caf_and.jpg"},
+        NameCase{"CommasApostrophes", "Tom's, Jerry's.jpg", "toms_jerrys.jpg"},
+        NameCase{"NonLatinOnly", "東京.jpg", ".jpg"}, NameCase{"Empty", "", ""},
+        NameCase{"InvalidUtf8Dropped",
+                 "a\xff\xfe"
+                 "b.jpg",
+                 "ab.jpg"},
+        // 60 letters + ".jpg": 64 characters exactly, all kept.
+        NameCase{"SixtyFourKept", "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA.jpg",
+                 "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.jpg"},
+        // 66 letters + ".jpg" = 70: the stem is shortened, the extension stays.
+        NameCase{"SeventyKeepsExtension", "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb.jpg",
+                 "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb.jpg"},
+        // Dropped characters take no room: 4 brackets, 60 letters and ".jpg" fit whole.
+        NameCase{"DroppedCharactersTakeNoRoom", "((((cccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc.jpg",
+                 "cccccccccccccccccccccccccccccccccccccccccccccccccccccccccccc.jpg"},
+        NameCase{"LongHolidayName", "Summer holiday 2024 - day 3 - the beach at sunset with the whole family.jpg",
+                 "summer_holiday_2024_-_day_3_-_the_beach_at_sunset_with_the_w.jpg"},
+        // Only a stem can be shortened: an "extension" that would fill the name is cut.
+        NameCase{"HugeExtensionCut", "a.bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb",
+                 "a.bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(Normalize, NeverLongerThan64)
@@ -131,12 +136,24 @@ INSTANTIATE_TEST_SUITE_P(
         ExpandCase{"CaseSensitiveLiteral", "%%1", "%/home/ana/Photos"}, ExpandCase{"Empty", "", ""}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(Expand, LaterStepsSeeTextOfEarlierSteps)
+// What a placeholder inserts is never expanded again: a folder or a photo whose name holds "%5" must
+// not turn into another file's name.
+TEST(Expand, InsertedTextIsNeverExpandedAgain)
 {
     ExpansionInput in = photoInput();
-    in.imageDirectory = "/data/%3/%6"; // a folder whose name holds placeholders
-    in.outputDirectory = "OUT%2";      // %2 is already replaced when %3 runs: stays literally
-    EXPECT_EQ(expandToolArguments("%1", in), "/data/OUT%2/384");
+    in.imageDirectory = "/data/%3/%6";
+    in.outputDirectory = "OUT%2";
+    EXPECT_EQ(expandToolArguments("%1", in), "/data/%3/%6");
+    EXPECT_EQ(expandToolArguments("%3|%1", in), "OUT%2|/data/%3/%6");
+
+    in.imageDirectory = "/photos";
+    in.shownName = "p%5.jpg";
+    in.source = box(0, 0, 427, 640);
+    EXPECT_EQ(expandToolArguments(R"("%1/%2" /rotate_r /jpgq=95 /convert="%1/%2")", in),
+              R"("/photos/p%5.jpg" /rotate_r /jpgq=95 /convert="/photos/p%5.jpg")");
+    // A name ending in "%" must not join the next placeholder's "%" either.
+    in.shownName = "100%";
+    EXPECT_EQ(expandToolArguments("%2%7", in), "100%512");
 }
 
 TEST(Expand, GivenOutputNameWinsOverNormalized)
