@@ -98,7 +98,7 @@ void UpdateCheck::checkForUpdates()
     const int published = leadingVersionNumber(text);
     const std::string running = std::to_string(kProgramVersion);
     if (published <= kProgramVersion) {
-        m_ui.message("You are running the latest version (" + running + ").");
+        m_ui.information("You are running the latest version (" + running + ").");
         return;
     }
 

@@ -101,6 +101,7 @@ TEST_P(PublishedVersionTest, DecidesFromTheLeadingNumber)
     run({Answer::No});
     EXPECT_EQ(m_ui.questions, GetParam().questions);
     EXPECT_EQ(m_ui.messages, GetParam().messages);
+    EXPECT_EQ(m_ui.informed, GetParam().messages) << "the latest-version news carries the information icon";
     EXPECT_TRUE(m_pages.shown.empty());
     EXPECT_FALSE(m_server.wasRequested("marquelo"));
     expectUntouched();
