@@ -29,6 +29,11 @@ struct HostileInput {
     const char* reason;                                // part of the one line on standard error
 };
 
+void PrintTo(const HostileInput& input, std::ostream* out)
+{
+    *out << input.name;
+}
+
 void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes)
 {
     std::ofstream(path, std::ios::binary)
