@@ -31,7 +31,7 @@ public:
     // The most a single read takes out of the connection.
     static constexpr std::int64_t kPieceSize = 1024;
     // The most Qt holds of a body that has arrived but was not read yet.
-    static constexpr std::int64_t kReadBufferBytes = 64 * 1024;
+    static constexpr std::int64_t kReadBufferBytes = 1 << 20;
     // How long a connection may go without any byte before the download is given up.
     static constexpr std::chrono::milliseconds kDefaultStallTimeout{30000};
 
