@@ -61,25 +61,4 @@ bool writeFileAtomically(const std::string& path, const std::vector<unsigned cha
     return true;
 }
 
-bool readWholeFile(const std::string& path, std::vector<unsigned char>& data, std::string& error)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = std::strerror(errno);
-        return false;
-    }
-    data.clear();
-    unsigned char chunk[1 << 16];
-    std::size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        data.insert(data.end(), chunk, chunk + n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        error = "read error";
-        return false;
-    }
-    return true;
-}
-
 } // namespace marquelo::convert

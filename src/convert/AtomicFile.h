@@ -10,7 +10,4 @@ namespace marquelo::convert {
 // (keeping the permissions of a file it replaces). On failure nothing is left behind and `error` says why.
 bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& data, std::string& error);
 
-// Reads a whole file; false with `error` set when it cannot.
-bool readWholeFile(const std::string& path, std::vector<unsigned char>& data, std::string& error);
-
 } // namespace marquelo::convert

@@ -1,16 +1,13 @@
 #include "convert/Converter.h"
 
 #include "convert/AtomicFile.h"
+#include "convert/InputFile.h"
+#include "convert/InputFormat.h"
 #include "convert/JpegFile.h"
 #include "convert/JpegRegion.h"
 #include "convert/Orientation.h"
 
 #include <vips/vips8>
-
-#ifdef __linux__
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 #include <algorithm>
 #include <climits>
@@ -25,38 +22,6 @@ namespace marquelo::convert {
 
 namespace {
 
-// Holds the input open for the length of one conversion and names it by that handle where the system
-// can (Linux: /proc/self/fd/N reopens the same file even after the path was replaced); elsewhere the
-// plain path.
-class PinnedInput {
-public:
-    explicit PinnedInput(const std::string& path) : m_path(path)
-    {
-#ifdef __linux__
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (m_fd >= 0 && ::access("/proc/self/fd", R_OK) == 0)
-            m_path = "/proc/self/fd/" + std::to_string(m_fd);
-#endif
-    }
-    ~PinnedInput()
-    {
-#ifdef __linux__
-        if (m_fd >= 0)
-            ::close(m_fd);
-#endif
-    }
-    PinnedInput(const PinnedInput&) = delete;
-    PinnedInput& operator=(const PinnedInput&) = delete;
-    const std::string& path() const
-    {
-        return m_path;
-    }
-
-private:
-    std::string m_path;
-    int m_fd = -1;
-};
-
 void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
 } // namespace
@@ -68,6 +33,17 @@ void startImageLibrary()
         if (VIPS_INIT("marquelo-convert") != 0)
             return;
         g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, quiet, nullptr);
+        // Inputs are opened with the loader of their detected format only; this keeps the loaders that
+        // were never meant for files from strangers (ImageMagick's among them) shut for any other way in.
+        // The loaders of our own list stay open even where libvips counts them as untrusted (JPEG XL).
+        vips_block_untrusted_set(TRUE);
+        // A loader runs only when the classes it is made from are all open, up to the common base.
+        const GType base = g_type_from_name("VipsForeignLoad");
+        for (const InputFormat& format : inputFormats()) {
+            for (GType type = vips_type_find("VipsOperation", std::string(format.loader).c_str());
+                 type != 0 && type != base; type = g_type_parent(type))
+                vips_operation_block_set(g_type_name(type), FALSE);
+        }
         // A file rewritten in place must be read afresh, never from the operation cache.
         vips_cache_set_max(0);
     });
@@ -156,15 +132,9 @@ bool fail(std::string& error, std::string text)
     return false;
 }
 
-bool tryLossless(const ConvertOptions& o, const Orientation& turns, std::string& error, bool& done)
+bool tryLossless(const ConvertOptions& o, ByteView data, const Orientation& turns, std::string& error, bool& done)
 {
     done = false;
-    Bytes data;
-    std::string reason;
-    if (!readWholeFile(o.input, data, reason))
-        return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
-    if (!isJpeg(data))
-        return true;
     int width = 0, height = 0;
     if (!jpegSize(data, width, height))
         return true; // the decoder path gives the precise reason
@@ -173,6 +143,7 @@ bool tryLossless(const ConvertOptions& o, const Orientation& turns, std::string&
                                std::to_string(height) + ")");
     const Orientation total = turns.after(Orientation::fromExif(exifOrientation(data)));
     Bytes out;
+    std::string reason;
     if (!losslessTransform(data, total, out, reason))
         return true; // size not a whole number of blocks, or damaged data: re-encode (strictly) instead
     setExifOrientation(out, 1);
@@ -180,6 +151,14 @@ bool tryLossless(const ConvertOptions& o, const Orientation& turns, std::string&
         return fail(error, "unable to write " + quoted(o.output) + ": " + reason);
     done = true;
     return true;
+}
+
+// Loads `path` with the one loader of its detected format.
+vips::VImage load(const InputFormat& format, const std::string& path, vips::VOption* options)
+{
+    vips::VImage out;
+    vips::VImage::call(std::string(format.loader).c_str(), options->set("filename", path.c_str())->set("out", &out));
+    return out;
 }
 
 } // namespace
@@ -219,11 +198,30 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     if (!fs::is_regular_file(o.input, ec))
         return fail(error, "unable to read " + quoted(o.input) + ": " +
                                (fs::exists(o.input, ec) ? "not a regular file" : "no such file"));
-    // The viewer's turn tools may replace this very photo while a copy for the page is being made. The
-    // decoders open the input more than once (header, then pixels), so all of them read it through one
-    // handle opened here: every pass sees the same file, never half of the old and half of the new.
-    const PinnedInput pinned(o.input);
-    const std::string& source = pinned.path();
+    // Every decoder reads the input through this one handle (see InputFile).
+    InputFile input;
+    std::string reason;
+    if (!input.open(o.input, reason))
+        return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
+    // Nothing of the file is read before its size is known: a 3 GB file named .jpg is refused here.
+    if (input.size() > kMaxInputBytes)
+        return fail(error, "unable to load " + quoted(o.input) + ": file too large (" + std::to_string(input.size()) +
+                               " bytes)");
+    const InputFormat* format = detectInputFormat(input.head(kFormatHeadBytes));
+    if (!format)
+        return fail(error, "unable to load " + quoted(o.input) + ": not a picture this tool can read");
+    const std::string& source = input.path();
+    const bool jpegIn = format->name == "jpeg";
+    ByteView jpeg;
+    if (jpegIn) {
+        jpeg = input.bytes(reason);
+        if (jpeg.empty())
+            return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
+        // libvips' JPEG loader has no scan limit of its own: every path is guarded here, before any decoding.
+        if (countJpegScans(jpeg, kMaxJpegScans + 1) > kMaxJpegScans)
+            return fail(error, "unable to load " + quoted(o.input) + ": more than " + std::to_string(kMaxJpegScans) +
+                                   " scans in a progressive JPEG");
+    }
 
     Orientation turns;
     for (Turn t : o.turns)
@@ -231,26 +229,19 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     const bool derived = o.crop || o.resample;
     const bool jpegOut = hasJpegExtension(o.output);
 
-    if (!derived && jpegOut) {
+    if (!derived && jpegOut && jpegIn) {
         bool done = false;
-        if (!tryLossless(o, turns, error, done))
+        if (!tryLossless(o, jpeg, turns, error, done))
             return false;
         if (done)
             return true;
     }
 
-    const char* loader = vips_foreign_find_load(source.c_str());
-    if (!loader) {
-        vips_error_clear();
-        return fail(error, "unable to load " + quoted(o.input) + ": not a picture this tool can read");
-    }
-    const bool jpegIn = std::strstr(loader, "Jpeg") != nullptr;
-
     try {
         // Rewriting a photo must not bake damage into it; a copy for a page may show what could be read.
         const VipsFailOn failOn = derived ? VIPS_FAIL_ON_NONE : VIPS_FAIL_ON_TRUNCATED;
-        vips::VImage header = vips::VImage::new_from_file(
-            source.c_str(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
+        vips::VImage header = load(
+            *format, source, vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
         const long long rawW = header.width(), rawH = header.height();
         if ((unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() > kMaxDecodedBytes)
             return fail(error, "unable to load " + quoted(o.input) + ": picture too large (" + std::to_string(rawW) +
@@ -294,14 +285,20 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         vips::VImage image;
         // A real cut of a plain JPEG: decode only what the cut needs, straight from the file.
         const bool partial = rawCutW < rawW || rawCutH < rawH;
-        if (!(jpegIn && partial && decodeJpegRegion(source, shrink, rawCut, image))) {
+        const RegionDecode region =
+            jpegIn && partial ? decodeJpegRegion(source, shrink, rawCut, image) : RegionDecode::NotThisWay;
+        if (region == RegionDecode::Refused)
+            return fail(error, "unable to load " + quoted(o.input) + ": scans that repeat or exceed " +
+                                   std::to_string(kMaxJpegScans) + " in a progressive JPEG");
+        if (region == RegionDecode::NotThisWay) {
             // An option list is freed only by the call it is handed to, so it is made only when there is one.
             image = header;
             if (shrink > 1)
-                image = vips::VImage::new_from_file(source.c_str(), vips::VImage::option()
-                                                                        ->set("access", VIPS_ACCESS_SEQUENTIAL)
-                                                                        ->set("fail_on", failOn)
-                                                                        ->set("shrink", shrink));
+                image = load(*format, source,
+                             vips::VImage::option()
+                                 ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                 ->set("fail_on", failOn)
+                                 ->set("shrink", shrink));
 
             // Cut in the decoder's (possibly shrunk) coordinates.
             const double fx = double(image.width()) / double(rawW), fy = double(image.height()) / double(rawH);
@@ -352,7 +349,6 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         g_free(buffer);
         if (jpegOut)
             setExifOrientation(data, 1);
-        std::string reason;
         if (!writeFileAtomically(o.output, data, reason))
             return fail(error, "unable to write " + quoted(o.output) + ": " + reason);
         return true;

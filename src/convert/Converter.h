@@ -11,6 +11,8 @@ namespace marquelo::convert {
 
 // Pictures whose decoded size would pass this are refused instead of exhausting memory.
 inline constexpr unsigned long long kMaxDecodedBytes = 1ull << 30;
+// No picture the tool can decode within that bound needs a larger file.
+inline constexpr unsigned long long kMaxInputBytes = kMaxDecodedBytes;
 
 // Starts libvips once per process (convertImage does it itself); its warnings about damaged data are
 // kept quiet, since the outcome is reported in one line.

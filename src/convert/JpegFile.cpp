@@ -14,7 +14,7 @@ struct TjDeleter {
 using TjHandle = std::unique_ptr<void, TjDeleter>;
 
 // Where the orientation value of the EXIF block lies in the file, or 0 when there is none.
-std::size_t orientationOffset(const Bytes& d, bool& bigEndian)
+std::size_t orientationOffset(ByteView d, bool& bigEndian)
 {
     if (!isJpeg(d))
         return 0;
@@ -71,12 +71,12 @@ std::size_t orientationOffset(const Bytes& d, bool& bigEndian)
 
 } // namespace
 
-bool isJpeg(const Bytes& data)
+bool isJpeg(ByteView data)
 {
     return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-int exifOrientation(const Bytes& jpeg)
+int exifOrientation(ByteView jpeg)
 {
     bool bigEndian = false;
     const std::size_t at = orientationOffset(jpeg, bigEndian);
@@ -96,7 +96,39 @@ void setExifOrientation(Bytes& jpeg, int value)
     jpeg[at + 1] = bigEndian ? (unsigned char)value : 0;
 }
 
-bool jpegSize(const Bytes& jpeg, int& width, int& height)
+int countJpegScans(ByteView d, int stopAt)
+{
+    if (!isJpeg(d))
+        return 0;
+    int scans = 0;
+    std::size_t pos = 2;
+    while (pos + 1 < d.size() && scans < stopAt) {
+        if (d[pos] != 0xFF) { // stray bytes between segments: the decoders skip them too
+            ++pos;
+            continue;
+        }
+        const unsigned char marker = d[pos + 1];
+        if (marker == 0xD9) // end of the picture; whatever follows (an MPF image) is not decoded
+            break;
+        if (marker == 0xFF || marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            pos += marker == 0xFF ? 1 : 2;
+            continue;
+        }
+        if (pos + 4 > d.size())
+            break;
+        pos += 2 + ((std::size_t(d[pos + 2]) << 8) | d[pos + 3]);
+        if (marker != 0xDA)
+            continue;
+        ++scans;
+        // The scan's data: inside it every 0xFF is followed by 0x00 or a restart marker.
+        while (pos + 1 < d.size() && !(d[pos] == 0xFF && d[pos + 1] != 0x00 && d[pos + 1] != 0xFF &&
+                                       (d[pos + 1] < 0xD0 || d[pos + 1] > 0xD7)))
+            ++pos;
+    }
+    return scans;
+}
+
+bool jpegSize(ByteView jpeg, int& width, int& height)
 {
     TjHandle handle(tjInitDecompress());
     int subsamp = 0, colorspace = 0;
@@ -104,7 +136,7 @@ bool jpegSize(const Bytes& jpeg, int& width, int& height)
                                          &subsamp, &colorspace) == 0;
 }
 
-bool losslessTransform(const Bytes& jpeg, const Orientation& o, Bytes& out, std::string& error)
+bool losslessTransform(ByteView jpeg, const Orientation& o, Bytes& out, std::string& error)
 {
     int op = TJXOP_NONE;
     if (o == Orientation{-1, 0, 0, 1})
@@ -134,7 +166,7 @@ bool losslessTransform(const Bytes& jpeg, const Orientation& o, Bytes& out, std:
     unsigned long size = 0;
     // Warnings mean damaged data: better to refuse than to bake the damage into the photo.
     const int rc = tjTransform(handle.get(), jpeg.data(), (unsigned long)jpeg.size(), 1, &buffer, &size, &transform,
-                               TJFLAG_STOPONWARNING);
+                               TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS);
     if (rc != 0) {
         error = tjGetErrorStr2(handle.get());
         tjFree(buffer);

@@ -5,27 +5,38 @@
 #include "convert/Orientation.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace marquelo::convert {
 
 using Bytes = std::vector<unsigned char>;
+using ByteView = std::span<const unsigned char>;
+
+// A progressive JPEG may spread its picture over many scans, and each costs a pass over the whole
+// picture: a few hundred kilobytes of scans keep a decoder busy for minutes. Like libjpeg-turbo's own
+// limit, more than this many scans is refused on every decode path.
+inline constexpr int kMaxJpegScans = 500;
 
 // True when the data starts like a JPEG file.
-bool isJpeg(const Bytes& data);
+bool isJpeg(ByteView data);
 
 // The EXIF orientation 1..8 of a JPEG; 1 when there is none or it cannot be read.
-int exifOrientation(const Bytes& jpeg);
+int exifOrientation(ByteView jpeg);
 
 // Sets the EXIF orientation of a JPEG in place to `value` when it has one. Malformed data is left alone.
 void setExifOrientation(Bytes& jpeg, int value);
 
 // Width and height of a JPEG as stored; false when its header cannot be read.
-bool jpegSize(const Bytes& jpeg, int& width, int& height);
+bool jpegSize(ByteView jpeg, int& width, int& height);
+
+// The number of scans (start-of-scan markers) of the first picture in `jpeg`, counted up to `stopAt`:
+// the markers are walked without decoding, so a scan bomb is found in one quick pass.
+int countJpegScans(ByteView jpeg, int stopAt);
 
 // Turns the stored pixels of `jpeg` by `o` without re-encoding, keeping every marker. Fails (returns
 // false, `error` says why) when the size does not allow a perfect transform or the data is damaged.
-bool losslessTransform(const Bytes& jpeg, const Orientation& o, Bytes& out, std::string& error);
+bool losslessTransform(ByteView jpeg, const Orientation& o, Bytes& out, std::string& error);
 
 } // namespace marquelo::convert

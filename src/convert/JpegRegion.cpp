@@ -1,5 +1,7 @@
 #include "convert/JpegRegion.h"
 
+#include "convert/JpegFile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
@@ -7,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 namespace marquelo::convert {
@@ -16,6 +19,7 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
+    volatile bool refused = false; // set before the jump, read after it
 };
 
 void onError(j_common_ptr info)
@@ -23,7 +27,24 @@ void onError(j_common_ptr info)
     std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
 }
 
-void onMessage(j_common_ptr, int) {}
+// Damaged data is decoded as far as it goes, but a scan that repeats or contradicts the earlier ones is
+// how scan bombs multiply their cost: that warning ends the decode.
+void onMessage(j_common_ptr info, int level)
+{
+    if (level < 0 && info->err->msg_code == JWRN_BOGUS_PROGRESSION) {
+        reinterpret_cast<ErrorManager*>(info->err)->refused = true;
+        onError(info);
+    }
+}
+
+// Called while the scans are read in: more than kMaxJpegScans of them ends the decode.
+void onProgress(j_common_ptr info)
+{
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxJpegScans) {
+        reinterpret_cast<ErrorManager*>(info->err)->refused = true;
+        onError(info);
+    }
+}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -31,22 +52,25 @@ struct FileCloser {
 
 } // namespace
 
-bool decodeJpegRegion(const std::string& path, int shrink, const EdgeRect& region, vips::VImage& out)
+RegionDecode decodeJpegRegion(const std::string& path, int shrink, const EdgeRect& region, vips::VImage& out)
 {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file)
-        return false;
+        return RegionDecode::NotThisWay;
     jpeg_decompress_struct info{};
     ErrorManager errors{};
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = onError;
     errors.base.emit_message = onMessage;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = onProgress;
     // Everything that must be released after a jump lives outside the protected block.
     std::vector<unsigned char> rows, line;
     JOCTET* icc = nullptr;
     unsigned int iccLength = 0;
     volatile bool ok = false;
     jpeg_create_decompress(&info);
+    info.progress = &progress;
     if (setjmp(errors.jump) == 0) {
         jpeg_stdio_src(&info, file.get());
         jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF); // the ICC profile
@@ -95,7 +119,9 @@ bool decodeJpegRegion(const std::string& path, int shrink, const EdgeRect& regio
     }
     jpeg_destroy_decompress(&info);
     std::free(icc);
-    return ok;
+    if (errors.refused)
+        return RegionDecode::Refused;
+    return ok ? RegionDecode::Decoded : RegionDecode::NotThisWay;
 }
 
 } // namespace marquelo::convert

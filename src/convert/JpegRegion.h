@@ -11,9 +11,14 @@
 
 namespace marquelo::convert {
 
+enum class RegionDecode {
+    Decoded,    // `out` holds the region
+    NotThisWay, // not a plain YCbCr or grey JPEG, or not decodable this way: take the general path
+    Refused,    // a scan bomb (too many scans, or scans that repeat earlier ones): decode no further
+};
+
 // The region [x0, x1) x [y0, y1) of the stored picture (before EXIF orientation), decoded at 1/`shrink`,
-// as an 8-bit sRGB or grey picture with the file's ICC profile attached. False when the file is not a
-// plain YCbCr or grey JPEG or cannot be decoded this way; the caller then takes the general path.
-bool decodeJpegRegion(const std::string& path, int shrink, const EdgeRect& region, vips::VImage& out);
+// as an 8-bit sRGB or grey picture with the file's ICC profile attached.
+RegionDecode decodeJpegRegion(const std::string& path, int shrink, const EdgeRect& region, vips::VImage& out);
 
 } // namespace marquelo::convert

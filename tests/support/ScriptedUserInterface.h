@@ -11,11 +11,17 @@ namespace marquelo::test {
 
 class ScriptedUserInterface : public UserInterface {
 public:
-    std::vector<std::string> messages;   // every message() text, in order
+    std::vector<std::string> messages;   // every message() and information() text, in order
+    std::vector<std::string> informed;   // the information() texts among them
     std::vector<std::string> questions;  // every ask() text, in order
     std::deque<Answer> answers;          // answers handed out in order; when empty, the last button
 
     void message(std::string_view text) override { messages.emplace_back(text); }
+    void information(std::string_view text) override
+    {
+        messages.emplace_back(text);
+        informed.emplace_back(text);
+    }
 
     Answer ask(std::string_view text, Buttons buttons) override
     {

@@ -3,6 +3,7 @@
 #include "core/UserInterface.h"
 #include "core/settings/StartPath.h"
 #include "core/tools/FileCopy.h"
+#include "core/settings/UsableNumbers.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
 #include "core/tools/ToolTemplates.h"
@@ -139,7 +140,7 @@ bool PageSession::createPage(const std::string& shownName)
     setup.textColor = m_config.PageTextColor;
     setup.autoLinkColor = m_config.PageAutoLinkColor;
     setup.linkColor = setup.autoLinkColor ? autoLinkColour(setup.textColor) : m_config.PageLinkColor;
-    setup.layoutStyle = m_config.PageLayoutStyle;
+    setup.layoutStyle = usablePageLayoutStyle(m_config);
     if (!m_host.editPageSetup(setup, m_config.CreateSubdirectory))
         return false;
 
@@ -260,14 +261,14 @@ void PageSession::addImage(bool shift)
         return;
     }
 
-    const int layout = m_config.PageLayoutStyle;
+    const int layout = usablePageLayoutStyle(m_config);
     Side side = Side::Center;
     if (layout == int(PageLayout::Left)) {
         side = Side::Left;
     } else if (layout == int(PageLayout::Right)) {
         side = Side::Right;
     } else if (layout == int(PageLayout::LeftRight)) {
-        side = m_config.PageLayoutTemp == 0 ? Side::Left : Side::Right;
+        side = usablePageLayoutTemp(m_config) == 0 ? Side::Left : Side::Right;
         m_config.PageLayoutTemp = side == Side::Left ? 1 : 0;
     }
 
@@ -318,7 +319,7 @@ bool PageSession::writeImageFragment(FragmentKind kind)
         const std::string tag = expandToolArguments(m_config.ImageTag, input);
         text += pictureFragmentText(kind, imageText(tag, number, m_config.ShowImageNumber), m_captionText);
     } else {
-        text += movieFragmentText(PageLayout(m_config.PageLayoutStyle), m_outputName, m_captionText,
+        text += movieFragmentText(PageLayout(usablePageLayoutStyle(m_config)), m_outputName, m_captionText,
                                   entry.files[std::size_t(entry.shown)].size);
     }
     m_file.write(text);

@@ -1,5 +1,6 @@
 #include "core/tools/ToolTemplates.h"
 
+#include "core/settings/UsableNumbers.h"
 #include "core/tools/Launcher.h"
 #include "core/viewer/ImageList.h"
 
@@ -43,18 +44,19 @@ TargetSize targetSize(const Rect& source, const Rect& destination, int sizeChoic
     const std::int64_t longest = std::max(w, h);
     std::int64_t l = 0;
     switch (sizeChoice) {
-    case kSizeSmall: l = std::min<std::int64_t>(config.SizeSmall, longest); break;
-    case kSizeLarge: l = std::min<std::int64_t>(config.SizeLarge, longest); break;
+    case kSizeSmall: l = std::min<std::int64_t>(usableSizeSmall(config), longest); break;
+    case kSizeLarge: l = std::min<std::int64_t>(usableSizeLarge(config), longest); break;
     case kSizeUncompressed: l = longest; break;
     case kSizeCurrent:
         l = std::max(std::int64_t(destination.right) - destination.left + 1,
                      std::int64_t(destination.bottom) - destination.top + 1);
         break;
-    default: l = std::min<std::int64_t>(config.SizeMedium, longest); break;
+    default: l = std::min<std::int64_t>(usableSizeMedium(config), longest); break;
     }
+    // A sliver of a picture still gets one pixel across: a side of 0 would hide it on the page.
     if (h <= w)
-        return {clampToInt(l), clampToInt(h * l / w)};
-    return {clampToInt(w * l / h), clampToInt(l)};
+        return {clampToInt(l), clampToInt(std::max<std::int64_t>(1, h * l / w))};
+    return {clampToInt(std::max<std::int64_t>(1, w * l / h)), clampToInt(l)};
 }
 
 std::string cropText(const Rect& source)

@@ -94,7 +94,9 @@ Downloader::Downloader(UserInterface& ui, DownloadProgressFactory progress) : m_
 {
 }
 
-std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string& address)
+bool Downloader::download(const std::string& address, const BodyLimits& limits,
+                          const std::function<bool(std::int64_t length)>& begin,
+                          const std::function<bool(const char* piece, std::int64_t size)>& take)
 {
     useSystemProxies();
     QNetworkAccessManager manager;
@@ -107,32 +109,35 @@ std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string&
     // Never a copy kept by a proxy on the way either.
     request.setRawHeader("Cache-Control", "no-cache");
     request.setTransferTimeout(int(std::min<std::int64_t>(m_stallTimeout.count(), std::numeric_limits<int>::max())));
+    QElapsedTimer clock;
+    clock.start();
     std::unique_ptr<QNetworkReply> reply(manager.get(request));
+    // Qt would otherwise keep whatever the server sends beside our own copy of it.
+    reply->setReadBufferSize(kReadBufferBytes);
+    // The stall time-out starts again with every byte; this one does not. Aborting finishes the reply,
+    // which wakes every wait below.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply.get(), &QNetworkReply::abort);
+    deadline.start(int(std::clamp<std::int64_t>(limits.deadline.count(), 0, std::numeric_limits<int>::max())));
+    const auto overdue = [&] { return clock.elapsed() >= limits.deadline.count(); };
 
-    while (!hasAnswered(*reply))
+    while (!hasAnswered(*reply) && !overdue())
         waitForReply(*reply, nullptr);
+    if (!hasAnswered(*reply))
+        reply->abort();
 
     // An HTTP error status still has a body (an error page) that the callers judge; only a failure to
     // reach the server at all is reported here.
     if (reply->error() != QNetworkReply::NoError &&
         !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
         m_ui.message("Failed to retrieve update:\n" + openingError(*reply));
-        return std::nullopt;
+        return false;
     }
 
     const std::int64_t length = announcedLength(*reply);
-    if (length == 0)
-        return std::nullopt;
-
-    // The whole length is reserved at once; pages are touched only as bytes arrive, so a server that
-    // announces gigabytes and sends nothing costs nothing.
-    std::vector<char> block;
-    try {
-        block.reserve(static_cast<std::size_t>(length));
-    } catch (const std::bad_alloc&) {
-        m_ui.message("Download did not complete");
-        return std::nullopt;
-    }
+    if (length == 0 || length > limits.maxBytes || (limits.exact && length != limits.maxBytes) || !begin(length))
+        return false;
 
     std::unique_ptr<DownloadProgress> progress;
     if (length > kProgressThreshold && m_progress) {
@@ -143,9 +148,10 @@ std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string&
 
     char piece[kPieceSize];
     std::int64_t received = 0;
+    bool taken = true;
     QElapsedTimer sinceEvents;
     sinceEvents.start();
-    while (received < length) {
+    while (received < length && taken && !overdue()) {
         if (reply->bytesAvailable() == 0) {
             if (reply->isFinished())
                 break;
@@ -157,7 +163,7 @@ std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string&
         const qint64 n = reply->read(piece, std::min(kPieceSize, length - received));
         if (n <= 0)
             break;
-        block.insert(block.end(), piece, piece + n);
+        taken = take(piece, n);
         received += n;
         if (progress) {
             progress->setPosition(received);
@@ -177,16 +183,37 @@ std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string&
     if (progress)
         progress->closeWindow();
 
-    if (received != length) {
+    if (received != length || !taken) {
         m_ui.message("Download did not complete");
-        return std::nullopt;
+        return false;
     }
+    return true;
+}
+
+std::optional<std::vector<char>> Downloader::downloadToMemory(const std::string& address, const BodyLimits& limits)
+{
+    std::vector<char> block;
+    const auto begin = [&block](std::int64_t length) {
+        // The whole length is reserved at once; it is bounded, and pages are touched only as bytes arrive.
+        try {
+            block.reserve(static_cast<std::size_t>(length));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    };
+    const auto take = [&block](const char* piece, std::int64_t size) {
+        block.insert(block.end(), piece, piece + size);
+        return true;
+    };
+    if (!download(address, limits, begin, take))
+        return std::nullopt;
     return block;
 }
 
-std::string Downloader::fetchText(const std::string& address)
+std::string Downloader::fetchText(const std::string& address, const BodyLimits& limits)
 {
-    std::optional<std::vector<char>> block = downloadToMemory(address);
+    std::optional<std::vector<char>> block = downloadToMemory(address, limits);
     if (!block)
         return {};
     std::string text(block->begin(), block->end());
@@ -195,26 +222,31 @@ std::string Downloader::fetchText(const std::string& address)
     return text;
 }
 
-bool Downloader::downloadToFile(const std::string& address, const std::string& path)
+bool Downloader::downloadToFile(const std::string& address, const std::string& path, const BodyLimits& limits)
 {
-    std::optional<std::vector<char>> block = downloadToMemory(address);
-    if (!block)
-        return false;
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(block->data(), std::streamsize(block->size()));
-        out.close();
-        // A full disk must not pass for a complete download.
-        if (!out)
-            return false;
-    }
-    std::ifstream in(path);
-    if (!in)
-        return false;
+    std::ofstream out;
     std::string firstLine;
-    std::getline(in, firstLine);
+    bool lineDone = false;
+    const auto begin = [&](std::int64_t) {
+        out.open(path, std::ios::binary | std::ios::trunc);
+        return bool(out);
+    };
+    const auto take = [&](const char* piece, std::int64_t size) {
+        for (std::int64_t i = 0; i < size && !lineDone && firstLine.size() < 5; ++i) {
+            if (piece[i] == '\n')
+                lineDone = true;
+            else
+                firstLine += piece[i];
+        }
+        out.write(piece, std::streamsize(size));
+        // A full disk must not pass for a complete download.
+        return bool(out);
+    };
+    if (!download(address, limits, begin, take))
+        return false;
+    out.close();
+    if (!out)
+        return false;
     return firstLine.compare(0, 5, "<HTML") != 0;
 }
 

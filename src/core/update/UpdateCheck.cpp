@@ -30,16 +30,17 @@ public:
 };
 
 // QFile rather than a stream: a read error (a bad sector, a path that became a folder) must come back as
-// "not verified", and std::istreambuf_iterator throws on one instead.
-std::optional<std::vector<char>> readWholeFile(const std::string& path)
+// "not verified", and std::istreambuf_iterator throws on one instead. A file above `maxBytes` is not read.
+std::optional<std::vector<char>> readWholeFile(const std::string& path, std::int64_t maxBytes)
 {
     QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maxBytes)
         return std::nullopt;
     std::vector<char> data;
+    data.reserve(std::size_t(file.size()));
     char buffer[65536];
-    qint64 got;
-    while ((got = file.read(buffer, sizeof buffer)) > 0)
+    qint64 got = 0;
+    while (std::int64_t(data.size()) < maxBytes && (got = file.read(buffer, sizeof buffer)) > 0)
         data.insert(data.end(), buffer, buffer + got);
     if (got < 0)
         return std::nullopt;
@@ -88,7 +89,8 @@ void UpdateCheck::checkForUpdates()
     Downloader downloader(m_ui, m_progress);
     downloader.setStallTimeout(m_options.stallTimeout);
 
-    const std::string text = downloader.fetchText(m_options.baseAddress + kVersionFile);
+    const std::string text =
+        downloader.fetchText(m_options.baseAddress + kVersionFile, {kMaxVersionFileBytes, false, m_options.deadline});
     if (text.empty()) {
         if (!showUpgradePage())
             m_ui.message("Connection to the server failed. Please try again later.");
@@ -98,7 +100,7 @@ void UpdateCheck::checkForUpdates()
     const int published = leadingVersionNumber(text);
     const std::string running = std::to_string(kProgramVersion);
     if (published <= kProgramVersion) {
-        m_ui.message("You are running the latest version (" + running + ").");
+        m_ui.information("You are running the latest version (" + running + ").");
         return;
     }
 
@@ -134,15 +136,16 @@ bool UpdateCheck::downloadVerifiedExecutable(const std::string& newPath)
     downloader.setStallTimeout(m_options.stallTimeout);
 
     // The signature first: without one there is no point in fetching the program.
-    const std::optional<std::vector<char>> signature =
-        downloader.downloadToMemory(m_options.baseAddress + kSignatureFile);
+    const std::optional<std::vector<char>> signature = downloader.downloadToMemory(
+        m_options.baseAddress + kSignatureFile, {std::int64_t(kSignatureBytes), true, m_options.deadline});
     if (!signature || signature->size() != kSignatureBytes)
         return false;
 
-    bool verified = downloader.downloadToFile(m_options.baseAddress + kExecutableFile, newPath);
+    bool verified = downloader.downloadToFile(m_options.baseAddress + kExecutableFile, newPath,
+                                              {kMaxProgramBytes, false, m_options.programDeadline});
     if (verified) {
         // Check the bytes on disk: they are what the swap installs.
-        const std::optional<std::vector<char>> program = readWholeFile(newPath);
+        const std::optional<std::vector<char>> program = readWholeFile(newPath, kMaxProgramBytes);
         verified = program && verifySignature(*program, *signature, m_options.publicKey);
     }
     if (!verified) {
@@ -158,7 +161,7 @@ bool UpdateCheck::showUpgradePage()
     SilentUserInterface silent;
     Downloader downloader(silent, nullptr);
     downloader.setStallTimeout(m_options.stallTimeout);
-    downloader.fetchText(m_options.baseAddress + kUpgradePageFile);
+    downloader.fetchText(m_options.baseAddress + kUpgradePageFile, {kMaxUpgradePageBytes, false, m_options.deadline});
     return m_pages.show(inFolder(m_options.installationPath, kUpgradePageFile));
 }
 

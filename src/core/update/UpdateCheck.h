@@ -8,6 +8,7 @@
 #include "core/update/UpgradePageViewer.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,11 @@ namespace marquelo {
 // the digits after it; 0 when the text does not start with a number. Out-of-range values are clamped.
 int leadingVersionNumber(std::string_view text);
 
+// The most each published file may be; a server announcing more is not read from.
+inline constexpr std::int64_t kMaxVersionFileBytes = 64;
+inline constexpr std::int64_t kMaxUpgradePageBytes = 1 << 20;
+inline constexpr std::int64_t kMaxProgramBytes = 256ll << 20;
+
 class UpdateCheck {
 public:
     struct Options {
@@ -24,6 +30,9 @@ public:
         std::string installationPath; // the folder of marquelo, marquelo_new and marquelo_old
         SigningPublicKey publicKey = kReleasePublicKey;
         std::chrono::milliseconds stallTimeout{30000};
+        // How long each request may take in all: the small files, and the program (which has Cancel).
+        std::chrono::milliseconds deadline{30000};
+        std::chrono::milliseconds programDeadline{600000};
     };
 
     UpdateCheck(Options options, UserInterface& ui, DownloadProgressFactory progress, UpgradePageViewer& pages);

@@ -1,5 +1,6 @@
 #include "core/viewer/PictureCache.h"
 
+#include "core/settings/UsableNumbers.h"
 #include "core/viewer/ImageOrder.h"
 #include "core/viewer/PictureDecoder.h"
 
@@ -76,7 +77,7 @@ PictureCache::~PictureCache()
 
 int PictureCache::depth() const
 {
-    return std::clamp(m_config.CacheDepth, 0, 4);
+    return usableCacheDepth(m_config);
 }
 
 int PictureCache::runningLoads() const

@@ -48,7 +48,7 @@ public:
     void evictAll();
     // Requests the current entry's shown picture and blocks until its load has ended.
     void waitForCurrent();
-    // Frees both versions outside CacheDepth (clamped to 0..4) entries around the current one and
+    // Frees both versions outside CacheDepth (0..4; any other value counts as 1) entries around the current one and
     // starts at most one read-ahead load: the nearest missing entry, the one behind first.
     void updateReadAhead();
     // The change check of the timer tick. True when the viewer must show the current entry again:

@@ -8,7 +8,20 @@ namespace marquelo {
 
 namespace {
 const QString kCaption = QStringLiteral("Marquelo");
+
+QString shownText(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
+
+// A file may be called "<h1>x<img src=other.jpg>.jpg": the box must show that name, not render it.
+void showMessage(QMessageBox::Icon icon, std::string_view text, QWidget* owner)
+{
+    QMessageBox box(icon, kCaption, shownText(text), QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+} // namespace
 
 QWidget* QtUserInterface::owner() const
 {
@@ -21,9 +34,12 @@ QWidget* QtUserInterface::owner() const
 
 void QtUserInterface::message(std::string_view text)
 {
-    QMessageBox box(QMessageBox::NoIcon, kCaption, QString::fromUtf8(text.data(), qsizetype(text.size())),
-                    QMessageBox::Ok, owner());
-    box.exec();
+    showMessage(QMessageBox::NoIcon, text, owner());
+}
+
+void QtUserInterface::information(std::string_view text)
+{
+    showMessage(QMessageBox::Information, text, owner());
 }
 
 UserInterface::Answer QtUserInterface::ask(std::string_view text, Buttons buttons)
@@ -34,8 +50,8 @@ UserInterface::Answer QtUserInterface::ask(std::string_view text, Buttons button
     case Buttons::YesNo: set = QMessageBox::Yes | QMessageBox::No; break;
     case Buttons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     }
-    QMessageBox box(QMessageBox::Question, kCaption, QString::fromUtf8(text.data(), qsizetype(text.size())), set,
-                    owner());
+    QMessageBox box(QMessageBox::Question, kCaption, shownText(text), set, owner());
+    box.setTextFormat(Qt::PlainText);
     // Escape and the close box answer with the last button, as the question boxes always did.
     if (buttons == Buttons::YesNo)
         box.setEscapeButton(QMessageBox::No);

@@ -1,5 +1,6 @@
 #pragma once
-// UserInterface on Qt message boxes: caption "Marquelo", owned by the window the user is looking at.
+// UserInterface on Qt message boxes: caption "Marquelo", owned by the window the user is looking at,
+// texts always plain.
 
 #include "core/UserInterface.h"
 
@@ -16,6 +17,8 @@ public:
 
     // A modal information box with an OK button.
     void message(std::string_view text) override;
+    // The same with the information icon.
+    void information(std::string_view text) override;
     // A modal question box with a question icon; Escape or the close box gives the last button.
     Answer ask(std::string_view text, Buttons buttons) override;
 

@@ -14,6 +14,8 @@ QLabel* makeLabel(QWidget* window, const QRect& where, const char* name)
     label->setObjectName(QLatin1String(name));
     label->setGeometry(where);
     label->setAlignment(Qt::AlignCenter);
+    // File names are shown as they are: one called like markup must not become a heading or a picture.
+    label->setTextFormat(Qt::PlainText);
     label->setAutoFillBackground(true);
     QPalette p = label->palette();
     p.setColor(QPalette::Window, kLabelColour);

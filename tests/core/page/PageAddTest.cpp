@@ -121,6 +121,31 @@ TEST_F(AddTest, ImageForcedToOneSideSendsTheNextToTheOther)
     EXPECT_EQ(launches[1].arguments[2], "/resample=(256,170)");
 }
 
+// Numbers edited by hand in the settings file: what the preferences would refuse counts as the default,
+// so the page never gets width=-500 or width=0 and the copy is still made.
+TEST_F(AddTest, StoredNumbersOutOfRangeCountAsTheDefaults)
+{
+    addPhoto("clip.mov", false, 4096);
+    confirmSetup("Summer", 3);
+    add("one"); // creates the page; from here on the stored numbers are out of range
+    config.SizeMedium = -500;
+    config.PageLayoutStyle = 3;
+    config.PageLayoutTemp = 5;
+    add("two"); // L/R with an unknown side: the default side, left
+    config.SizeMedium = 0;
+    config.PageLayoutStyle = 7;
+    add("three"); // an unknown layout: the default, centred
+    add("clip");
+    EXPECT_EQ(page(), kSummerHeader + anchor(2) + left(tag("dsc01234.jpg", 341, 512), "one") + anchor(3) +
+                          left(tag("b.jpg", 341, 512), "two") + anchor(4) + center(tag("c.jpg", 341, 512), "three") +
+                          anchor(5) +
+                          "<br><a href=\"clip.mov\">\r\nclip\r\n<font size=0> (4 kB movie file)</font></a>\r\n");
+    ASSERT_EQ(launches.size(), 3u);
+    for (const Launch& launch : launches)
+        EXPECT_EQ(launch.arguments[2], "/resample=(512,341)");
+    EXPECT_EQ(config.PageLayoutTemp, 1) << "the next L/R image goes right";
+}
+
 TEST_F(PageTest, MovieIsLinkedWithItsSizeAndCopied)
 {
     addPhoto("Boat Trip.AVI", false, 1572863);

@@ -47,6 +47,28 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"HugeDoesNotWrap", box(0, 0, 60000, 50000), kWindow, kSizeUncompressed, 60000, 50000}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Sizes come from a store that anyone can edit: what the preferences would refuse counts as the default,
+// and no stored or computed side is ever 0 or negative.
+TEST(TargetSize, StoredSizesOutOfRangeAreTheDefaults)
+{
+    const Rect photo = box(0, 0, 4000, 3000);
+    for (const std::int32_t stored : {-500, 0, 100001, INT32_MIN}) {
+        SCOPED_TRACE(stored);
+        AppConfig config;
+        config.SizeSmall = config.SizeMedium = config.SizeLarge = stored;
+        EXPECT_EQ(targetSize(photo, kWindow, kSizeSmall, config), (TargetSize{256, 192}));
+        EXPECT_EQ(targetSize(photo, kWindow, kSizeMedium, config), (TargetSize{512, 384}));
+        EXPECT_EQ(targetSize(photo, kWindow, kSizeLarge, config), (TargetSize{960, 720}));
+    }
+    AppConfig config;
+    config.SizeSmall = 1;
+    config.SizeLarge = 100000;
+    EXPECT_EQ(targetSize(photo, kWindow, kSizeSmall, config), (TargetSize{1, 1}));
+    EXPECT_EQ(targetSize(photo, kWindow, kSizeLarge, config), (TargetSize{4000, 3000}));
+    EXPECT_EQ(targetSize(box(0, 0, 3000, 2), kWindow, kSizeMedium, config), (TargetSize{512, 1}));
+    EXPECT_EQ(targetSize(box(0, 0, 2, 3000), kWindow, kSizeSmall, config), (TargetSize{1, 1}));
+}
+
 struct NameCase {
     const char* name;
     const char* input;

@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
 
 namespace marquelo {
 namespace {
@@ -64,10 +68,11 @@ TEST_F(DownloaderTest, LengthBeyondFourBytesCountsAsMissing)
     EXPECT_TRUE(m_ui.messages.empty());
 }
 
+// Within its bounds, a length that is announced but never sent costs nothing and ends as incomplete.
 TEST_F(DownloaderTest, HugeAnnouncedLengthThatNeverArrivesIsIncomplete)
 {
     m_server.serve("file", test::HttpReply(std::string(10, 'x')).announcing(4000000000LL));
-    EXPECT_FALSE(m_downloader.downloadToMemory(address("file")));
+    EXPECT_FALSE(m_downloader.downloadToMemory(address("file"), {4000000000LL, false}));
     EXPECT_EQ(m_ui.messages, std::vector<std::string>{"Download did not complete"});
     EXPECT_EQ(m_progress.positions, std::vector<std::int64_t>{10});
 }
@@ -90,6 +95,70 @@ TEST_F(DownloaderTest, ServerThatNeverAnswersIsAnOpeningFailure)
     m_server.setSilent(true);
     EXPECT_FALSE(m_downloader.downloadToMemory(address("file")));
     EXPECT_EQ(m_ui.messages, std::vector<std::string>{"Failed to retrieve update:\nConnection timed out"});
+}
+
+// A hostile server decides nothing about our memory: a length outside the document's bounds is refused
+// before any byte is read, and nothing is said (the caller tells its own failure).
+TEST_F(DownloaderTest, AnnouncedLengthOutsideTheBoundsIsNeverRead)
+{
+    struct Row {
+        const char* name;
+        std::int64_t announced;
+        BodyLimits limits;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {"VersionFileOfFourGigabytes", 4294967295LL, {64, false}, false},
+        {"VersionFileOneAbove", 65, {64, false}, false},
+        {"VersionFileAtTheBound", 64, {64, false}, true},
+        {"SignatureLonger", 65, {64, true}, false},
+        {"SignatureShorter", 63, {64, true}, false},
+        {"SignatureExact", 64, {64, true}, true},
+        {"ProgramAboveTheBound", (256LL << 20) + 1, {}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_ui.messages.clear();
+        const std::string body(std::size_t(std::min<std::int64_t>(row.announced, 100)), '7');
+        m_server.serve("file", test::HttpReply(body).announcing(row.announced).cutAfter(body.size()));
+        const auto block = m_downloader.downloadToMemory(address("file"), row.limits);
+        EXPECT_EQ(block.has_value(), row.accepted);
+        if (!row.accepted) {
+            EXPECT_TRUE(m_ui.messages.empty()) << m_ui.messages.front();
+        }
+    }
+    EXPECT_EQ(m_progress.windows, 0);
+}
+
+// The stall time-out starts again with every byte; the deadline does not: a server that trickles a byte
+// now and then cannot keep the (frozen) window waiting for as long as it likes.
+TEST_F(DownloaderTest, TricklingServerEndsAtTheDeadline)
+{
+    m_downloader.setStallTimeout(std::chrono::milliseconds(2000));
+    m_server.serve("version.txt", test::HttpReply("17\n" + std::string(40, ' ')).trickle(1, 100));
+    EXPECT_EQ(m_downloader.fetchText(address("version.txt"), {64, false, std::chrono::milliseconds(600)}), "");
+    EXPECT_EQ(m_ui.messages, std::vector<std::string>{"Download did not complete"});
+
+    // Nothing answers at all: the deadline ends the wait before the stall time-out would.
+    m_ui.messages.clear();
+    m_server.setSilent(true);
+    EXPECT_FALSE(m_downloader.downloadToMemory(address("file"), {64, false, std::chrono::milliseconds(300)}));
+    EXPECT_EQ(m_ui.messages, std::vector<std::string>{"Failed to retrieve update:\nConnection timed out"});
+}
+
+// The program goes to its file as it arrives; a body beyond its bounds never creates the file.
+TEST_F(DownloaderTest, FileDownloadIsWrittenAsItArrivesAndBounded)
+{
+    QTemporaryDir dir;
+    const std::string target = dir.filePath(QStringLiteral("marquelo_new")).toStdString();
+    const std::string body = test::programBytes(300000);
+    m_server.serve("marquelo", test::HttpReply(body));
+    EXPECT_TRUE(m_downloader.downloadToFile(address("marquelo"), target));
+    EXPECT_TRUE(test::readFileText(target) == body);
+
+    QFile::remove(QString::fromStdString(target));
+    EXPECT_FALSE(m_downloader.downloadToFile(address("marquelo"), target, {299999, false}));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(target)));
 }
 
 struct FileCase {

@@ -67,6 +67,8 @@ protected:
         m_ui.answers = std::move(answers);
         UpdateCheck::Options options{m_server.baseAddress(), m_folder, m_keys.publicKey,
                                      std::chrono::milliseconds(400)};
+        options.deadline = std::chrono::milliseconds(2000);
+        options.programDeadline = std::chrono::milliseconds(1500);
         UpdateCheck(options, m_ui, test::recordingProgress(m_progress), m_pages).checkForUpdates();
     }
 
@@ -101,6 +103,7 @@ TEST_P(PublishedVersionTest, DecidesFromTheLeadingNumber)
     run({Answer::No});
     EXPECT_EQ(m_ui.questions, GetParam().questions);
     EXPECT_EQ(m_ui.messages, GetParam().messages);
+    EXPECT_EQ(m_ui.informed, GetParam().messages) << "the latest-version news carries the information icon";
     EXPECT_TRUE(m_pages.shown.empty());
     EXPECT_FALSE(m_server.wasRequested("marquelo"));
     expectUntouched();
@@ -205,6 +208,64 @@ INSTANTIATE_TEST_SUITE_P(
                                    },
                                    {kIncomplete, kFailed}}),
     test::rowName<RejectedCase>);
+
+// A hostile server: bodies beyond their bounds are never read, and a program trickled in never outlasts
+// the deadline.
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, RejectedDownloadTest,
+    ::testing::Values(
+        RejectedCase{"ProgramAboveItsBound",
+                     [](auto& server, auto&, auto& program) {
+                         server.serve(
+                             "marquelo",
+                             HttpReply(program).announcing(kMaxProgramBytes + 1).cutAfter(program.size(), true));
+                     },
+                     {kFailed}},
+        RejectedCase{"SignatureLongerThanASignature",
+                     [](auto& server, auto& keys, auto& program) {
+                         server.serve("marquelo.sig", HttpReply(keys.sign(program) + std::string(4000, 's')));
+                     },
+                     {kFailed}},
+        RejectedCase{
+            "ProgramTrickledPastTheDeadline",
+            [](auto& server, auto&, auto& program) { server.serve("marquelo", HttpReply(program).trickle(1000, 100)); },
+            {kIncomplete, kFailed}}),
+    test::rowName<RejectedCase>);
+
+// The version file is a few bytes: a longer one, or one trickled in for longer than the deadline, is no
+// version number and never leads to the upgrade question.
+TEST_F(UpdateCheckTest, VersionFileTooLongOrTooSlowIsNoVersion)
+{
+    const std::string padded = "17\n" + std::string(61, ' ');
+    ASSERT_EQ(padded.size(), 64u);
+    struct Row {
+        const char* name;
+        HttpReply reply;
+        std::vector<std::string> messages;
+    };
+    const Row rows[] = {
+        {"AtTheBound", HttpReply(padded), {}},
+        {"OneByteMore", HttpReply(padded + " "), {}},
+        {"FourGigabytesAnnounced", HttpReply("17").announcing(4294967295LL).cutAfter(2, true), {}},
+        {"Trickled", HttpReply(padded).trickle(1, 60), {kIncomplete}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_ui = {};
+        m_pages.shown.clear();
+        m_server.serve("version.txt", row.reply);
+        run({Answer::No});
+        if (std::string(row.name) == "AtTheBound") {
+            EXPECT_EQ(m_ui.questions, std::vector<std::string>{upgradeQuestion(17)});
+            continue;
+        }
+        EXPECT_TRUE(m_ui.questions.empty());
+        EXPECT_EQ(m_ui.messages, row.messages);
+        EXPECT_EQ(m_pages.shown.size(), 1u) << "the upgrade page takes over";
+    }
+    EXPECT_FALSE(m_server.wasRequested("marquelo"));
+    expectUntouched();
+}
 
 TEST_F(UpdateCheckTest, HtmlErrorPagesLeadToTheUpgradePage)
 {

@@ -111,7 +111,7 @@ TEST_F(CacheFolder, ReadAheadLoadsBehindFirstAndFreesOutsideTheWindow)
         EXPECT_EQ(present(list, i), i >= 4 && i <= 6) << i;
 }
 
-TEST_F(CacheFolder, DepthIsClampedAndReadAheadCanBeOff)
+TEST_F(CacheFolder, DepthOutOfRangeIsTheDefaultAndReadAheadCanBeOff)
 {
     fill(12);
     scan();
@@ -120,7 +120,8 @@ TEST_F(CacheFolder, DepthIsClampedAndReadAheadCanBeOff)
         bool readAhead;
         int loadedAround; // entries present around position 6 once read-ahead has run
     };
-    for (const Row& r : {Row{-5, true, 1}, Row{0, true, 1}, Row{2, true, 5}, Row{99, true, 9}, Row{3, false, 1}}) {
+    for (const Row& r :
+         {Row{-5, true, 3}, Row{0, true, 1}, Row{2, true, 5}, Row{4, true, 9}, Row{99, true, 3}, Row{3, false, 1}}) {
         config.CacheDepth = r.depth;
         config.ReadAhead = r.readAhead;
         CountingCache cache(list, config);

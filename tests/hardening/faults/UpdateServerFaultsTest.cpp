@@ -1,6 +1,9 @@
-// An update server that resets the connection, before answering or in the middle of the new program:
-// the user is told, and the installed program and its folder stay exactly as they were.
+// An update server that resets the connection, before answering or in the middle of the new program,
+// or that is hostile (gigabytes announced, a byte now and then): the user is told, the check ends by its
+// deadline, and the installed program and its folder stay exactly as they were.
 #include "harness/FileSnapshot.h"
+
+#include "core/update/LoopbackHttpServer.h"
 
 #include "core/update/UpdateCheck.h"
 #include "support/ScriptedUserInterface.h"
@@ -14,8 +17,10 @@
 
 #include <sys/socket.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -151,6 +156,85 @@ INSTANTIATE_TEST_SUITE_P(, UpdateServerFaults,
                                            ResetCase{"ResetInTheMiddleOfTheProgram", Reset::MidProgram,
                                                      "Failed to download the new version. Please try again later."}),
                          [](const auto& row) { return std::string(row.param.name); });
+
+const char* const kConnectionFailed = "Connection to the server failed. Please try again later.";
+const char* const kDownloadFailed = "Failed to download the new version. Please try again later.";
+const char* const kIncomplete = "Download did not complete";
+
+struct HostileCase {
+    const char* name;
+    std::function<void(LoopbackHttpServer&)> serve; // what the server publishes beside version 99
+    std::vector<std::string> messages;              // everything the user is told, in order
+};
+
+void PrintTo(const HostileCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class HostileUpdateServer : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileUpdateServer, BoundedAndOverByTheDeadline)
+{
+    QTemporaryDir install;
+    const std::string folder = install.path().toStdString();
+    std::ofstream(folder + "/marquelo", std::ios::binary) << std::string(5000, 'x');
+    fs::permissions(folder + "/marquelo", fs::perms::owner_all);
+    const FileSnapshot before = FileSnapshot::of(folder);
+
+    LoopbackHttpServer server;
+    server.serve("version.txt", HttpReply("99\n"));
+    server.serve("marquelo.sig", HttpReply(std::string(64, 's')));
+    server.serve("marquelo", HttpReply(std::string(30000, 'p')));
+    GetParam().serve(server);
+    ScriptedUserInterface ui;
+    ui.answers = {UserInterface::Answer::Yes}; // "Upgrade now?"
+    NoPage pages;
+    UpdateCheck::Options options;
+    options.baseAddress = server.baseAddress();
+    options.installationPath = folder;
+    // The stall time-out alone would never end a trickle: only the deadlines can.
+    options.stallTimeout = std::chrono::milliseconds(5000);
+    options.deadline = std::chrono::milliseconds(1500);
+    options.programDeadline = std::chrono::milliseconds(1500);
+    UpdateCheck check(
+        options, ui, [] { return std::make_unique<NoProgress>(); }, pages);
+    check.checkForUpdates();
+
+    EXPECT_EQ(ui.messages, GetParam().messages);
+    EXPECT_EQ(FileSnapshot::of(folder).hashes(), before.hashes()) << "a file of the installation changed or appeared";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , HostileUpdateServer,
+    ::testing::Values(
+        HostileCase{"VersionFileOfFourGigabytes",
+                    [](LoopbackHttpServer& s) {
+                        s.serve("version.txt", HttpReply("99").announcing(4294967295LL).cutAfter(2, true));
+                    },
+                    {kConnectionFailed}},
+        HostileCase{"VersionFileTrickled",
+                    [](LoopbackHttpServer& s) {
+                        s.serve("version.txt", HttpReply("99\n" + std::string(40, ' ')).trickle(1, 200));
+                    },
+                    {kIncomplete, kConnectionFailed}},
+        HostileCase{"SignatureOfFourGigabytes",
+                    [](LoopbackHttpServer& s) {
+                        s.serve("marquelo.sig",
+                                HttpReply(std::string(64, 's')).announcing(4294967295LL).cutAfter(64, true));
+                    },
+                    {kDownloadFailed}},
+        HostileCase{"ProgramOfFourGigabytes",
+                    [](LoopbackHttpServer& s) {
+                        s.serve("marquelo",
+                                HttpReply(std::string(30000, 'p')).announcing(4294967295LL).cutAfter(30000, true));
+                    },
+                    {kDownloadFailed}},
+        HostileCase{
+            "ProgramTrickled",
+            [](LoopbackHttpServer& s) { s.serve("marquelo", HttpReply(std::string(30000, 'p')).trickle(500, 200)); },
+            {kIncomplete, kDownloadFailed}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace marquelo::test

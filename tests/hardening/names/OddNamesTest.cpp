@@ -48,6 +48,7 @@ std::vector<OddName> oddNames()
         {"LongestName", std::string(251, 'n') + ".jpg", ""},
         {"InvalidUtf8", "bad\xFF\xFEname.jpg", "bad\xEF\xBF\xBD\xEF\xBF\xBDname.jpg"},
         {"InvalidUtf8Only", "\xC0\xAF.jpg", "\xEF\xBF\xBD\xEF\xBF\xBD.jpg"},
+        {"Markup", "<h1>x<img src=neighbour-a.jpg>.jpg", ""},
     };
 }
 

@@ -202,5 +202,39 @@ TEST(QtUserInterfaceMessageTest, MessageHasTheProgramsCaptionAndIsOwnedByTheActi
     EXPECT_EQ(parent, &owner);
 }
 
+// A name is shown as it is: a file called like markup must never become a heading or another picture.
+TEST(QtUserInterfaceMessageTest, EveryBoxShowsNamesAsPlainTextWithItsIcon)
+{
+    const std::string name = "Ok to delete '<h1>x<img src=other.jpg>.jpg'?";
+    struct Seen {
+        Qt::TextFormat format = Qt::AutoText;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString text;
+    };
+    auto watch = [](Seen& seen) {
+        whenModal([&seen](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            seen = {box->textFormat(), box->icon(), box->text()};
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+    };
+    QtUserInterface ui;
+    Seen asked, told, informed;
+    watch(asked);
+    ui.ask(name, UserInterface::Buttons::YesNoCancel);
+    watch(told);
+    ui.message(name);
+    watch(informed);
+    ui.information("You are running the latest version (16).");
+
+    for (const Seen* seen : {&asked, &told, &informed})
+        EXPECT_EQ(seen->format, Qt::PlainText);
+    EXPECT_EQ(asked.text, QString::fromStdString(name));
+    EXPECT_EQ(asked.icon, QMessageBox::Question);
+    EXPECT_EQ(told.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(informed.icon, QMessageBox::Information);
+}
+
 } // namespace
 } // namespace marquelo

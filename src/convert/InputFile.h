@@ -1,0 +1,47 @@
+#pragma once
+// The input of one conversion, held open through one handle for the whole conversion. The viewer's turn
+// tools may replace this very photo while a copy for the page is being made, and the decoders open the
+// input more than once (header, then pixels): through the handle every pass sees the same file, never
+// half of the old and half of the new. Opening never blocks (a FIFO named .jpg does not hang the tool),
+// only a regular file is accepted, and nothing is read before its size is known.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace marquelo::convert {
+
+class InputFile {
+public:
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // False with `reason` set when `path` cannot be opened or is not a regular file.
+    bool open(const std::string& path, std::string& reason);
+
+    // The size when it was opened.
+    std::uint64_t size() const { return m_size; }
+
+    // A name that opens this same file again (Linux: /proc/self/fd/N, even after the path was
+    // replaced); elsewhere the path itself.
+    const std::string& path() const { return m_path; }
+
+    // The first `count` bytes, fewer for a shorter file.
+    std::vector<unsigned char> head(std::size_t count) const;
+
+    // The whole file, mapped read-only rather than read, so a large input costs no memory of its own.
+    // Empty with `reason` set when it cannot be mapped.
+    std::span<const unsigned char> bytes(std::string& reason);
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    std::uint64_t m_size = 0;
+    void* m_map = nullptr;
+    std::size_t m_mapped = 0;
+};
+
+} // namespace marquelo::convert
