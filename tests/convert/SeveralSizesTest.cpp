@@ -80,7 +80,8 @@ TEST_F(SeveralSizes, EverySizeLooksLikeItsOwnRun)
         const VImage alone = VImage::new_from_file(out(std::string("single-") + s.name).c_str());
         ASSERT_EQ(together.width(), s.width);
         ASSERT_EQ(together.height(), s.height);
-        EXPECT_EQ(together.get_int(VIPS_META_ORIENTATION), 1);
+        // Upright pixels: no orientation left for a viewer to apply a second time.
+        EXPECT_TRUE(!together.get_typeof(VIPS_META_ORIENTATION) || together.get_int(VIPS_META_ORIENTATION) == 1);
         EXPECT_LT(meanDifference(together, alone), 3.0);
     }
 }
