@@ -14,13 +14,18 @@ DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	qt6-base-dev qt6-svg-dev libgl-dev \
 	libvips-dev libvips-tools libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs libsodium-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	xvfb xauth xdotool x11-apps imagemagick tidy chromium \
+	xvfb xauth xdotool x11-apps imagemagick tidy chromium default-jre-headless nodejs \
 	desktop-file-utils appstream dpkg-dev lintian file \
 	clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run test sanitize-asan sanitize-tsan fuzz bench format clean package package-check
+# The checkers of generated pages (HTML checker, Lighthouse), from the npm registry into one folder below
+# the build tree, shared by every build (sanitizer builds skip the page checks). Never committed.
+NODE_TOOLS ?= $(CURDIR)/build/node-tools
+NODE_PACKAGES := vnu-jar@26.10.12 lighthouse@12.2.3
+
+.PHONY: deps node-tools build run test sanitize-asan sanitize-tsan fuzz bench format clean package package-check
 
 deps:
 	@missing=$$(for p in $(DEBS); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -29,6 +34,14 @@ deps:
 	  $(SUDO) apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
+	@# Debian's nodejs comes without npm; other node packagings bring their own.
+	@command -v npm >/dev/null || { $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends npm; }
+
+# The checker's own Java download is skipped (--ignore-scripts): Debian's Java runs it.
+node-tools: deps
+	@[ -x "$(NODE_TOOLS)/node_modules/.bin/lighthouse" ] && [ -f "$(NODE_TOOLS)/node_modules/vnu-jar/build/dist/vnu.jar" ] || \
+	  npm install --prefix "$(NODE_TOOLS)" --no-audit --no-fund --ignore-scripts $(NODE_PACKAGES)
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
@@ -39,8 +52,8 @@ build: deps $(BUILD)/build.ninja
 run: build
 	$(BUILD)/src/marquelo "$(CURDIR)/samples"
 
-test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+test: build node-tools
+	cd $(BUILD) && MARQUELO_NODE_TOOLS="$(NODE_TOOLS)" QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 # The whole suite again under AddressSanitizer+UBSan, and under ThreadSanitizer (loaders share state with the GUI).
 sanitize-asan:

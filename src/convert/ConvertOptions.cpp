@@ -10,7 +10,7 @@ namespace marquelo::convert {
 
 namespace {
 
-enum class Switch { Crop, Resample, AspectRatio, JpegQuality, RotateLeft, RotateRight, HFlip, VFlip, Convert };
+enum class Switch { Crop, Resample, AspectRatio, JpegQuality, RotateLeft, RotateRight, HFlip, VFlip, Convert, Also };
 
 struct SwitchDef {
     std::string_view name;
@@ -30,6 +30,8 @@ constexpr SwitchDef kSwitches[] = {
     {"hflip", Switch::HFlip, false, "/hflip             mirror left to right"},
     {"vflip", Switch::VFlip, false, "/vflip             flip top to bottom"},
     {"convert", Switch::Convert, true, "/convert=OUTPUT    write the result to OUTPUT (required)"},
+    {"also", Switch::Also, true,
+     "/also=(w,h,OUTPUT) also write the cut at w x h to OUTPUT, from the same decode (may be repeated)"},
 };
 
 std::string lower(std::string_view s)
@@ -81,6 +83,33 @@ bool parseIntegers(std::string_view text, std::vector<long long>& out)
 }
 
 constexpr long long kMaxSide = 1 << 20;
+
+// "(w,h,path)": two sizes as /resample takes them, then the output path, which may hold anything.
+bool parseAlso(std::string_view value, ExtraOutput& out, std::string& error)
+{
+    const auto bad = [&](std::string why) {
+        error = "bad /also '" + std::string(value) + "': " + std::move(why);
+        return false;
+    };
+    if (value.size() < 2 || value.front() != '(' || value.back() != ')')
+        return bad("expected (width,height,OUTPUT)");
+    const std::string_view inner = value.substr(1, value.size() - 2);
+    const std::size_t first = inner.find(',');
+    const std::size_t second = first == std::string_view::npos ? first : inner.find(',', first + 1);
+    if (second == std::string_view::npos)
+        return bad("expected (width,height,OUTPUT)");
+    std::vector<long long> numbers;
+    if (!parseIntegers(inner.substr(0, second), numbers) || numbers.size() != 2)
+        return bad("expected (width,height,OUTPUT)");
+    if (numbers[0] < 0 || numbers[1] < 0 || numbers[0] > kMaxSide || numbers[1] > kMaxSide ||
+        (numbers[0] == 0 && numbers[1] == 0))
+        return bad("sides must be 0 to 1048576, not both 0");
+    out.size = ResampleSize{int(numbers[0]), int(numbers[1])};
+    out.output = std::string(inner.substr(second + 1));
+    if (out.output.empty())
+        return bad("no output file name");
+    return true;
+}
 
 } // namespace
 
@@ -161,6 +190,14 @@ ParseResult parseArguments(const std::vector<std::string>& args)
             r.options.output = std::string(value);
             haveOutput = true;
             break;
+        case Switch::Also: {
+            ExtraOutput extra;
+            std::string error;
+            if (!parseAlso(value, extra, error))
+                return fail(error);
+            r.options.also.push_back(std::move(extra));
+            break;
+        }
         }
     }
     if (!haveInput)

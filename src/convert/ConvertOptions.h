@@ -16,6 +16,12 @@ struct ResampleSize {
     int width = 0, height = 0; // 0: follows from the other side and the picture's aspect
 };
 
+// A further size of the same cut, written from the same decode (/also).
+struct ExtraOutput {
+    ResampleSize size;
+    std::string output;
+};
+
 // A turn of the picture as the viewer shows it, applied in command-line order.
 enum class Turn { RotateLeft, RotateRight, Mirror, Flip };
 
@@ -27,6 +33,7 @@ struct ConvertOptions {
     bool keepAspect = false;
     int jpegQuality = 85;
     std::vector<Turn> turns;
+    std::vector<ExtraOutput> also;
 };
 
 struct ParseResult {

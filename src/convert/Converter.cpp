@@ -15,6 +15,8 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -161,6 +163,131 @@ vips::VImage load(const InputFormat& format, const std::string& path, vips::VOpt
     return out;
 }
 
+// Exactly w x h pixels by Lanczos; rounding inside the resampler may leave a pixel more or less.
+vips::VImage resampleExactly(vips::VImage image, int w, int h)
+{
+    if (image.width() == w && image.height() == h)
+        return image;
+    image = image.resize(
+        double(w) / image.width(),
+        vips::VImage::option()->set("vscale", double(h) / image.height())->set("kernel", VIPS_KERNEL_LANCZOS3));
+    if (image.width() > w || image.height() > h)
+        image = image.extract_area(0, 0, std::min(image.width(), w), std::min(image.height(), h));
+    if (image.width() < w || image.height() < h)
+        image = image.embed(0, 0, w, h, vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    return image;
+}
+
+// Encodes a finished picture by the output's extension and writes it through a temporary file.
+bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, int quality, std::string& error)
+{
+    const bool jpegOut = hasJpegExtension(output);
+    const std::string extension = fs::path(output).extension().string();
+    auto saveOptions = vips::VImage::option()->set("strip", strip);
+    if (jpegOut)
+        saveOptions->set("Q", quality);
+    void* buffer = nullptr;
+    std::size_t length = 0;
+    image.write_to_buffer(extension.c_str(), &buffer, &length, saveOptions);
+    Bytes data(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + length);
+    g_free(buffer);
+    if (jpegOut)
+        setExifOrientation(data, 1);
+    std::string reason;
+    if (!writeFileAtomically(output, data, reason))
+        return fail(error, "unable to write " + quoted(output) + ": " + reason);
+    return true;
+}
+
+// An output the tool can write: it has an extension that names a format libvips saves.
+bool checkOutputType(const std::string& output, std::string& error)
+{
+    const std::string extension = fs::path(output).extension().string();
+    if (extension.empty())
+        return fail(error, "unable to write " + quoted(output) + ": no file type (extension) given");
+    if (!vips_foreign_find_save_buffer(extension.c_str())) {
+        vips_error_clear();
+        return fail(error, "unable to write " + quoted(output) + ": unknown file type '" + extension + "'");
+    }
+    return true;
+}
+
+// One size of a cut, in the stored (not yet turned) pixels.
+struct SizedOutput {
+    std::string path;
+    int rawWidth = 0;
+    int rawHeight = 0;
+};
+
+// Writes every size from one decoded cut: converted to sRGB once, held in memory, then each size
+// resampled from the next larger one (already close to it, so each step is cheap) and turned upright.
+bool writeSeveralSizes(vips::VImage cut, std::vector<SizedOutput> outputs, const Orientation& orientation, int quality,
+                       std::string& error)
+{
+    cut = toSrgb(cut);
+    if (cut.has_alpha())
+        cut = cut.flatten(vips::VImage::option()->set("background", std::vector<double>{255.0}));
+    vips::VImage source = cut.copy_memory();
+    std::stable_sort(outputs.begin(), outputs.end(), [](const SizedOutput& a, const SizedOutput& b) {
+        return (long long)a.rawWidth * a.rawHeight > (long long)b.rawWidth * b.rawHeight;
+    });
+    for (const SizedOutput& out : outputs) {
+        // A step down from a copy already smaller than the cut; never up from it.
+        if (out.rawWidth > source.width() || out.rawHeight > source.height())
+            source = cut.copy_memory();
+        vips::VImage image = resampleExactly(source, out.rawWidth, out.rawHeight).copy_memory();
+        source = image;
+        image = applyOrientation(image, orientation).copy();
+        image.set(VIPS_META_ORIENTATION, 1);
+        if (!encodeAndWrite(image, out.path, true, quality, error))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+// The main output and every /also one as sizes of the stored pixels, each checked like the main one.
+bool planSeveralSizes(const ConvertOptions& o, int cutW, int cutH, bool swapsSides, int bands,
+                      std::vector<SizedOutput>& sizes, std::string& error)
+{
+    auto add = [&](const std::string& path, std::optional<ResampleSize> request) {
+        int w = cutW, h = cutH;
+        if (request)
+            resampledSize(cutW, cutH, *request, o.keepAspect, w, h);
+        if ((unsigned long long)w * (unsigned long long)h * (unsigned long long)bands > kMaxDecodedBytes)
+            return fail(error, "unable to resample " + quoted(o.input) + ": the result would be too large (" +
+                                   std::to_string(w) + "x" + std::to_string(h) + ")");
+        if (!checkOutputType(path, error))
+            return false;
+        sizes.push_back({path, swapsSides ? h : w, swapsSides ? w : h});
+        return true;
+    };
+    if (!add(o.output, o.resample))
+        return false;
+    for (const ExtraOutput& extra : o.also)
+        if (!add(extra.output, extra.size))
+            return false;
+    return true;
+}
+
+// The decoder's shrink when one decode feeds several sizes: the largest that still leaves the cut at
+// least as large as the largest size, so no copy is ever made from fewer pixels than it shows.
+int decoderShrinkForSizes(int rawCutW, int rawCutH, const std::vector<SizedOutput>& sizes)
+{
+    int needW = 1, needH = 1;
+    for (const SizedOutput& s : sizes) {
+        needW = std::max(needW, s.rawWidth);
+        needH = std::max(needH, s.rawHeight);
+    }
+    for (int shrink : {8, 4, 2})
+        if (rawCutW / shrink >= needW && rawCutH / shrink >= needH)
+            return shrink;
+    return 1;
+}
+
 } // namespace
 
 void resampledSize(int width, int height, const ResampleSize& r, bool keepAspect, int& outWidth, int& outHeight)
@@ -226,7 +353,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     Orientation turns;
     for (Turn t : o.turns)
         turns = Orientation::fromTurn(t).after(turns);
-    const bool derived = o.crop || o.resample;
+    const bool derived = o.crop || o.resample || !o.also.empty();
     const bool jpegOut = hasJpegExtension(o.output);
 
     if (!derived && jpegOut && jpegIn) {
@@ -279,9 +406,15 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         const int rawTargetW = upright.swapsSides() ? targetH : targetW;
         const int rawTargetH = upright.swapsSides() ? targetW : targetH;
 
+        std::vector<SizedOutput> sizes;
+        if (!o.also.empty() && !planSeveralSizes(o, cutW, cutH, upright.swapsSides(), header.bands(), sizes, error))
+            return false;
+
         int shrink = 1;
-        if (jpegIn && derived)
+        if (jpegIn && derived && sizes.empty())
             shrink = decoderShrink(std::min(double(rawCutW) / rawTargetW, double(rawCutH) / rawTargetH));
+        else if (jpegIn && derived)
+            shrink = decoderShrinkForSizes(rawCutW, rawCutH, sizes);
         vips::VImage image;
         // A real cut of a plain JPEG: decode only what the cut needs, straight from the file.
         const bool partial = rawCutW < rawW || rawCutH < rawH;
@@ -310,19 +443,10 @@ bool convertImage(const ConvertOptions& o, std::string& error)
                 image = image.extract_area(x0, y0, x1 - x0, y1 - y0);
         }
 
-        if (image.width() != rawTargetW || image.height() != rawTargetH) {
-            image = image.resize(double(rawTargetW) / image.width(),
-                                 vips::VImage::option()
-                                     ->set("vscale", double(rawTargetH) / image.height())
-                                     ->set("kernel", VIPS_KERNEL_LANCZOS3));
-            // Rounding inside the resampler may leave a pixel more or less: the size asked for is exact.
-            if (image.width() > rawTargetW || image.height() > rawTargetH)
-                image =
-                    image.extract_area(0, 0, std::min(image.width(), rawTargetW), std::min(image.height(), rawTargetH));
-            if (image.width() < rawTargetW || image.height() < rawTargetH)
-                image =
-                    image.embed(0, 0, rawTargetW, rawTargetH, vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
-        }
+        if (!sizes.empty())
+            return writeSeveralSizes(image, std::move(sizes), turns.after(upright), o.jpegQuality, error);
+
+        image = resampleExactly(image, rawTargetW, rawTargetH);
 
         if (derived)
             image = toSrgb(image);
@@ -332,26 +456,9 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         image = image.copy();
         image.set(VIPS_META_ORIENTATION, 1);
 
-        std::string extension = fs::path(o.output).extension().string();
-        if (extension.empty())
-            return fail(error, "unable to write " + quoted(o.output) + ": no file type (extension) given");
-        if (!vips_foreign_find_save_buffer(extension.c_str())) {
-            vips_error_clear();
-            return fail(error, "unable to write " + quoted(o.output) + ": unknown file type '" + extension + "'");
-        }
-        auto saveOptions = vips::VImage::option()->set("strip", derived);
-        if (jpegOut)
-            saveOptions->set("Q", o.jpegQuality);
-        void* buffer = nullptr;
-        std::size_t length = 0;
-        image.write_to_buffer(extension.c_str(), &buffer, &length, saveOptions);
-        Bytes data(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + length);
-        g_free(buffer);
-        if (jpegOut)
-            setExifOrientation(data, 1);
-        if (!writeFileAtomically(o.output, data, reason))
-            return fail(error, "unable to write " + quoted(o.output) + ": " + reason);
-        return true;
+        if (!checkOutputType(o.output, error))
+            return false;
+        return encodeAndWrite(image, o.output, derived, o.jpegQuality, error);
     } catch (const vips::VError& e) {
         return fail(error, "unable to convert " + quoted(o.input) + ": " + vipsReason(e));
     }

@@ -75,29 +75,34 @@ std::string formatPageDate(const QDate& date, const QLocale& locale)
     return locale.toString(date, QStringLiteral("MMMM d, yyyy")).toStdString();
 }
 
+std::string pageInfoText(const PageInfoValues& info, std::string_view promoName)
+{
+    std::string out;
+    char date[32];
+    std::snprintf(date, sizeof date, "%04d/%02d/%02d", info.date.year(), info.date.month(), info.date.day());
+    addLine(out, "<!-- Quorvant page information");
+    addLine(out, "TITLE");
+    addLine(out, info.title);
+    addLine(out, "DATE");
+    addLine(out, date);
+    addLine(out, "PROMOIMAGE");
+    addLine(out, promoName);
+    addLine(out, "CATEGORY");
+    addLine(out, info.category);
+    addLine(out, "COUNTRY");
+    addLine(out, info.country);
+    addLine(out, "LOCATION");
+    addLine(out, info.location);
+    addLine(out, "-->");
+    addLine(out, "");
+    return out;
+}
+
 std::string headerText(const PageHeader& header)
 {
     std::string out;
-    if (header.info) {
-        const PageInfoValues& info = *header.info;
-        char date[32];
-        std::snprintf(date, sizeof date, "%04d/%02d/%02d", info.date.year(), info.date.month(), info.date.day());
-        addLine(out, "<!-- Quorvant page information");
-        addLine(out, "TITLE");
-        addLine(out, info.title);
-        addLine(out, "DATE");
-        addLine(out, date);
-        addLine(out, "PROMOIMAGE");
-        addLine(out, header.promoName);
-        addLine(out, "CATEGORY");
-        addLine(out, info.category);
-        addLine(out, "COUNTRY");
-        addLine(out, info.country);
-        addLine(out, "LOCATION");
-        addLine(out, info.location);
-        addLine(out, "-->");
-        addLine(out, "");
-    }
+    if (header.info)
+        out += pageInfoText(*header.info, header.promoName);
     addLine(out, header.templateBegin1);
     addLine(out, "<META name=\"generator\" content=\"Marquelo v1." + std::to_string(kProgramVersion) + "\">");
     addLine(out, "<title>" + header.title + "</title>");

@@ -64,6 +64,9 @@ ColourRef autoLinkColour(ColourRef textColour);
 // "MMMM d, yyyy" in the given locale (the system locale in the program).
 std::string formatPageDate(const QDate& date, const QLocale& locale);
 
+// The page-information comment and the empty line after it, as every page style opens with it.
+std::string pageInfoText(const PageInfoValues& info, std::string_view promoName);
+
 // The header lines of a new page, each ending with CR LF, exactly as they go into the file.
 std::string headerText(const PageHeader& header);
 

@@ -26,6 +26,7 @@ struct PageSetupValues {
     ColourRef linkColor = 0;
     bool autoLinkColor = true;
     int layoutStyle = 0;
+    int pageStyle = 0; // 0 Classic, 1 Modern
 };
 
 // The size and side chosen for one image with Shift+Enter.

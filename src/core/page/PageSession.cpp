@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <initializer_list>
 #include <utility>
@@ -44,6 +45,19 @@ QString q(const std::string& text)
 
 constexpr std::string_view kFailedToOpen = "Failed to open '%s'";
 constexpr std::string_view kFailedToWrite = "Failed to write '%s'";
+
+// The bundled tool writes a photo's further sizes from one decode; any other program is run once per copy.
+bool isBundledConvert(const std::string& application)
+{
+    return QFileInfo(q(application)).fileName() == QLatin1String("marquelo-convert");
+}
+
+// The html element's language: the locale's BCP 47 tag ("en" for the C locale).
+std::string languageOf(const QLocale& locale)
+{
+    const QString tag = locale.bcp47Name();
+    return tag.isEmpty() || tag == QLatin1String("C") ? std::string("en") : tag.toStdString();
+}
 
 } // namespace
 
@@ -141,6 +155,7 @@ bool PageSession::createPage(const std::string& shownName)
     setup.autoLinkColor = m_config.PageAutoLinkColor;
     setup.linkColor = setup.autoLinkColor ? autoLinkColour(setup.textColor) : m_config.PageLinkColor;
     setup.layoutStyle = usablePageLayoutStyle(m_config);
+    setup.pageStyle = m_config.PageStyle == int(PageStyle::Modern) ? 1 : 0;
     if (!m_host.editPageSetup(setup, m_config.CreateSubdirectory))
         return false;
 
@@ -150,6 +165,7 @@ bool PageSession::createPage(const std::string& shownName)
     m_config.PageAutoLinkColor = setup.autoLinkColor;
     m_config.PageLayoutStyle = setup.layoutStyle;
     m_config.PageBgImage = setup.bgImage;
+    m_config.PageStyle = setup.pageStyle == int(PageStyle::Modern) ? 1 : 0;
 
     // A new page always gets a folder that did not exist, so no earlier page can be overwritten.
     bool createdDirectory = false;
@@ -209,7 +225,8 @@ bool PageSession::createPage(const std::string& shownName)
 
     if (!openPageFile())
         return abandon(backgroundCopy);
-    m_file.write(headerText(header));
+    m_file.write(m_config.PageStyle == int(PageStyle::Modern) ? modernHeaderText(header, languageOf(m_locale))
+                                                              : headerText(header));
     if (!closePageFile()) {
         QFile::remove(q(pagePath()));
         return abandon(backgroundCopy);
@@ -301,17 +318,24 @@ void PageSession::addImage(bool shift)
 std::int64_t PageSession::nextImageNumber()
 {
     const std::string page = m_file.isOpen() ? m_file.readAll() : PageFile::read(pagePath()).value_or("");
-    return highestAnchor(page) + 1;
+    return nextImageNumberOf(page);
 }
 
 bool PageSession::writeImageFragment(FragmentKind kind)
 {
     if (!openPageFile())
         return false;
-    const std::int64_t number = nextImageNumber();
+    // One page never mixes styles: each addition follows the style the page was made in.
+    const std::string page = m_file.readAll();
+    const std::int64_t number = nextImageNumberOf(page);
     const ImageEntry& entry = m_images.current();
     m_outputName = outputNameFor(entry.shownName());
+    m_extraCopies.clear();
 
+    if (pageStyleOf(page) == PageStyle::Modern) {
+        m_file.write(modernFigureText(page, number, kind));
+        return closePageFile();
+    }
     std::string text = anchorText(number);
     if (entry.isPicture) {
         const ExpansionInput input =
@@ -326,6 +350,62 @@ bool PageSession::writeImageFragment(FragmentKind kind)
     return closePageFile();
 }
 
+std::string PageSession::modernFigureText(const std::string& page, std::int64_t number, FragmentKind kind)
+{
+    const ImageEntry& entry = m_images.current();
+    if (!entry.isPicture)
+        return modernMovieFragmentText(number, m_outputName, m_captionText, entry.files[std::size_t(entry.shown)].size);
+
+    const ExpansionInput input =
+        expansionFor(m_images, m_geometry, m_config, m_config.CurOutputDirectory, imageSizeChoice(), m_outputName);
+    ModernFigure figure;
+    figure.number = number;
+    figure.kind = kind;
+    figure.src = m_outputName;
+    figure.size = input.size;
+    figure.caption = m_captionText;
+    figure.first = page.find("<img ") == std::string::npos;
+    figure.showNumber = m_config.ShowImageNumber;
+    // Only a compressed copy comes in further sizes; a plain copy is the whole file already.
+    if (imageSizeChoice() != kSizeUncompressed && !m_config.ImageCompressApp.empty()) {
+        const ModernCopySizes sizes = modernCopySizes(input.size, input.source.width(), input.source.height());
+        auto reserve = [&](std::string_view suffix, TargetSize size) {
+            // Derived from the copy's own unique name, and reserved too, so no other copy can take it.
+            std::string name =
+                OutputNames::instance().reserve(m_config.CurOutputDirectory, copyNameWithSuffix(m_outputName, suffix));
+            m_extraCopies.push_back({name, size});
+            return name;
+        };
+        if (sizes.twice.width > 0)
+            figure.twiceSrc = reserve("@2x", sizes.twice);
+        if (sizes.large.width > 0)
+            figure.largeSrc = reserve("-large", sizes.large);
+        else
+            figure.largeSrc = figure.twiceSrc;
+    }
+    return modernPictureFragmentText(figure);
+}
+
+bool PageSession::launchExtraCopies(std::vector<std::string> arguments, const ExpansionInput& input)
+{
+    if (isBundledConvert(m_config.ImageCompressApp)) {
+        for (const ExtraCopy& copy : m_extraCopies)
+            arguments.push_back("/also=(" + std::to_string(copy.size.width) + "," + std::to_string(copy.size.height) +
+                                "," + m_config.CurOutputDirectory + "/" + copy.name + ")");
+        return m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp);
+    }
+    if (!m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp))
+        return false; // already reported; the same program would fail the same way for the other sizes
+    for (const ExtraCopy& copy : m_extraCopies) {
+        ExpansionInput each = input;
+        each.outputName = copy.name;
+        each.size = copy.size;
+        m_launch(m_config.ImageCompressApp, expandToolArgumentList(m_config.ImageCompressArg, each),
+                 m_config.HideCompressApp);
+    }
+    return true;
+}
+
 void PageSession::produceImageFile()
 {
     const ImageEntry& entry = m_images.current();
@@ -336,11 +416,20 @@ void PageSession::produceImageFile()
     const std::string& directory = m_config.CurOutputDirectory;
     if (imageSizeChoice() != kSizeUncompressed && entry.isPicture && !m_config.ImageCompressApp.empty()) {
         const ExpansionInput input = expansionFor(m_images, m_geometry, m_config, directory, imageSizeChoice(), name);
-        if (!m_launch(m_config.ImageCompressApp, expandToolArgumentList(m_config.ImageCompressArg, input),
-                      m_config.HideCompressApp))
+        std::vector<std::string> arguments = expandToolArgumentList(m_config.ImageCompressArg, input);
+        const bool started = m_extraCopies.empty()
+                                 ? m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp)
+                                 : launchExtraCopies(std::move(arguments), input);
+        if (!started) {
+            // Nothing will be written under the reserved names: hand them back.
             OutputNames::instance().release(directory, name);
+            for (const ExtraCopy& copy : m_extraCopies)
+                OutputNames::instance().release(directory, copy.name);
+        }
+        m_extraCopies.clear();
         return;
     }
+    m_extraCopies.clear();
     const std::string source = m_images.pathOf(shown);
     const std::string target = directory + "/" + name;
     FileProblem problem;
@@ -356,6 +445,14 @@ bool PageSession::launchWithPage(const std::string& application)
     return m_launch(application, {pagePath()}, false);
 }
 
+std::string PageSession::endingOfPage() const
+{
+    const std::optional<std::string> page = PageFile::read(pagePath());
+    if (page && pageStyleOf(*page) == PageStyle::Modern)
+        return std::string(kModernEnding);
+    return m_config.TemplateEnd;
+}
+
 void PageSession::closePage()
 {
     if (!isPageOpen()) {
@@ -368,9 +465,10 @@ void PageSession::closePage()
                 m_preview();
         }))
         return;
+    const std::string ending = endingOfPage();
     if (!openPageFile())
         return;
-    writeLine(m_config.TemplateEnd);
+    writeLine(ending);
     if (!closePageFile())
         return;
     m_config.CurOutputDirectory = m_config.BaseOutputDirectory;
@@ -421,7 +519,8 @@ bool PageSession::removeEnding()
         m_ui.message(fill(kFailedToOpen, {path}));
         return false;
     }
-    const std::optional<std::string> content = withoutEnding(*page, m_config.TemplateEnd);
+    const std::optional<std::string> content = withoutEnding(
+        *page, pageStyleOf(*page) == PageStyle::Modern ? std::string(kModernEnding) : m_config.TemplateEnd);
     if (!content)
         return false;
     if (!PageFile::rewrite(path, *content)) {

@@ -3,6 +3,7 @@
 // movie per addition, closing it with its ending and reopening a closed one. The page file itself is the
 // only record of what was added, so every operation opens, reads or appends, and closes it again.
 
+#include "core/page/ModernPageFormat.h"
 #include "core/page/PageFile.h"
 #include "core/page/PageFormat.h"
 #include "core/page/PageHost.h"
@@ -88,6 +89,10 @@ private:
     void releaseReservation();
     QDate pageDate() const;
     bool launchWithPage(const std::string& application);
+    std::string modernFigureText(const std::string& page, std::int64_t number, FragmentKind kind);
+    bool launchExtraCopies(std::vector<std::string> arguments, const ExpansionInput& input);
+    // The ending that closes the page at the page path: Classic's template, or the Modern one.
+    std::string endingOfPage() const;
 
     AppConfig& m_config;
     ImageList& m_images;
@@ -107,6 +112,12 @@ private:
     std::string m_reservedName;
     // The name of the copy the fragment just written refers to.
     std::string m_outputName;
+    // The further copies a Modern photo's figure refers to (2x and large), made with the first.
+    struct ExtraCopy {
+        std::string name;
+        TargetSize size;
+    };
+    std::vector<ExtraCopy> m_extraCopies;
 };
 
 } // namespace marquelo

@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 57> kPreferenceKeys = {{
+const std::array<std::string_view, 58> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -63,6 +63,7 @@ const std::array<std::string_view, 57> kPreferenceKeys = {{
     "TemplateBegin1",
     "TemplateBegin2",
     "TemplateEnd",
+    "PageStyle",
 }};
 
 bool isPreferenceKey(std::string_view key)

@@ -169,17 +169,32 @@ PagePropertiesDialog::PagePropertiesDialog(const PageSetupValues& initial, bool 
     showLayout(layout);
     connect(m_layout, &QButtonGroup::idClicked, this, &PagePropertiesDialog::showLayout);
 
+    // Style, beside the layout: the same layouts, written as a Classic or a Modern page.
+    auto* styleGroup = new QGroupBox(QStringLiteral("Page style"), this);
+    m_style = new QButtonGroup(this);
+    auto* styleLayout = new QVBoxLayout(styleGroup);
+    const char* styles[] = {"Classic", "Modern"};
+    for (int i = 0; i < 2; ++i) {
+        auto* radio = new QRadioButton(QString::fromLatin1(styles[i]), styleGroup);
+        radio->setObjectName(QStringLiteral("pageStyle%1").arg(i));
+        m_style->addButton(radio, i);
+        styleLayout->addWidget(radio);
+    }
+    styleLayout->addStretch();
+    m_style->button(initial.pageStyle == 1 ? 1 : 0)->setChecked(true);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(titleGroup, 0, 0, 1, 2);
-    grid->addWidget(dateGroup, 1, 0, 1, 2);
-    grid->addWidget(imageGroup, 2, 0, 1, 2);
+    grid->addWidget(titleGroup, 0, 0, 1, 3);
+    grid->addWidget(dateGroup, 1, 0, 1, 3);
+    grid->addWidget(imageGroup, 2, 0, 1, 3);
     grid->addWidget(colourGroup, 3, 0);
     grid->addWidget(layoutGroup, 3, 1);
-    grid->addWidget(buttons, 4, 0, 1, 2);
+    grid->addWidget(styleGroup, 3, 2);
+    grid->addWidget(buttons, 4, 0, 1, 3);
     m_title->setFocus();
 }
 
@@ -234,6 +249,7 @@ PageSetupValues PagePropertiesDialog::values() const
     v.linkColor = m_linkColor;
     v.autoLinkColor = m_autoLink->isChecked();
     v.layoutStyle = std::max(0, m_layout->checkedId());
+    v.pageStyle = std::max(0, m_style->checkedId());
     return v;
 }
 

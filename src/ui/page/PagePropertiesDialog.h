@@ -65,6 +65,7 @@ private:
     QPushButton* m_linkButton;
     QCheckBox* m_autoLink;
     QButtonGroup* m_layout;
+    QButtonGroup* m_style;
     QLabel* m_preview;
 };
 

@@ -2,11 +2,13 @@
 
 #include "core/settings/PreferencesFieldLimits.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace marquelo {
@@ -49,6 +51,23 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     auto* number = makeCheck(QStringLiteral("Show Img &Number"), "ShowImageNumber");
     auto* end = new TemplateEdit(this, "TemplateEnd");
 
+    // The style a new page is made in; the new-page dialog offers the same choice.
+    auto* style = new QButtonGroup(this);
+    style->setObjectName(QStringLiteral("PageStyle"));
+    auto* classic = new QRadioButton(QStringLiteral("Classic"), this);
+    classic->setObjectName(QStringLiteral("PageStyle0"));
+    auto* modern = new QRadioButton(QStringLiteral("Modern"), this);
+    modern->setObjectName(QStringLiteral("PageStyle1"));
+    style->addButton(classic, 0);
+    style->addButton(modern, 1);
+    auto* styleRow = new QHBoxLayout;
+    auto* styleLabel = new QLabel(QStringLiteral("Page style"), this);
+    styleLabel->setBuddy(classic);
+    styleRow->addWidget(styleLabel);
+    styleRow->addWidget(classic);
+    styleRow->addWidget(modern);
+    styleRow->addStretch(1);
+
     auto* tagRow = new QHBoxLayout;
     tagRow->addWidget(makeLabel(QStringLiteral("HTML image &tag"), tag));
     tagRow->addWidget(tag, 1);
@@ -62,17 +81,19 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     page->addWidget(begin2, 1);
     page->addSpacing(4);
     page->addLayout(tagRow);
+    page->addLayout(styleRow);
     page->addSpacing(4);
     page->addWidget(makeLabel(QStringLiteral("HTML page ending"), end));
     page->addWidget(end, 1);
 
-    chainTabOrder({begin1, begin2, tag, number, end});
+    chainTabOrder({begin1, begin2, tag, number, classic, modern, end});
 
     bindTemplate(begin1, &AppConfig::TemplateBegin1, kTemplateFieldMaxChars);
     bindTemplate(begin2, &AppConfig::TemplateBegin2, kTemplateFieldMaxChars);
     bindText(tag, &AppConfig::ImageTag, kImageTagMaxChars);
     bindFlag(number, &AppConfig::ShowImageNumber);
     bindTemplate(end, &AppConfig::TemplateEnd, kTemplateFieldMaxChars);
+    bindChoice(style, &AppConfig::PageStyle);
 }
 
 } // namespace marquelo

@@ -171,6 +171,23 @@ TEST_F(PageSetupTest, EachLayoutShowsItsOwnPicture)
             EXPECT_NE(pictures[i], pictures[j]) << i << " " << j;
 }
 
+TEST_F(PageSetupTest, PageStyleStartsAtTheSettingAndIsWhatTheUserPicked)
+{
+    PageSetupValues v = initial();
+    v.pageStyle = 1;
+    PagePropertiesDialog dlg(v, true, ui);
+    auto* classic = child<QRadioButton>(dlg, "pageStyle0");
+    auto* modern = child<QRadioButton>(dlg, "pageStyle1");
+    EXPECT_EQ(classic->text(), "Classic");
+    EXPECT_EQ(modern->text(), "Modern");
+    EXPECT_TRUE(modern->isChecked());
+    classic->click();
+    EXPECT_EQ(dlg.values().pageStyle, 0);
+    v.pageStyle = 7; // a stored value out of range offers Classic
+    PagePropertiesDialog odd(v, true, ui);
+    EXPECT_EQ(odd.values().pageStyle, 0);
+}
+
 TEST(ImageSizeDialog, MovieOffersOnlyCurrentSize)
 {
     ImageSizeDialog movie(AddImageChoice{1, Side::Right}, false);

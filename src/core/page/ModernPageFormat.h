@@ -1,0 +1,72 @@
+#pragma once
+// The Modern page style as text: an HTML5 page that fits any screen, with each photo a figure whose
+// image comes in two densities and links to a large copy. Like PageFormat, pure functions only; the
+// page-information comment and the CR LF lines are the same as on a Classic page.
+
+#include "core/page/PageFormat.h"
+#include "core/tools/ToolTemplates.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace marquelo {
+
+enum class PageStyle : int { Classic = 0, Modern = 1 };
+
+// Every Modern page names its generator in a lower-case meta element, which no Classic page writes
+// (its generator line is upper case); that line is how a page tells which style it was made in.
+inline constexpr std::string_view kModernGeneratorPrefix = "<meta name=\"generator\" content=\"Marquelo v1.";
+
+// The ending of a Modern page; close appends it as one line, reopening cuts it out again.
+inline constexpr std::string_view kModernEnding = "</main>\r\n</body>\r\n</html>";
+
+// The long side of the large copy a Modern photo links to.
+inline constexpr int kLargeCopyLongSide = 2560;
+
+// The style a page was made in, read from the page itself.
+PageStyle pageStyleOf(std::string_view page);
+
+// The header of a new Modern page. `language` is the BCP 47 tag of the html element.
+std::string modernHeaderText(const PageHeader& header, std::string_view language);
+
+// The sizes of one photo's copies, all from the same crop: the page's own size, twice that (for 2x
+// screens) and the large copy behind the click. None is larger than the crop; a copy that would not be
+// larger than the one below it is not made (its width is 0), the link then goes to the largest made.
+struct ModernCopySizes {
+    TargetSize page;
+    TargetSize twice;
+    TargetSize large;
+};
+ModernCopySizes modernCopySizes(TargetSize page, int cropWidth, int cropHeight);
+
+// The copy name beside `name` with `suffix` before its extension: ("a.jpg", "@2x") gives "a@2x.jpg".
+std::string copyNameWithSuffix(std::string_view name, std::string_view suffix);
+
+// What one figure shows.
+struct ModernFigure {
+    std::int64_t number = 0;
+    FragmentKind kind = FragmentKind::Center;
+    std::string src; // the page-size copy
+    TargetSize size;
+    std::string twiceSrc; // empty: no 2x copy
+    std::string largeSrc; // the copy the image links to
+    std::string caption;  // as typed
+    bool first = false;   // the page's first photo loads at once, the others when scrolled near
+    bool showNumber = false;
+};
+
+// The empty line and the figure of one photo, numbered like a Classic anchor.
+std::string modernPictureFragmentText(const ModernFigure& figure);
+
+// The figure of a movie (or any other file): a link to it with the caption and its size in kB.
+std::string modernMovieFragmentText(std::int64_t number, std::string_view fileName, std::string_view caption,
+                                    std::uint64_t sizeInBytes);
+
+// The highest figure number of a Modern page, at least 1; the next photo takes one more.
+std::int64_t highestFigureNumber(std::string_view page);
+
+// The number of the next image of a page of either style: its highest anchor or figure number plus one.
+std::int64_t nextImageNumberOf(std::string_view page);
+
+} // namespace marquelo
