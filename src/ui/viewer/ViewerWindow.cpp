@@ -141,7 +141,9 @@ void ViewerWindow::showCurrent()
     cancelDrag();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     updateButtons();
-    m_cache->waitForCurrent();
+    // A load that takes too long is not waited for: the window stays alive and lays the picture out
+    // when it arrives.
+    m_layoutPending = !m_cache->waitForCurrent();
 
     const ShownPicture picture = m_cache->shown();
     const QSize size = picture.loaded && picture.isPicture ? picture.fullSize : QSize(0, 0);
@@ -256,6 +258,8 @@ void ViewerWindow::paintEvent(QPaintEvent*)
             const QRectF part = decodedSourceRect(source, picture.fullSize, picture.image.size());
             m_renderer.paint(painter, picture.image, part, destination, devicePixelRatioF(), m_settled);
         }
+    } else if (m_images.count() > 0 && picture.present && picture.loading) {
+        painter.fillRect(rect(), toQColor(m_config.BackgroundColor));
     } else if (m_images.count() == 0 || (picture.present && picture.loaded && !picture.isPicture)) {
         // The empty list's entry is not a picture either, so it shows as a movie would.
         paintPlaceholder(painter, rect(), Placeholder::Movie);
@@ -596,10 +600,8 @@ void ViewerWindow::ensureDetail()
     // A zoomed view asks for as many picture pixels as the screen shows, up to full resolution.
     const qreal ratio = devicePixelRatioF();
     const QSize device(int(m_geometry.destination.width() * ratio), int(m_geometry.destination.height() * ratio));
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_cache->ensureDetail(m_geometry.source, device))
-        m_renderer.clear();
-    QGuiApplication::restoreOverrideCursor();
+    // Decoded on a worker; the picture arrives through onPictureLoaded and is drawn from then on.
+    m_cache->ensureDetail(m_geometry.source, device);
 }
 
 // ---- file operations -----------------------------------------------------------------------------------
@@ -662,7 +664,10 @@ void ViewerWindow::onPictureLoaded(int index, int version)
 {
     const int current = m_images.currentIndex();
     if (index == current && version == m_images.current().shown) {
-        update();
+        if (m_layoutPending)
+            showCurrent();
+        else
+            update();
     } else if (index == current - 1 || index == current + 1) {
         // Scale the neighbour for the screen while the user looks at this one: the step to it only blits.
         QTimer::singleShot(0, this, [this, index] { prepareView(index); });

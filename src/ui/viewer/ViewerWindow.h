@@ -143,6 +143,8 @@ private:
     bool m_inTimer = false;
     bool m_settled = true;
     bool m_readAheadPending = false;
+    // The current entry's load outlasted the wait of showCurrent(): it is laid out when it ends.
+    bool m_layoutPending = false;
     QLabel* m_info = nullptr;
     QLabel* m_fileName = nullptr;
     QString m_fileNameFull;
