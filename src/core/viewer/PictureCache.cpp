@@ -11,22 +11,23 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
-
-namespace fs = std::filesystem;
+#include <utility>
 
 namespace marquelo {
 
 struct PictureCache::Worker {
     std::thread thread;
     std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
+};
+
+struct PictureCache::Mailbox {
+    std::mutex mutex;
+    PictureCache* owner = nullptr; // null once the cache is gone
+    std::vector<std::shared_ptr<PictureSlot>> finished;
 };
 
 // Everything a worker needs, copied on the GUI thread when the load starts, so the worker never reads
@@ -50,17 +51,13 @@ QSize primaryScreenPixels()
     return screen->size() * screen->devicePixelRatio();
 }
 
-std::int64_t lastWriteNs(const fs::path& path, std::error_code& ec)
-{
-    const auto t = fs::last_write_time(path, ec);
-    return ec ? 0 : nanosecondsSince1970(t);
-}
-
 } // namespace
 
 PictureCache::PictureCache(ImageList& images, AppConfig& config, QObject* parent)
-    : QObject(parent), m_images(images), m_config(config), m_viewSize(primaryScreenPixels())
+    : QObject(parent), m_images(images), m_config(config), m_viewSize(primaryScreenPixels()),
+      m_mailbox(std::make_shared<Mailbox>())
 {
+    m_mailbox->owner = this;
 #if defined(__GLIBC__)
     // Pictures and file buffers are megabytes each and are made on many short-lived threads. glibc
     // would serve them from per-thread heaps that never shrink once its adaptive threshold has risen,
@@ -72,7 +69,23 @@ PictureCache::PictureCache(ImageList& images, AppConfig& config, QObject* parent
 
 PictureCache::~PictureCache()
 {
-    reapWorkers(true);
+    {
+        const std::lock_guard lock(m_mailbox->mutex);
+        m_mailbox->owner = nullptr;
+    }
+    // A load that does not end (a file system that stopped answering, minutes of decoding) must not
+    // keep the program from ending: after a moment it is left to finish on its own.
+    const auto deadline = std::chrono::steady_clock::now() + kExitPatience;
+    for (const std::unique_ptr<Worker>& w : m_workers) {
+        while (!w->done->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!w->thread.joinable())
+            continue;
+        if (w->done->load(std::memory_order_acquire))
+            w->thread.join();
+        else
+            w->thread.detach();
+    }
 }
 
 int PictureCache::depth() const
@@ -108,10 +121,10 @@ bool PictureCache::startWorker(std::function<void()> work)
     return true;
 }
 
-void PictureCache::reapWorkers(bool all)
+void PictureCache::reapWorkers()
 {
-    std::erase_if(m_workers, [all](std::unique_ptr<Worker>& w) {
-        if (!all && !w->done->load(std::memory_order_acquire))
+    std::erase_if(m_workers, [](std::unique_ptr<Worker>& w) {
+        if (!w->done->load(std::memory_order_acquire))
             return false;
         if (w->thread.joinable())
             w->thread.join();
@@ -119,7 +132,7 @@ void PictureCache::reapWorkers(bool all)
     });
 }
 
-void PictureCache::runLoad(const LoadJob& job)
+void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& mailbox)
 {
     PictureSlot& slot = *job.slot;
     DecodedPicture decoded;
@@ -129,23 +142,40 @@ void PictureCache::runLoad(const LoadJob& job)
         // Out of memory for the file or the picture: shown as a picture that failed to load. The slot
         // must still be handed back, or the wait for it would never end.
         decoded = DecodedPicture();
+        decoded.file = statFile(job.path);
     }
     if (decoded.ok) {
         slot.image = std::move(decoded.image);
         slot.fullSize = decoded.fullSize;
         slot.fullResolution = decoded.fullResolution;
     }
+    slot.file = decoded.file;
+    slot.fileLookedAt = true;
     slot.loaded.store(decoded.ok, std::memory_order_release);
     // The hand-over: after this store the worker touches the slot no more.
     slot.loading.store(false, std::memory_order_release);
     slot.loading.notify_all();
     // The slot travels through a queue of our own; the posted call carries no data, so everything the
     // GUI thread reads was handed over under a lock it also takes.
-    {
-        const std::lock_guard lock(m_finishedMutex);
-        m_finished.push_back(job.slot);
+    const std::lock_guard lock(mailbox->mutex);
+    if (!mailbox->owner)
+        return;
+    mailbox->finished.push_back(job.slot);
+    QMetaObject::invokeMethod(mailbox->owner, "takeFinishedLoads", Qt::QueuedConnection);
+}
+
+bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale)
+{
+    // Every load has a thread of its own, so the current picture never waits behind a read-ahead.
+    reapWorkers();
+    slot->loading.store(true, std::memory_order_release);
+    LoadJob job{slot, std::move(path), m_viewSize, minScale};
+    if (!startWorker([job = std::move(job), mailbox = m_mailbox] { runLoad(job, mailbox); })) {
+        slot->loaded.store(false, std::memory_order_release);
+        slot->loading.store(false, std::memory_order_release);
+        return false;
     }
-    QMetaObject::invokeMethod(this, "takeFinishedLoads", Qt::QueuedConnection);
+    return true;
 }
 
 bool PictureCache::startLoad(int index, int version, Priority /*priority*/, double minScale,
@@ -153,19 +183,14 @@ bool PictureCache::startLoad(int index, int version, Priority /*priority*/, doub
 {
     ImageEntry& entry = m_images.count() == 0 ? m_images.current() : m_images.at(index);
     slot->settled = false;
-    if (!entry.isPicture || entry.missing || entry.files[version].name.empty()) {
-        // Nothing to read: a movie is ready as it is; a missing file stays not loaded until it is back.
-        slot->loaded.store(entry.isPicture ? false : true, std::memory_order_release);
+    if (entry.missing || !entry.isPicture || entry.files[version].name.empty()) {
+        // Nothing to read: a movie is ready as it is; a missing file (a movie's too) stays not loaded,
+        // shown with the no-picture placeholder, until it is back.
+        slot->loaded.store(!entry.isPicture && !entry.missing, std::memory_order_release);
         settle(entry, version);
         return false;
     }
-    // Every load has a thread of its own, so the current picture never waits behind a read-ahead.
-    reapWorkers(false);
-    slot->loading.store(true, std::memory_order_release);
-    LoadJob job{slot, m_images.pathOf(entry.files[version].name), m_viewSize, minScale};
-    if (!startWorker([this, job = std::move(job)] { runLoad(job); })) {
-        slot->loaded.store(false, std::memory_order_release);
-        slot->loading.store(false, std::memory_order_release);
+    if (!launch(slot, m_images.pathOf(entry.files[version].name), minScale)) {
         settle(entry, version);
         return false;
     }
@@ -212,14 +237,21 @@ void PictureCache::settle(ImageEntry& entry, int version)
     if (!slot || slot->settled || slot->loading.load(std::memory_order_acquire))
         return;
     slot->settled = true;
-    // A failed or skipped load forgets the file's time, so the change check reads it again once it
-    // exists and can be opened.
-    if (!slot->loaded.load(std::memory_order_acquire))
-        entry.files[version].lastWriteNs = 0;
+    FileRecord& record = entry.files[version];
+    if (slot->fileLookedAt) {
+        // What was read, or found unreadable, is what the change check compares with from now on.
+        record.lastWriteNs = slot->file.stamp.lastWriteNs;
+        record.size = slot->file.stamp.size;
+    } else if (!slot->loaded.load(std::memory_order_acquire)) {
+        // Nothing was looked at (a missing file, a worker that could not start): the change check
+        // tries again once the file exists and can be opened.
+        record.lastWriteNs = 0;
+    }
 }
 
-void PictureCache::waitForCurrent()
+bool PictureCache::waitForCurrent(std::chrono::milliseconds patience)
 {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
         const int index = m_images.currentIndex();
         requestPicture(index, Priority::Current);
@@ -228,11 +260,14 @@ void PictureCache::waitForCurrent()
         const std::shared_ptr<PictureSlot> slot = entry.pictures[version];
         if (!slot)
             continue;
-        while (slot->loading.load(std::memory_order_acquire))
-            slot->loading.wait(true, std::memory_order_acquire);
+        while (slot->loading.load(std::memory_order_acquire)) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         settle(entry, version);
         if (entry.pictures[version])
-            return;
+            return true;
     }
 }
 
@@ -269,8 +304,8 @@ void PictureCache::takeFinishedLoads()
 {
     std::vector<std::shared_ptr<PictureSlot>> finished;
     {
-        const std::lock_guard lock(m_finishedMutex);
-        finished.swap(m_finished);
+        const std::lock_guard lock(m_mailbox->mutex);
+        finished.swap(m_mailbox->finished);
     }
     for (const std::shared_ptr<PictureSlot>& slot : finished)
         onLoadEnded(slot);
@@ -278,7 +313,9 @@ void PictureCache::takeFinishedLoads()
 
 void PictureCache::onLoadEnded(const std::shared_ptr<PictureSlot>& slot)
 {
-    reapWorkers(false);
+    reapWorkers();
+    if (takeDetail(slot))
+        return;
     int index = -1;
     int version = 0;
     for (int i = 0; i < m_images.count() && index < 0; ++i) {
@@ -293,6 +330,28 @@ void PictureCache::onLoadEnded(const std::shared_ptr<PictureSlot>& slot)
     }
     updateReadAhead();
     Q_EMIT pictureLoaded(index, version);
+}
+
+bool PictureCache::takeDetail(const std::shared_ptr<PictureSlot>& slot)
+{
+    if (!m_detail || m_detail->sharper != slot)
+        return false;
+    const DetailLoad detail = *std::exchange(m_detail, std::nullopt);
+    if (!slot->loaded.load(std::memory_order_acquire))
+        return true; // the picture already shown stays
+    // The sharper copy replaces the slot it refines only while that slot is still in its entry: an
+    // eviction (the file changed, the entry was deleted) meanwhile makes it worthless.
+    for (int i = 0; i < m_images.count(); ++i) {
+        ImageEntry& entry = m_images.at(i);
+        for (int v : {kOriginal, kEdited}) {
+            if (entry.pictures[v] == detail.base) {
+                entry.pictures[v] = slot;
+                Q_EMIT pictureLoaded(i, v);
+                return true;
+            }
+        }
+    }
+    return true;
 }
 
 bool PictureCache::checkCurrentFile()
@@ -315,28 +374,23 @@ bool PictureCache::checkCurrentFile()
         return false;
     settle(entry, version);
 
-    const fs::path path(m_images.pathOf(record.name));
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (!ec && fs::exists(status) && !fs::is_directory(status)) {
+    const std::string path = m_images.pathOf(record.name);
+    const FileStatus now = statFile(path);
+    if (now.kind != FileKind::Missing && now.kind != FileKind::Directory) {
         entry.missing = false;
-        const std::int64_t written = lastWriteNs(path, ec);
-        if (ec || written <= record.lastWriteNs)
+        if (now.stamp == FileStamp{record.lastWriteNs, record.size})
             return false;
-        // A writer that still holds the file open exclusively keeps it unreadable; try again next tick.
-        const int probe = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (probe < 0)
+        // A writer that still holds the file open exclusively keeps it unreadable; try again next
+        // tick. What is not a regular file is never opened: its load fails at once.
+        if (now.kind == FileKind::Regular && !opensForReading(path))
             return false;
-        ::close(probe);
         const std::shared_ptr<PictureSlot>& slot = entry.pictures[version];
         // A load still running may have read the old content; its slot cannot be freed yet.
         if (slot && slot->loading.load(std::memory_order_acquire))
             return false;
         evictPicture(index, version);
-        record.lastWriteNs = written;
-        const auto bytes = fs::file_size(path, ec);
-        if (!ec)
-            record.size = bytes;
+        record.lastWriteNs = now.stamp.lastWriteNs;
+        record.size = now.stamp.size;
         return true;
     }
 
@@ -356,7 +410,8 @@ ShownPicture PictureCache::shown() const
     if (!slot)
         return s;
     s.present = true;
-    if (slot->loading.load(std::memory_order_acquire))
+    s.loading = slot->loading.load(std::memory_order_acquire);
+    if (s.loading)
         return s;
     s.loaded = slot->loaded.load(std::memory_order_acquire);
     if (s.loaded && s.isPicture) {
@@ -385,17 +440,14 @@ bool PictureCache::ensureDetail(const Rect& source, QSize destinationSize)
                                                double(destinationSize.height()) / source.height()));
     if (have >= need - 1e-9)
         return false;
+    if (m_detail && m_detail->base == slot && m_detail->scale >= need - 1e-9)
+        return false; // already on its way
 
     auto sharper = std::make_shared<PictureSlot>();
-    if (!startLoad(m_images.currentIndex(), version, Priority::Current, need, sharper))
+    if (!launch(sharper, m_images.pathOf(entry.files[version].name), need))
         return false;
-    while (sharper->loading.load(std::memory_order_acquire))
-        sharper->loading.wait(true, std::memory_order_acquire);
-    sharper->settled = true;
-    // Keep the picture already shown when the file could not be read again.
-    if (!sharper->loaded.load(std::memory_order_acquire))
-        return false;
-    entry.pictures[version] = std::move(sharper);
+    // A detail load that is overtaken by a larger one ends unused.
+    m_detail = DetailLoad{slot, std::move(sharper), need};
     return true;
 }
 

@@ -11,9 +11,11 @@
 #include <QSize>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -22,6 +24,7 @@ namespace marquelo {
 // What the viewer needs to draw the current entry.
 struct ShownPicture {
     bool present = false;   // a load was requested and the slot still exists
+    bool loading = false;   // that load is still running
     bool loaded = false;    // the load succeeded (or the entry is a movie: nothing to decode)
     bool isPicture = false; // the entry is decoded and drawn; otherwise the movie placeholder is shown
     QImage image;           // upright, possibly decoded at a reduced scale (null when not loaded)
@@ -35,8 +38,16 @@ class PictureCache : public QObject {
 public:
     enum class Priority { Current, ReadAhead };
 
+    // How long showing the current entry waits for its load before the window goes on without it:
+    // long enough that an ordinary photo is never drawn late, short enough that a load that takes
+    // minutes (or never ends) cannot hold the window.
+    static constexpr std::chrono::milliseconds kCurrentPatience{1000};
+    // How long the end of the program waits for running loads before it leaves them behind.
+    static constexpr std::chrono::milliseconds kExitPatience{500};
+
     PictureCache(ImageList& images, AppConfig& config, QObject* parent = nullptr);
-    // Waits for the running loads; their results are dropped.
+    // Waits a moment for the running loads, then leaves those still running behind; their results
+    // are dropped and they never touch the cache again.
     ~PictureCache() override;
 
     // Makes sure the shown version of entry `index` is loaded or loading; true only when it started a
@@ -46,14 +57,16 @@ public:
     void evictPicture(int index, int version);
     // Frees every slot that is not loading (after a change of CacheDepth or ReadAhead).
     void evictAll();
-    // Requests the current entry's shown picture and blocks until its load has ended.
-    void waitForCurrent();
+    // Requests the current entry's shown picture and blocks until its load has ended, at most
+    // `patience`. True when it ended; otherwise the load goes on and pictureLoaded reports its end.
+    bool waitForCurrent(std::chrono::milliseconds patience = kCurrentPatience);
     // Frees both versions outside CacheDepth (0..4; any other value counts as 1) entries around the current one and
     // starts at most one read-ahead load: the nearest missing entry, the one behind first.
     void updateReadAhead();
     // The change check of the timer tick. True when the viewer must show the current entry again:
-    // the shown file was rewritten and can now be opened (its slot was freed), or it has just gone
-    // missing. Never re-entered.
+    // the shown file's time or size differs from what was last read (or found) and it can now be
+    // opened (its slot was freed), or it has just gone missing. Never re-entered, never opens
+    // anything but a regular file, and never waits.
     bool checkCurrentFile();
 
     // The current entry's shown picture.
@@ -67,8 +80,10 @@ public:
     void setViewSize(QSize devicePixels);
     QSize viewSize() const { return m_viewSize; }
     // After a zoom: when the current picture was decoded too small to show `source` in a
-    // `destinationSize` area (device pixels) without blur, decodes it again at the scale needed and
-    // waits for it. True when the current slot was replaced.
+    // `destinationSize` area (device pixels) without blur, starts decoding it again at the scale needed
+    // on a worker and returns at once; true when it started one. The picture already decoded stays
+    // until the sharper one replaces it (pictureLoaded for the current entry); one that cannot be
+    // decoded within the bound never replaces it.
     bool ensureDetail(const Rect& source, QSize destinationSize);
 
     // CacheDepth as the cache applies it.
@@ -92,20 +107,29 @@ private:
 
     struct Worker;
     struct LoadJob;
-    void runLoad(const LoadJob& job);
+    struct Mailbox;
+    struct DetailLoad {
+        std::shared_ptr<PictureSlot> base;    // the slot it refines
+        std::shared_ptr<PictureSlot> sharper; // being filled
+        double scale = 0;
+    };
+    static void runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& mailbox);
     bool startLoad(int index, int version, Priority priority, double minScale, std::shared_ptr<PictureSlot> slot);
+    bool launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale);
     void onLoadEnded(const std::shared_ptr<PictureSlot>& slot);
+    bool takeDetail(const std::shared_ptr<PictureSlot>& slot);
     void settle(ImageEntry& entry, int version);
-    void reapWorkers(bool all);
+    void reapWorkers();
 
     ImageList& m_images;
     AppConfig& m_config;
     QSize m_viewSize;
     bool m_checking = false;
     std::vector<std::unique_ptr<Worker>> m_workers;
-    // Slots whose load has ended, handed from the workers to the GUI thread.
-    std::mutex m_finishedMutex;
-    std::vector<std::shared_ptr<PictureSlot>> m_finished;
+    // Slots whose load has ended, handed from the workers to the GUI thread. Shared with the workers,
+    // so one left running at exit can still drop its result there.
+    std::shared_ptr<Mailbox> m_mailbox;
+    std::optional<DetailLoad> m_detail;
 };
 
 } // namespace marquelo

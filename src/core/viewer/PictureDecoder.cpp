@@ -7,13 +7,9 @@
 
 #include <turbojpeg.h>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 namespace marquelo {
@@ -25,9 +21,84 @@ using Transformations = QImageIOHandler::Transformations;
 // The scales TurboJPEG decodes fastest (its SIMD paths): full, 1/2, 1/4, 1/8, largest first.
 constexpr int kDenominators[] = {1, 2, 4, 8};
 
-bool tooLarge(std::int64_t width, std::int64_t height)
+bool tooLarge(std::int64_t width, std::int64_t height, std::int64_t maxBytes)
 {
-    return width <= 0 || height <= 0 || width * height * 4 > PictureDecoder::kMaxDecodedBytes;
+    return width <= 0 || height <= 0 || width * height * 4 > maxBytes;
+}
+
+std::int64_t pixelBytes(QSize size, std::int64_t bytesPerPixel)
+{
+    return std::int64_t(std::max(0, size.width())) * std::max(0, size.height()) * bytesPerPixel;
+}
+
+// What the markers of a JPEG stream say before anything is decoded.
+struct JpegLayout {
+    bool isJpeg = false;
+    bool progressive = false;
+    int scans = 0;
+    // libjpeg holds every DCT coefficient of a progressive picture (two bytes each, at full
+    // resolution whatever the output scale) until the last scan has been read.
+    std::int64_t coefficientBytes = 0;
+};
+
+JpegLayout jpegLayout(const QByteArray& bytes)
+{
+    JpegLayout out;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
+        return out;
+    out.isJpeg = true;
+    qsizetype i = 2;
+    while (i + 3 < n) {
+        if (p[i] != 0xFF || p[i + 1] == 0xFF) {
+            ++i; // stray bytes and fill bytes between markers
+            continue;
+        }
+        const unsigned char marker = p[i + 1];
+        i += 2;
+        if (marker == 0xD9)
+            break;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue; // markers without a length
+        const qsizetype length = (qsizetype(p[i]) << 8) | p[i + 1];
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame && length >= 8 && i + length <= n) {
+            out.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            const std::int64_t height = (std::int64_t(p[i + 3]) << 8) | p[i + 4];
+            const std::int64_t width = (std::int64_t(p[i + 5]) << 8) | p[i + 6];
+            const int components = p[i + 7];
+            int hMax = 1, vMax = 1;
+            for (int c = 0; c < components && i + 10 + 3 * c < n; ++c) {
+                hMax = std::max(hMax, p[i + 9 + 3 * c] >> 4);
+                vMax = std::max(vMax, p[i + 9 + 3 * c] & 15);
+            }
+            out.coefficientBytes = 0;
+            for (int c = 0; c < components && i + 10 + 3 * c < n; ++c) {
+                const int h = std::max(1, p[i + 9 + 3 * c] >> 4);
+                const int v = std::max(1, p[i + 9 + 3 * c] & 15);
+                const std::int64_t blocksWide = (width * h / hMax + 7) / 8;
+                const std::int64_t blocksHigh = (height * v / vMax + 7) / 8;
+                out.coefficientBytes += blocksWide * blocksHigh * 64 * 2;
+            }
+        }
+        i += length;
+        if (marker == 0xDA) {
+            ++out.scans;
+            // The entropy-coded data runs to the next marker; 0xFF inside it is followed by 0 or a restart.
+            while (i + 1 < n) {
+                const void* next = std::memchr(p + i, 0xFF, size_t(n - i - 1));
+                if (!next)
+                    return out;
+                i = static_cast<const unsigned char*>(next) - p;
+                const unsigned char after = p[i + 1];
+                if (after != 0x00 && !(after >= 0xD0 && after <= 0xD7))
+                    break;
+                i += 2;
+            }
+        }
+    }
+    return out;
 }
 
 // The fraction of full resolution the picture must keep: enough to fill `fitInto` (never more than
@@ -89,7 +160,8 @@ struct TjHandle {
 
 enum class TjResult { Decoded, Refused, NotReadable };
 
-TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minScale, DecodedPicture& out)
+TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxBytes,
+                             const JpegLayout& layout, DecodedPicture& out)
 {
     TjHandle tj;
     if (!tj.handle)
@@ -99,7 +171,7 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     int width = 0, height = 0, subsamp = 0, colorspace = 0;
     if (tjDecompressHeader3(tj.handle, data, size, &width, &height, &subsamp, &colorspace) != 0)
         return TjResult::NotReadable;
-    if (tooLarge(width, height))
+    if (tooLarge(width, height, maxBytes))
         return TjResult::Refused;
     if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
         return TjResult::NotReadable;
@@ -111,6 +183,11 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     const int scaledW = TJSCALED(width, factor);
     const int scaledH = TJSCALED(height, factor);
 
+    const std::int64_t picture = pixelBytes(QSize(scaledW, scaledH), 4);
+    const std::int64_t turned = (t & QImageIOHandler::TransformationRotate90) ? picture : 0;
+    if (picture + turned + (layout.progressive ? layout.coefficientBytes : 0) > maxBytes)
+        return TjResult::Refused;
+
     QImage image(scaledW, scaledH, QImage::Format_RGB32);
     if (image.isNull())
         return TjResult::Refused;
@@ -118,10 +195,12 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     // fills the X byte with 0xff.
     const int pixelFormat = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
     if (tjDecompress2(tj.handle, data, size, image.bits(), scaledW, int(image.bytesPerLine()), scaledH, pixelFormat,
-                      0) != 0) {
-        // A warning (for example a truncated file) still leaves a whole, partly grey picture.
+                      TJFLAG_LIMITSCANS) != 0) {
+        // A warning (for example a truncated file) still leaves a whole, partly grey picture. Qt's
+        // reader gets a second chance at other errors (it draws what it could read of some broken
+        // files), but never at too many scans: it has no limit of its own.
         if (tjGetErrorCode(tj.handle) != TJERR_WARNING)
-            return TjResult::NotReadable;
+            return std::strstr(tjGetErrorStr2(tj.handle), "scans") ? TjResult::Refused : TjResult::NotReadable;
     }
     out.image = upright(std::move(image), t);
     out.fullSize = full;
@@ -130,7 +209,8 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     return out.ok ? TjResult::Decoded : TjResult::NotReadable;
 }
 
-DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minScale)
+DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxBytes,
+                            const JpegLayout& layout)
 {
     DecodedPicture out;
     QByteArray copy = bytes;
@@ -138,23 +218,45 @@ DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minSc
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
-    reader.setAllocationLimit(int(PictureDecoder::kMaxDecodedBytes >> 20));
+    reader.setAllocationLimit(int(std::min<std::int64_t>(maxBytes >> 20, 1 << 20)));
     const QSize raw = reader.size();
-    if (!raw.isValid() || tooLarge(raw.width(), raw.height()))
+    if (!raw.isValid() || tooLarge(raw.width(), raw.height(), maxBytes))
         return out;
     const Transformations t = reader.transformation();
     const QSize full = uprightSize(raw, t);
     const double scale = neededScale(full, fitInto, minScale);
+    const QSize scaled = scale < 1.0 ? QSize(std::max(1, int(std::ceil(raw.width() * scale))),
+                                             std::max(1, int(std::ceil(raw.height() * scale))))
+                                     : raw;
+
+    // What the reader holds on the way: the samples as it decodes them (16-bit ones take eight bytes a
+    // pixel), the full-size image when it cannot decode at a smaller scale, then a copy for the quarter
+    // turn and one for the change to 32 bits.
+    const QImage::Format readFormat = reader.imageFormat();
+    const std::int64_t readDepth =
+        readFormat == QImage::Format_Invalid ? 4 : std::max(4, QImage::toPixelFormat(readFormat).bitsPerPixel() / 8);
+    const bool readsScaled = reader.supportsOption(QImageIOHandler::ScaledSize);
+    std::int64_t cost = pixelBytes(readsScaled ? scaled : raw, readDepth);
+    if (!readsScaled && scaled != raw)
+        cost += pixelBytes(scaled, readDepth);
+    if (t & QImageIOHandler::TransformationRotate90)
+        cost += pixelBytes(scaled, readDepth);
+    if (readDepth != 4)
+        cost += pixelBytes(scaled, 4);
+    if (layout.progressive)
+        cost += layout.coefficientBytes;
+    if (cost > maxBytes)
+        return out;
+
     if (scale < 1.0)
-        reader.setScaledSize(
-            QSize(std::max(1, int(std::ceil(raw.width() * scale))), std::max(1, int(std::ceil(raw.height() * scale)))));
+        reader.setScaledSize(scaled);
     QImage image;
     if (!reader.read(&image) || image.isNull())
         return out;
-    // Drawing is fastest from one 32-bit format; CMYK and indexed pictures are converted once here.
+    // Drawing is fastest from one 32-bit format; CMYK and indexed pictures are converted once here,
+    // in place where the depth stays.
     if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
-        image = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                                        : image.convertToFormat(QImage::Format_RGB32);
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     out.image = std::move(image);
     out.fullSize = full;
     out.fullResolution = scale >= 1.0;
@@ -164,45 +266,37 @@ DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minSc
 
 } // namespace
 
-DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale)
+DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale,
+                                      std::int64_t maxDecodedBytes)
 {
     DecodedPicture out;
     if (bytes.isEmpty())
         return out;
-    switch (decodeWithTurboJpeg(bytes, fitInto, minScale, out)) {
+    const JpegLayout layout = jpegLayout(bytes);
+    if (layout.scans > kMaxScans)
+        return out;
+    switch (decodeWithTurboJpeg(bytes, fitInto, minScale, maxDecodedBytes, layout, out)) {
     case TjResult::Decoded: return out;
     case TjResult::Refused: return DecodedPicture();
     case TjResult::NotReadable: break;
     }
-    return decodeWithQt(bytes, fitInto, minScale);
+    return decodeWithQt(bytes, fitInto, minScale, maxDecodedBytes, layout);
 }
 
-DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto, double minScale)
+DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto, double minScale,
+                                          std::int64_t maxDecodedBytes)
 {
     // Opened by the bytes of its name: a name that is not UTF-8 would not survive a round trip through
-    // QString, and could land on a neighbour whose name is its look-alike.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return DecodedPicture();
-    struct stat info {};
-    QByteArray bytes;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && info.st_size <= kMaxDecodedBytes) {
-        bytes.resize(qsizetype(info.st_size));
-        qsizetype have = 0;
-        while (have < bytes.size()) {
-            const ssize_t got = ::read(fd, bytes.data() + have, size_t(bytes.size() - have));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            have += got;
-        }
-        // A file cut short meanwhile is being rewritten: the next change check loads it again.
-        if (have != bytes.size())
-            bytes.clear();
+    // QString, and could land on a neighbour whose name is its look-alike. A file cut short meanwhile is
+    // being rewritten: the next change check loads it again.
+    FileContents contents = readRegularFile(path, maxDecodedBytes);
+    DecodedPicture out;
+    if (contents.ok) {
+        out = decode(contents.bytes, fitInto, minScale, maxDecodedBytes);
+        contents.bytes = QByteArray();
     }
-    ::close(fd);
-    return decode(bytes, fitInto, minScale);
+    out.file = contents.status;
+    return out;
 }
 
 } // namespace marquelo

@@ -1,6 +1,8 @@
 #pragma once
 // One decoded picture of one version of one image-list entry, and the state of its loading.
 
+#include "core/viewer/FileProbe.h"
+
 #include <QImage>
 #include <QSize>
 
@@ -25,6 +27,11 @@ struct PictureSlot {
     QSize fullSize;
     // The decoded image is the whole picture at full resolution.
     bool fullResolution = false;
+    // The file as the worker found it, read or not: a failed load remembers it like a good one, so
+    // the change check reads an unreadable file again only once it has changed.
+    FileStatus file;
+    // The worker looked at the file (false for a movie, a missing entry or a worker that never ran).
+    bool fileLookedAt = false;
 
     // GUI thread only: the end of the load has been applied to its entry (stored time cleared on failure).
     bool settled = true;

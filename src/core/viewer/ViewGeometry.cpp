@@ -29,7 +29,9 @@ Rect wholePicture(int width, int height)
 
 bool layoutPicture(ViewGeometry& view, int clientWidth, int clientHeight, bool enlarge)
 {
-    if (view.source.isEmpty())
+    // A picture one pixel wide or high has an area like any other; only a source with no pixels at all
+    // is not laid out (the old destination would otherwise stay, another picture's geometry).
+    if (view.source.width() <= 0 || view.source.height() <= 0)
         return false;
     // The client rectangle with inclusive edges must have an area.
     if (clientWidth - 1 <= 0 || clientHeight - 1 <= 0)
@@ -73,6 +75,10 @@ bool layoutPicture(ViewGeometry& view, int clientWidth, int clientHeight, bool e
         h = mulDiv(cw, h, w);
         w = cw;
     }
+
+    // A very thin picture shrunk to fit keeps one pixel rather than vanishing into an empty destination.
+    w = std::max(w, 1);
+    h = std::max(h, 1);
 
     Rect& d = view.destination;
     d.top = (ch - h) / 2;

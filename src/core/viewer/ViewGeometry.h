@@ -41,7 +41,7 @@ Rect wholePicture(int width, int height);
 
 // Fits the source into a client area of `clientWidth` x `clientHeight`, centred; with `enlarge` a
 // smaller source is scaled up until it touches the client in one dimension. Sets destination and
-// fitted. False when nothing was laid out (empty source or client).
+// fitted. False when nothing was laid out (a source without pixels, or an empty client).
 bool layoutPicture(ViewGeometry& view, int clientWidth, int clientHeight, bool enlarge);
 
 // The up to four strips of the client outside the destination that need the background (empty ones

@@ -54,6 +54,8 @@ void PictureArea::paint(QPainter& painter)
             const QRectF part = decodedSourceRect(source, picture.fullSize, picture.image.size());
             m_renderer.paint(painter, picture.image, part, destination, m_window.devicePixelRatioF(), m_settled);
         }
+    } else if (m_images.count() > 0 && picture.present && picture.loading) {
+        painter.fillRect(m_window.rect(), background());
     } else if (m_images.count() == 0 || (picture.present && picture.loaded && !picture.isPicture)) {
         // The empty list's entry is not a picture either, so it shows as a movie would.
         paintPlaceholder(painter, m_window.rect(), Placeholder::Movie);

@@ -57,6 +57,11 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     };
     m_keys = std::make_unique<ViewerKeyRouter>(*this, *m_toolbar, *m_caption, std::move(actions));
     qApp->installEventFilter(m_keys.get());
+    // A load that outlasted showCurrent()'s wait is laid out when it arrives.
+    connect(m_cache.get(), &PictureCache::pictureLoaded, this, [this](int index, int version) {
+        if (m_layoutPending && index == m_images.currentIndex() && version == m_images.current().shown)
+            showCurrent();
+    });
 }
 
 ViewerWindow::~ViewerWindow()
@@ -85,7 +90,9 @@ void ViewerWindow::showCurrent()
     m_zoom->cancelDrag();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     updateButtons();
-    m_cache->waitForCurrent();
+    // A load that takes too long is not waited for: the window stays alive and lays the picture out
+    // when it arrives.
+    m_layoutPending = !m_cache->waitForCurrent();
 
     const ShownPicture picture = m_cache->shown();
     const QSize size = picture.loaded && picture.isPicture ? picture.fullSize : QSize(0, 0);

@@ -127,6 +127,8 @@ private:
     std::unique_ptr<PictureCache> m_cache;
     std::array<std::function<void()>, kCommandCount> m_handlers;
     bool m_exitConfirmed = false;
+    // The current entry's load outlasted the wait of showCurrent(): it is laid out when it ends.
+    bool m_layoutPending = false;
     ViewerToolbar* m_toolbar = nullptr;
     ChangeCheck m_changeCheck;
     FullScreenState m_windowState;

@@ -92,10 +92,8 @@ void ZoomControl::ensureDetail()
     // A zoomed view asks for as many picture pixels as the screen shows, up to full resolution.
     const qreal ratio = m_window.devicePixelRatioF();
     const QSize device(int(m_geometry.destination.width() * ratio), int(m_geometry.destination.height() * ratio));
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_cache.ensureDetail(m_geometry.source, device))
-        m_picture.clearCopies();
-    QGuiApplication::restoreOverrideCursor();
+    // Decoded on a worker; the picture arrives through pictureLoaded and is drawn from then on.
+    m_cache.ensureDetail(m_geometry.source, device);
 }
 
 } // namespace marquelo

@@ -220,7 +220,7 @@ TEST_F(CacheFolder, MissingFileIsShownMissingAndReloadedWhenBack)
     EXPECT_EQ(cache.shown().fullSize, QSize(64, 48));
 }
 
-TEST_F(CacheFolder, BrokenFileIsRetriedByTheChangeCheck)
+TEST_F(CacheFolder, BrokenFileIsReadAgainOnlyWhenItChanges)
 {
     folder.touch("bad.jpg");
     scan();
@@ -228,9 +228,17 @@ TEST_F(CacheFolder, BrokenFileIsRetriedByTheChangeCheck)
     cache.waitForCurrent();
     EXPECT_TRUE(cache.shown().present);
     EXPECT_FALSE(cache.shown().loaded);
+    EXPECT_FALSE(cache.checkCurrentFile());
+    EXPECT_FALSE(cache.checkCurrentFile());
+    EXPECT_EQ(cache.started, 1);
+
+    // Repaired by an outside program: read again once.
+    folder.jpeg("bad.jpg", 30, 20);
+    folder.setWriteTime("bad.jpg", 5);
     EXPECT_TRUE(cache.checkCurrentFile());
     cache.waitForCurrent();
     EXPECT_EQ(cache.started, 2);
+    EXPECT_EQ(cache.shown().fullSize, QSize(30, 20));
 }
 
 TEST_F(CacheFolder, EditedCopyIsLoadedAsTheShownVersion)
@@ -258,7 +266,13 @@ TEST_F(CacheFolder, ZoomDecodesMoreDetailOnlyWhenNeeded)
     cache.waitForCurrent();
     ASSERT_EQ(cache.shown().image.size(), QSize(800, 600));
     EXPECT_FALSE(cache.ensureDetail(Rect{0, 0, 1599, 1199}, QSize(800, 600)));
+    settleLoads(cache);
+    QSignalSpy loaded(&cache, &PictureCache::pictureLoaded);
     EXPECT_TRUE(cache.ensureDetail(Rect{0, 0, 799, 599}, QSize(800, 600)));
+    EXPECT_FALSE(cache.ensureDetail(Rect{0, 0, 799, 599}, QSize(800, 600))) << "already on its way";
+    settleLoads(cache);
+    ASSERT_GE(loaded.count(), 1);
+    EXPECT_EQ(loaded.last().at(0).toInt(), 0) << "the window repaints when the sharper copy arrives";
     EXPECT_EQ(cache.shown().image.size(), QSize(1600, 1200));
     EXPECT_EQ(cache.shown().fullSize, QSize(1600, 1200));
     EXPECT_FALSE(cache.ensureDetail(Rect{0, 0, 99, 99}, QSize(800, 600))) << "already full resolution";

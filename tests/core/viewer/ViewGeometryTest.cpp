@@ -50,11 +50,31 @@ TEST(ViewGeometry, NothingIsLaidOutWithoutAreas)
     ViewGeometry view;
     view.source = wholePicture(0, 0);
     EXPECT_EQ(view.source, (Rect{-1, -1, 0, 0}));
-    view.source = wholePicture(1, 50);
-    EXPECT_FALSE(layoutPicture(view, kClientW, kClientH, false));
     view.source = wholePicture(50, 50);
     EXPECT_FALSE(layoutPicture(view, 1, kClientH, false));
     EXPECT_EQ(view.destination, Rect{});
+}
+
+// A picture one pixel wide or high is a picture: laid out, never left with the previous destination.
+TEST(ViewGeometry, OnePixelPicturesAreLaidOutLikeAnyOther)
+{
+    struct Row {
+        int width, height;
+        Rect destination;
+    };
+    constexpr int midX = (kClientW - 1) / 2, midY = (kClientH - 1) / 2;
+    for (const Row& r :
+         {Row{1, 50, {midX, (kClientH - 50) / 2, midX, (kClientH - 50) / 2 + 49}},
+          Row{50, 1, {(kClientW - 50) / 2, midY, (kClientW - 50) / 2 + 49, midY}}, Row{1, 1, {midX, midY, midX, midY}},
+          // Shrunk to fit, it stays one pixel wide rather than vanishing.
+          Row{1, 5000, {midX, 0, midX, kClientH - 1}}, Row{9000, 2, {0, midY, kClientW - 1, midY}}}) {
+        ViewGeometry view;
+        view.destination = Rect{10, 10, 400, 300}; // the photo shown before
+        view.source = wholePicture(r.width, r.height);
+        EXPECT_TRUE(layoutPicture(view, kClientW, kClientH, false)) << r.width << "x" << r.height;
+        EXPECT_EQ(view.destination, r.destination) << r.width << "x" << r.height;
+        EXPECT_EQ(view.fitted, view.destination);
+    }
 }
 
 TEST(ViewGeometry, MarginsCoverTheClientOutsideTheDestination)

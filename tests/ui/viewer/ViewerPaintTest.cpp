@@ -218,8 +218,13 @@ TEST_F(ViewerFixture, ZoomAsksForFullResolutionWhenTheScreenCanShowIt)
     mouse(window.get(), QEvent::MouseButtonRelease, c + QPoint(60, 45), Qt::LeftButton, Qt::NoButton);
     // The selection is shown larger than its picture pixels: only the full resolution is sharp enough.
     ASSERT_LT(window->geometry().source.width(), window->geometry().destination.width());
-    const ShownPicture shown = window->cache().shown();
-    EXPECT_EQ(shown.image.size(), shown.fullSize);
+    // Decoded on a worker; the fitted picture is drawn until it arrives.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] {
+            const ShownPicture shown = window->cache().shown();
+            return shown.image.size() == shown.fullSize;
+        },
+        20000));
 }
 
 TEST_F(ViewerFixture, PreferencesChangesAreApplied)
