@@ -4,11 +4,14 @@
 #include "convert/JpegFile.h"
 #include "convert/JpegRegion.h"
 #include "convert/Orientation.h"
+#include "convert/RawPreview.h"
+#include "convert/TurnRules.h"
 
 #include <vips/vips8>
 
 #ifdef __linux__
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -17,6 +20,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <mutex>
 
 namespace fs = std::filesystem;
@@ -56,6 +61,56 @@ private:
     std::string m_path;
     int m_fd = -1;
 };
+
+// Bytes held in an anonymous in-memory file that every decoder can open by name (/proc/self/fd/N),
+// so the preview of a RAW file goes through the same loaders, limits and cut as any photo.
+class MemoryInput {
+public:
+    explicit MemoryInput(const std::vector<unsigned char>& bytes)
+    {
+#ifdef __linux__
+        m_fd = ::memfd_create("marquelo-preview", MFD_CLOEXEC);
+        std::size_t written = 0;
+        while (m_fd >= 0 && written < bytes.size()) {
+            const ssize_t n = ::write(m_fd, bytes.data() + written, bytes.size() - written);
+            if (n <= 0)
+                break;
+            written += std::size_t(n);
+        }
+        if (m_fd >= 0 && written == bytes.size())
+            m_path = "/proc/self/fd/" + std::to_string(m_fd);
+#else
+        (void)bytes;
+#endif
+    }
+    ~MemoryInput()
+    {
+#ifdef __linux__
+        if (m_fd >= 0)
+            ::close(m_fd);
+#endif
+    }
+    MemoryInput(const MemoryInput&) = delete;
+    MemoryInput& operator=(const MemoryInput&) = delete;
+    // Empty when the bytes could not be held.
+    const std::string& path() const
+    {
+        return m_path;
+    }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+};
+
+std::vector<unsigned char> fileHead(const std::string& path, std::size_t limit)
+{
+    std::vector<unsigned char> head(limit);
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(head.data()), std::streamsize(limit));
+    head.resize(in ? limit : std::size_t(std::max<std::streamsize>(0, in.gcount())));
+    return head;
+}
 
 void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
@@ -223,13 +278,37 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     // decoders open the input more than once (header, then pixels), so all of them read it through one
     // handle opened here: every pass sees the same file, never half of the old and half of the new.
     const PinnedInput pinned(o.input);
-    const std::string& source = pinned.path();
+    std::string source = pinned.path();
 
     Orientation turns;
     for (Turn t : o.turns)
         turns = Orientation::fromTurn(t).after(turns);
     const bool derived = o.crop || o.resample;
     const bool jpegOut = hasJpegExtension(o.output);
+
+    // Turning a photo in place never loses quality silently: what cannot be turned losslessly is refused.
+    bool losslessTurn = false;
+    if (!o.turns.empty() && !derived) {
+        const std::vector<unsigned char> head = fileHead(source, 1 << 16);
+        const TurnVerdict verdict = turnVerdict(o.input, head.data(), head.size());
+        if (verdict.kind == TurnKind::Refused)
+            return fail(error, "unable to turn " + quoted(o.input) + ": " + verdict.reason);
+        losslessTurn = verdict.kind == TurnKind::Lossless;
+    }
+
+    // A camera RAW file is read through the largest preview the camera embedded in it.
+    std::unique_ptr<MemoryInput> preview;
+    int rawOrientation = 0;
+    if (detail::rawExtension(detail::lowerExtension(o.input))) {
+        RawPreview raw = largestRawPreview(source);
+        if (raw.bytes.empty())
+            return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
+        preview = std::make_unique<MemoryInput>(raw.bytes);
+        if (preview->path().empty())
+            return fail(error, "unable to load " + quoted(o.input) + ": no memory for its preview");
+        source = preview->path();
+        rawOrientation = raw.orientation;
+    }
 
     if (!derived && jpegOut) {
         bool done = false;
@@ -255,7 +334,10 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         if ((unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() > kMaxDecodedBytes)
             return fail(error, "unable to load " + quoted(o.input) + ": picture too large (" + std::to_string(rawW) +
                                    "x" + std::to_string(rawH) + ")");
-        const int exif = header.get_typeof(VIPS_META_ORIENTATION) ? header.get_int(VIPS_META_ORIENTATION) : 1;
+        int exif = header.get_typeof(VIPS_META_ORIENTATION) ? header.get_int(VIPS_META_ORIENTATION) : 1;
+        // The preview rarely has an orientation of its own; the camera wrote it into the RAW file.
+        if (rawOrientation != 0 && header.get_typeof(VIPS_META_ORIENTATION) == 0)
+            exif = rawOrientation;
         const Orientation upright = Orientation::fromExif(exif);
         const long long uprightW = upright.swapsSides() ? rawH : rawW;
         const long long uprightH = upright.swapsSides() ? rawW : rawH;
@@ -345,6 +427,15 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         auto saveOptions = vips::VImage::option()->set("strip", derived);
         if (jpegOut)
             saveOptions->set("Q", o.jpegQuality);
+        if (losslessTurn) {
+            std::string ext = extension;
+            std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+            if (ext == ".webp")
+                saveOptions->set("lossless", true);
+            else if (ext == ".tif" || ext == ".tiff")
+                saveOptions->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE)
+                    ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL);
+        }
         void* buffer = nullptr;
         std::size_t length = 0;
         image.write_to_buffer(extension.c_str(), &buffer, &length, saveOptions);

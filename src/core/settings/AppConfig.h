@@ -84,6 +84,10 @@ struct AppConfig {
     std::string PageBgImage;
     std::int32_t CacheDepth = 1;
     std::string OtherExtensions;
+    // Pictures of today's formats, listed after the JPEGs; empty lists JPEG only.
+    std::string PictureExtensions;
+    // A camera RAW file rides with its JPEG twin instead of being listed on its own.
+    bool BundleRawImages = true;
     std::int32_t FavoriteSize = 1;
     std::string ImageTag;
     bool ShowImageNumber = false;
@@ -124,8 +128,8 @@ struct SettingDef {
     bool saved;                    // PageInfo is read but never written
 };
 
-// The 70 keys of the record in load and save order; ConfigIsValid (the 71st) is written after them.
-extern const std::array<SettingDef, 70> kSettings;
+// The 72 keys of the record in load and save order; ConfigIsValid (the 73rd) is written after them.
+extern const std::array<SettingDef, 72> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 57> kPreferenceKeys = {{
+const std::array<std::string_view, 59> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -54,6 +54,8 @@ const std::array<std::string_view, 57> kPreferenceKeys = {{
     "BackgroundColor",
     "CacheDepth",
     "OtherExtensions",
+    "PictureExtensions",
+    "BundleRawImages",
     "FavoriteSize",
     "ImageTag",
     "ShowImageNumber",

@@ -2,6 +2,7 @@
 
 #include "core/tools/Launcher.h"
 #include "core/viewer/ImageList.h"
+#include "core/viewer/PictureFormats.h"
 
 #include <QList>
 #include <QString>
@@ -87,7 +88,7 @@ std::string expandToolArguments(std::string_view tmpl, const ExpansionInput& inp
     replaceAll(text, "%1", input.imageDirectory);
     replaceAll(text, "%2", input.shownName);
     replaceAll(text, "%3", input.outputDirectory);
-    replaceAll(text, "%4", input.outputName.empty() ? normalizeOutputName(input.shownName) : input.outputName);
+    replaceAll(text, "%4", input.outputName.empty() ? outputCopyName(input.shownName) : input.outputName);
     replaceAll(text, "%5", cropText(input.source));
     replaceAll(text, "%6", std::to_string(input.size.height));
     replaceAll(text, "%7", std::to_string(input.size.width));
@@ -136,6 +137,18 @@ ExpansionInput expansionFor(const ImageList& images, const ViewGeometry& geometr
     in.source = geometry.source;
     in.size = targetSize(geometry.source, geometry.destination, sizeChoice, config);
     return in;
+}
+
+std::string outputCopyName(std::string_view shownName)
+{
+    std::string name = normalizeOutputName(shownName);
+    if (!isPublishedAsJpeg(shownName))
+        return name;
+    // The normalized name may have lost the extension to the length limit: then ".jpg" is added.
+    const std::string ext = lowerExtension(shownName);
+    if (name.size() > ext.size() && lowerExtension(name) == ext)
+        name.resize(name.size() - ext.size() - 1);
+    return name + ".jpg";
 }
 
 } // namespace marquelo

@@ -45,7 +45,7 @@ struct ExpansionInput {
     std::string imageDirectory;  // %1
     std::string shownName;       // %2: the shown version's bare file name
     std::string outputDirectory; // %3
-    std::string outputName;      // %4: when empty, normalizeOutputName(shownName)
+    std::string outputName;      // %4: when empty, outputCopyName(shownName)
     Rect source;                 // %5
     TargetSize size;             // %6 height, %7 width
 };
@@ -61,6 +61,10 @@ std::vector<std::string> expandToolArgumentList(std::string_view tmpl, const Exp
 // The lower-case ASCII name of an output copy: spaces become "_", only a-z 0-9 _ @ + = . - are kept from
 // the first 64 characters, with a for ä/å, o for ö, u for ü/µ. At most 64 characters, possibly empty.
 std::string normalizeOutputName(std::string_view name);
+
+// The name of a page or favorite copy of `shownName`: normalizeOutputName, and ".jpg" in place of the
+// extension for a picture browsers cannot show (the copy is made as a JPEG).
+std::string outputCopyName(std::string_view shownName);
 
 // The expansion input for the current entry of `images` as the viewer shows it, with the target size of
 // `sizeChoice`. `outputName` empty means the normalized shown name.

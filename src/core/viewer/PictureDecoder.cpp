@@ -1,5 +1,9 @@
 #include "core/viewer/PictureDecoder.h"
 
+#include "core/viewer/PictureColour.h"
+#include "core/viewer/PictureFormats.h"
+#include "core/viewer/VipsPictureDecoder.h"
+
 #include <QBuffer>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -170,10 +174,12 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     if (bytes.isEmpty())
         return out;
     switch (decodeWithTurboJpeg(bytes, fitInto, minScale, out)) {
-    case TjResult::Decoded: return out;
+    case TjResult::Decoded: PictureColour::toDisplay(out.image, PictureColour::jpegIccProfile(bytes)); return out;
     case TjResult::Refused: return DecodedPicture();
     case TjResult::NotReadable: break;
     }
+    if (VipsPictureDecoder::recognises(bytes))
+        return VipsPictureDecoder::decode(bytes, fitInto, minScale);
     return decodeWithQt(bytes, fitInto, minScale);
 }
 
@@ -202,6 +208,8 @@ DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto
             bytes.clear();
     }
     ::close(fd);
+    if (isRawName(path))
+        return VipsPictureDecoder::decodeRawPreview(bytes, fitInto, minScale);
     return decode(bytes, fitInto, minScale);
 }
 

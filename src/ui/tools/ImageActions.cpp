@@ -6,6 +6,7 @@
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
 #include "core/tools/ToolTemplates.h"
+#include "core/tools/TurnCheck.h"
 #include "ui/viewer/ViewerWindow.h"
 
 #include <chrono>
@@ -93,11 +94,19 @@ void swap(ViewerWindow& window)
     window.showCurrent();
 }
 
-void runTool(ViewerWindow& window, std::string AppConfig::*app, std::string AppConfig::*arg, bool AppConfig::*hide)
+void runTool(ViewerWindow& window, std::string AppConfig::*app, std::string AppConfig::*arg, bool AppConfig::*hide,
+             bool turns = false)
 {
     const AppConfig& c = window.config();
     if (window.images().count() == 0)
         return;
+    if (turns) {
+        const std::string refusal = turnRefusal(c.*app, window.images().pathOf(window.images().currentName()));
+        if (!refusal.empty()) {
+            window.userInterface().message(refusal);
+            return;
+        }
+    }
     runToolOnImage(ToolCommand{c.*app, c.*arg, c.*hide}, window.images(), window.geometry(), c, window.userInterface());
 }
 
@@ -151,7 +160,7 @@ void addFavorite(ViewerWindow& window)
     const int size = c.FavoriteSize == 0 ? kSizeSmall : c.FavoriteSize == 2 ? kSizeLarge : kSizeMedium;
     // The favorite's size is passed to this one expansion only; the page's size choice stays as it is.
     const std::string name =
-        OutputNames::instance().reserve(c.BestOfDirectory, normalizeOutputName(window.images().currentName()));
+        OutputNames::instance().reserve(c.BestOfDirectory, outputCopyName(window.images().currentName()));
     const ExpansionInput in = expansionFor(window.images(), window.geometry(), c, c.BestOfDirectory, size, name);
     launchTool(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, ui);
 }
@@ -180,11 +189,13 @@ void bindToolCommands(ViewerWindow& window)
     window.setCommandHandler(Command::Edit, [w] { edit(*w); });
     window.setCommandHandler(Command::Swap, [w] { swap(*w); });
     window.setCommandHandler(Command::RotateLeft,
-                             [w] { runTool(*w, &C::RotateLeftApp, &C::RotateLeftArg, &C::HideRotateLeftApp); });
-    window.setCommandHandler(Command::RotateRight,
-                             [w] { runTool(*w, &C::RotateRightApp, &C::RotateRightArg, &C::HideRotateRightApp); });
-    window.setCommandHandler(Command::Flip, [w] { runTool(*w, &C::FlipApp, &C::FlipArg, &C::HideFlipApp); });
-    window.setCommandHandler(Command::Mirror, [w] { runTool(*w, &C::MirrorApp, &C::MirrorArg, &C::HideMirrorApp); });
+                             [w] { runTool(*w, &C::RotateLeftApp, &C::RotateLeftArg, &C::HideRotateLeftApp, true); });
+    window.setCommandHandler(Command::RotateRight, [w] {
+        runTool(*w, &C::RotateRightApp, &C::RotateRightArg, &C::HideRotateRightApp, true);
+    });
+    window.setCommandHandler(Command::Flip, [w] { runTool(*w, &C::FlipApp, &C::FlipArg, &C::HideFlipApp, true); });
+    window.setCommandHandler(Command::Mirror,
+                             [w] { runTool(*w, &C::MirrorApp, &C::MirrorArg, &C::HideMirrorApp, true); });
     window.setCommandHandler(Command::Tool1, [w] { runTool(*w, &C::Tool1App, &C::Tool1Arg, &C::HideTool1App); });
     window.setCommandHandler(Command::Tool2, [w] { userTool2(*w); });
     window.setCommandHandler(Command::Tool3, [w] { runTool(*w, &C::Tool3App, &C::Tool3Arg, &C::HideTool3App); });

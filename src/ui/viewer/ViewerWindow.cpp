@@ -2,7 +2,9 @@
 
 #include "core/viewer/KeyTable.h"
 #include "core/viewer/PictureCache.h"
+#include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureSlot.h"
+#include "ui/viewer/DisplayProfile.h"
 #include "ui/viewer/FileOperations.h"
 #include "ui/viewer/Placeholders.h"
 #include "ui/viewer/RenameDialog.h"
@@ -55,6 +57,8 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
       m_cache(std::make_unique<PictureCache>(images, config))
 {
     setWindowTitle(QStringLiteral("Marquelo"));
+    // Before the first load: every picture is decoded into the screen's colours.
+    PictureColour::setDisplayProfile(readDisplayProfile());
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAcceptDrops(true);
     setMinimumSize(200, 150);
@@ -253,6 +257,9 @@ void ViewerWindow::paintEvent(QPaintEvent*)
                 painter.fillRect(margin, background);
         }
         if (sourceSet) {
+            // Transparent parts of a picture (PNG, WebP) show the viewer's background.
+            if (picture.image.hasAlphaChannel())
+                painter.fillRect(destination, background);
             const QRectF part = decodedSourceRect(source, picture.fullSize, picture.image.size());
             m_renderer.paint(painter, picture.image, part, destination, devicePixelRatioF(), m_settled);
         }
