@@ -420,16 +420,21 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         std::string extension = fs::path(o.output).extension().string();
         if (extension.empty())
             return fail(error, "unable to write " + quoted(o.output) + ": no file type (extension) given");
-        if (!vips_foreign_find_save_buffer(extension.c_str())) {
+        std::string ext = extension;
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        // libvips saves AVIF through its HEIF saver with the AV1 codec; only the file name knows ".avif".
+        const bool avifOut = ext == ".avif";
+        const std::string saver = avifOut ? ".heif" : extension;
+        if (!vips_foreign_find_save_buffer(saver.c_str())) {
             vips_error_clear();
             return fail(error, "unable to write " + quoted(o.output) + ": unknown file type '" + extension + "'");
         }
         auto saveOptions = vips::VImage::option()->set("strip", derived);
-        if (jpegOut)
+        if (jpegOut || avifOut)
             saveOptions->set("Q", o.jpegQuality);
+        if (avifOut)
+            saveOptions->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_AV1);
         if (losslessTurn) {
-            std::string ext = extension;
-            std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
             if (ext == ".webp")
                 saveOptions->set("lossless", true);
             else if (ext == ".tif" || ext == ".tiff")
@@ -438,7 +443,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         }
         void* buffer = nullptr;
         std::size_t length = 0;
-        image.write_to_buffer(extension.c_str(), &buffer, &length, saveOptions);
+        image.write_to_buffer(saver.c_str(), &buffer, &length, saveOptions);
         Bytes data(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + length);
         g_free(buffer);
         if (jpegOut)

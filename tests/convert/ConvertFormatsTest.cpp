@@ -110,6 +110,22 @@ INSTANTIATE_TEST_SUITE_P(Corpus, PageCopies,
                              return name;
                          });
 
+TEST_F(ConvertFormats, BrowserFormatsKeepTheirTypeOnThePage)
+{
+    // The page names an AVIF copy .avif (browsers show it): the tool must be able to write one.
+    for (const char* file : {"pixel4a_seine_gainmap.avif", "nikon_d3100_lossless.webp", "weld_16bit.png"}) {
+        const std::string ext = fs::path(file).extension().string();
+        std::string error;
+        ASSERT_TRUE(
+            convert({formats(file), "/resample=(200,150)", "/jpgq=85", "/convert=" + out("copy" + ext)}, &error))
+            << file << ": " << error;
+        const VImage copy = VImage::new_from_file(out("copy" + ext).c_str());
+        EXPECT_EQ(copy.width(), 200) << file;
+        EXPECT_EQ(copy.format(), VIPS_FORMAT_UCHAR) << file << ": 8-bit sRGB for the web";
+    }
+    EXPECT_NE(readAll(out("copy.avif")).find("avif"), std::string::npos) << "an AVIF brand, not HEVC";
+}
+
 TEST_F(ConvertFormats, LosslessFormatsTurnExactlyAndKeepTheirDepth)
 {
     for (const char* file : {"weld_16bit.png", "weld_16bit_rgb_deflate.tif", "nikon_d3100_lossless.webp"}) {

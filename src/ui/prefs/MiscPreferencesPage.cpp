@@ -3,6 +3,7 @@
 #include "core/settings/PreferencesFieldLimits.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
