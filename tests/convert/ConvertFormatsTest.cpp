@@ -138,8 +138,9 @@ TEST_F(ConvertFormats, LosslessFormatsTurnExactlyAndKeepTheirDepth)
         EXPECT_EQ(after.format(), before.format()) << file;
         EXPECT_EQ(after.width(), before.height()) << file;
         EXPECT_EQ(meanDifference(after, before.rot(VIPS_ANGLE_D90)), 0.0) << file << ": not lossless";
-        if (ext == ".webp")
+        if (ext == ".webp") {
             EXPECT_NE(readAll(photo).find("VP8L"), std::string::npos) << "saved lossy";
+        }
     }
 }
 
