@@ -212,7 +212,11 @@ std::string helpText()
 {
     std::string text = "usage: marquelo-convert INPUT [switches] /convert=OUTPUT\n"
                        "Cuts, resamples, turns and compresses a photo; switches may come in any order.\n"
-                       "Coordinates are those of the picture as a viewer shows it (EXIF orientation applied).\n\n";
+                       "Coordinates are those of the picture as a viewer shows it (EXIF orientation applied).\n"
+                       "Reads JPEG, PNG, WebP, AVIF, HEIF/HEIC, TIFF, JPEG XL and GIF (first frame), and camera RAW\n"
+                       "files (.dng .cr2 .cr3 .crw .nef .arw .orf .rw2 .raf .pef .srw ...) through their largest\n"
+                       "embedded preview. Turning in place is lossless for JPEG (where the size allows), PNG, TIFF\n"
+                       "and lossless WebP; lossy WebP, HEIF/AVIF, JPEG XL, GIF and RAW files are refused.\n\n";
     for (const SwitchDef& d : kSwitches)
         text += "  " + std::string(d.help) + "\n";
     text += "  --help             show this text\n"

@@ -6,14 +6,25 @@
 #include "convert/JpegFile.h"
 #include "convert/JpegRegion.h"
 #include "convert/Orientation.h"
+#include "convert/RawPreview.h"
+#include "convert/TurnRules.h"
 
 #include <vips/vips8>
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -23,6 +34,47 @@ namespace fs = std::filesystem;
 namespace marquelo::convert {
 
 namespace {
+
+// Bytes held in an anonymous in-memory file that every decoder can open by name (/proc/self/fd/N),
+// so the preview of a RAW file goes through the same loaders, limits and cut as any photo.
+class MemoryInput {
+public:
+    explicit MemoryInput(const std::vector<unsigned char>& bytes)
+    {
+#ifdef __linux__
+        m_fd = ::memfd_create("marquelo-preview", MFD_CLOEXEC);
+        std::size_t written = 0;
+        while (m_fd >= 0 && written < bytes.size()) {
+            const ssize_t n = ::write(m_fd, bytes.data() + written, bytes.size() - written);
+            if (n <= 0)
+                break;
+            written += std::size_t(n);
+        }
+        if (m_fd >= 0 && written == bytes.size())
+            m_path = "/proc/self/fd/" + std::to_string(m_fd);
+#else
+        (void)bytes;
+#endif
+    }
+    ~MemoryInput()
+    {
+#ifdef __linux__
+        if (m_fd >= 0)
+            ::close(m_fd);
+#endif
+    }
+    MemoryInput(const MemoryInput&) = delete;
+    MemoryInput& operator=(const MemoryInput&) = delete;
+    // Empty when the bytes could not be held.
+    const std::string& path() const
+    {
+        return m_path;
+    }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+};
 
 void quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
@@ -178,14 +230,26 @@ vips::VImage resampleExactly(vips::VImage image, int w, int h)
     return image;
 }
 
+std::string lowerCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
 // Encodes a finished picture by the output's extension and writes it through a temporary file.
 bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, int quality, std::string& error)
 {
     const bool jpegOut = hasJpegExtension(output);
-    const std::string extension = fs::path(output).extension().string();
+    std::string extension = fs::path(output).extension().string();
+    // libvips saves AVIF through its HEIF saver with the AV1 codec; only the file name knows ".avif".
+    const bool avifOut = lowerCase(extension) == ".avif";
     auto saveOptions = vips::VImage::option()->set("strip", strip);
-    if (jpegOut)
+    if (jpegOut || avifOut)
         saveOptions->set("Q", quality);
+    if (avifOut) {
+        extension = ".heif";
+        saveOptions->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_AV1);
+    }
     void* buffer = nullptr;
     std::size_t length = 0;
     image.write_to_buffer(extension.c_str(), &buffer, &length, saveOptions);
@@ -205,7 +269,8 @@ bool checkOutputType(const std::string& output, std::string& error)
     const std::string extension = fs::path(output).extension().string();
     if (extension.empty())
         return fail(error, "unable to write " + quoted(output) + ": no file type (extension) given");
-    if (!vips_foreign_find_save_buffer(extension.c_str())) {
+    const std::string saver = lowerCase(extension) == ".avif" ? std::string(".heif") : extension;
+    if (!vips_foreign_find_save_buffer(saver.c_str())) {
         vips_error_clear();
         return fail(error, "unable to write " + quoted(output) + ": unknown file type '" + extension + "'");
     }
@@ -334,14 +399,32 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     if (input.size() > kMaxInputBytes)
         return fail(error, "unable to load " + quoted(o.input) + ": file too large (" + std::to_string(input.size()) +
                                " bytes)");
-    const InputFormat* format = detectInputFormat(input.head(kFormatHeadBytes));
+
+    // A camera RAW file is read through the largest preview the camera embedded in it, which then goes
+    // through the same format check, limits and cut as any photo.
+    std::unique_ptr<MemoryInput> preview;
+    InputFile previewInput;
+    InputFile* in = &input;
+    int rawOrientation = 0;
+    if (detail::rawExtension(detail::lowerExtension(o.input))) {
+        RawPreview raw = largestRawPreview(input.path());
+        if (raw.bytes.empty())
+            return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
+        preview = std::make_unique<MemoryInput>(raw.bytes);
+        if (preview->path().empty() || !previewInput.open(preview->path(), reason))
+            return fail(error, "unable to load " + quoted(o.input) + ": no memory for its preview");
+        in = &previewInput;
+        rawOrientation = raw.orientation;
+    }
+
+    const InputFormat* format = detectInputFormat(in->head(kFormatHeadBytes));
     if (!format)
         return fail(error, "unable to load " + quoted(o.input) + ": not a picture this tool can read");
-    const std::string& source = input.path();
+    const std::string& source = in->path();
     const bool jpegIn = format->name == "jpeg";
     ByteView jpeg;
     if (jpegIn) {
-        jpeg = input.bytes(reason);
+        jpeg = in->bytes(reason);
         if (jpeg.empty())
             return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
         // libvips' JPEG loader has no scan limit of its own: every path is guarded here, before any decoding.
@@ -356,7 +439,17 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     const bool derived = o.crop || o.resample || !o.also.empty();
     const bool jpegOut = hasJpegExtension(o.output);
 
-    if (!derived && jpegOut && jpegIn) {
+    // Turning a photo in place never loses quality silently: what cannot be turned losslessly is refused.
+    bool losslessTurn = false;
+    if (!o.turns.empty() && !derived) {
+        const std::vector<unsigned char> head = input.head(1 << 16);
+        const TurnVerdict verdict = turnVerdict(o.input, head.data(), head.size());
+        if (verdict.kind == TurnKind::Refused)
+            return fail(error, "unable to turn " + quoted(o.input) + ": " + verdict.reason);
+        losslessTurn = verdict.kind == TurnKind::Lossless;
+    }
+
+    if (!derived && jpegOut && jpegIn && !preview) {
         bool done = false;
         if (!tryLossless(o, jpeg, turns, error, done))
             return false;
@@ -373,7 +466,10 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         if ((unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() > kMaxDecodedBytes)
             return fail(error, "unable to load " + quoted(o.input) + ": picture too large (" + std::to_string(rawW) +
                                    "x" + std::to_string(rawH) + ")");
-        const int exif = header.get_typeof(VIPS_META_ORIENTATION) ? header.get_int(VIPS_META_ORIENTATION) : 1;
+        int exif = header.get_typeof(VIPS_META_ORIENTATION) ? header.get_int(VIPS_META_ORIENTATION) : 1;
+        // The preview rarely has an orientation of its own; the camera wrote it into the RAW file.
+        if (rawOrientation != 0 && header.get_typeof(VIPS_META_ORIENTATION) == 0)
+            exif = rawOrientation;
         const Orientation upright = Orientation::fromExif(exif);
         const long long uprightW = upright.swapsSides() ? rawH : rawW;
         const long long uprightH = upright.swapsSides() ? rawW : rawH;
@@ -456,9 +552,40 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         image = image.copy();
         image.set(VIPS_META_ORIENTATION, 1);
 
-        if (!checkOutputType(o.output, error))
-            return false;
-        return encodeAndWrite(image, o.output, derived, o.jpegQuality, error);
+        std::string extension = fs::path(o.output).extension().string();
+        if (extension.empty())
+            return fail(error, "unable to write " + quoted(o.output) + ": no file type (extension) given");
+        std::string ext = extension;
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        // libvips saves AVIF through its HEIF saver with the AV1 codec; only the file name knows ".avif".
+        const bool avifOut = ext == ".avif";
+        const std::string saver = avifOut ? ".heif" : extension;
+        if (!vips_foreign_find_save_buffer(saver.c_str())) {
+            vips_error_clear();
+            return fail(error, "unable to write " + quoted(o.output) + ": unknown file type '" + extension + "'");
+        }
+        auto saveOptions = vips::VImage::option()->set("strip", derived);
+        if (jpegOut || avifOut)
+            saveOptions->set("Q", o.jpegQuality);
+        if (avifOut)
+            saveOptions->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_AV1);
+        if (losslessTurn) {
+            if (ext == ".webp")
+                saveOptions->set("lossless", true);
+            else if (ext == ".tif" || ext == ".tiff")
+                saveOptions->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE)
+                    ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL);
+        }
+        void* buffer = nullptr;
+        std::size_t length = 0;
+        image.write_to_buffer(saver.c_str(), &buffer, &length, saveOptions);
+        Bytes data(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + length);
+        g_free(buffer);
+        if (jpegOut)
+            setExifOrientation(data, 1);
+        if (!writeFileAtomically(o.output, data, reason))
+            return fail(error, "unable to write " + quoted(o.output) + ": " + reason);
+        return true;
     } catch (const vips::VError& e) {
         return fail(error, "unable to convert " + quoted(o.input) + ": " + vipsReason(e));
     }

@@ -15,7 +15,7 @@ seconds="${1:-60}"
 build="$(cd "${2:-$here/../../build-fuzz}" && pwd)"
 shift 2 2>/dev/null || shift $#
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_picture_decoder fuzz_convert_image fuzz_convert_options fuzz_page_format
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_picture_decoder fuzz_picture_formats fuzz_convert_image fuzz_convert_options fuzz_page_format
                                      fuzz_tool_templates fuzz_command_line fuzz_version_number)
 corpus="${MARQUELO_CORPUS_DIR:-$here/../../../shared/corpus}"
 work="$build/fuzz-corpus"
@@ -48,9 +48,31 @@ picture_seeds() {
     echo "$dir"
 }
 
+# Today's formats: the small files of the formats corpus as they are, the larger ones as thumbnails in
+# their own format (libvips writes HEIF, AVIF, WebP, PNG, TIFF and JPEG XL), and the RAW previews' hosts.
+format_seeds() {
+    local dir="$work/formats"
+    [ -f "$dir/.done" ] && { echo "$dir"; return; }
+    mkdir -p "$dir"
+    find "$corpus/formats" -type f ! -name '*.tsv' -size -160k -exec cp -f {} "$dir/" \; 2>/dev/null
+    for f in "$corpus"/formats/*; do
+        case "$f" in *.tsv) continue ;; esac
+        local name ext
+        name="$(basename "$f")"
+        ext="${name##*.}"
+        case "$ext" in
+        heic | heif | hif) vips thumbnail "$f" "$dir/thumb-$name.heic[Q=40]" 48 >/dev/null 2>&1 ;;
+        avif | webp | png | tif | jxl) vips thumbnail "$f" "$dir/thumb-$name.$ext" 48 >/dev/null 2>&1 ;;
+        esac
+    done
+    touch "$dir/.done"
+    echo "$dir"
+}
+
 seeds_for() {
     case "$1" in
     fuzz_picture_decoder | fuzz_convert_image) picture_seeds ;;
+    fuzz_picture_formats) format_seeds ;;
     fuzz_convert_options) echo "$here/seeds/convert_options" ;;
     fuzz_page_format) echo "$here/seeds/page_format" ;;
     fuzz_tool_templates) echo "$here/seeds/tool_templates" ;;
@@ -62,14 +84,14 @@ seeds_for() {
 # A decoder may wait on its own threads; on a busy machine a whole picture can take tens of seconds.
 timeout_for() {
     case "$1" in
-    fuzz_picture_decoder | fuzz_convert_image) echo 90 ;;
+    fuzz_picture_decoder | fuzz_picture_formats | fuzz_convert_image) echo 90 ;;
     *) echo 25 ;;
     esac
 }
 
 max_len_for() {
     case "$1" in
-    fuzz_picture_decoder | fuzz_convert_image) echo 262144 ;;
+    fuzz_picture_decoder | fuzz_picture_formats | fuzz_convert_image) echo 262144 ;;
     *) echo 4096 ;;
     esac
 }

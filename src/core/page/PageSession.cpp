@@ -8,6 +8,7 @@
 #include "core/tools/OutputNames.h"
 #include "core/tools/ToolTemplates.h"
 #include "core/viewer/ImageList.h"
+#include "core/viewer/PictureFormats.h"
 #include "core/viewer/ViewGeometry.h"
 
 #include <QDateTime>
@@ -118,7 +119,7 @@ std::string PageSession::outputNameFor(const std::string& shownName)
         m_reservedFor.clear();
         return m_reservedName;
     }
-    return OutputNames::instance().reserve(m_config.CurOutputDirectory, normalizeOutputName(shownName));
+    return OutputNames::instance().reserve(m_config.CurOutputDirectory, outputCopyName(shownName));
 }
 
 void PageSession::releaseReservation()
@@ -192,7 +193,7 @@ bool PageSession::createPage(const std::string& shownName)
     };
 
     m_reservedFor = m_images.pathOf(shownName) + "\n" + directory;
-    m_reservedName = OutputNames::instance().reserve(directory, normalizeOutputName(shownName));
+    m_reservedName = OutputNames::instance().reserve(directory, outputCopyName(shownName));
 
     PageHeader header;
     header.info = info;
@@ -414,9 +415,15 @@ void PageSession::produceImageFile()
     m_outputName.clear();
 
     const std::string& directory = m_config.CurOutputDirectory;
-    if (imageSizeChoice() != kSizeUncompressed && entry.isPicture && !m_config.ImageCompressApp.empty()) {
+    // A picture browsers cannot show is never copied as it is: "Uncompressed" makes a full-size JPEG.
+    const bool asJpeg = entry.isPicture && isPublishedAsJpeg(shown);
+    if ((imageSizeChoice() != kSizeUncompressed || asJpeg) && entry.isPicture && !m_config.ImageCompressApp.empty()) {
         const ExpansionInput input = expansionFor(m_images, m_geometry, m_config, directory, imageSizeChoice(), name);
         std::vector<std::string> arguments = expandToolArgumentList(m_config.ImageCompressArg, input);
+        if (imageSizeChoice() == kSizeUncompressed)
+            for (std::string& argument : arguments)
+                if (argument.rfind("/jpgq=", 0) == 0)
+                    argument = "/jpgq=95";
         const bool started = m_extraCopies.empty()
                                  ? m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp)
                                  : launchExtraCopies(std::move(arguments), input);

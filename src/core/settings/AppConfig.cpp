@@ -35,7 +35,7 @@ constexpr std::string_view kConvert = "marquelo-convert";
 
 } // namespace
 
-const std::array<SettingDef, 71> kSettings = {{
+const std::array<SettingDef, 73> kSettings = {{
     text("InstallationPath", &C::InstallationPath, "", R::ProgramDirectory),
     text("BaseOutputDirectory", &C::BaseOutputDirectory, "", R::OutputUnderPictures),
     text("CurOutputDirectory", &C::CurOutputDirectory, "", R::OutputUnderPictures),
@@ -97,6 +97,10 @@ const std::array<SettingDef, 71> kSettings = {{
     text("PageBgImage", &C::PageBgImage, ""),
     number("CacheDepth", &C::CacheDepth, 1),
     text("OtherExtensions", &C::OtherExtensions, "*.mpg;*.mpeg;*.mov;*.wmv;*.avi;*.gif"),
+    text("PictureExtensions", &C::PictureExtensions,
+         "*.heic;*.heif;*.avif;*.webp;*.png;*.tif;*.tiff;*.jxl;*.dng;*.cr2;*.cr3;*.nef;*.arw;*.orf;*.rw2;*.raf;*.pef;*."
+         "srw"),
+    flag("BundleRawImages", &C::BundleRawImages, true),
     number("FavoriteSize", &C::FavoriteSize, 1),
     text("ImageTag", &C::ImageTag, R"(<img src="%4" height=%6 width=%7 alt="">)"),
     flag("ShowImageNumber", &C::ShowImageNumber, false),

@@ -84,6 +84,10 @@ struct AppConfig {
     std::string PageBgImage;
     std::int32_t CacheDepth = 1;
     std::string OtherExtensions;
+    // Pictures of today's formats, listed after the JPEGs; empty lists JPEG only.
+    std::string PictureExtensions;
+    // A camera RAW file rides with its JPEG twin instead of being listed on its own.
+    bool BundleRawImages = true;
     std::int32_t FavoriteSize = 1;
     std::string ImageTag;
     bool ShowImageNumber = false;
@@ -125,8 +129,8 @@ struct SettingDef {
     bool saved;                    // PageInfo is read but never written
 };
 
-// The 71 keys of the record in load and save order; ConfigIsValid (the 72nd) is written after them.
-extern const std::array<SettingDef, 71> kSettings;
+// The 73 keys of the record in load and save order; ConfigIsValid (the 74th) is written after them.
+extern const std::array<SettingDef, 73> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 58> kPreferenceKeys = {{
+const std::array<std::string_view, 60> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -54,6 +54,8 @@ const std::array<std::string_view, 58> kPreferenceKeys = {{
     "BackgroundColor",
     "CacheDepth",
     "OtherExtensions",
+    "PictureExtensions",
+    "BundleRawImages",
     "FavoriteSize",
     "ImageTag",
     "ShowImageNumber",

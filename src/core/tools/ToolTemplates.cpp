@@ -3,6 +3,7 @@
 #include "core/settings/UsableNumbers.h"
 #include "core/tools/Launcher.h"
 #include "core/viewer/ImageList.h"
+#include "core/viewer/PictureFormats.h"
 
 #include <QList>
 #include <QString>
@@ -82,7 +83,7 @@ std::string expandToolArguments(std::string_view tmpl, const ExpansionInput& inp
         case '1': text += input.imageDirectory; break;
         case '2': text += input.shownName; break;
         case '3': text += input.outputDirectory; break;
-        case '4': text += input.outputName.empty() ? normalizeOutputName(input.shownName) : input.outputName; break;
+        case '4': text += input.outputName.empty() ? outputCopyName(input.shownName) : input.outputName; break;
         case '5': text += cropText(input.source); break;
         case '6': text += std::to_string(input.size.height); break;
         default: text += std::to_string(input.size.width); break;
@@ -143,6 +144,18 @@ ExpansionInput expansionFor(const ImageList& images, const ViewGeometry& geometr
     in.source = geometry.source;
     in.size = targetSize(geometry.source, geometry.destination, sizeChoice, config);
     return in;
+}
+
+std::string outputCopyName(std::string_view shownName)
+{
+    std::string name = normalizeOutputName(shownName);
+    if (!isPublishedAsJpeg(shownName))
+        return name;
+    // The normalized name may have lost the extension to the length limit: then ".jpg" is added.
+    const std::string ext = lowerExtension(shownName);
+    if (name.size() > ext.size() && lowerExtension(name) == ext)
+        name.resize(name.size() - ext.size() - 1);
+    return name + ".jpg";
 }
 
 } // namespace marquelo

@@ -45,7 +45,7 @@ struct ExpansionInput {
     std::string imageDirectory;  // %1
     std::string shownName;       // %2: the shown version's bare file name
     std::string outputDirectory; // %3
-    std::string outputName;      // %4: when empty, normalizeOutputName(shownName)
+    std::string outputName;      // %4: when empty, outputCopyName(shownName)
     Rect source;                 // %5
     TargetSize size;             // %6 height, %7 width
 };
@@ -68,6 +68,9 @@ std::string normalizeOutputName(std::string_view name);
 
 // `name` cut to `limit` characters by shortening the part before its extension.
 std::string shortenOutputName(std::string_view name, std::size_t limit);
+// The name of a page or favorite copy of `shownName`: normalizeOutputName, and ".jpg" in place of the
+// extension for a picture browsers cannot show (the copy is made as a JPEG).
+std::string outputCopyName(std::string_view shownName);
 
 // The expansion input for the current entry of `images` as the viewer shows it, with the target size of
 // `sizeChoice`. `outputName` empty means the normalized shown name.

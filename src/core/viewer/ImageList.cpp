@@ -1,6 +1,7 @@
 #include "core/viewer/ImageList.h"
 
 #include "core/viewer/ImageOrder.h"
+#include "core/viewer/PictureFormats.h"
 #include "core/viewer/PictureSlot.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <numeric>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -77,6 +79,27 @@ void sortEntries(std::vector<ImageEntry>& entries, int sorting)
     std::move(sorted.begin(), sorted.end(), entries.begin());
 }
 
+bool isJpegTwinName(std::string_view name)
+{
+    const std::string ext = lowerExtension(name);
+    return ext == "jpg" || ext == "jpeg";
+}
+
+// RAW files that ride with a JPEG twin (same stem, .jpg/.jpeg in any case), by stem; the first RAW of a
+// stem is carried, a second one (x.CR2 beside x.DNG) stays listed so no file disappears from view.
+std::unordered_map<std::string, std::string> rawTwins(const std::vector<FileRecord>& files)
+{
+    std::unordered_set<std::string_view> jpegStems;
+    for (const FileRecord& f : files)
+        if (isJpegTwinName(f.name))
+            jpegStems.insert(nameStem(f.name));
+    std::unordered_map<std::string, std::string> twins;
+    for (const FileRecord& f : files)
+        if (isRawName(f.name) && jpegStems.count(nameStem(f.name)))
+            twins.emplace(std::string(nameStem(f.name)), f.name);
+    return twins;
+}
+
 } // namespace
 
 ImageList::ImageList()
@@ -102,14 +125,24 @@ bool ImageList::scanDirectory(const std::string& directory, const AppConfig& con
         return false;
 
     std::vector<std::pair<std::string, bool>> patterns{{"*.jpg", true}, {"*.jpeg", true}};
+    for (std::string& p : splitPatterns(config.PictureExtensions))
+        patterns.emplace_back(std::move(p), true);
     for (std::string& p : splitPatterns(config.OtherExtensions))
         patterns.emplace_back(std::move(p), false);
+
+    std::unordered_map<std::string, std::string> twins;
+    std::unordered_set<std::string_view> carried;
+    if (config.BundleRawImages) {
+        twins = rawTwins(files);
+        for (const auto& [stem, raw] : twins)
+            carried.insert(raw);
+    }
 
     for (const auto& [pattern, isPicture] : patterns) {
         if (count() >= kCapacity)
             break;
         for (const FileRecord& file : files) {
-            if (!matchesPattern(pattern, file.name))
+            if (!matchesPattern(pattern, file.name) || carried.count(file.name))
                 continue;
             ImageEntry& e = m_entries.emplace_back();
             e.isPicture = isPicture;
@@ -118,6 +151,14 @@ bool ImageList::scanDirectory(const std::string& directory, const AppConfig& con
                 break;
         }
     }
+
+    if (!twins.empty())
+        for (ImageEntry& e : m_entries)
+            if (isJpegTwinName(e.files[kOriginal].name)) {
+                const auto twin = twins.find(std::string(nameStem(e.files[kOriginal].name)));
+                if (twin != twins.end())
+                    e.rawCompanion = twin->second;
+            }
 
     sortEntries(m_entries, config.Sorting);
     if (config.BundleEditedImages)

@@ -26,12 +26,15 @@ struct FileRecord {
 enum ImageVersion : int { kOriginal = 0, kEdited = 1 };
 
 struct ImageEntry {
-    bool isPicture = false;  // found by *.jpg / *.jpeg: decoded and drawn
+    bool isPicture = false;  // found by *.jpg / *.jpeg or PictureExtensions: decoded and drawn
     bool hasEdited = false;  // files[kEdited] is meaningful
     bool editedKept = false; // the edited copy survives the clean-up at exit
     bool missing = false;    // the last change check did not find the shown file
     int shown = kOriginal;   // which version is displayed and acted on; kEdited only while hasEdited
     std::array<FileRecord, 2> files;
+    // The camera RAW file shot together with this JPEG, carried by its entry instead of listed on its
+    // own ("" when none).
+    std::string rawCompanion;
     // Decoded pictures, one per version. Shared so that a loader still running when the entry moves
     // or is removed writes into its own slot, never into another entry.
     std::array<std::shared_ptr<PictureSlot>, 2> pictures;
@@ -46,10 +49,12 @@ public:
     // The storage for kCapacity entries is allocated here, once, and kept until the list is destroyed.
     ImageList();
 
-    // Lists the folder's files matching *.jpg, *.jpeg, then each pattern of config.OtherExtensions
-    // (letter case ignored, a file matching two patterns listed twice, at most kCapacity entries),
-    // sorts by config.Sorting and pairs edited copies when config.BundleEditedImages is on. Makes the
-    // folder the process's current directory. False (and an empty list) when the folder cannot be read.
+    // Lists the folder's files matching *.jpg, *.jpeg, each pattern of config.PictureExtensions (as
+    // pictures), then each pattern of config.OtherExtensions (letter case ignored, a file matching two
+    // patterns listed twice, at most kCapacity entries), sorts by config.Sorting and pairs edited copies
+    // when config.BundleEditedImages is on. With config.BundleRawImages a RAW file whose JPEG twin is in
+    // the folder is carried by the JPEG's entry instead. Makes the folder the process's current
+    // directory. False (and an empty list) when the folder cannot be read.
     bool scanDirectory(const std::string& directory, const AppConfig& config);
 
     struct Found {

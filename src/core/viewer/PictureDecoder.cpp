@@ -1,5 +1,9 @@
 #include "core/viewer/PictureDecoder.h"
 
+#include "core/viewer/PictureColour.h"
+#include "core/viewer/PictureFormats.h"
+#include "core/viewer/VipsPictureDecoder.h"
+
 #include <QBuffer>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -276,10 +280,12 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     if (layout.scans > kMaxScans)
         return out;
     switch (decodeWithTurboJpeg(bytes, fitInto, minScale, maxDecodedBytes, layout, out)) {
-    case TjResult::Decoded: return out;
+    case TjResult::Decoded: PictureColour::toDisplay(out.image, PictureColour::jpegIccProfile(bytes)); return out;
     case TjResult::Refused: return DecodedPicture();
     case TjResult::NotReadable: break;
     }
+    if (VipsPictureDecoder::recognises(bytes))
+        return VipsPictureDecoder::decode(bytes, fitInto, minScale);
     return decodeWithQt(bytes, fitInto, minScale, maxDecodedBytes, layout);
 }
 
@@ -292,7 +298,9 @@ DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto
     FileContents contents = readRegularFile(path, maxDecodedBytes);
     DecodedPicture out;
     if (contents.ok) {
-        out = decode(contents.bytes, fitInto, minScale, maxDecodedBytes);
+        // A camera's RAW data is not developed here: its largest embedded preview stands in for it.
+        out = isRawName(path) ? VipsPictureDecoder::decodeRawPreview(contents.bytes, fitInto, minScale)
+                              : decode(contents.bytes, fitInto, minScale, maxDecodedBytes);
         contents.bytes = QByteArray();
     }
     out.file = contents.status;

@@ -3,6 +3,7 @@
 #include "core/settings/PreferencesFieldLimits.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -28,6 +29,8 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     auto* browserBrowse = makeProgramBrowse(QStringLiteral("Bro&wse..."),
                                             QStringLiteral("Select browser application for page preview"), browser);
     auto* extensions = makeEdit("OtherExtensions");
+    auto* pictureExtensions = makeEdit("PictureExtensions");
+    auto* bundleRaw = makeCheck(QStringLiteral("Show RAW files with their &JPEG twin"), "BundleRawImages");
     m_favorites = makeEdit("BestOfDirectory");
     auto* favoritesBrowse =
         makeFolderBrowse(QStringLiteral("Brows&e..."), QStringLiteral("Select favorites directory"), m_favorites);
@@ -44,9 +47,12 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     grid->addWidget(browserBrowse, 2, 2);
     grid->addWidget(makeLabel(QStringLiteral("File &Extensions"), extensions), 3, 0);
     grid->addWidget(extensions, 3, 1);
-    grid->addWidget(makeLabel(QStringLiteral("&Favorites Folder"), m_favorites), 4, 0);
-    grid->addWidget(m_favorites, 4, 1);
-    grid->addWidget(favoritesBrowse, 4, 2);
+    grid->addWidget(makeLabel(QStringLiteral("Pic&ture Extensions"), pictureExtensions), 4, 0);
+    grid->addWidget(pictureExtensions, 4, 1);
+    grid->addWidget(bundleRaw, 5, 1);
+    grid->addWidget(makeLabel(QStringLiteral("&Favorites Folder"), m_favorites), 6, 0);
+    grid->addWidget(m_favorites, 6, 1);
+    grid->addWidget(favoritesBrowse, 6, 2);
     grid->setColumnStretch(1, 1);
 
     auto* sizeBox = new QGroupBox(QStringLiteral("Favorite Size"), this);
@@ -81,12 +87,15 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     page->addStretch(1);
 
     chainTabOrder({m_installation, installationBrowse, htmlEditor, htmlEditorBrowse, browser, browserBrowse, extensions,
-                   m_favorites, favoritesBrowse, radios[0], radios[1], radios[2], update});
+                   pictureExtensions, bundleRaw, m_favorites, favoritesBrowse, radios[0], radios[1], radios[2],
+                   update});
 
     bindText(m_installation, &AppConfig::InstallationPath, kPathFieldMaxChars);
     bindText(htmlEditor, &AppConfig::HtmlEditor, kPathFieldMaxChars);
     bindText(browser, &AppConfig::PreviewBrowser, kPathFieldMaxChars);
     bindText(extensions, &AppConfig::OtherExtensions, 0);
+    bindText(pictureExtensions, &AppConfig::PictureExtensions, 0);
+    bindFlag(bundleRaw, &AppConfig::BundleRawImages);
     bindText(m_favorites, &AppConfig::BestOfDirectory, kPathFieldMaxChars);
     bindChoice(size, &AppConfig::FavoriteSize);
 }

@@ -9,6 +9,7 @@
 #include "core/tools/TemporaryFiles.h"
 #include "core/tools/ToolTemplates.h"
 #include "core/tools/TurnQueue.h"
+#include "core/tools/TurnCheck.h"
 #include "ui/viewer/ViewerWindow.h"
 
 #include <chrono>
@@ -113,6 +114,12 @@ void runTurn(ViewerWindow& window, TurnQueue& turns, std::string AppConfig::*app
     const ImageList& list = window.images();
     if (list.count() == 0 || (c.*app).empty())
         return;
+    // A turn that would lose quality silently (a lossy format other than JPEG, a RAW) is refused up front.
+    const std::string refusal = turnRefusal(c.*app, list.pathOf(list.currentName()));
+    if (!refusal.empty()) {
+        window.userInterface().message(refusal);
+        return;
+    }
     const ExpansionInput in = expansionFor(list, window.geometry(), c, list.directory(), imageSizeChoice());
     turns.run(list.pathOf(list.currentName()), c.*app, expandToolArgumentList(c.*arg, in), c.*hide,
               window.userInterface());
@@ -168,7 +175,7 @@ void addFavorite(ViewerWindow& window)
     const int size = c.FavoriteSize == 0 ? kSizeSmall : c.FavoriteSize == 2 ? kSizeLarge : kSizeMedium;
     // The favorite's size is passed to this one expansion only; the page's size choice stays as it is.
     const std::string name =
-        OutputNames::instance().reserve(c.BestOfDirectory, normalizeOutputName(window.images().currentName()));
+        OutputNames::instance().reserve(c.BestOfDirectory, outputCopyName(window.images().currentName()));
     const ExpansionInput in = expansionFor(window.images(), window.geometry(), c, c.BestOfDirectory, size, name);
     if (!launchTool(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, ui))
         OutputNames::instance().release(c.BestOfDirectory, name);

@@ -1,6 +1,7 @@
 #include "ui/viewer/FileOperations.h"
 
 #include "core/viewer/PictureCache.h"
+#include "core/viewer/PictureFormats.h"
 #include "ui/viewer/RenameDialog.h"
 
 #include <QDir>
@@ -179,6 +180,10 @@ ImageInfoTexts imageInfoTexts(const ImageList& images, const ViewGeometry& view)
                                  : QStringLiteral("<unknown>");
     texts.fileSize = QStringLiteral("%1 bytes").arg(entry.files[std::size_t(entry.shown)].size);
     texts.edited = entry.hasEdited ? QStringLiteral("Yes") : QStringLiteral("No");
+    texts.rawCompanion = qs(entry.rawCompanion);
+    // RAW data is never developed here: the size above is that of the camera's own preview.
+    if (entry.isPicture && isRawName(entry.shownName()))
+        texts.rendering = QStringLiteral("RAW preview (the camera's embedded JPEG)");
     return texts;
 }
 

@@ -30,6 +30,10 @@ ImageInfoDialog::ImageInfoDialog(const ImageInfoTexts& texts, QWidget* parent) :
     addText(QStringLiteral("Size:"), texts.size, "size");
     addText(QStringLiteral("File size:"), texts.fileSize, "fileSize");
     addText(QStringLiteral("Edited:"), texts.edited, "edited");
+    if (!texts.rawCompanion.isEmpty())
+        addText(QStringLiteral("RAW file:"), texts.rawCompanion, "rawCompanion");
+    if (!texts.rendering.isEmpty())
+        addText(QStringLiteral("Shown:"), texts.rendering, "rendering");
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

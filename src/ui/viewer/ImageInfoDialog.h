@@ -13,6 +13,9 @@ struct ImageInfoTexts {
     QString size;     // "%d x %d" of the source rectangle, or "<unknown>"
     QString fileSize; // "%d bytes"
     QString edited;   // "Yes" or "No"
+    // Rows that only some pictures have (empty: the row is left out).
+    QString rawCompanion; // the RAW file carried by a JPEG's entry
+    QString rendering;    // how the picture was obtained, e.g. a RAW file's embedded preview
 };
 
 class ImageInfoDialog : public QDialog {

@@ -51,6 +51,9 @@ void PictureArea::paint(QPainter& painter)
                 painter.fillRect(margin, colour);
         }
         if (sourceSet) {
+            // Transparent parts of a picture (PNG, WebP) show the viewer's background.
+            if (picture.image.hasAlphaChannel())
+                painter.fillRect(destination, colour);
             const QRectF part = decodedSourceRect(source, picture.fullSize, picture.image.size());
             m_renderer.paint(painter, picture.image, part, destination, m_window.devicePixelRatioF(), m_settled);
         }

@@ -1,6 +1,8 @@
 #include "ui/viewer/ViewerWindow.h"
 
 #include "core/viewer/PictureCache.h"
+#include "core/viewer/PictureColour.h"
+#include "ui/viewer/DisplayProfile.h"
 #include "ui/viewer/CaptionBox.h"
 #include "ui/viewer/FileOperations.h"
 #include "ui/viewer/InfoLabels.h"
@@ -26,6 +28,8 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
       m_windowState(*this, config), m_picture(*this, config, images, *m_cache, m_geometry)
 {
     setWindowTitle(QStringLiteral("Marquelo"));
+    // Before the first load: every picture is decoded into the screen's colours.
+    PictureColour::setDisplayProfile(readDisplayProfile());
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAcceptDrops(true);
     setMinimumSize(200, 150);

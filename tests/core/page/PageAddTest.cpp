@@ -1,6 +1,8 @@
 // Adding photos and movies: layouts, the L/R alternation, sizes, copies and output names.
 #include "PageFixture.h"
 
+#include <algorithm>
+
 namespace marquelo::test {
 namespace {
 
@@ -240,6 +242,35 @@ TEST_F(PageTest, AddedEditedCopySurvivesTheCleanUpAndWithoutSubdirectoriesEveryP
     EXPECT_EQ(config.CurOutputDirectory, base);
     EXPECT_TRUE(exists(base + "/index.html"));
     EXPECT_EQ(launches.at(0).arguments.back(), "/convert=" + base + "/dsc01234_edit.jpg");
+}
+
+TEST_F(PageTest, PicturesBrowsersCannotShowArePublishedAsJpegCopies)
+{
+    // Only the pictures of the list count: the HEIC at index 1, then a PNG (browsers show it as it is).
+    addPhoto("IMG_0001.HEIC");
+    addPhoto("scan.png");
+    images.setCurrent(1);
+    confirmSetup("Summer");
+    host.imageSize = [](AddImageChoice& c, bool) {
+        c.size = 3; // Uncompressed
+        return true;
+    };
+    add("Phone", true);
+    EXPECT_NE(readFile(base + "/summer/index.html").find("img_0001.jpg"), std::string::npos);
+    ASSERT_EQ(launches.size(), 1u) << "never copied as it is";
+    const std::vector<std::string>& args = launches[0].arguments;
+    EXPECT_EQ(args.back(), "/convert=" + base + "/summer/img_0001.jpg");
+    EXPECT_NE(std::find(args.begin(), args.end(), "/jpgq=95"), args.end()) << "full-size JPEG of quality 95";
+
+    images.setCurrent(2);
+    launches.clear();
+    host.imageSize = [](AddImageChoice& c, bool) {
+        c.size = 3;
+        return true;
+    };
+    add("Scan", true);
+    EXPECT_TRUE(launches.empty()) << "a PNG is copied as it is, as before";
+    EXPECT_TRUE(exists(base + "/summer/scan.png"));
 }
 
 } // namespace

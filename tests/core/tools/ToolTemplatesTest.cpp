@@ -120,6 +120,22 @@ TEST(Normalize, NeverLongerThan64)
     EXPECT_EQ(normalizeOutputName(longName), std::string(64, 'u'));
 }
 
+TEST(OutputCopyName, PicturesBrowsersCannotShowGetAJpegName)
+{
+    EXPECT_EQ(outputCopyName("IMG_0001.HEIC"), "img_0001.jpg");
+    EXPECT_EQ(outputCopyName("Scan 2.tiff"), "scan_2.jpg");
+    EXPECT_EQ(outputCopyName("bike.jxl"), "bike.jpg");
+    EXPECT_EQ(outputCopyName("_MG_1234.CR3"), "_mg_1234.jpg");
+    // Browsers show these as they are: the name stays as normalizeOutputName makes it.
+    EXPECT_EQ(outputCopyName("DSC01234.JPG"), "dsc01234.jpg");
+    EXPECT_EQ(outputCopyName("Leaf.PNG"), "leaf.png");
+    EXPECT_EQ(outputCopyName("clip.avi"), "clip.avi");
+    EXPECT_EQ(outputCopyName("photo.heic.webp"), "photo.heic.webp");
+    // However long the name, the copy's name ends in .jpg.
+    const std::string copy = outputCopyName(std::string(62, 'a') + ".heic");
+    EXPECT_EQ(copy.substr(copy.size() - 4), ".jpg");
+}
+
 ExpansionInput photoInput()
 {
     ExpansionInput in;

@@ -442,5 +442,26 @@ TEST_F(PreferencesDialogTest, OddStoredChoicesSurviveAnOk)
     EXPECT_EQ(config.FavoriteSize, 9);
 }
 
+TEST_F(PreferencesDialogTest, PictureExtensionsHaveTheirOwnFieldBesideFileExtensions)
+{
+    config.PictureExtensions = "*.heic;*.png";
+    config.BundleRawImages = true;
+    open();
+    QLineEdit* pictures = control("PictureExtensions");
+    EXPECT_EQ(pictures->text(), "*.heic;*.png");
+    EXPECT_EQ(pictures->parentWidget(), control("OtherExtensions")->parentWidget());
+    bool labelled = false;
+    for (const QLabel* label : dlg->findChildren<QLabel*>())
+        labelled = labelled || (label->buddy() == pictures && label->text() == "Pic&ture Extensions");
+    EXPECT_TRUE(labelled);
+    EXPECT_TRUE(control<QCheckBox>("BundleRawImages")->isChecked());
+
+    pictures->setText(QString());
+    setChecked("BundleRawImages", false);
+    dlg->accept();
+    EXPECT_EQ(config.PictureExtensions, ""); // empty lists JPEG only: a value like any other
+    EXPECT_FALSE(config.BundleRawImages);
+}
+
 } // namespace
 } // namespace marquelo::test

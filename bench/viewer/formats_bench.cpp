@@ -1,0 +1,148 @@
+// Showing photos of today's formats nothing has prepared, against baselines measured in the same run:
+// - a 12 MP HEIC for a 1920x1080 screen against libheif's own single-threaded full decode;
+// - a RAW file against decoding its embedded preview JPEG alone;
+// - a Display P3 / Adobe RGB JPEG with its profile against the same bytes with the profile taken out
+//   (what the colour conversion adds to a cold show);
+// - every file of the formats corpus: the viewer's cold show, for reference.
+#include "core/viewer/PictureDecoder.h"
+#include "core/viewer/VipsPictureDecoder.h"
+
+#include <QFile>
+
+#include <libheif/heif.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using marquelo::PictureDecoder;
+using marquelo::VipsPictureDecoder;
+
+const QSize kScreen(1920, 1080);
+
+std::string formats(const char* name)
+{
+    return std::string(MARQUELO_CORPUS_DIR) + "/formats/" + name;
+}
+
+QByteArray readAll(const std::string& path)
+{
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double timeMs(const std::function<void()>& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// libheif alone, one decoding thread, primary image to interleaved RGB at full size.
+void heifSingleThreaded(const QByteArray& bytes)
+{
+    heif_context* ctx = heif_context_alloc();
+    heif_context_set_max_decoding_threads(ctx, 0);
+    if (heif_context_read_from_memory_without_copy(ctx, bytes.constData(), size_t(bytes.size()), nullptr).code ==
+        heif_error_Ok) {
+        heif_image_handle* handle = nullptr;
+        if (heif_context_get_primary_image_handle(ctx, &handle).code == heif_error_Ok) {
+            heif_image* image = nullptr;
+            if (heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr).code ==
+                heif_error_Ok)
+                heif_image_release(image);
+            heif_image_handle_release(handle);
+        }
+    }
+    heif_context_free(ctx);
+}
+
+// The JPEG without its APP2 ICC_PROFILE segments: the same picture, shown without conversion.
+QByteArray withoutProfile(const QByteArray& jpeg)
+{
+    QByteArray out = jpeg.left(2);
+    qsizetype pos = 2;
+    while (pos + 4 <= jpeg.size() && uchar(jpeg[pos]) == 0xFF) {
+        const uchar marker = uchar(jpeg[pos + 1]);
+        if (marker == 0xDA)
+            break;
+        const int length = (uchar(jpeg[pos + 2]) << 8) | uchar(jpeg[pos + 3]);
+        if (!(marker == 0xE2 && jpeg.mid(pos + 4, 11) == "ICC_PROFILE"))
+            out += jpeg.mid(pos, 2 + length);
+        pos += 2 + length;
+    }
+    return out + jpeg.mid(pos);
+}
+
+struct Pair {
+    double ours, baseline;
+};
+
+Pair compare(const std::function<void()>& ours, const std::function<void()>& baseline, int rounds = 7)
+{
+    std::vector<double> a, b;
+    for (int i = 0; i < rounds; ++i) { // interleaved, so load from other processes hits both alike
+        a.push_back(timeMs(ours));
+        b.push_back(timeMs(baseline));
+    }
+    return {median(a), median(b)};
+}
+
+} // namespace
+
+int main()
+{
+    VipsPictureDecoder::startLibrary();
+
+    const QByteArray heic = readAll(formats("apple_iphone13pro_grid_irot270_p3.heic"));
+    const Pair h = compare([&] { PictureDecoder::decode(heic, kScreen); }, [&] { heifSingleThreaded(heic); });
+    std::printf("12 MP HEIC cold show %.1f ms, libheif single-threaded full decode %.1f ms: %.2fx (goal <= 0.8x)\n",
+                h.ours, h.baseline, h.ours / h.baseline);
+
+    for (const char* raw : {"canon_eos_r6_pruned.cr3", "canon_powershot_g2.crw"}) {
+        const std::string path = formats(raw);
+        const QByteArray preview = VipsPictureDecoder::largestRawPreview(readAll(path)).bytes;
+        // The viewer's cold show reads the file too; the baseline gets the preview bytes for free.
+        const Pair r = compare([&] { PictureDecoder::decodeFile(path, kScreen); },
+                               [&] { PictureDecoder::decode(preview, kScreen); });
+        std::printf("RAW %-30s cold show %.1f ms, its preview JPEG alone %.1f ms: %.2fx (goal <= 1.2x)\n", raw, r.ours,
+                    r.baseline, r.ours / r.baseline);
+    }
+
+    for (const char* jpeg : {"apple_iphone13pro_p3_orient6.jpg", "canon_eos7d_adobergb.jpg"}) {
+        const QByteArray bytes = readAll(formats(jpeg));
+        const QByteArray plain = withoutProfile(bytes);
+        const Pair c = compare([&] { PictureDecoder::decode(bytes, kScreen); },
+                               [&] { PictureDecoder::decode(plain, kScreen); }, 9);
+        std::printf("colour %-34s with profile %.1f ms, without %.1f ms: +%.1f%% (goal <= 10%%)\n", jpeg, c.ours,
+                    c.baseline, 100.0 * (c.ours / c.baseline - 1.0));
+    }
+
+    std::printf("\n%-44s %9s %11s\n", "file", "cold show", "decoded");
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(std::string(MARQUELO_CORPUS_DIR) + "/formats"))
+        if (e.path().extension() != ".tsv")
+            files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& path : files) {
+        std::vector<double> runs;
+        marquelo::DecodedPicture d;
+        for (int i = 0; i < 3; ++i)
+            runs.push_back(timeMs([&] { d = PictureDecoder::decodeFile(path.string(), kScreen); }));
+        std::printf("%-44s %7.1fms %5dx%-5d%s\n", path.filename().string().c_str(), median(runs), d.image.width(),
+                    d.image.height(), d.ok ? "" : " (not shown)");
+    }
+    return 0;
+}

@@ -1,0 +1,327 @@
+#include "core/viewer/PictureColour.h"
+
+#include <QSysInfo>
+
+#include <lcms2.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+namespace marquelo {
+
+namespace {
+
+std::mutex g_displayMutex;
+QByteArray g_display; // guarded by g_displayMutex; QByteArray copies share the data
+
+struct ProfileDeleter {
+    void operator()(void* p) const
+    {
+        if (p)
+            cmsCloseProfile(p);
+    }
+};
+using Profile = std::unique_ptr<void, ProfileDeleter>;
+
+struct TransformDeleter {
+    void operator()(void* t) const
+    {
+        if (t)
+            cmsDeleteTransform(t);
+    }
+};
+using Transform = std::shared_ptr<void>;
+
+// An RGB profile lcms2 can read, or null (then the pixels count as sRGB).
+Profile openRgbProfile(const QByteArray& icc)
+{
+    if (icc.isEmpty())
+        return Profile(cmsCreate_sRGBProfile());
+    Profile p(cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size())));
+    if (p && cmsGetColorSpace(p.get()) != cmsSigRgbData)
+        p.reset();
+    return p;
+}
+
+// Building a transform reads both profiles and precalculates a device link, several milliseconds: a
+// folder of photos from one camera uses the same one for every picture, so they are kept.
+class TransformCache {
+public:
+    Transform get(const QByteArray& source, const QByteArray& target, cmsUInt32Number in, cmsUInt32Number out,
+                  bool copyAlpha)
+    {
+        const Key key{source, target, in, out};
+        {
+            const std::lock_guard lock(m_mutex);
+            const auto found = m_transforms.find(key);
+            if (found != m_transforms.end())
+                return found->second;
+        }
+        Profile from = openRgbProfile(source);
+        if (!from)
+            from = openRgbProfile(QByteArray());
+        Profile to = openRgbProfile(target);
+        if (!to)
+            to = openRgbProfile(QByteArray());
+        // No cache inside lcms2: the same transform runs on several threads at once.
+        const cmsUInt32Number flags = cmsFLAGS_NOCACHE | (copyAlpha ? cmsFLAGS_COPY_ALPHA : 0);
+        Transform t(cmsCreateTransform(from.get(), in, to.get(), out, INTENT_RELATIVE_COLORIMETRIC, flags),
+                    TransformDeleter());
+        if (!t)
+            return t;
+        const std::lock_guard lock(m_mutex);
+        if (m_transforms.size() >= 16)
+            m_transforms.clear();
+        m_transforms.emplace(key, t);
+        return t;
+    }
+
+private:
+    using Key = std::tuple<QByteArray, QByteArray, cmsUInt32Number, cmsUInt32Number>;
+    std::mutex m_mutex;
+    std::map<Key, Transform> m_transforms;
+};
+
+TransformCache& transforms()
+{
+    static TransformCache cache;
+    return cache;
+}
+
+cmsUInt32Number qimageFormat()
+{
+    // Format_RGB32 / ARGB32 are 0xAARRGGBB words: BGRA bytes on a little-endian machine.
+    return QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TYPE_BGRA_8 : TYPE_ARGB_8;
+}
+
+// Runs the transform over `height` rows, split over a few threads for large pictures (the transform is
+// shared read-only).
+void transformRows(void* transform, const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int width,
+                   int height)
+{
+    const auto rows = [&](int first, int count) {
+        if (count > 0)
+            cmsDoTransformLineStride(transform, in + first * inStride, out + first * outStride, cmsUInt32Number(width),
+                                     cmsUInt32Number(count), cmsUInt32Number(inStride), cmsUInt32Number(outStride), 0,
+                                     0);
+    };
+    const std::int64_t pixels = std::int64_t(width) * height;
+    const int threads = pixels < (1 << 20) ? 1 : int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    if (threads == 1) {
+        rows(0, height);
+        return;
+    }
+    const int per = (height + threads - 1) / threads;
+    std::vector<std::thread> workers;
+    try {
+        for (int i = 1; i < threads; ++i)
+            workers.emplace_back(rows, i * per, std::min(per, height - i * per));
+    } catch (...) {
+        // No thread to be had: the rows left over are done here.
+        const int done = int(workers.size() + 1) * per;
+        rows(done, height - done);
+    }
+    rows(0, std::min(per, height));
+    for (std::thread& w : workers)
+        w.join();
+}
+
+// Light in nits of a PQ (SMPTE ST 2084) sample in 0..1.
+double pqNits(double v)
+{
+    constexpr double m1 = 2610.0 / 16384, m2 = 2523.0 / 4096 * 128;
+    constexpr double c1 = 3424.0 / 4096, c2 = 2413.0 / 4096 * 32, c3 = 2392.0 / 4096 * 32;
+    const double e = std::pow(std::clamp(v, 0.0, 1.0), 1 / m2);
+    return 10000 * std::pow(std::max(e - c1, 0.0) / (c2 - c3 * e), 1 / m1);
+}
+
+// Light in nits of an HLG (BT.2100) sample in 0..1 on a 1000-nit display (system gamma 1.2).
+double hlgNits(double v)
+{
+    constexpr double a = 0.17883277, b = 0.28466892, c = 0.55991073;
+    v = std::clamp(v, 0.0, 1.0);
+    const double scene = v <= 0.5 ? v * v / 3 : (std::exp((v - c) / a) + b) / 12;
+    return 1000 * std::pow(scene, 1.2);
+}
+
+// SDR screen light (0..1, 1 = the screen's white) for HDR light in nits: linear up to a knee, so skin
+// and diffuse white keep their brightness, then a soft roll-off that reaches white only at infinity.
+double toneMapped(double nits)
+{
+    constexpr double referenceWhite = 203, knee = 0.7;
+    const double x = nits / referenceWhite;
+    if (x <= knee)
+        return x;
+    return knee + (1 - knee) * (1 - std::exp(-(x - knee) / (1 - knee)));
+}
+
+} // namespace
+
+QByteArray PictureColour::hdrProfile(HdrTransfer transfer, Primaries primaries)
+{
+    const cmsCIExyY d65{0.3127, 0.3290, 1.0};
+    cmsCIExyYTRIPLE xy{};
+    switch (primaries) {
+    case Primaries::Bt2020: xy = {{0.708, 0.292, 1}, {0.170, 0.797, 1}, {0.131, 0.046, 1}}; break;
+    case Primaries::DisplayP3: xy = {{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}; break;
+    case Primaries::Bt709: xy = {{0.640, 0.330, 1}, {0.300, 0.600, 1}, {0.150, 0.060, 1}}; break;
+    }
+    std::vector<cmsUInt16Number> table(4096);
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const double v = double(i) / double(table.size() - 1);
+        const double nits = transfer == HdrTransfer::Pq ? pqNits(v) : hlgNits(v);
+        table[i] = cmsUInt16Number(std::lround(std::clamp(toneMapped(nits), 0.0, 1.0) * 65535));
+    }
+    cmsToneCurve* curve = cmsBuildTabulatedToneCurve16(nullptr, cmsUInt32Number(table.size()), table.data());
+    if (!curve)
+        return {};
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    Profile profile(cmsCreateRGBProfile(&d65, &xy, curves));
+    cmsFreeToneCurve(curve);
+    cmsUInt32Number size = 0;
+    if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size) || size == 0)
+        return {};
+    QByteArray bytes(qsizetype(size), '\0');
+    if (!cmsSaveProfileToMem(profile.get(), bytes.data(), &size))
+        return {};
+    return bytes;
+}
+
+void PictureColour::setDisplayProfile(const QByteArray& icc)
+{
+    // A profile lcms2 cannot use would turn every picture grey; sRGB is the better guess then.
+    QByteArray usable = openRgbProfile(icc) ? icc : QByteArray();
+    const std::lock_guard lock(g_displayMutex);
+    g_display = std::move(usable);
+}
+
+QByteArray PictureColour::displayProfile()
+{
+    const std::lock_guard lock(g_displayMutex);
+    return g_display;
+}
+
+bool PictureColour::toDisplay(QImage& image, const QByteArray& sourceIcc)
+{
+    const QByteArray display = displayProfile();
+    if ((sourceIcc.isEmpty() && display.isEmpty()) || sourceIcc == display || image.isNull())
+        return false;
+    const QImage::Format format = image.format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    const bool alpha = format != QImage::Format_RGB32;
+    if (!openRgbProfile(sourceIcc))
+        return false;
+    const Transform t = transforms().get(sourceIcc, display, qimageFormat(), qimageFormat(), alpha);
+    if (!t)
+        return false;
+    // Colours are converted on straight, not premultiplied, values.
+    if (format == QImage::Format_ARGB32_Premultiplied)
+        image = std::move(image).convertToFormat(QImage::Format_ARGB32);
+    uchar* bits = image.bits();
+    transformRows(t.get(), bits, image.bytesPerLine(), bits, image.bytesPerLine(), image.width(), image.height());
+    if (format == QImage::Format_ARGB32_Premultiplied)
+        image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return true;
+}
+
+QImage PictureColour::fromInterleaved(const void* pixels, int width, int height, qsizetype stride, int bands, int bits,
+                                      const QByteArray& sourceIcc)
+{
+    if (!pixels || width <= 0 || height <= 0 || (bands != 3 && bands != 4) || (bits != 8 && bits != 16))
+        return QImage();
+    const bool alpha = bands == 4;
+    const auto* data = static_cast<const uchar*>(pixels);
+    const QByteArray display = displayProfile();
+    const bool convert =
+        !(sourceIcc.isEmpty() && display.isEmpty()) && sourceIcc != display && openRgbProfile(sourceIcc) != nullptr;
+    if (!convert) {
+        // Same space on both sides: only the sample layout changes, which Qt does fast.
+        QImage::Format in = bits == 8 ? (alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
+                                      : (alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+        if (bits == 16 && !alpha) {
+            // Qt has no 3-sample 16-bit format: widen to RGBX64 row by row.
+            QImage wide(width, height, QImage::Format_RGBX64);
+            if (wide.isNull())
+                return QImage();
+            for (int y = 0; y < height; ++y) {
+                const auto* src = reinterpret_cast<const quint16*>(data + y * stride);
+                auto* dst = reinterpret_cast<quint16*>(wide.scanLine(y));
+                for (int x = 0; x < width; ++x) {
+                    dst[4 * x] = src[3 * x];
+                    dst[4 * x + 1] = src[3 * x + 1];
+                    dst[4 * x + 2] = src[3 * x + 2];
+                    dst[4 * x + 3] = 0xffff;
+                }
+            }
+            return wide.convertToFormat(QImage::Format_RGB32);
+        }
+        const QImage view(data, width, height, stride, in);
+        return view.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    }
+    const cmsUInt32Number in = bits == 8 ? (alpha ? TYPE_RGBA_8 : TYPE_RGB_8) : (alpha ? TYPE_RGBA_16 : TYPE_RGB_16);
+    const Transform t = transforms().get(sourceIcc, display, in, qimageFormat(), alpha);
+    if (!t)
+        return QImage();
+    QImage out(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (out.isNull())
+        return out;
+    if (!alpha)
+        out.fill(0xffffffffu); // the transform leaves the unused fourth byte alone
+    transformRows(t.get(), data, stride, out.bits(), out.bytesPerLine(), width, height);
+    return alpha ? std::move(out).convertToFormat(QImage::Format_ARGB32_Premultiplied) : out;
+}
+
+QByteArray PictureColour::jpegIccProfile(const QByteArray& jpeg)
+{
+    const auto* p = reinterpret_cast<const uchar*>(jpeg.constData());
+    const qsizetype n = jpeg.size();
+    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
+        return {};
+    static constexpr char kTag[] = "ICC_PROFILE"; // 12 bytes with its zero
+    std::map<int, QByteArray> pieces;
+    int expected = 0;
+    qsizetype pos = 2;
+    while (pos + 4 <= n) {
+        if (p[pos] != 0xFF)
+            return {};
+        const uchar marker = p[pos + 1];
+        if (marker == 0xFF) { // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) // image data or end: no more headers
+            break;
+        const int length = (p[pos + 2] << 8) | p[pos + 3];
+        if (length < 2 || pos + 2 + length > n)
+            break;
+        const uchar* body = p + pos + 4;
+        const int bodyLength = length - 2;
+        if (marker == 0xE2 && bodyLength > 14 && std::memcmp(body, kTag, sizeof kTag) == 0) {
+            const int seq = body[12];
+            const int count = body[13];
+            if (count == 0 || (expected != 0 && count != expected))
+                return {};
+            expected = count;
+            pieces[seq] = QByteArray(reinterpret_cast<const char*>(body + 14), bodyLength - 14);
+        }
+        pos += 2 + length;
+    }
+    if (expected == 0 || int(pieces.size()) != expected || pieces.begin()->first != 1 ||
+        pieces.rbegin()->first != expected)
+        return {};
+    QByteArray icc;
+    for (const auto& [seq, piece] : pieces)
+        icc += piece;
+    return icc;
+}
+
+} // namespace marquelo

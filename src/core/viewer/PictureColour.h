@@ -1,0 +1,45 @@
+#pragma once
+// Brings decoded pixels from the colour space their file declares (an embedded ICC profile) into the
+// display's, through lcms2. A picture without a profile is sRGB; the display is sRGB unless the window
+// system names a profile of its own.
+
+#include <QByteArray>
+#include <QImage>
+
+#include <memory>
+
+namespace marquelo {
+
+class PictureColour {
+public:
+    // The profile of the screen pictures are shown on (the X screen's _ICC_PROFILE); empty for sRGB.
+    // May be called from the GUI thread while workers decode: they pick it up at their next picture.
+    static void setDisplayProfile(const QByteArray& icc);
+    static QByteArray displayProfile();
+
+    // Converts `image` (Format_RGB32 or Format_ARGB32 / _Premultiplied; alpha is kept) in place from
+    // `sourceIcc` (empty: sRGB) to the display profile. False, and the image untouched, when nothing
+    // had to be done or a profile cannot be used (then the pixels are taken as they are).
+    static bool toDisplay(QImage& image, const QByteArray& sourceIcc);
+
+    // Pixels of `width` x `height` in interleaved RGB or RGBA of 8 or 16 bits per sample (native byte
+    // order), `stride` bytes per row, converted from `sourceIcc` (empty: sRGB) into a new Format_RGB32
+    // (no alpha) or Format_ARGB32_Premultiplied image. A null image when memory or the profile fails.
+    static QImage fromInterleaved(const void* pixels, int width, int height, qsizetype stride, int bands, int bits,
+                                  const QByteArray& sourceIcc);
+
+    // How the samples of an HDR picture encode light (the transfer of its nclx colour description).
+    enum class HdrTransfer { Pq, Hlg };
+    // The colour primaries of an nclx description: BT.709/sRGB, BT.2020, Display P3.
+    enum class Primaries { Bt709, Bt2020, DisplayP3 };
+    // An RGB profile that takes HDR samples to the SDR screen: the transfer's light (PQ: absolute nits;
+    // HLG: 1000-nit display) with SDR reference white (203 nits) kept, brighter light rolled off
+    // smoothly below white instead of clipped. Pixels converted from it look neither black nor flat.
+    static QByteArray hdrProfile(HdrTransfer transfer, Primaries primaries);
+
+    // The ICC profile a JPEG carries in its APP2 "ICC_PROFILE" segments, joined in sequence order; empty
+    // when there is none or its pieces do not add up.
+    static QByteArray jpegIccProfile(const QByteArray& jpeg);
+};
+
+} // namespace marquelo

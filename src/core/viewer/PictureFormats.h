@@ -1,0 +1,27 @@
+#pragma once
+// What a photo's file name says about its format: camera RAW files, JPEGs, and the formats a web
+// browser can show as they are.
+
+#include <string>
+#include <string_view>
+
+namespace marquelo {
+
+// The extension of `name` after its last dot, lower-cased (ASCII); "" when there is none.
+std::string lowerExtension(std::string_view name);
+
+// A camera RAW file (.dng, .cr2, .cr3, .crw, .nef, .arw, .orf, .rw2, .raf, .pef, .srw, ...), shown
+// through its embedded preview.
+bool isRawName(std::string_view name);
+
+// A JPEG by its name (.jpg, .jpeg, .jpe in any case).
+bool isJpegName(std::string_view name);
+
+// A picture a browser cannot show (HEIF/HEIC, TIFF, JPEG XL, camera RAW): its page and favorite copies
+// are JPEG files named .jpg. JPEG, PNG, WebP, AVIF, GIF and every non-picture keep their own type.
+bool isPublishedAsJpeg(std::string_view name);
+
+// `name` up to its last dot (the whole name when it has no extension).
+std::string_view nameStem(std::string_view name);
+
+} // namespace marquelo

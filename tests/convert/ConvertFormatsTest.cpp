@@ -1,0 +1,189 @@
+#include "convert/ConvertOptions.h"
+#include "convert/Converter.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <vips/vips8>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace marquelo::convert {
+namespace {
+
+using vips::VImage;
+
+std::string formats(const std::string& name)
+{
+    return test::corpusDir() + "/formats/" + name;
+}
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+double meanDifference(const VImage& a, const VImage& b)
+{
+    return (a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT)).abs().avg();
+}
+
+class ConvertFormats : public ::testing::Test {
+protected:
+    void SetUp() override { startImageLibrary(); }
+    QTemporaryDir dir;
+    std::string out(const std::string& name) const { return dir.path().toStdString() + "/" + name; }
+    std::string copyIn(const std::string& source, const std::string& name)
+    {
+        fs::copy_file(source, out(name));
+        fs::permissions(out(name), fs::perms::owner_read | fs::perms::owner_write);
+        return out(name);
+    }
+    bool convert(std::vector<std::string> args, std::string* error = nullptr)
+    {
+        const ParseResult parsed = parseArguments(args);
+        EXPECT_EQ(parsed.action, ParseResult::Convert) << parsed.error;
+        std::string e;
+        const bool ok = convertImage(parsed.options, e);
+        if (error)
+            *error = e;
+        return ok;
+    }
+};
+
+struct PageCopyCase {
+    const char* file;
+    int uprightWidth, uprightHeight;
+};
+
+class PageCopies : public ConvertFormats, public ::testing::WithParamInterface<PageCopyCase> {};
+
+// What the page asks for: a cut of the upright picture, resampled, as a stripped sRGB JPEG.
+TEST_P(PageCopies, EveryFormatBecomesAWebReadyJpeg)
+{
+    const PageCopyCase& c = GetParam();
+    const int w = c.uprightWidth / 2, h = c.uprightHeight / 2;
+    const std::string crop = "/crop=(" + std::to_string(c.uprightWidth / 4) + "," +
+                             std::to_string(c.uprightHeight / 4) + "," + std::to_string(w) + "," + std::to_string(h) +
+                             ")";
+    const int tw = w >= h ? 300 : 300 * w / h, th = w >= h ? 300 * h / w : 300;
+    std::string error;
+    ASSERT_TRUE(convert({formats(c.file), crop, "/resample=(" + std::to_string(tw) + "," + std::to_string(th) + ")",
+                         "/aspectratio", "/jpgq=85", "/convert=" + out("copy.jpg")},
+                        &error))
+        << c.file << ": " << error;
+    const VImage copy = VImage::new_from_file(out("copy.jpg").c_str());
+    EXPECT_EQ(copy.width(), tw) << c.file;
+    EXPECT_EQ(copy.height(), th) << c.file;
+    EXPECT_EQ(copy.bands(), 3) << c.file;
+    EXPECT_EQ(copy.format(), VIPS_FORMAT_UCHAR);
+    EXPECT_EQ(copy.get_typeof(VIPS_META_ICC_NAME), 0u) << c.file << ": stripped, sRGB";
+    EXPECT_EQ(readAll(out("copy.jpg")).substr(0, 2), "\xFF\xD8");
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, PageCopies,
+                         ::testing::Values(PageCopyCase{"apple_iphone13pro_grid_irot270_p3.heic", 3024, 4032},
+                                           PageCopyCase{"sony_a7s3_10bit_422.hif", 4240, 2832},
+                                           PageCopyCase{"canon_eos70d.avif", 5472, 3648},
+                                           PageCopyCase{"nikon_coolpix_p7000_orient6_lossy.webp", 2736, 3648},
+                                           PageCopyCase{"leaves_apple_display_icc_rgba.png", 640, 513},
+                                           PageCopyCase{"weld_16bit.png", 1024, 684},
+                                           PageCopyCase{"parrot_sequoia_16bit_grey.tif", 1280, 964},
+                                           PageCopyCase{"bench_oriented_brg_icc.jxl", 606, 500},
+                                           PageCopyCase{"canon_eos_r6_pruned.cr3", 1620, 1080},
+                                           PageCopyCase{"canon_powershot_g2.crw", 640, 480}),
+                         [](const auto& row) {
+                             std::string name = row.param.file;
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return name;
+                         });
+
+TEST_F(ConvertFormats, BrowserFormatsKeepTheirTypeOnThePage)
+{
+    // The page names an AVIF copy .avif (browsers show it): the tool must be able to write one.
+    for (const char* file : {"pixel4a_seine_gainmap.avif", "nikon_d3100_lossless.webp", "weld_16bit.png"}) {
+        const std::string ext = fs::path(file).extension().string();
+        std::string error;
+        ASSERT_TRUE(
+            convert({formats(file), "/resample=(200,150)", "/jpgq=85", "/convert=" + out("copy" + ext)}, &error))
+            << file << ": " << error;
+        const VImage copy = VImage::new_from_file(out("copy" + ext).c_str());
+        EXPECT_EQ(copy.width(), 200) << file;
+        EXPECT_EQ(copy.format(), VIPS_FORMAT_UCHAR) << file << ": 8-bit sRGB for the web";
+    }
+    EXPECT_NE(readAll(out("copy.avif")).find("avif"), std::string::npos) << "an AVIF brand, not HEVC";
+}
+
+TEST_F(ConvertFormats, LosslessFormatsTurnExactlyAndKeepTheirDepth)
+{
+    for (const char* file : {"weld_16bit.png", "weld_16bit_rgb_deflate.tif", "nikon_d3100_lossless.webp"}) {
+        const std::string ext = fs::path(file).extension().string();
+        const std::string photo = copyIn(formats(file), std::string("photo") + ext);
+        const VImage before = VImage::new_from_file(formats(file).c_str()).copy_memory();
+        std::string error;
+        ASSERT_TRUE(convert({photo, "/rotate_r", "/jpgq=95", "/convert=" + photo}, &error)) << file << ": " << error;
+        const VImage after = VImage::new_from_file(photo.c_str());
+        EXPECT_EQ(after.format(), before.format()) << file;
+        EXPECT_EQ(after.width(), before.height()) << file;
+        EXPECT_EQ(meanDifference(after, before.rot(VIPS_ANGLE_D90)), 0.0) << file << ": not lossless";
+        if (ext == ".webp") {
+            EXPECT_NE(readAll(photo).find("VP8L"), std::string::npos) << "saved lossy";
+        }
+    }
+}
+
+TEST_F(ConvertFormats, LossyFormatsAndRawFilesAreNotTurned)
+{
+    for (const char* file :
+         {"nikon_coolpix_p7000_orient6_lossy.webp", "samsung_galaxy_s10_irot270.heic", "pixel4a_seine_gainmap.avif",
+          "bicycles.jxl", "canon_eos_r6_pruned.cr3", "htc_one_pan_animated.webp"}) {
+        const std::string ext = fs::path(file).extension().string();
+        const std::string photo = copyIn(formats(file), std::string("photo") + ext);
+        const std::string bytes = readAll(photo);
+        std::string error;
+        EXPECT_FALSE(convert({photo, "/rotate_l", "/jpgq=95", "/convert=" + photo}, &error)) << file;
+        EXPECT_EQ(error.rfind("unable to turn '" + photo + "': ", 0), 0u) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+        EXPECT_EQ(readAll(photo), bytes) << file << " was changed";
+        fs::remove(photo);
+    }
+}
+
+TEST_F(ConvertFormats, RawWithoutPreviewIsOneLineOfError)
+{
+    // A TIFF under a RAW name: a RAW file is never read as anything but its preview.
+    VImage::black(16, 16).write_to_file(out("plain.tif").c_str());
+    fs::rename(out("plain.tif"), out("fake.nef"));
+    std::string error;
+    EXPECT_FALSE(convert({out("fake.nef"), "/resample=(8,8)", "/convert=" + out("copy.jpg")}, &error));
+    EXPECT_NE(error.find("without an embedded preview"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(out("copy.jpg")));
+}
+
+TEST_F(ConvertFormats, RawPreviewIsCutInItsUprightPixels)
+{
+    // The CRW's preview is 640x480: a cut of its left half comes out as that half.
+    std::string error;
+    ASSERT_TRUE(convert({formats("canon_powershot_g2.crw"), "/crop=(0,0,320,480)", "/resample=(320,480)",
+                         "/convert=" + out("left.jpg")},
+                        &error))
+        << error;
+    const VImage left = VImage::new_from_file(out("left.jpg").c_str());
+    EXPECT_EQ(left.width(), 320);
+    EXPECT_EQ(left.height(), 480);
+}
+
+} // namespace
+} // namespace marquelo::convert
