@@ -35,6 +35,9 @@ struct PictureCache::LoadJob {
     std::string path;
     QSize fitInto;
     double minScale = 0;
+    // The picture someone waits for takes both cores when its file can be split; read-ahead takes one,
+    // so it never holds the current picture up.
+    int threads = 1;
 };
 
 namespace {
@@ -123,7 +126,7 @@ void PictureCache::runLoad(const LoadJob& job)
     PictureSlot& slot = *job.slot;
     DecodedPicture decoded;
     try {
-        decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale);
+        decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale, job.threads);
     } catch (...) {
         // Out of memory for the file or the picture: shown as a picture that failed to load. The slot
         // must still be handed back, or the wait for it would never end.
@@ -147,7 +150,7 @@ void PictureCache::runLoad(const LoadJob& job)
     QMetaObject::invokeMethod(this, "takeFinishedLoads", Qt::QueuedConnection);
 }
 
-bool PictureCache::startLoad(int index, int version, Priority /*priority*/, double minScale,
+bool PictureCache::startLoad(int index, int version, Priority priority, double minScale,
                              std::shared_ptr<PictureSlot> slot)
 {
     ImageEntry& entry = m_images.count() == 0 ? m_images.current() : m_images.at(index);
@@ -161,7 +164,8 @@ bool PictureCache::startLoad(int index, int version, Priority /*priority*/, doub
     // Every load has a thread of its own, so the current picture never waits behind a read-ahead.
     reapWorkers(false);
     slot->loading.store(true, std::memory_order_release);
-    LoadJob job{slot, m_images.pathOf(entry.files[version].name), m_viewSize, minScale};
+    LoadJob job{slot, m_images.pathOf(entry.files[version].name), m_viewSize, minScale,
+                priority == Priority::Current ? 2 : 1};
     if (!startWorker([this, job = std::move(job)] { runLoad(job); })) {
         slot->loaded.store(false, std::memory_order_release);
         slot->loading.store(false, std::memory_order_release);

@@ -1,5 +1,7 @@
 #include "core/viewer/PictureDecoder.h"
 
+#include "core/viewer/JpegBands.h"
+
 #include <QBuffer>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -22,32 +24,9 @@ namespace {
 
 using Transformations = QImageIOHandler::Transformations;
 
-// The scales TurboJPEG decodes fastest (its SIMD paths): full, 1/2, 1/4, 1/8, largest first.
-constexpr int kDenominators[] = {1, 2, 4, 8};
-
 bool tooLarge(std::int64_t width, std::int64_t height)
 {
     return width <= 0 || height <= 0 || width * height * 4 > PictureDecoder::kMaxDecodedBytes;
-}
-
-// The fraction of full resolution the picture must keep: enough to fill `fitInto` (never more than
-// full resolution), and at least `minScale`.
-double neededScale(QSize upright, QSize fitInto, double minScale)
-{
-    double scale = 1.0;
-    if (!fitInto.isEmpty())
-        scale = std::min({1.0, double(fitInto.width()) / upright.width(), double(fitInto.height()) / upright.height()});
-    return std::clamp(std::max(scale, minScale), 0.0, 1.0);
-}
-
-// The smallest of the fast scales that keeps `needed` of the resolution.
-int pickDenominator(double needed)
-{
-    int best = 1;
-    for (int denom : kDenominators)
-        if (1.0 / denom >= needed - 1e-9)
-            best = denom;
-    return best;
 }
 
 Transformations orientationOf(const QByteArray& bytes)
@@ -89,7 +68,7 @@ struct TjHandle {
 
 enum class TjResult { Decoded, Refused, NotReadable };
 
-TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minScale, DecodedPicture& out)
+TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minScale, int threads, DecodedPicture& out)
 {
     TjHandle tj;
     if (!tj.handle)
@@ -106,8 +85,8 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
 
     const Transformations t = orientationOf(bytes);
     const QSize full = uprightSize(QSize(width, height), t);
-    const int denom = pickDenominator(neededScale(full, fitInto, minScale));
-    const tjscalingfactor factor{1, denom};
+    const JpegScale scale = chooseJpegScale(neededScale(full, fitInto, minScale));
+    const tjscalingfactor factor{scale.num, scale.denom};
     const int scaledW = TJSCALED(width, factor);
     const int scaledH = TJSCALED(height, factor);
 
@@ -117,15 +96,17 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     // Format_RGB32 is 0xffRRGGBB in host order: BGRX bytes on a little-endian machine, and TurboJPEG
     // fills the X byte with 0xff.
     const int pixelFormat = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
-    if (tjDecompress2(tj.handle, data, size, image.bits(), scaledW, int(image.bytesPerLine()), scaledH, pixelFormat,
-                      0) != 0) {
+    const bool banded = threads > 1 && decodeJpegInBands(data, size, scale, image.bits(), int(image.bytesPerLine()),
+                                                         pixelFormat, threads);
+    if (!banded && tjDecompress2(tj.handle, data, size, image.bits(), scaledW, int(image.bytesPerLine()), scaledH,
+                                 pixelFormat, 0) != 0) {
         // A warning (for example a truncated file) still leaves a whole, partly grey picture.
         if (tjGetErrorCode(tj.handle) != TJERR_WARNING)
             return TjResult::NotReadable;
     }
     out.image = upright(std::move(image), t);
     out.fullSize = full;
-    out.fullResolution = denom == 1;
+    out.fullResolution = scale.num == scale.denom;
     out.ok = !out.image.isNull();
     return out.ok ? TjResult::Decoded : TjResult::NotReadable;
 }
@@ -164,12 +145,12 @@ DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minSc
 
 } // namespace
 
-DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale)
+DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale, int threads)
 {
     DecodedPicture out;
     if (bytes.isEmpty())
         return out;
-    switch (decodeWithTurboJpeg(bytes, fitInto, minScale, out)) {
+    switch (decodeWithTurboJpeg(bytes, fitInto, minScale, threads, out)) {
     case TjResult::Decoded: return out;
     case TjResult::Refused: return DecodedPicture();
     case TjResult::NotReadable: break;
@@ -177,7 +158,7 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     return decodeWithQt(bytes, fitInto, minScale);
 }
 
-DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto, double minScale)
+DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto, double minScale, int threads)
 {
     // Opened by the bytes of its name: a name that is not UTF-8 would not survive a round trip through
     // QString, and could land on a neighbour whose name is its look-alike.
@@ -202,7 +183,7 @@ DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto
             bytes.clear();
     }
     ::close(fd);
-    return decode(bytes, fitInto, minScale);
+    return decode(bytes, fitInto, minScale, threads);
 }
 
 } // namespace marquelo
