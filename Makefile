@@ -14,7 +14,7 @@ DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	qt6-base-dev qt6-svg-dev libgl-dev \
 	libvips-dev libvips-tools libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs libsodium-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	xvfb xauth xdotool x11-apps imagemagick tidy chromium \
+	xvfb xauth xdotool x11-apps imagemagick tidy chromium openbox libxtst6 python3-numpy \
 	desktop-file-utils appstream dpkg-dev lintian file \
 	clang libclang-rt-14-dev
 
