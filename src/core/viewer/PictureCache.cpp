@@ -37,6 +37,9 @@ struct PictureCache::LoadJob {
     std::string path;
     QSize fitInto;
     double minScale = 0;
+    // The picture someone waits for takes both cores when its file can be split; read-ahead takes one,
+    // so it never holds the current picture up.
+    int threads = 1;
 };
 
 namespace {
@@ -137,7 +140,7 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
     PictureSlot& slot = *job.slot;
     DecodedPicture decoded;
     try {
-        decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale);
+        decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale, PictureDecoder::kMaxDecodedBytes, job.threads);
     } catch (...) {
         // Out of memory for the file or the picture: shown as a picture that failed to load. The slot
         // must still be handed back, or the wait for it would never end.
@@ -164,12 +167,12 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
     QMetaObject::invokeMethod(mailbox->owner, "takeFinishedLoads", Qt::QueuedConnection);
 }
 
-bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale)
+bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale, int threads)
 {
     // Every load has a thread of its own, so the current picture never waits behind a read-ahead.
     reapWorkers();
     slot->loading.store(true, std::memory_order_release);
-    LoadJob job{slot, std::move(path), m_viewSize, minScale};
+    LoadJob job{slot, std::move(path), m_viewSize, minScale, threads};
     if (!startWorker([job = std::move(job), mailbox = m_mailbox] { runLoad(job, mailbox); })) {
         slot->loaded.store(false, std::memory_order_release);
         slot->loading.store(false, std::memory_order_release);
@@ -178,7 +181,7 @@ bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, d
     return true;
 }
 
-bool PictureCache::startLoad(int index, int version, Priority /*priority*/, double minScale,
+bool PictureCache::startLoad(int index, int version, Priority priority, double minScale,
                              std::shared_ptr<PictureSlot> slot)
 {
     ImageEntry& entry = m_images.count() == 0 ? m_images.current() : m_images.at(index);
@@ -190,7 +193,7 @@ bool PictureCache::startLoad(int index, int version, Priority /*priority*/, doub
         settle(entry, version);
         return false;
     }
-    if (!launch(slot, m_images.pathOf(entry.files[version].name), minScale)) {
+    if (!launch(slot, m_images.pathOf(entry.files[version].name), minScale, priority == Priority::Current ? 2 : 1)) {
         settle(entry, version);
         return false;
     }

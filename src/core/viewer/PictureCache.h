@@ -115,7 +115,7 @@ private:
     };
     static void runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& mailbox);
     bool startLoad(int index, int version, Priority priority, double minScale, std::shared_ptr<PictureSlot> slot);
-    bool launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale);
+    bool launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale, int threads = 1);
     void onLoadEnded(const std::shared_ptr<PictureSlot>& slot);
     bool takeDetail(const std::shared_ptr<PictureSlot>& slot);
     void settle(ImageEntry& entry, int version);

@@ -3,6 +3,7 @@
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureFormats.h"
 #include "core/viewer/VipsPictureDecoder.h"
+#include "core/viewer/JpegBands.h"
 
 #include <QBuffer>
 #include <QImageIOHandler>
@@ -21,9 +22,6 @@ namespace marquelo {
 namespace {
 
 using Transformations = QImageIOHandler::Transformations;
-
-// The scales TurboJPEG decodes fastest (its SIMD paths): full, 1/2, 1/4, 1/8, largest first.
-constexpr int kDenominators[] = {1, 2, 4, 8};
 
 bool tooLarge(std::int64_t width, std::int64_t height, std::int64_t maxBytes)
 {
@@ -105,26 +103,6 @@ JpegLayout jpegLayout(const QByteArray& bytes)
     return out;
 }
 
-// The fraction of full resolution the picture must keep: enough to fill `fitInto` (never more than
-// full resolution), and at least `minScale`.
-double neededScale(QSize upright, QSize fitInto, double minScale)
-{
-    double scale = 1.0;
-    if (!fitInto.isEmpty())
-        scale = std::min({1.0, double(fitInto.width()) / upright.width(), double(fitInto.height()) / upright.height()});
-    return std::clamp(std::max(scale, minScale), 0.0, 1.0);
-}
-
-// The smallest of the fast scales that keeps `needed` of the resolution.
-int pickDenominator(double needed)
-{
-    int best = 1;
-    for (int denom : kDenominators)
-        if (1.0 / denom >= needed - 1e-9)
-            best = denom;
-    return best;
-}
-
 Transformations orientationOf(const QByteArray& bytes)
 {
     QByteArray copy = bytes; // shares the data; QBuffer needs a non-const array
@@ -165,7 +143,7 @@ struct TjHandle {
 enum class TjResult { Decoded, Refused, NotReadable };
 
 TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxBytes,
-                             const JpegLayout& layout, DecodedPicture& out)
+                             const JpegLayout& layout, int threads, DecodedPicture& out)
 {
     TjHandle tj;
     if (!tj.handle)
@@ -182,8 +160,8 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
 
     const Transformations t = orientationOf(bytes);
     const QSize full = uprightSize(QSize(width, height), t);
-    const int denom = pickDenominator(neededScale(full, fitInto, minScale));
-    const tjscalingfactor factor{1, denom};
+    const JpegScale scale = chooseJpegScale(neededScale(full, fitInto, minScale));
+    const tjscalingfactor factor{scale.num, scale.denom};
     const int scaledW = TJSCALED(width, factor);
     const int scaledH = TJSCALED(height, factor);
 
@@ -198,8 +176,12 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     // Format_RGB32 is 0xffRRGGBB in host order: BGRX bytes on a little-endian machine, and TurboJPEG
     // fills the X byte with 0xff.
     const int pixelFormat = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
-    if (tjDecompress2(tj.handle, data, size, image.bits(), scaledW, int(image.bytesPerLine()), scaledH, pixelFormat,
-                      TJFLAG_LIMITSCANS) != 0) {
+    // Bands need restart markers, which only single-scan files can have; anything else is decoded whole.
+    const bool banded = threads > 1 && !layout.progressive &&
+                        decodeJpegInBands(data, size, scale, image.bits(), int(image.bytesPerLine()), pixelFormat,
+                                          threads);
+    if (!banded && tjDecompress2(tj.handle, data, size, image.bits(), scaledW, int(image.bytesPerLine()), scaledH,
+                                 pixelFormat, TJFLAG_LIMITSCANS) != 0) {
         // A warning (for example a truncated file) still leaves a whole, partly grey picture. Qt's
         // reader gets a second chance at other errors (it draws what it could read of some broken
         // files), but never at too many scans: it has no limit of its own.
@@ -208,7 +190,7 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     }
     out.image = upright(std::move(image), t);
     out.fullSize = full;
-    out.fullResolution = denom == 1;
+    out.fullResolution = scale.num == scale.denom;
     out.ok = !out.image.isNull();
     return out.ok ? TjResult::Decoded : TjResult::NotReadable;
 }
@@ -271,7 +253,7 @@ DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minSc
 } // namespace
 
 DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale,
-                                      std::int64_t maxDecodedBytes)
+                                      std::int64_t maxDecodedBytes, int threads)
 {
     DecodedPicture out;
     if (bytes.isEmpty())
@@ -279,7 +261,7 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     const JpegLayout layout = jpegLayout(bytes);
     if (layout.scans > kMaxScans)
         return out;
-    switch (decodeWithTurboJpeg(bytes, fitInto, minScale, maxDecodedBytes, layout, out)) {
+    switch (decodeWithTurboJpeg(bytes, fitInto, minScale, maxDecodedBytes, layout, threads, out)) {
     case TjResult::Decoded: PictureColour::toDisplay(out.image, PictureColour::jpegIccProfile(bytes)); return out;
     case TjResult::Refused: return DecodedPicture();
     case TjResult::NotReadable: break;
@@ -290,7 +272,7 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
 }
 
 DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto, double minScale,
-                                          std::int64_t maxDecodedBytes)
+                                          std::int64_t maxDecodedBytes, int threads)
 {
     // Opened by the bytes of its name: a name that is not UTF-8 would not survive a round trip through
     // QString, and could land on a neighbour whose name is its look-alike. A file cut short meanwhile is
@@ -300,7 +282,7 @@ DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto
     if (contents.ok) {
         // A camera's RAW data is not developed here: its largest embedded preview stands in for it.
         out = isRawName(path) ? VipsPictureDecoder::decodeRawPreview(contents.bytes, fitInto, minScale)
-                              : decode(contents.bytes, fitInto, minScale, maxDecodedBytes);
+                              : decode(contents.bytes, fitInto, minScale, maxDecodedBytes, threads);
         contents.bytes = QByteArray();
     }
     out.file = contents.status;

@@ -37,14 +37,15 @@ public:
     // Decodes `bytes` so that the upright picture fitted into `fitInto` loses no detail and, when
     // `minScale` > 0, at least that fraction of its full resolution. An empty `fitInto` decodes at full
     // resolution. JPEG is decoded by TurboJPEG with DCT scaling; what TurboJPEG cannot read (CMYK,
-    // other formats named .jpg) goes through Qt's readers. Never throws; ok is false on any failure.
+    // other formats named .jpg) goes through Qt's readers. With `threads` > 1 a JPEG whose restart
+    // markers allow it is decoded in that many bands at once. Never throws; ok is false on any failure.
     static DecodedPicture decode(const QByteArray& bytes, QSize fitInto, double minScale = 0,
-                                 std::int64_t maxDecodedBytes = kMaxDecodedBytes);
+                                 std::int64_t maxDecodedBytes = kMaxDecodedBytes, int threads = 1);
 
     // Reads the whole regular file in one read (never opening a FIFO or a device) and decodes it.
     // Files larger than kMaxDecodedBytes are refused.
     static DecodedPicture decodeFile(const std::string& path, QSize fitInto, double minScale = 0,
-                                     std::int64_t maxDecodedBytes = kMaxDecodedBytes);
+                                     std::int64_t maxDecodedBytes = kMaxDecodedBytes, int threads = 1);
 };
 
 } // namespace marquelo

@@ -22,10 +22,24 @@
 
 namespace marquelo {
 
+namespace {
+
+// The start photo is known before the window exists: its decode runs on a worker while the toolbar,
+// the icons and the rest of the window are built, instead of after them.
+std::unique_ptr<PictureCache> cacheLoadingCurrent(ImageList& images, AppConfig& config)
+{
+    auto cache = std::make_unique<PictureCache>(images, config);
+    if (images.count() > 0)
+        cache->requestPicture(images.currentIndex(), PictureCache::Priority::Current);
+    return cache;
+}
+
+} // namespace
+
 ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& ui, QWidget* parent)
-    : QWidget(parent), m_config(config), m_images(images), m_ui(ui),
-      m_cache(std::make_unique<PictureCache>(images, config)), m_changeCheck(*m_cache, [this] { showCurrent(); }),
-      m_windowState(*this, config), m_picture(*this, config, images, *m_cache, m_geometry)
+    : QWidget(parent), m_config(config), m_images(images), m_ui(ui), m_cache(cacheLoadingCurrent(images, config)),
+      m_changeCheck(*m_cache, [this] { showCurrent(); }), m_windowState(*this, config),
+      m_picture(*this, config, images, *m_cache, m_geometry)
 {
     setWindowTitle(QStringLiteral("Marquelo"));
     // Before the first load: every picture is decoded into the screen's colours.

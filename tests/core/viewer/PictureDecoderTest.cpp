@@ -66,9 +66,9 @@ TEST(PictureDecoder, DecodesAtTheSmallestScaleThatFillsTheArea)
         QSize decoded;
     };
     for (const Row& r : {Row{QSize(), 0, QSize(1800, 1200)}, Row{QSize(1920, 1080), 0, QSize(1800, 1200)},
-                         Row{QSize(900, 600), 0, QSize(900, 600)}, Row{QSize(902, 601), 0, QSize(1800, 1200)},
+                         Row{QSize(900, 600), 0, QSize(900, 600)}, Row{QSize(902, 601), 0, QSize(1125, 750)},
                          Row{QSize(400, 300), 0, QSize(450, 300)}, Row{QSize(100, 100), 0, QSize(225, 150)},
-                         Row{QSize(100, 100), 0.3, QSize(900, 600)}, Row{QSize(100, 100), 1.0, QSize(1800, 1200)}}) {
+                         Row{QSize(100, 100), 0.3, QSize(675, 450)}, Row{QSize(100, 100), 1.0, QSize(1800, 1200)}}) {
         const DecodedPicture d = PictureDecoder::decodeFile(file, r.fitInto, r.minScale);
         ASSERT_TRUE(d.ok);
         EXPECT_EQ(d.image.size(), r.decoded) << r.fitInto.width() << "x" << r.fitInto.height() << " min " << r.minScale;
