@@ -15,6 +15,7 @@ DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	libvips-dev libvips-tools libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs libsodium-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-apps imagemagick tidy chromium \
+	libexiv2-dev \
 	desktop-file-utils appstream dpkg-dev lintian file \
 	clang libclang-rt-14-dev
 

@@ -4,8 +4,10 @@
 #include "core/settings/StartPath.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
+#include "core/tools/ToolJob.h"
 #include "core/tools/ToolTemplates.h"
 #include "core/viewer/ImageList.h"
+#include "core/viewer/PhotoDetails.h"
 #include "core/viewer/ViewGeometry.h"
 
 #include <QDateTime>
@@ -87,9 +89,22 @@ bool PageSession::closePageFile()
     return false;
 }
 
+std::string PageSession::openPageTitle() const
+{
+    QFile page(q(pagePath()));
+    if (!page.open(QIODevice::ReadOnly))
+        return {};
+    // The title is in the header; the rest of a long page need not be read on every step.
+    return pageTitle(page.read(64 * 1024).toStdString());
+}
+
 QDate PageSession::pageDate() const
 {
     const ImageEntry& entry = m_images.current();
+    // The day the photo was taken; a copy's or an edit's file time is only the day it was made.
+    if (entry.isPicture && !entry.shownName().empty())
+        if (const QDateTime taken = readPhotoDetails(m_images.pathOf(entry.shownName())).taken; taken.isValid())
+            return taken.date();
     const std::int64_t ns = entry.files[std::size_t(entry.shown)].lastWriteNs;
     if (ns == 0)
         return QDate::currentDate();
@@ -209,6 +224,11 @@ void PageSession::startCaption()
 {
     if (m_captionActive || m_images.count() == 0)
         return;
+    // A copy of a picture nobody could read would put a placeholder into the page.
+    if (m_images.current().isPicture && m_host.currentPictureUnreadable()) {
+        m_host.notice("Cannot add '" + m_images.currentName() + "': the picture could not be read");
+        return;
+    }
     m_captionActive = true;
     if (!m_config.CreateSubdirectory) {
         m_config.CurOutputDirectory = m_config.BaseOutputDirectory;
@@ -278,6 +298,8 @@ void PageSession::addImage(bool shift)
         return;
     }
     produceImageFile();
+    if (const auto page = PageFile::read(pagePath()))
+        m_host.notice("Added to '" + pageTitle(*page) + "' (" + std::to_string(pagePhotoCount(*page)) + " photos)");
     finishAddition(true);
 }
 
@@ -319,8 +341,15 @@ void PageSession::produceImageFile()
     if (imageSizeChoice() != kSizeUncompressed && entry.isPicture && !m_config.ImageCompressApp.empty()) {
         const ExpansionInput input =
             expansionFor(m_images, m_geometry, m_config, m_config.CurOutputDirectory, imageSizeChoice(), name);
-        m_launch(m_config.ImageCompressApp, expandToolArgumentList(m_config.ImageCompressArg, input),
-                 m_config.HideCompressApp);
+        const std::vector<std::string> arguments = expandToolArgumentList(m_config.ImageCompressArg, input);
+        if (m_watchCopies)
+            launchWatchedCopy(m_config.ImageCompressApp, arguments, m_config.HideCompressApp, shown, m_ui,
+                              [host = std::weak_ptr<PageHost*>(m_hostForCopies)](const std::string& text) {
+                                  if (const auto alive = host.lock())
+                                      (*alive)->notice(text);
+                              });
+        else
+            m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp);
         return;
     }
     const std::string source = m_images.pathOf(shown);

@@ -35,7 +35,7 @@ constexpr std::string_view kConvert = "marquelo-convert";
 
 } // namespace
 
-const std::array<SettingDef, 70> kSettings = {{
+const std::array<SettingDef, 71> kSettings = {{
     text("InstallationPath", &C::InstallationPath, "", R::ProgramDirectory),
     text("BaseOutputDirectory", &C::BaseOutputDirectory, "", R::OutputUnderPictures),
     text("CurOutputDirectory", &C::CurOutputDirectory, "", R::OutputUnderPictures),
@@ -111,6 +111,7 @@ const std::array<SettingDef, 70> kSettings = {{
          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"),
     text("TemplateBegin2", &C::TemplateBegin2, ""),
     text("TemplateEnd", &C::TemplateEnd, "</i></font></p>\r\n</body>\r\n</html>"),
+    flag("KeyHelpSeen", &C::KeyHelpSeen, false),
 }};
 
 const SettingDef* findSetting(std::string_view key)

@@ -94,6 +94,8 @@ struct AppConfig {
     std::string TemplateBegin1;
     std::string TemplateBegin2;
     std::string TemplateEnd;
+    // The key help was opened once: the start-up hint "Press ? for keys" is no longer shown.
+    bool KeyHelpSeen = false;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -124,8 +126,8 @@ struct SettingDef {
     bool saved;                    // PageInfo is read but never written
 };
 
-// The 70 keys of the record in load and save order; ConfigIsValid (the 71st) is written after them.
-extern const std::array<SettingDef, 70> kSettings;
+// The 71 keys of the record in load and save order; ConfigIsValid (the 72nd) is written after them.
+extern const std::array<SettingDef, 71> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

@@ -145,8 +145,6 @@ unsigned startApplication(std::string_view application, const std::vector<std::s
     return process.startDetached() ? kLaunchOk : kLaunchAccessDenied;
 }
 
-namespace {
-
 bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui)
 {
     if (code >= 32)
@@ -158,8 +156,6 @@ bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui
         ui.message("Failed to launch '" + app + "'\n\n(ShellExecute returned " + std::to_string(code) + ")");
     return false;
 }
-
-} // namespace
 
 bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui)
 {

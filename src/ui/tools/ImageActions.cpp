@@ -5,10 +5,14 @@
 #include "core/tools/EditedCopy.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
+#include "core/tools/ToolJob.h"
 #include "core/tools/ToolTemplates.h"
 #include "ui/viewer/ViewerWindow.h"
 
+#include <QPointer>
+
 #include <chrono>
+
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -153,7 +157,15 @@ void addFavorite(ViewerWindow& window)
     const std::string name =
         OutputNames::instance().reserve(c.BestOfDirectory, normalizeOutputName(window.images().currentName()));
     const ExpansionInput in = expansionFor(window.images(), window.geometry(), c, c.BestOfDirectory, size, name);
-    launchTool(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, ui);
+    const std::string photo = window.images().currentName();
+    // Said when the copy is really there, not when its program was merely started.
+    QPointer<ViewerWindow> w(&window);
+    const auto notice = [w](const std::string& text) {
+        if (w)
+            w->showNotice(QString::fromStdString(text));
+    };
+    launchWatchedCopy(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, photo, ui,
+                      notice, [notice, photo] { notice("Added to favorites: " + photo); });
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ui/viewer/FileOperations.h"
 
+#include "core/viewer/DeleteUndo.h"
 #include "core/viewer/PictureCache.h"
 #include "ui/viewer/RenameDialog.h"
 
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace marquelo {
@@ -63,7 +65,7 @@ bool moveWithoutReplacing(const std::string& from, const std::string& to, QStrin
 
 } // namespace
 
-bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui)
+bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui, DeleteUndo* undo)
 {
     // The empty list's entry names no file; asking about "file_not_found" could only delete a stranger.
     if (images.count() == 0)
@@ -75,11 +77,32 @@ bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& u
         UserInterface::Answer::Yes)
         return false;
 
+    const std::string path = images.pathOf(name);
+    std::optional<std::string> inTrash;
+    if (undo) {
+        inTrash = moveFileToTrash(path);
+        // A file that is gone already needs no question; its deletion fails as it always did.
+        std::error_code ec;
+        const bool present = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+        if (!inTrash && present &&
+            ui.ask(printfArg("'%s' cannot be moved to the trash. Delete it permanently?", name),
+                   UserInterface::Buttons::YesNo) != UserInterface::Answer::Yes)
+            return false;
+    }
+    DeleteUndo::Record record;
+    if (inTrash)
+        record = {index, entry, false, {TrashedFile{path, *inTrash}}};
+
     const int version = entry.shown;
     cache.evictPicture(index, version);
-    const std::string path = images.pathOf(name);
-    if (!removeFile(path))
+    if (!inTrash && !removeFile(path))
         ui.message(printfArg("Failed to delete '%s'", path));
+    const auto recordUndo = [&](bool removedFromList) {
+        if (!inTrash)
+            return;
+        record.removedFromList = removedFromList;
+        undo->push(std::move(record));
+    };
 
     if (entry.hasEdited) {
         if (version == kOriginal) {
@@ -98,9 +121,11 @@ bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& u
         images.remove(index);
         // Removing the last entry leaves the position on the new last one.
         images.setCurrent(index);
+        recordUndo(true);
         return true;
     }
     images.setCurrent(index);
+    recordUndo(false);
     return true;
 }
 
@@ -179,6 +204,8 @@ ImageInfoTexts imageInfoTexts(const ImageList& images, const ViewGeometry& view)
                                  : QStringLiteral("<unknown>");
     texts.fileSize = QStringLiteral("%1 bytes").arg(entry.files[std::size_t(entry.shown)].size);
     texts.edited = entry.hasEdited ? QStringLiteral("Yes") : QStringLiteral("No");
+    if (!entry.shownName().empty())
+        texts.details = readPhotoDetails(images.pathOf(entry.shownName()));
     return texts;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
-// The read-only image information dialog: full path, size of the shown part, file size, edited state.
+// The read-only image information dialog: full path, size of the shown part, file size, edited state,
+// and the photo's own details (camera, exposure, date taken, place with a map button) when it has them.
+
+#include "core/viewer/PhotoDetails.h"
 
 #include <QDialog>
 #include <QString>
@@ -13,6 +16,7 @@ struct ImageInfoTexts {
     QString size;     // "%d x %d" of the source rectangle, or "<unknown>"
     QString fileSize; // "%d bytes"
     QString edited;   // "Yes" or "No"
+    PhotoDetails details; // camera, exposure, date and place, shown below when present
 };
 
 class ImageInfoDialog : public QDialog {
