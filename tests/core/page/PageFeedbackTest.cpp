@@ -34,7 +34,8 @@ TEST_F(PageTest, APhotoThatCouldNotBeReadIsNotAddedButAMovieIs)
     images.setCurrent(1);
     confirmSetup("Clips");
     add("a movie");
-    EXPECT_NE(readFile(session.pagePath()).find("MOV00001.AVI"), std::string::npos);
+    EXPECT_NE(readFile(session.pagePath()).find("a movie"), std::string::npos);
+    EXPECT_EQ(host.passingNotices.back(), "Added to 'Clips' (1 photos)");
 }
 
 TEST_F(PageTest, PageDateIsTheCaptureDateWhenThePhotoHasOne)
