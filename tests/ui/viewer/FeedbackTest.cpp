@@ -7,10 +7,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
-#include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
 
@@ -138,27 +136,6 @@ TEST_F(ViewerFixture, CtrlZBringsBackADeletedEditedCopyAndAnOriginal)
     EXPECT_EQ(images.currentName(), "a_edit.jpg");
     EXPECT_TRUE(window->toolbarButton(Command::Swap)->isEnabled());
     EXPECT_TRUE(near(centre(), Qt::white));
-}
-
-TEST_F(ViewerFixture, WithoutATrashTheQuestionSaysPermanentlyAndNoKeepsTheFile)
-{
-    makePhotos(2);
-    open(0);
-    // A data folder that cannot be created: no trash on this file system.
-    const QByteArray saved = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", "/proc/no-trash-here");
-    ui.answers = {Answer::Yes, Answer::No};
-    window->runCommand(Command::Delete);
-    ASSERT_EQ(ui.questions.size(), 2u);
-    EXPECT_EQ(ui.questions[1], "'a.jpg' cannot be moved to the trash. Delete it permanently?");
-    EXPECT_TRUE(QFile::exists(path("a.jpg")));
-    EXPECT_EQ(images.count(), 2);
-
-    ui.answers = {Answer::Yes, Answer::Yes};
-    window->runCommand(Command::Delete);
-    qputenv("XDG_DATA_HOME", saved);
-    EXPECT_FALSE(QFile::exists(path("a.jpg")));
-    EXPECT_EQ(images.count(), 1);
 }
 
 } // namespace
