@@ -55,13 +55,13 @@ void InfoLabels::showHint(const QString& text, int ms)
 {
     m_hint = text;
     m_info->setText(text);
+    // Over the file name for these few seconds, never over the toolbar beside it.
     m_info->resize(std::max(56, m_info->fontMetrics().horizontalAdvance(text) + 12), m_info->height());
-    placeAfterInfo();
+    m_info->raise();
     QTimer::singleShot(ms, m_info, [this] {
         m_hint.clear();
         m_info->setText(m_position);
         m_info->resize(56, m_info->height());
-        placeAfterInfo();
     });
 }
 
@@ -73,13 +73,6 @@ void InfoLabels::setPageTitle(const QString& title)
     m_pageTitle->resize(width, m_pageTitle->height());
     m_pageTitle->setText(m_pageTitle->fontMetrics().elidedText(title, Qt::ElideRight, width - 4));
     m_pageTitle->setVisible(m_visible && !title.isEmpty());
-}
-
-void InfoLabels::placeAfterInfo()
-{
-    const int x = m_info->geometry().right() + 4;
-    m_fileName->move(x, m_fileName->y());
-    m_pageTitle->move(m_fileName->geometry().right() + 4, m_pageTitle->y());
 }
 
 } // namespace marquelo

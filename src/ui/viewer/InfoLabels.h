@@ -24,8 +24,6 @@ public:
     void setPageTitle(const QString& title);
 
 private:
-    void placeAfterInfo();
-
     QLabel* m_info = nullptr;
     QLabel* m_fileName = nullptr;
     QLabel* m_pageTitle = nullptr;
