@@ -102,6 +102,7 @@ void MarqueloApp::runViewer()
         m_window->showMaximized();
     else
         m_window->show();
+    m_window->showKeyHint();
 
     if (runWindowLoop) {
         runWindowLoop(*m_window);

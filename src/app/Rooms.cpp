@@ -2,6 +2,7 @@
 // keep the calls short and the wiring itself in the room.
 #include "app/AppContext.h"
 #include "core/settings/Startup.h"
+#include "core/viewer/KeyHelp.h"
 #include "ui/page/PageCommands.h"
 #include "ui/prefs/PreferencesCommand.h"
 #include "ui/settings/HelpWindow.h"
@@ -23,8 +24,12 @@ void registerRooms(AppContext& app)
 {
     (void)app;
     // Rooms register their commands here
-    // Help (keys ? and /, the toolbar's Help button): the shortcut keys page.
-    app.window->setCommandHandler(Command::Help, [w = app.window] { showHelpPage(w, kShortcutsPage); });
+    // Help (keys ?, / and F1, the toolbar's Help button): the shortcut keys, written from the key table.
+    // Once it was opened the start-up hint about it is not shown again.
+    app.window->setCommandHandler(Command::Help, [&app, w = app.window] {
+        app.config.KeyHelpSeen = true;
+        showHelpHtml(w, QString::fromStdString(keyHelpPage()));
+    });
     // Page builder: A (caption box, Enter / Escape), Shift+! close page, O open page.
     bindPageCommands(*app.window);
     // Tools: E, S, Ctrl+arrows, 1-4, B, H, V, Ctrl+B hand the photo or the page to outside programs.

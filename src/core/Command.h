@@ -8,7 +8,7 @@
 namespace marquelo {
 
 enum class Command : std::uint8_t {
-    Nothing,  // in the key table to swallow its key
+    Nothing, // in the key table to swallow its key
     First,
     Last,
     Previous,
@@ -46,6 +46,8 @@ enum class Command : std::uint8_t {
     Cancel,
     ImageInfo,
     Rename,
+    ToggleFullScreen,
+    UndoDelete,
     Count_
 };
 

@@ -194,6 +194,27 @@ std::int64_t highestAnchor(std::string_view page)
     return highest;
 }
 
+std::string pageTitle(std::string_view page)
+{
+    constexpr std::string_view kOpen = "<title>";
+    const std::size_t start = page.find(kOpen);
+    if (start == std::string_view::npos)
+        return {};
+    const std::size_t from = start + kOpen.size();
+    const std::size_t end = page.find("</title>", from);
+    return std::string(page.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from));
+}
+
+int pagePhotoCount(std::string_view page)
+{
+    constexpr std::string_view kAnchor = "<a name=";
+    int count = 0;
+    for (std::size_t at = page.find(kAnchor); at != std::string_view::npos; at = page.find(kAnchor, at + 1))
+        if (readNumber(page.substr(at + kAnchor.size())) >= 2)
+            ++count;
+    return count;
+}
+
 std::optional<std::string> withoutEnding(std::string_view page, std::string_view ending)
 {
     if (ending.empty())

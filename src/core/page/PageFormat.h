@@ -87,6 +87,11 @@ std::string movieFragmentText(PageLayout layout, std::string_view fileName, std:
 // Line feeds are dropped before the search, so an anchor broken over lines still counts.
 std::int64_t highestAnchor(std::string_view page);
 
+// The page's title, the text of its first <title> element ("" when it has none).
+std::string pageTitle(std::string_view page);
+// How many photos and movies the page holds: the anchors written for them (numbered 2 and up).
+int pagePhotoCount(std::string_view page);
+
 // The page rebuilt line by line with CR LF ends (LF-only and CR LF input alike) and the one occurrence of
 // `ending` cut out. nullopt when the ending is empty or does not occur exactly once.
 std::optional<std::string> withoutEnding(std::string_view page, std::string_view ending);

@@ -62,6 +62,12 @@ public:
     // The notice after a failed ending removal; true when closed with OK, `onlyWithShift` then holds the
     // check box.
     virtual bool showOpenFailNotice(const std::string& text, bool& onlyWithShift) = 0;
+
+    // A short line over the picture that fades by itself; it never takes the focus or a key.
+    virtual void notice(const std::string& text) { (void)text; }
+    // True when the current entry is a photo whose picture could not be read (the no-picture
+    // placeholder is shown): such an entry is not added.
+    virtual bool currentPictureUnreadable() { return false; }
 };
 
 } // namespace marquelo

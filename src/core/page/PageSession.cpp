@@ -6,9 +6,11 @@
 #include "core/settings/UsableNumbers.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
+#include "core/tools/ToolJob.h"
 #include "core/tools/ToolTemplates.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/PictureFormats.h"
+#include "core/viewer/PhotoDetails.h"
 #include "core/viewer/ViewGeometry.h"
 
 #include <QDateTime>
@@ -103,9 +105,22 @@ bool PageSession::closePageFile()
     return false;
 }
 
+std::string PageSession::openPageTitle() const
+{
+    QFile page(q(pagePath()));
+    if (!page.open(QIODevice::ReadOnly))
+        return {};
+    // The title is in the header; the rest of a long page need not be read on every step.
+    return pageTitle(page.read(64 * 1024).toStdString());
+}
+
 QDate PageSession::pageDate() const
 {
     const ImageEntry& entry = m_images.current();
+    // The day the photo was taken; a copy's or an edit's file time is only the day it was made.
+    if (entry.isPicture && !entry.shownName().empty())
+        if (const QDateTime taken = readPhotoDetails(m_images.pathOf(entry.shownName())).taken; taken.isValid())
+            return taken.date();
     const std::int64_t ns = entry.files[std::size_t(entry.shown)].lastWriteNs;
     if (ns == 0)
         return QDate::currentDate();
@@ -240,6 +255,11 @@ void PageSession::startCaption()
 {
     if (m_captionActive || m_images.count() == 0)
         return;
+    // A copy of a picture nobody could read would put a placeholder into the page.
+    if (m_images.current().isPicture && m_host.currentPictureUnreadable()) {
+        m_host.notice("Cannot add '" + m_images.currentName() + "': the picture could not be read");
+        return;
+    }
     m_captionActive = true;
     if (!m_config.CreateSubdirectory) {
         m_config.CurOutputDirectory = m_config.BaseOutputDirectory;
@@ -313,6 +333,8 @@ void PageSession::addImage(bool shift)
         return;
     }
     produceImageFile();
+    if (const auto page = PageFile::read(pagePath()))
+        m_host.notice("Added to '" + pageTitle(*page) + "' (" + std::to_string(pagePhotoCount(*page)) + " photos)");
     finishAddition(true);
 }
 
@@ -424,9 +446,17 @@ void PageSession::produceImageFile()
             for (std::string& argument : arguments)
                 if (argument.rfind("/jpgq=", 0) == 0)
                     argument = "/jpgq=95";
-        const bool started = m_extraCopies.empty()
-                                 ? m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp)
-                                 : launchExtraCopies(std::move(arguments), input);
+        bool started = false;
+        if (!m_extraCopies.empty())
+            started = launchExtraCopies(std::move(arguments), input);
+        else if (m_watchCopies)
+            started = launchWatchedCopy(m_config.ImageCompressApp, arguments, m_config.HideCompressApp, shown, m_ui,
+                                        [host = std::weak_ptr<PageHost*>(m_hostForCopies)](const std::string& text) {
+                                            if (const auto alive = host.lock())
+                                                (*alive)->notice(text);
+                                        });
+        else
+            started = m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp);
         if (!started) {
             // Nothing will be written under the reserved names: hand them back.
             OutputNames::instance().release(directory, name);

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,7 +33,12 @@ public:
     PageSession(AppConfig& config, ImageList& images, ViewGeometry& geometry, UserInterface& ui, PageHost& host);
 
     // Replaces how programs are started (tests record instead of starting).
-    void setLauncher(Launcher launcher) { m_launch = std::move(launcher); }
+    // Replaced, it also starts the compressions of page copies, which are then not watched.
+    void setLauncher(Launcher launcher)
+    {
+        m_launch = std::move(launcher);
+        m_watchCopies = false;
+    }
     // Replaces what "&Browser Preview" does (by default the preview browser is started on the page).
     void setPreview(std::function<void()> preview) { m_preview = std::move(preview); }
     // The locale of the written date (the system locale unless replaced).
@@ -42,6 +48,8 @@ public:
     std::string pagePath() const;
     // True exactly when the page file can be opened for reading.
     bool isPageOpen() const;
+    // The open page's title, read from its header ("" when no page is open).
+    std::string openPageTitle() const;
 
     // The page file while one operation writes it: opened for reading and appending (created, never
     // truncated), written line by line with CR LF, then closed. A failure to open is reported with the
@@ -100,6 +108,9 @@ private:
     UserInterface& m_ui;
     PageHost& m_host;
     Launcher m_launch;
+    bool m_watchCopies = true;
+    // Copies still running when the session ends must not reach it afterwards.
+    std::shared_ptr<PageHost*> m_hostForCopies = std::make_shared<PageHost*>(&m_host);
     std::function<void()> m_preview;
     QLocale m_locale = QLocale::system();
     PageFile m_file;

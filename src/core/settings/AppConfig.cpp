@@ -35,7 +35,7 @@ constexpr std::string_view kConvert = "marquelo-convert";
 
 } // namespace
 
-const std::array<SettingDef, 73> kSettings = {{
+const std::array<SettingDef, 74> kSettings = {{
     text("InstallationPath", &C::InstallationPath, "", R::ProgramDirectory),
     text("BaseOutputDirectory", &C::BaseOutputDirectory, "", R::OutputUnderPictures),
     text("CurOutputDirectory", &C::CurOutputDirectory, "", R::OutputUnderPictures),
@@ -116,6 +116,7 @@ const std::array<SettingDef, 73> kSettings = {{
     text("TemplateBegin2", &C::TemplateBegin2, ""),
     text("TemplateEnd", &C::TemplateEnd, "</i></font></p>\r\n</body>\r\n</html>"),
     number("PageStyle", &C::PageStyle, 0),
+    flag("KeyHelpSeen", &C::KeyHelpSeen, false),
 }};
 
 const SettingDef* findSetting(std::string_view key)

@@ -99,6 +99,8 @@ struct AppConfig {
     std::string TemplateBegin2;
     std::string TemplateEnd;
     std::int32_t PageStyle = 0; // 0 Classic, 1 Modern; what a new page is made as
+    // The key help was opened once: the start-up hint "Press ? for keys" is no longer shown.
+    bool KeyHelpSeen = false;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -129,8 +131,8 @@ struct SettingDef {
     bool saved;                    // PageInfo is read but never written
 };
 
-// The 73 keys of the record in load and save order; ConfigIsValid (the 74th) is written after them.
-extern const std::array<SettingDef, 73> kSettings;
+// The 74 keys of the record in load and save order; ConfigIsValid (the 75th) is written after them.
+extern const std::array<SettingDef, 74> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

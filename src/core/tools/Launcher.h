@@ -57,6 +57,9 @@ unsigned startApplication(std::string_view application, const std::vector<std::s
 // Shows the failure message of a launch result; true when `code` is a success.
 bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui);
 
+// Shows the failure message of a launch result; true when `code` is a success.
+bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui);
+
 // startApplication, reporting a failure to the user: "Failed to launch '%s'" for a missing program,
 // else "Failed to launch '%s'\n\n(ShellExecute returned %u)". True when the program was started.
 bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui);

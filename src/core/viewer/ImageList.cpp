@@ -245,6 +245,14 @@ void ImageList::remove(int index)
     setCurrent(m_current);
 }
 
+void ImageList::insert(int index, ImageEntry entry)
+{
+    if (count() >= kCapacity)
+        return;
+    const int at = std::clamp(index, 0, count());
+    m_entries.insert(m_entries.begin() + at, std::move(entry));
+}
+
 void ImageList::assign(std::string directory, std::vector<ImageEntry> entries)
 {
     m_directory = withoutTrailingSeparator(std::move(directory));

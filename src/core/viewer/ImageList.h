@@ -84,6 +84,8 @@ public:
     // Removes entry `index`, moving the later ones down (file operations); the current position is
     // clamped into the shorter list. Slots of loads still running stay alive with their workers.
     void remove(int index);
+    // Puts `entry` at `index` (clamped), moving the later ones up; nothing beyond kCapacity entries.
+    void insert(int index, ImageEntry entry);
 
     // Pairs edited copies with their originals: a name holding EditFileSuffix exactly once is the copy of
     // the first entry named like it without the suffix; the later copy wins, and every paired copy's own

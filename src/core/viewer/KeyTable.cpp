@@ -89,6 +89,10 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     // Enter and the keypad's Enter are separate Qt keys; both are the one Enter key of the table.
     row("Alt+Enter", Command::ImageInfo, chord(Qt::Key_Return, kAlt), chord(Qt::Key_Enter, kAlt)),
     row("F2", Command::Rename, chord(Qt::Key_F2)),
+    // Keys every desktop program answers to; added after the others so that no earlier row changes.
+    row("F1", Command::Help, chord(Qt::Key_F1)),
+    row("F11", Command::ToggleFullScreen, chord(Qt::Key_F11)),
+    row("Ctrl+Z", Command::UndoDelete, chord(Qt::Key_Z, kCtrl)),
 }};
 
 namespace {

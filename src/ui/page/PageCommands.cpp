@@ -1,6 +1,7 @@
 #include "ui/page/PageCommands.h"
 
 #include "core/tools/TemporaryFiles.h"
+#include "core/viewer/PictureCache.h"
 #include "ui/page/ClosePageDialog.h"
 #include "ui/page/ImageSizeDialog.h"
 #include "ui/page/NewPageInfoDialog.h"
@@ -19,6 +20,17 @@ PageCommands::PageCommands(ViewerWindow& window)
       m_session(window.config(), window.images(), window.geometry(), window.userInterface(), *this)
 {
     m_session.setPreview([this] { previewPage(m_window.config(), m_window.userInterface()); });
+}
+
+void PageCommands::notice(const std::string& text)
+{
+    m_window.showNotice(QString::fromStdString(text));
+}
+
+bool PageCommands::currentPictureUnreadable()
+{
+    const ShownPicture picture = m_window.cache().shown();
+    return picture.isPicture && !picture.loaded;
 }
 
 void PageCommands::startCaptionInput()
@@ -103,6 +115,7 @@ PageCommands* bindPageCommands(ViewerWindow& window)
     removeStaleTemporaryFiles(window.config().CurOutputDirectory);
     PageSession& session = commands->session();
     window.setCommandHandler(Command::AddImage, [&session] { session.startCaption(); });
+    window.setPageTitleSource([&session] { return QString::fromStdString(session.openPageTitle()); });
     window.setCommandHandler(Command::ClosePage, [&session] { session.closePage(); });
     window.setCommandHandler(Command::OpenPage, [&session] { session.openExistingPage(); });
     window.setCaptionHandlers([&session](bool shift) { session.addImage(shift); },

@@ -30,6 +30,8 @@ public:
     bool confirmClosePage(const std::string& question, const std::function<void()>& preview) override;
     std::optional<std::string> browseForPage(const std::string& title, const std::string& initialPath) override;
     bool showOpenFailNotice(const std::string& text, bool& onlyWithShift) override;
+    void notice(const std::string& text) override;
+    bool currentPictureUnreadable() override;
 
 private:
     ViewerWindow& m_window;

@@ -17,6 +17,21 @@ namespace marquelo {
 
 HelpWindow::HelpWindow(int page, QWidget* parent) : QDialog(parent), m_page(page), m_browser(new QTextBrowser(this))
 {
+    setUp();
+    const QString path = pagePath(page);
+    if (!path.isEmpty())
+        m_browser->setSource(QUrl(QStringLiteral("qrc") + path));
+}
+
+HelpWindow::HelpWindow(const QString& html, QWidget* parent)
+    : QDialog(parent), m_page(0), m_browser(new QTextBrowser(this))
+{
+    setUp();
+    m_browser->setHtml(html);
+}
+
+void HelpWindow::setUp()
+{
     initSettingsResources();
     setWindowTitle(QStringLiteral("Marquelo v1.%1").arg(kProgramVersion));
     setObjectName(QStringLiteral("HelpWindow"));
@@ -32,10 +47,6 @@ HelpWindow::HelpWindow(int page, QWidget* parent) : QDialog(parent), m_page(page
     layout->addWidget(m_browser);
     // 280 by 295 dialog units in the classic layout.
     resize(560, 590);
-
-    const QString path = pagePath(page);
-    if (!path.isEmpty())
-        m_browser->setSource(QUrl(QStringLiteral("qrc") + path));
 }
 
 QString HelpWindow::pagePath(int page)
@@ -57,6 +68,12 @@ void HelpWindow::linkActivated(const QUrl& url)
 int showHelpPage(QWidget* parent, int page)
 {
     HelpWindow dlg(page, parent);
+    return dlg.exec();
+}
+
+int showHelpHtml(QWidget* parent, const QString& html)
+{
+    HelpWindow dlg(html, parent);
     return dlg.exec();
 }
 

@@ -15,6 +15,8 @@ public:
     // page is the number of one of the program's pages (168 shortcut keys, 104 first-run notice);
     // an unknown number gives an empty window.
     explicit HelpWindow(int page, QWidget* parent = nullptr);
+    // A page made at run time (the key help written from the key table); page() is 0.
+    HelpWindow(const QString& html, QWidget* parent);
 
     int page() const { return m_page; }
     QTextBrowser* browser() const { return m_browser; }
@@ -23,6 +25,7 @@ public:
     static QString pagePath(int page);
 
 private:
+    void setUp();
     void linkActivated(const QUrl& url);
 
     int m_page;
@@ -31,5 +34,7 @@ private:
 
 // Shows the help window modally on page; returns QDialog::Accepted (OK) or Rejected (Cancel).
 int showHelpPage(QWidget* parent, int page);
+// The same for a page made at run time.
+int showHelpHtml(QWidget* parent, const QString& html);
 
 } // namespace marquelo

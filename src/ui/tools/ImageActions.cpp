@@ -7,12 +7,16 @@
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
 #include "core/tools/TemporaryFiles.h"
+#include "core/tools/ToolJob.h"
 #include "core/tools/ToolTemplates.h"
 #include "core/tools/TurnQueue.h"
 #include "core/tools/TurnCheck.h"
 #include "ui/viewer/ViewerWindow.h"
 
+#include <QPointer>
+
 #include <chrono>
+
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -177,7 +181,15 @@ void addFavorite(ViewerWindow& window)
     const std::string name =
         OutputNames::instance().reserve(c.BestOfDirectory, outputCopyName(window.images().currentName()));
     const ExpansionInput in = expansionFor(window.images(), window.geometry(), c, c.BestOfDirectory, size, name);
-    if (!launchTool(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, ui))
+    const std::string photo = window.images().currentName();
+    // Said when the copy is really there, not when its program was merely started.
+    QPointer<ViewerWindow> w(&window);
+    const auto notice = [w](const std::string& text) {
+        if (w)
+            w->showNotice(QString::fromStdString(text));
+    };
+    if (!launchWatchedCopy(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp,
+                           photo, ui, notice, [notice, photo] { notice("Added to favorites: " + photo); }))
         OutputNames::instance().release(c.BestOfDirectory, name);
 }
 

@@ -12,6 +12,8 @@ CaptionBox::CaptionBox(QWidget* window, ViewerToolbar& toolbar, const AppConfig&
 {
     m_edit->setObjectName(QStringLiteral("caption"));
     m_edit->setGeometry(ViewerToolbar::left(), 2, 592, 20);
+    m_edit->setPlaceholderText(
+        QStringLiteral("Caption \u2014 Enter adds to the page, Shift+Enter chooses the size, Esc cancels"));
     QPalette palette = m_edit->palette();
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::Text, Qt::black);

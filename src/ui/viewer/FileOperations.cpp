@@ -1,5 +1,6 @@
 #include "ui/viewer/FileOperations.h"
 
+#include "core/viewer/DeleteUndo.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureFormats.h"
 #include "ui/viewer/RenameDialog.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace marquelo {
@@ -64,7 +66,7 @@ bool moveWithoutReplacing(const std::string& from, const std::string& to, QStrin
 
 } // namespace
 
-bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui)
+bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui, DeleteUndo* undo)
 {
     // The empty list's entry names no file; asking about "file_not_found" could only delete a stranger.
     if (images.count() == 0)
@@ -76,11 +78,32 @@ bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& u
         UserInterface::Answer::Yes)
         return false;
 
+    const std::string path = images.pathOf(name);
+    std::optional<std::string> inTrash;
+    if (undo) {
+        inTrash = moveFileToTrash(path);
+        // A file that is gone already needs no question; its deletion fails as it always did.
+        std::error_code ec;
+        const bool present = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+        if (!inTrash && present &&
+            ui.ask(printfArg("'%s' cannot be moved to the trash. Delete it permanently?", name),
+                   UserInterface::Buttons::YesNo) != UserInterface::Answer::Yes)
+            return false;
+    }
+    DeleteUndo::Record record;
+    if (inTrash)
+        record = {index, entry, false, {TrashedFile{path, *inTrash}}};
+
     const int version = entry.shown;
     cache.evictPicture(index, version);
-    const std::string path = images.pathOf(name);
-    if (!removeFile(path))
+    if (!inTrash && !removeFile(path))
         ui.message(printfArg("Failed to delete '%s'", path));
+    const auto recordUndo = [&](bool removedFromList) {
+        if (!inTrash)
+            return;
+        record.removedFromList = removedFromList;
+        undo->push(std::move(record));
+    };
 
     if (entry.hasEdited) {
         if (version == kOriginal) {
@@ -99,9 +122,11 @@ bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& u
         images.remove(index);
         // Removing the last entry leaves the position on the new last one.
         images.setCurrent(index);
+        recordUndo(true);
         return true;
     }
     images.setCurrent(index);
+    recordUndo(false);
     return true;
 }
 
@@ -184,6 +209,8 @@ ImageInfoTexts imageInfoTexts(const ImageList& images, const ViewGeometry& view)
     // RAW data is never developed here: the size above is that of the camera's own preview.
     if (entry.isPicture && isRawName(entry.shownName()))
         texts.rendering = QStringLiteral("RAW preview (the camera's embedded JPEG)");
+    if (!entry.shownName().empty())
+        texts.details = readPhotoDetails(images.pathOf(entry.shownName()));
     return texts;
 }
 

@@ -17,13 +17,16 @@ class QWidget;
 
 namespace marquelo {
 
+class DeleteUndo;
 class PictureCache;
 
 // Asks "Ok to delete '%s'?" and, on Yes, deletes the shown file and reshapes the list: an edited copy
 // gives way to its original, a deleted original to its edited copy, other entries leave the list.
 // A failed deletion is reported and the list is reshaped all the same. True when the list changed.
 // With an empty list there is nothing to delete and nothing is asked.
-bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui);
+// With `undo`, the file goes to the desktop's trash and the deletion is recorded there; when no trash
+// takes it, a second question says that it will be deleted permanently, and only Yes deletes it.
+bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui, DeleteUndo* undo = nullptr);
 
 // Why `newName` cannot become the current entry's new name, or an empty string when it can: a name
 // with a separator, "." or "..", or a name another file already has, is refused.

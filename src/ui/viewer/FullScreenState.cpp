@@ -56,4 +56,17 @@ void FullScreenState::titleBarChanged()
     m_ready = true;
 }
 
+void FullScreenState::toggleFullScreen()
+{
+    const bool ready = m_ready;
+    m_ready = false;
+    Qt::WindowStates state = m_window.windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized);
+    if (m_window.isFullScreen())
+        state |= m_config.FullScreenTitleBar ? Qt::WindowMaximized : Qt::WindowNoState;
+    else
+        state |= Qt::WindowFullScreen;
+    m_window.setWindowState(state);
+    m_ready = ready;
+}
+
 } // namespace marquelo

@@ -21,6 +21,8 @@ public:
     void stateChanged();
     // After the preferences changed FullScreenTitleBar: a maximized or full-screen window swaps.
     void titleBarChanged();
+    // F11: full screen on, or back to the maximized window (with a title bar) or the normal one.
+    void toggleFullScreen();
 
 private:
     QWidget& m_window;

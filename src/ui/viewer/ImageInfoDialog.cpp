@@ -1,9 +1,14 @@
 #include "ui/viewer/ImageInfoDialog.h"
 
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace marquelo {
@@ -34,6 +39,37 @@ ImageInfoDialog::ImageInfoDialog(const ImageInfoTexts& texts, QWidget* parent) :
         addText(QStringLiteral("RAW file:"), texts.rawCompanion, "rawCompanion");
     if (!texts.rendering.isEmpty())
         addText(QStringLiteral("Shown:"), texts.rendering, "rendering");
+
+    const PhotoDetails& d = texts.details;
+    const auto addDetail = [&](const QString& label, const QString& text, const char* name) {
+        if (!text.isEmpty())
+            addText(label, text, name);
+    };
+    addDetail(QStringLiteral("Camera:"), d.camera, "camera");
+    addDetail(QStringLiteral("Lens:"), d.lens, "lens");
+    addDetail(QStringLiteral("Exposure:"), d.exposureTime, "exposure");
+    addDetail(QStringLiteral("Aperture:"), d.fNumber, "aperture");
+    addDetail(QStringLiteral("ISO:"), d.iso, "iso");
+    addDetail(QStringLiteral("Focal length:"), d.focalLength, "focalLength");
+    if (d.taken.isValid())
+        addText(QStringLiteral("Date taken:"), QLocale::system().toString(d.taken, QLocale::ShortFormat), "taken");
+    if (d.hasGps()) {
+        auto* place = new QWidget(this);
+        auto* row = new QHBoxLayout(place);
+        row->setContentsMargins(0, 0, 0, 0);
+        auto* position = new QLabel(gpsText(*d.latitude, *d.longitude), place);
+        position->setObjectName(QStringLiteral("gps"));
+        position->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto* map = new QPushButton(QStringLiteral("Show on &map"), place);
+        map->setObjectName(QStringLiteral("map"));
+        map->setAutoDefault(false);
+        const QUrl address(mapAddress(*d.latitude, *d.longitude));
+        connect(map, &QPushButton::clicked, this, [address] { QDesktopServices::openUrl(address); });
+        row->addWidget(position);
+        row->addWidget(map);
+        row->addStretch();
+        form->addRow(QStringLiteral("Position:"), place);
+    }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

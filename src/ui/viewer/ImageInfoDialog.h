@@ -1,5 +1,8 @@
 #pragma once
-// The read-only image information dialog: full path, size of the shown part, file size, edited state.
+// The read-only image information dialog: full path, size of the shown part, file size, edited state,
+// and the photo's own details (camera, exposure, date taken, place with a map button) when it has them.
+
+#include "core/viewer/PhotoDetails.h"
 
 #include <QDialog>
 #include <QString>
@@ -16,6 +19,7 @@ struct ImageInfoTexts {
     // Rows that only some pictures have (empty: the row is left out).
     QString rawCompanion; // the RAW file carried by a JPEG's entry
     QString rendering;    // how the picture was obtained, e.g. a RAW file's embedded preview
+    PhotoDetails details; // camera, exposure, date and place, shown below when present
 };
 
 class ImageInfoDialog : public QDialog {

@@ -3,6 +3,7 @@
 #include "ui/viewer/Placeholders.h"
 
 #include <QLabel>
+#include <QTimer>
 
 namespace marquelo {
 
@@ -28,13 +29,17 @@ QLabel* makeLabel(QWidget* window, const QRect& where, const char* name)
 
 InfoLabels::InfoLabels(QWidget* window)
     : m_info(makeLabel(window, QRect(3, 3, 56, 17), "info")),
-      m_fileName(makeLabel(window, QRect(62, 3, 168, 17), "fileName"))
+      m_fileName(makeLabel(window, QRect(62, 3, 168, 17), "fileName")),
+      m_pageTitle(makeLabel(window, QRect(233, 3, 200, 17), "pageTitle"))
 {
+    m_pageTitle->hide();
 }
 
 void InfoLabels::show(int position, int count, const QString& name)
 {
-    m_info->setText(QStringLiteral("%1/%2").arg(position).arg(count));
+    m_position = QStringLiteral("%1/%2").arg(position).arg(count);
+    if (m_hint.isEmpty())
+        m_info->setText(m_position);
     m_fileNameFull = name;
     m_fileName->setText(m_fileName->fontMetrics().elidedText(name, Qt::ElideRight, m_fileName->width() - 4));
     m_fileName->setToolTip(name);
@@ -42,8 +47,34 @@ void InfoLabels::show(int position, int count, const QString& name)
 
 void InfoLabels::setVisible(bool visible)
 {
+    m_visible = visible;
     m_info->setVisible(visible);
     m_fileName->setVisible(visible);
+    m_pageTitle->setVisible(visible && !m_pageTitle->text().isEmpty());
+}
+
+void InfoLabels::showHint(const QString& text, int ms)
+{
+    m_hint = text;
+    m_info->setText(text);
+    // Over the file name for these few seconds, never over the toolbar beside it.
+    m_info->resize(std::max(56, m_info->fontMetrics().horizontalAdvance(text) + 12), m_info->height());
+    m_info->raise();
+    QTimer::singleShot(ms, m_info, [this] {
+        m_hint.clear();
+        m_info->setText(m_position);
+        m_info->resize(56, m_info->height());
+    });
+}
+
+void InfoLabels::setPageTitle(const QString& title)
+{
+    m_pageTitle->setText(title);
+    m_pageTitle->setToolTip(title);
+    const int width = std::min(320, m_pageTitle->fontMetrics().horizontalAdvance(title) + 12);
+    m_pageTitle->resize(width, m_pageTitle->height());
+    m_pageTitle->setText(m_pageTitle->fontMetrics().elidedText(title, Qt::ElideRight, width - 4));
+    m_pageTitle->setVisible(m_visible && !title.isEmpty());
 }
 
 } // namespace marquelo

@@ -1,5 +1,6 @@
 #pragma once
-// The info line ("3/17") and the file name floating over the top left corner of the picture.
+// The info line ("3/17") and the file name floating over the top left corner of the picture, and beside
+// them the title of the open page.
 
 #include <QString>
 
@@ -17,11 +18,19 @@ public:
     // holds it whole.
     void show(int position, int count, const QString& name);
     void setVisible(bool visible);
+    // For `ms` milliseconds the info line says `text` (wider as needed), then its position again.
+    void showHint(const QString& text, int ms);
+    // The open page's title ("" when no page is open: the label is hidden).
+    void setPageTitle(const QString& title);
 
 private:
     QLabel* m_info = nullptr;
     QLabel* m_fileName = nullptr;
+    QLabel* m_pageTitle = nullptr;
     QString m_fileNameFull;
+    QString m_position;
+    QString m_hint;
+    bool m_visible = true;
 };
 
 } // namespace marquelo

@@ -6,6 +6,7 @@
 #include "ui/viewer/CaptionBox.h"
 #include "ui/viewer/FileOperations.h"
 #include "ui/viewer/InfoLabels.h"
+#include "ui/viewer/NoticeOverlay.h"
 #include "ui/viewer/ViewerKeyRouter.h"
 #include "ui/viewer/ViewerToolbar.h"
 #include "ui/viewer/ZoomControl.h"
@@ -55,6 +56,7 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     m_caption = std::make_unique<CaptionBox>(this, *m_toolbar, m_config);
 
     m_zoom = std::make_unique<ZoomControl>(*this, m_geometry, m_images, *m_cache, m_picture);
+    m_notices = new NoticeOverlay(this);
 
     m_applied = {m_config.FullScreenTitleBar, m_config.ShowToolbar, m_config.CacheDepth, m_config.ReadAhead};
     applyBackground();
@@ -120,6 +122,7 @@ void ViewerWindow::showCurrent()
     const std::string& name = m_images.currentName();
     const QString shown = name.empty() ? QStringLiteral("file_not_found") : QString::fromStdString(name);
     m_labels->show(m_images.currentIndex() + 1, m_images.count(), shown);
+    m_labels->setPageTitle(m_pageTitle ? m_pageTitle() : QString());
     setWindowTitle(QStringLiteral("%1/%2 - Marquelo").arg(QString::fromStdString(m_images.directory()), shown));
 
     m_picture.newPicture();
@@ -182,6 +185,7 @@ void ViewerWindow::paintEvent(QPaintEvent*)
 void ViewerWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    m_notices->place();
     if (m_cache->currentSlot()) {
         layoutPicture(m_geometry, width(), height(), false);
         m_picture.markUnsettled();
@@ -230,6 +234,8 @@ void ViewerWindow::runCommand(Command command)
     case Command::Cancel: onCancel(); return;
     case Command::ImageInfo: showImageInfo(); return;
     case Command::Rename: renameImage(); return;
+    case Command::ToggleFullScreen: m_windowState.toggleFullScreen(); return;
+    case Command::UndoDelete: undoDelete(); return;
     default: break;
     }
     if (auto& handler = m_handlers[std::size_t(command)])
@@ -370,8 +376,30 @@ void ViewerWindow::mouseReleaseEvent(QMouseEvent* event)
 
 void ViewerWindow::deleteImage()
 {
-    if (deleteCurrentImage(m_images, *m_cache, m_ui))
+    if (deleteCurrentImage(m_images, *m_cache, m_ui, &m_undo))
         showCurrent();
+}
+
+void ViewerWindow::undoDelete()
+{
+    std::string error;
+    if (m_undo.undoLast(m_images, *m_cache, error)) {
+        showCurrent();
+        showNotice(QStringLiteral("Put back: %1").arg(QString::fromStdString(m_images.currentName())));
+    } else if (!error.empty()) {
+        m_ui.message("Cannot put the file back: " + error);
+    }
+}
+
+void ViewerWindow::showNotice(const QString& text)
+{
+    m_notices->show(text);
+}
+
+void ViewerWindow::showKeyHint()
+{
+    if (!m_config.KeyHelpSeen)
+        m_labels->showHint(QStringLiteral("Press ? for keys"), kKeyHintMs);
 }
 
 void ViewerWindow::renameImage()

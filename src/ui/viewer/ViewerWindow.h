@@ -9,6 +9,7 @@
 #include "core/Command.h"
 #include "core/UserInterface.h"
 #include "core/settings/AppConfig.h"
+#include "core/viewer/DeleteUndo.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ViewGeometry.h"
 #include "ui/viewer/ChangeCheck.h"
@@ -29,6 +30,7 @@ namespace marquelo {
 
 class CaptionBox;
 class InfoLabels;
+class NoticeOverlay;
 class PictureCache;
 class ViewerKeyRouter;
 class ViewerToolbar;
@@ -67,6 +69,15 @@ public:
     void applySettings();
     // Enables the tool buttons by their settings.
     void updateToolButtons();
+
+    // A short line over the picture that fades after about three seconds; never takes focus or keys.
+    void showNotice(const QString& text);
+    NoticeOverlay& notices() { return *m_notices; }
+    // Where the title of the open page comes from ("" when none is open); asked on every showCurrent.
+    void setPageTitleSource(std::function<QString()> source) { m_pageTitle = std::move(source); }
+    // "Press ? for keys" on the info line for a few seconds, until the key help was opened once.
+    void showKeyHint();
+    static constexpr int kKeyHintMs = 6000;
 
     // The exit of Escape and the close box: stops the change check, removes the unused edited copies
     // (asking once) and emits exitRequested(). False when the user cancelled; the viewer goes on then.
@@ -117,6 +128,7 @@ private:
     void layoutCurrent();
     void deleteImage();
     void renameImage();
+    void undoDelete();
     void showImageInfo();
     bool doExit();
 
@@ -137,6 +149,9 @@ private:
     std::unique_ptr<CaptionBox> m_caption;
     std::unique_ptr<ZoomControl> m_zoom;
     std::unique_ptr<ViewerKeyRouter> m_keys;
+    NoticeOverlay* m_notices = nullptr;
+    DeleteUndo m_undo;
+    std::function<QString()> m_pageTitle;
 
     // The values last applied to the window, compared after the preferences dialog.
     struct Applied {

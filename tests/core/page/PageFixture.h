@@ -41,7 +41,11 @@ struct ScriptedHost : PageHost {
     std::vector<std::string> notices;
     bool noticeOk = true;
     bool noticeTick = false;
+    std::vector<std::string> passingNotices; // the fading lines over the picture
+    bool unreadable = false;
 
+    void notice(const std::string& text) override { passingNotices.push_back(text); }
+    bool currentPictureUnreadable() override { return unreadable; }
     void startCaptionInput() override { ++captionStarts; }
     void endCaptionInput() override { ++captionEnds; }
     std::string captionText() override { return caption; }

@@ -77,7 +77,10 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"ShiftT", Qt::Key_T, kShift, std::nullopt},
         KeyCase{"CtrlShiftDown", Qt::Key_Down, kCtrl | kShift, std::nullopt},
         KeyCase{"AltShiftLeft", Qt::Key_Left, kAlt | kShift, std::nullopt},
-        KeyCase{"F1", Qt::Key_F1, kNone, std::nullopt}),
+        KeyCase{"Z", Qt::Key_Z, kNone, std::nullopt},
+        // The desktop's own keys, after the others.
+        KeyCase{"F1", Qt::Key_F1, kNone, Command::Help}, KeyCase{"F11", Qt::Key_F11, kNone, Command::ToggleFullScreen},
+        KeyCase{"CtrlZ", Qt::Key_Z, kCtrl, Command::UndoDelete}),
     [](const ::testing::TestParamInfo<KeyCase>& row) { return std::string(row.param.name); });
 
 TEST(KeyTable, NoChordIsListedTwice)

@@ -19,6 +19,7 @@
 #include <QFileDialog>
 #include <QImageReader>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
@@ -316,6 +317,37 @@ TEST_F(PageRoad, ThreePhotosClosedReopenedAndOneMore)
     ASSERT_EQ(widths.size(), 4);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(widths[i].toInt(), tags[std::size_t(i)].width) << i;
+}
+
+TEST(PageOfABrokenPhoto, AOnAPhotoThatCouldNotBeReadWritesNothing)
+{
+    QTemporaryDir tmp;
+    const QString photos = tmp.filePath(QStringLiteral("photos"));
+    QDir().mkpath(photos);
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(test::corpusDir() + "/broken/sharp_corrupt_header.jpg"),
+                            photos + QStringLiteral("/broken.jpg")));
+    AppConfig config;
+    config.StartMaximized = false;
+    config.BaseOutputDirectory = tmp.filePath(QStringLiteral("out")).toStdString();
+    config.CurOutputDirectory = config.BaseOutputDirectory;
+    config.OutputFilename = "index.html";
+    ImageList images;
+    ASSERT_TRUE(images.scanDirectory(photos.toStdString(), config));
+    ScriptedUserInterface ui;
+    ViewerWindow window(config, images, ui);
+    bindPageCommands(window);
+    window.show();
+    window.showCurrent();
+
+    QTest::keyClick(&window, Qt::Key_A);
+    EXPECT_FALSE(window.captionActive());
+    QTest::keyClick(&window, Qt::Key_Return);
+    EXPECT_FALSE(QFile::exists(tmp.filePath(QStringLiteral("out/index.html"))));
+    auto* notice = window.findChild<QLabel*>(QStringLiteral("notice"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(notice->text(), QStringLiteral("Cannot add 'broken.jpg': the picture could not be read"));
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 } // namespace

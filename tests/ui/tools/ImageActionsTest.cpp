@@ -10,11 +10,14 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -258,6 +261,53 @@ TEST_F(ImageActionsTest, RotateTurnsTheShownFileInPlace)
     for (int i = 0; i < 500 && QImageReader(QString::fromStdString(photo)).size() != QSize(4368, 2912); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(QImageReader(QString::fromStdString(photo)).size(), QSize(4368, 2912));
+}
+
+} // namespace
+} // namespace marquelo
+
+namespace marquelo {
+namespace {
+
+// Runs the event loop (the window keeps working) until `done` or ten seconds passed.
+bool spinUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 500 && !done(); ++i)
+        QTest::qWait(20);
+    return done();
+}
+
+TEST_F(ImageActionsTest, FavoriteSaysItWasAddedOrWhyItsCopyFailedWhileTheViewerStepsOn)
+{
+    fs::copy_file(test::corpusDir() + "/camera/nikon_coolpix_p6000_gps.jpg", photos + "/IMG_0043.JPG");
+    ImageEntry second = entry();
+    second.files[kOriginal].name = "IMG_0043.JPG";
+    list.assign(photos, {entry(), second});
+    window->resize(400, 300);
+    window->show();
+    window->showCurrent();
+    auto* notice = window->findChild<QLabel*>(QStringLiteral("notice"));
+    ASSERT_NE(notice, nullptr);
+
+    const std::string failing = root.path().toStdString() + "/failing";
+    std::ofstream(failing) << "#!/bin/sh\nsleep 0.3\necho 'disk full' >&2\nexit 1\n";
+    fs::permissions(failing, fs::perms::owner_all);
+    config.ImageCompressApp = failing;
+    window->runCommand(Command::AddFavorite);
+    // The program is still running; the viewer does not wait for it.
+    EXPECT_FALSE(notice->isVisible());
+    window->runCommand(Command::Next);
+    EXPECT_EQ(list.currentIndex(), 1);
+    ASSERT_TRUE(spinUntil([&] { return notice->isVisible(); }));
+    EXPECT_EQ(notice->text(), QStringLiteral("Copy of IMG_0042.JPG failed: disk full"));
+    window->runCommand(Command::Previous);
+    EXPECT_EQ(list.currentIndex(), 0);
+    EXPECT_TRUE(ui.messages.empty());
+
+    config.ImageCompressApp = recorder;
+    window->runCommand(Command::AddFavorite);
+    ASSERT_TRUE(spinUntil([&] { return notice->text() == QStringLiteral("Added to favorites: IMG_0042.JPG"); }));
+    EXPECT_FALSE(recorded().empty());
 }
 
 } // namespace

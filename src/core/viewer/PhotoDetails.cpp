@@ -1,0 +1,131 @@
+#include "core/viewer/PhotoDetails.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <cmath>
+#include <mutex>
+
+namespace marquelo {
+
+namespace {
+
+QString text(const Exiv2::ExifData& exif, const char* key)
+{
+    const auto it = exif.findKey(Exiv2::ExifKey(key));
+    if (it == exif.end())
+        return {};
+    return QString::fromStdString(it->toString()).trimmed();
+}
+
+std::optional<double> rational(const Exiv2::ExifData& exif, const char* key, long n = 0)
+{
+    const auto it = exif.findKey(Exiv2::ExifKey(key));
+    if (it == exif.end() || it->count() <= n)
+        return std::nullopt;
+    const Exiv2::Rational r = it->toRational(n);
+    if (r.second == 0)
+        return std::nullopt;
+    return double(r.first) / double(r.second);
+}
+
+std::optional<double> coordinate(const Exiv2::ExifData& exif, const char* valueKey, const char* refKey, char negative)
+{
+    const auto degrees = rational(exif, valueKey, 0);
+    const auto minutes = rational(exif, valueKey, 1);
+    const auto seconds = rational(exif, valueKey, 2);
+    if (!degrees || !minutes || !seconds)
+        return std::nullopt;
+    double value = *degrees + *minutes / 60.0 + *seconds / 3600.0;
+    const QString ref = text(exif, refKey);
+    if (!ref.isEmpty() && ref.at(0).toUpper() == QLatin1Char(negative))
+        value = -value;
+    return value;
+}
+
+void setUpExiv2()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Its warnings about odd maker notes would fill the terminal; damage is handled by the caller.
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize();
+#ifdef EXV_ENABLE_BMFF
+        Exiv2::enableBMFF(true);
+#endif
+    });
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 4);
+}
+
+} // namespace
+
+bool PhotoDetails::empty() const
+{
+    return camera.isEmpty() && lens.isEmpty() && exposureTime.isEmpty() && fNumber.isEmpty() && iso.isEmpty() &&
+           focalLength.isEmpty() && !taken.isValid() && !hasGps();
+}
+
+PhotoDetails readPhotoDetails(const std::string& path)
+{
+    PhotoDetails details;
+    setUpExiv2();
+    try {
+        auto image = Exiv2::ImageFactory::open(path);
+        if (!image.get())
+            return details;
+        image->readMetadata();
+        const Exiv2::ExifData& exif = image->exifData();
+        if (exif.empty())
+            return details;
+
+        const QString make = text(exif, "Exif.Image.Make");
+        const QString model = text(exif, "Exif.Image.Model");
+        // Most cameras repeat the maker in the model name.
+        details.camera = model.startsWith(make.section(QLatin1Char(' '), 0, 0), Qt::CaseInsensitive) || make.isEmpty()
+                             ? model
+                             : (make + QLatin1Char(' ') + model).trimmed();
+        details.lens = text(exif, "Exif.Photo.LensModel");
+        if (const auto t = rational(exif, "Exif.Photo.ExposureTime"); t && *t > 0)
+            details.exposureTime =
+                *t < 1.0 ? QStringLiteral("1/%1 s").arg(std::lround(1.0 / *t)) : QStringLiteral("%1 s").arg(number(*t));
+        if (const auto f = rational(exif, "Exif.Photo.FNumber"); f && *f > 0)
+            details.fNumber = QStringLiteral("f/%1").arg(number(*f));
+        if (const QString iso = text(exif, "Exif.Photo.ISOSpeedRatings"); !iso.isEmpty())
+            details.iso = QStringLiteral("ISO %1").arg(iso.section(QLatin1Char(' '), 0, 0));
+        if (const auto mm = rational(exif, "Exif.Photo.FocalLength"); mm && *mm > 0)
+            details.focalLength = QStringLiteral("%1 mm").arg(number(*mm));
+        const QString taken = text(exif, "Exif.Photo.DateTimeOriginal");
+        details.taken = QDateTime::fromString(taken, QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+        details.latitude = coordinate(exif, "Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLatitudeRef", 'S');
+        details.longitude = coordinate(exif, "Exif.GPSInfo.GPSLongitude", "Exif.GPSInfo.GPSLongitudeRef", 'W');
+        if (!details.hasGps()) {
+            details.latitude.reset();
+            details.longitude.reset();
+        }
+    } catch (const std::exception&) {
+        // libexiv2 throws on every kind of damage; such a file has no details for us.
+        return PhotoDetails{};
+    }
+    return details;
+}
+
+QString gpsText(double latitude, double longitude)
+{
+    return QStringLiteral("%1\u00b0 %2, %3\u00b0 %4")
+        .arg(std::abs(latitude), 0, 'f', 6)
+        .arg(latitude < 0 ? QLatin1Char('S') : QLatin1Char('N'))
+        .arg(std::abs(longitude), 0, 'f', 6)
+        .arg(longitude < 0 ? QLatin1Char('W') : QLatin1Char('E'));
+}
+
+QString mapAddress(double latitude, double longitude)
+{
+    return QStringLiteral("https://www.openstreetmap.org/?mlat=%1&mlon=%2#map=15/%1/%2")
+        .arg(latitude, 0, 'f', 6)
+        .arg(longitude, 0, 'f', 6);
+}
+
+} // namespace marquelo
