@@ -46,6 +46,7 @@ enum class Command : std::uint8_t {
     Cancel,
     ImageInfo,
     Rename,
+    ToggleGrid,
     Count_
 };
 

@@ -89,6 +89,7 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     // Enter and the keypad's Enter are separate Qt keys; both are the one Enter key of the table.
     row("Alt+Enter", Command::ImageInfo, chord(Qt::Key_Return, kAlt), chord(Qt::Key_Enter, kAlt)),
     row("F2", Command::Rename, chord(Qt::Key_F2)),
+    row("G", Command::ToggleGrid, chord(Qt::Key_G)),
 }};
 
 const KeyBinding* findKeyBinding(int key, Qt::KeyboardModifiers modifiers)

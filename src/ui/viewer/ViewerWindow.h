@@ -30,6 +30,7 @@ namespace marquelo {
 class CaptionBox;
 class InfoLabels;
 class PictureCache;
+class ThumbnailGrid;
 class ViewerKeyRouter;
 class ViewerToolbar;
 class ZoomControl;
@@ -85,6 +86,8 @@ public:
     QTimer& changeTimer() { return m_changeCheck.timer(); }
     // Scaled copies made by painting so far (benchmark: one per view).
     int scaledCopies() const { return m_picture.copiesMade(); }
+    // The thumbnail grid G shows over the picture.
+    ThumbnailGrid& grid() { return *m_grid; }
 
 Q_SIGNALS:
     // Emitted when the user has confirmed leaving (exit clean-up done); start-up ends the program then.
@@ -119,6 +122,8 @@ private:
     void renameImage();
     void showImageInfo();
     bool doExit();
+    void toggleGrid();
+    void closeGrid(bool restore);
 
     AppConfig& m_config;
     ImageList& m_images;
@@ -135,6 +140,7 @@ private:
     std::unique_ptr<CaptionBox> m_caption;
     std::unique_ptr<ZoomControl> m_zoom;
     std::unique_ptr<ViewerKeyRouter> m_keys;
+    ThumbnailGrid* m_grid = nullptr;
 
     // The values last applied to the window, compared after the preferences dialog.
     struct Applied {
