@@ -67,13 +67,13 @@ TEST_F(GridFixture, KeysMoveTheHighlightAndChooseThePhoto)
         int key;
         int expected;
     };
-    for (const Step& s :
-         {Step{Qt::Key_Right, 3}, Step{Qt::Key_Down, 7}, Step{Qt::Key_Up, 3}, Step{Qt::Key_Up, 3},
-          Step{Qt::Key_Left, 2}, Step{Qt::Key_End, 13}, Step{Qt::Key_Down, 13}, Step{Qt::Key_Right, 13},
-          Step{Qt::Key_PageUp, 1}, Step{Qt::Key_Left, 0}, Step{Qt::Key_Left, 0}, Step{Qt::Key_PageDown, 13},
-          Step{Qt::Key_Home, 0}, Step{Qt::Key_Right, 1}, Step{Qt::Key_Down, 5}, Step{Qt::Key_Down, 9},
-          // From above the short last row, Down lands on its last cell.
-          Step{Qt::Key_Right, 10}, Step{Qt::Key_Down, 13}}) {
+    for (const Step& s : {Step{Qt::Key_Right, 3}, Step{Qt::Key_Down, 7}, Step{Qt::Key_Up, 3}, Step{Qt::Key_Up, 3},
+                          Step{Qt::Key_Left, 2}, Step{Qt::Key_End, 13}, Step{Qt::Key_Down, 13}, Step{Qt::Key_Right, 13},
+                          Step{Qt::Key_PageUp, 1}, Step{Qt::Key_Left, 0}, Step{Qt::Key_Left, 0},
+                          Step{Qt::Key_PageDown, 12}, Step{Qt::Key_PageDown, 13}, Step{Qt::Key_Home, 0},
+                          Step{Qt::Key_Right, 1}, Step{Qt::Key_Down, 5}, Step{Qt::Key_Down, 9},
+                          // From above the short last row, Down lands on its last cell.
+                          Step{Qt::Key_Right, 10}, Step{Qt::Key_Down, 13}}) {
         key(s.key);
         EXPECT_EQ(grid().highlighted(), s.expected) << "key " << s.key;
     }
