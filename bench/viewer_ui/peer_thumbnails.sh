@@ -18,13 +18,13 @@ for ((i = 0; i < count; i++)); do
   dst="$(printf '%s/photos/p%05d.jpg' "$work" "$i")"
   ln "$src" "$dst" 2>/dev/null || ln -s "$(realpath "$src")" "$dst"
 done
-cached() { find "$work/cache/thumbnails" -name '*.png' -not -path '*/fail/*' 2>/dev/null | wc -l; }
+cached() { find "$work/cache/thumbnails" -name '*.png' -not -path '*/fail/*' 2>/dev/null | wc -l || true; }
 start=$(date +%s.%N)
 HOME="$work/home" XDG_CACHE_HOME="$work/cache" XDG_CONFIG_HOME="$work/home/.config" \
   xvfb-run -a -s "-screen 0 1920x1080x24" gthumb "$work/photos" >/dev/null 2>&1 &
 peer=$!
 first_at=""
-for ((t = 0; t < 1200; t++)); do
+for ((t = 0; t < ${PEER_LIMIT_TICKS:-1200}; t++)); do
   n=$(cached)
   now=$(date +%s.%N)
   if [ -z "$first_at" ] && [ "$n" -ge "$first" ]; then first_at=$(echo "$now - $start" | bc); fi
