@@ -48,6 +48,7 @@ enum class Command : std::uint8_t {
     Rename,
     ToggleFullScreen,
     UndoDelete,
+    ToggleGrid,
     Count_
 };
 

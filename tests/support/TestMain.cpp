@@ -1,5 +1,5 @@
 // One main for every test executable: a QApplication on the offscreen platform and a settings
-// home in a temporary folder, so no test can touch the user's real configuration or need a display.
+// home and thumbnail cache in a temporary folder, so no test can touch the user's real files or need a display.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,6 +15,7 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -51,6 +51,7 @@ std::string_view commandDescription(Command command)
     case Command::Rename: return "Rename current image file";
     case Command::ToggleFullScreen: return "Full screen on/off";
     case Command::UndoDelete: return "Put the last deleted image back";
+    case Command::ToggleGrid: return "Thumbnail grid on/off";
     case Command::Count_: break;
     }
     return "";

@@ -93,6 +93,7 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     row("F1", Command::Help, chord(Qt::Key_F1)),
     row("F11", Command::ToggleFullScreen, chord(Qt::Key_F11)),
     row("Ctrl+Z", Command::UndoDelete, chord(Qt::Key_Z, kCtrl)),
+    row("G", Command::ToggleGrid, chord(Qt::Key_G)),
 }};
 
 namespace {

@@ -67,6 +67,8 @@ bool ViewerKeyRouter::routeKey(QKeyEvent* event)
         return false;
     }
 
+    if (m_actions.grid && m_actions.grid(event))
+        return true;
     if (const auto command = lookupKey(key, mods)) {
         m_actions.run(*command);
         return true;

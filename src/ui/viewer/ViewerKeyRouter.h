@@ -28,6 +28,8 @@ public:
         std::function<void()> ok;
         std::function<void()> cancel;
         std::function<void(bool shift)> captionEnter;
+        // While the thumbnail grid is shown it sees every key first; true when it took the key.
+        std::function<bool(QKeyEvent*)> grid;
     };
 
     // Install it with qApp->installEventFilter(); it routes only keys meant for `window`.

@@ -7,6 +7,7 @@
 #include "ui/viewer/FileOperations.h"
 #include "ui/viewer/InfoLabels.h"
 #include "ui/viewer/NoticeOverlay.h"
+#include "ui/viewer/ThumbnailGrid.h"
 #include "ui/viewer/ViewerKeyRouter.h"
 #include "ui/viewer/ViewerToolbar.h"
 #include "ui/viewer/ZoomControl.h"
@@ -58,6 +59,14 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     m_zoom = std::make_unique<ZoomControl>(*this, m_geometry, m_images, *m_cache, m_picture);
     m_notices = new NoticeOverlay(this);
 
+    m_grid = new ThumbnailGrid(this, m_images, m_config);
+    connect(m_grid, &ThumbnailGrid::highlightChanged, this, [this](int index) {
+        const std::string& name = m_images.currentName();
+        m_labels->show(index + 1, m_images.count(), QString::fromStdString(name));
+    });
+    connect(m_grid, &ThumbnailGrid::activated, this, [this] { closeGrid(false); });
+    connect(m_grid, &ThumbnailGrid::leave, this, [this] { closeGrid(true); });
+
     m_applied = {m_config.FullScreenTitleBar, m_config.ShowToolbar, m_config.CacheDepth, m_config.ReadAhead};
     applyBackground();
     m_toolbar->setVisible(m_config.ShowToolbar);
@@ -71,6 +80,7 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     actions.run = [this](Command command) { runCommand(command); };
     actions.ok = [this] { onOK(); };
     actions.cancel = [this] { onCancel(); };
+    actions.grid = [this](QKeyEvent* event) { return m_grid->isVisible() && m_grid->handleKey(event); };
     actions.captionEnter = [this](bool shift) {
         if (!m_caption->enter(shift))
             endCaptionInput();
@@ -107,6 +117,11 @@ void ViewerWindow::showEvent(QShowEvent* event)
 
 void ViewerWindow::showCurrent()
 {
+    // In the grid the current entry is the highlighted cell; its photo loads when the grid closes.
+    if (m_grid->isVisible()) {
+        m_grid->listChanged();
+        return;
+    }
     m_zoom->cancelDrag();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     updateButtons();
@@ -186,6 +201,7 @@ void ViewerWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     m_notices->place();
+    m_grid->setGeometry(rect());
     if (m_cache->currentSlot()) {
         layoutPicture(m_geometry, width(), height(), false);
         m_picture.markUnsettled();
@@ -236,6 +252,7 @@ void ViewerWindow::runCommand(Command command)
     case Command::Rename: renameImage(); return;
     case Command::ToggleFullScreen: m_windowState.toggleFullScreen(); return;
     case Command::UndoDelete: undoDelete(); return;
+    case Command::ToggleGrid: toggleGrid(); return;
     default: break;
     }
     if (auto& handler = m_handlers[std::size_t(command)])
@@ -429,6 +446,29 @@ void ViewerWindow::dropEvent(QDropEvent* event)
     if (selectDroppedFile(m_images, m_ui, first.isLocalFile() ? first.toLocalFile() : first.path()))
         showCurrent();
     event->acceptProposedAction();
+}
+
+// ---- thumbnail grid ------------------------------------------------------------------------------------
+
+void ViewerWindow::toggleGrid()
+{
+    if (m_grid->isVisible()) {
+        closeGrid(false);
+        return;
+    }
+    m_zoom->cancelDrag();
+    m_grid->open();
+    // The info line stays on top of the grid; it counts the highlighted cell.
+    for (const char* name : {"info", "fileName"})
+        if (QWidget* label = findChild<QWidget*>(QLatin1String(name)))
+            label->raise();
+}
+
+void ViewerWindow::closeGrid(bool restore)
+{
+    m_grid->close(restore);
+    setFocus(Qt::OtherFocusReason);
+    showCurrent();
 }
 
 // ---- exit -----------------------------------------------------------------------------

@@ -32,6 +32,7 @@ class CaptionBox;
 class InfoLabels;
 class NoticeOverlay;
 class PictureCache;
+class ThumbnailGrid;
 class ViewerKeyRouter;
 class ViewerToolbar;
 class ZoomControl;
@@ -96,6 +97,8 @@ public:
     QTimer& changeTimer() { return m_changeCheck.timer(); }
     // Scaled copies made by painting so far (benchmark: one per view).
     int scaledCopies() const { return m_picture.copiesMade(); }
+    // The thumbnail grid G shows over the picture.
+    ThumbnailGrid& grid() { return *m_grid; }
 
 Q_SIGNALS:
     // Emitted when the user has confirmed leaving (exit clean-up done); start-up ends the program then.
@@ -131,6 +134,8 @@ private:
     void undoDelete();
     void showImageInfo();
     bool doExit();
+    void toggleGrid();
+    void closeGrid(bool restore);
 
     AppConfig& m_config;
     ImageList& m_images;
@@ -152,6 +157,7 @@ private:
     NoticeOverlay* m_notices = nullptr;
     DeleteUndo m_undo;
     std::function<QString()> m_pageTitle;
+    ThumbnailGrid* m_grid = nullptr;
 
     // The values last applied to the window, compared after the preferences dialog.
     struct Applied {

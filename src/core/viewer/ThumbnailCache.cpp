@@ -1,0 +1,170 @@
+#include "core/viewer/ThumbnailCache.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace marquelo {
+
+namespace {
+
+const char* const kUriKey = "Thumb::URI";
+const char* const kMTimeKey = "Thumb::MTime";
+// Our own folder below fail/: other programs may well succeed where we failed.
+const char* const kFailFolder = "fail/marquelo";
+
+// Makes `path` and its missing parents with mode 0700, as the cache's folders must be private.
+bool makePrivateFolder(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0)
+        return S_ISDIR(st.st_mode);
+    const QString parent = QFileInfo(path).path();
+    if (parent != path && !makePrivateFolder(parent))
+        return false;
+    return ::mkdir(native.constData(), 0700) == 0 || errno == EEXIST;
+}
+
+QString defaultRoot()
+{
+    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    return base + QStringLiteral("/thumbnails");
+}
+
+} // namespace
+
+ThumbnailSize thumbnailSizeFor(int devicePixels)
+{
+    if (devicePixels <= 128)
+        return ThumbnailSize::Normal;
+    if (devicePixels <= 256)
+        return ThumbnailSize::Large;
+    return ThumbnailSize::XLarge;
+}
+
+QString thumbnailFolderName(ThumbnailSize size)
+{
+    switch (size) {
+    case ThumbnailSize::Normal: return QStringLiteral("normal");
+    case ThumbnailSize::Large: return QStringLiteral("large");
+    case ThumbnailSize::XLarge: return QStringLiteral("x-large");
+    }
+    return QStringLiteral("normal");
+}
+
+ThumbnailCache::ThumbnailCache() : m_root(defaultRoot()) {}
+
+ThumbnailCache::ThumbnailCache(QString root) : m_root(std::move(root)) {}
+
+QByteArray ThumbnailCache::uriOf(const QByteArray& absolutePath)
+{
+    // The bytes of the name, escaped like the GLib-based file managers do, so that they and we name the
+    // same file's thumbnail alike (a name that is not UTF-8 included).
+    return QByteArrayLiteral("file://") + absolutePath.toPercentEncoding("!$&'()*+,=:@/");
+}
+
+QString ThumbnailCache::fileNameOf(const QByteArray& uri)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) + QStringLiteral(".png");
+}
+
+QString ThumbnailCache::pathOf(const QByteArray& uri, ThumbnailSize size) const
+{
+    return m_root + QLatin1Char('/') + thumbnailFolderName(size) + QLatin1Char('/') + fileNameOf(uri);
+}
+
+QString ThumbnailCache::failPathOf(const QByteArray& uri) const
+{
+    return m_root + QLatin1Char('/') + QLatin1String(kFailFolder) + QLatin1Char('/') + fileNameOf(uri);
+}
+
+namespace {
+
+// The stored thumbnail at `path` when it is a PNG made of this very version of the file.
+std::optional<QImage> readValid(const QString& path, const QByteArray& uri, std::int64_t mtimeSeconds)
+{
+    QImageReader reader(path, "png");
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(false);
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 mtime = image.text(QLatin1String(kMTimeKey)).toLongLong(&ok);
+    if (!ok || mtime != mtimeSeconds || image.text(QLatin1String(kUriKey)).toUtf8() != uri)
+        return std::nullopt;
+    return image;
+}
+
+} // namespace
+
+std::optional<QImage> ThumbnailCache::find(const QByteArray& uri, std::int64_t mtimeSeconds, ThumbnailSize size) const
+{
+    for (ThumbnailSize candidate : {ThumbnailSize::Normal, ThumbnailSize::Large, ThumbnailSize::XLarge}) {
+        if (int(candidate) < int(size))
+            continue;
+        std::optional<QImage> image = readValid(pathOf(uri, candidate), uri, mtimeSeconds);
+        if (!image)
+            continue;
+        const int side = int(size);
+        if (image->width() > side || image->height() > side)
+            *image = image->scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        return image;
+    }
+    return std::nullopt;
+}
+
+bool ThumbnailCache::write(const QString& folder, const QString& path, const QByteArray& uri, std::int64_t mtimeSeconds,
+                           const QImage& image) const
+{
+    if (!makePrivateFolder(folder))
+        return false;
+    // QTemporaryFile creates its file with mode 0600 in the same folder, so the rename below is atomic
+    // and a reader never sees half a PNG.
+    QTemporaryFile temp(folder + QStringLiteral("/.marquelo-XXXXXX.png"));
+    if (!temp.open())
+        return false;
+    QImage tagged = image;
+    tagged.setText(QLatin1String(kUriKey), QString::fromUtf8(uri));
+    tagged.setText(QLatin1String(kMTimeKey), QString::number(mtimeSeconds));
+    tagged.setText(QStringLiteral("Software"), QStringLiteral("Marquelo"));
+    if (!tagged.save(&temp, "PNG") || !temp.flush())
+        return false;
+    if (::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return false; // the temporary file is removed with `temp`
+    temp.setAutoRemove(false);
+    return true;
+}
+
+bool ThumbnailCache::store(const QByteArray& uri, std::int64_t mtimeSeconds, const QImage& image,
+                           ThumbnailSize size) const
+{
+    if (image.isNull())
+        return false;
+    const QString folder = m_root + QLatin1Char('/') + thumbnailFolderName(size);
+    return write(folder, pathOf(uri, size), uri, mtimeSeconds, image);
+}
+
+bool ThumbnailCache::hasFailure(const QByteArray& uri, std::int64_t mtimeSeconds) const
+{
+    return readValid(failPathOf(uri), uri, mtimeSeconds).has_value();
+}
+
+bool ThumbnailCache::storeFailure(const QByteArray& uri, std::int64_t mtimeSeconds) const
+{
+    QImage empty(1, 1, QImage::Format_ARGB32);
+    empty.fill(Qt::transparent);
+    return write(m_root + QLatin1Char('/') + QLatin1String(kFailFolder), failPathOf(uri), uri, mtimeSeconds, empty);
+}
+
+} // namespace marquelo

@@ -1,0 +1,416 @@
+#include "ui/viewer/ThumbnailGrid.h"
+
+#include "core/viewer/ThumbnailLoader.h"
+#include "ui/viewer/Placeholders.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QSet>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+#include <sys/stat.h>
+
+namespace marquelo {
+
+namespace {
+
+constexpr int kMargin = 8;
+constexpr int kGap = 8;
+// Room for the info line floating over the top edge.
+constexpr int kTop = 30;
+constexpr int kFileCheckMs = 1000;
+// Thumbnails kept in memory beyond those on screen; far ones are read again from the disk cache.
+constexpr qint64 kMemoryBudget = 96ll * 1024 * 1024;
+const QColor kHighlight(255, 200, 40);
+const QColor kPending(128, 128, 128, 60);
+
+qint64 fileTimeNs(const QByteArray& path)
+{
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return 0;
+    return qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+ThumbnailGrid::ThumbnailGrid(QWidget* parent, ImageList& images, const AppConfig& config, ThumbnailCache cache)
+    : QWidget(parent), m_images(images), m_config(config),
+      m_loader(std::make_unique<ThumbnailLoader>(std::move(cache), 2))
+{
+    setObjectName(QStringLiteral("thumbnailGrid"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::NoFocus);
+    connect(m_loader.get(), &ThumbnailLoader::ready, this, &ThumbnailGrid::onReady, Qt::QueuedConnection);
+    m_fileCheck.setInterval(kFileCheckMs);
+    connect(&m_fileCheck, &QTimer::timeout, this, &ThumbnailGrid::checkVisibleFiles);
+    hide();
+}
+
+ThumbnailGrid::~ThumbnailGrid() = default;
+
+void ThumbnailGrid::open()
+{
+    m_returnIndex = m_images.currentIndex();
+    if (parentWidget())
+        setGeometry(parentWidget()->rect());
+    show();
+    raise();
+    scrollToHighlight();
+    requestMissing();
+    m_fileCheck.start();
+    update();
+    Q_EMIT highlightChanged(highlighted());
+}
+
+void ThumbnailGrid::close(bool restore)
+{
+    if (restore)
+        m_images.setCurrent(m_returnIndex);
+    m_fileCheck.stop();
+    m_loader->cancel();
+    hide();
+}
+
+int ThumbnailGrid::sidePixels() const
+{
+    return int(std::lround(m_cell * devicePixelRatioF()));
+}
+
+QByteArray ThumbnailGrid::pathOf(int index) const
+{
+    const ImageEntry& entry = m_images.at(index);
+    return QByteArray::fromStdString(m_images.pathOf(entry.shownName()));
+}
+
+int ThumbnailGrid::columns() const
+{
+    return std::max(1, (width() - 2 * kMargin + kGap) / (m_cell + kGap));
+}
+
+int ThumbnailGrid::pageRows() const
+{
+    return std::max(1, (height() - kTop - kMargin + kGap) / (m_cell + kGap));
+}
+
+QRect ThumbnailGrid::cellRect(int index) const
+{
+    const int cols = columns();
+    const int used = cols * (m_cell + kGap) - kGap;
+    const int left = std::max(kMargin, (width() - used) / 2);
+    const int row = index / cols - m_firstRow;
+    return QRect(left + (index % cols) * (m_cell + kGap), kTop + row * (m_cell + kGap), m_cell, m_cell);
+}
+
+int ThumbnailGrid::indexAt(QPoint point) const
+{
+    const auto [first, last] = visibleRange();
+    for (int i = first; i < last; ++i)
+        if (cellRect(i).contains(point))
+            return i;
+    return -1;
+}
+
+std::pair<int, int> ThumbnailGrid::visibleRange() const
+{
+    const int cols = columns();
+    const int rows = (height() - kTop + m_cell + kGap - 1) / (m_cell + kGap);
+    const int first = std::min(m_firstRow * cols, m_images.count());
+    return {first, std::min(m_images.count(), first + std::max(1, rows) * cols)};
+}
+
+int ThumbnailGrid::visibleCount() const
+{
+    const auto [first, last] = visibleRange();
+    return last - first;
+}
+
+int ThumbnailGrid::visibleDone() const
+{
+    const auto [first, last] = visibleRange();
+    const int side = sidePixels();
+    int done = 0;
+    for (int i = first; i < last; ++i) {
+        if (!m_images.at(i).isPicture) {
+            ++done;
+            continue;
+        }
+        const auto it = m_thumbs.constFind(pathOf(i));
+        done += it != m_thumbs.constEnd() && it->side == side;
+    }
+    return done;
+}
+
+// ---- keys and mouse -------------------------------------------------------------------------------
+
+bool ThumbnailGrid::handleKey(QKeyEvent* event)
+{
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int cols = columns();
+    const int page = cols * pageRows();
+    const int current = highlighted();
+    const int last = std::max(0, m_images.count() - 1);
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        const int* sizes = std::begin(kCellSizes);
+        const int count = int(std::size(kCellSizes));
+        const int at = int(std::find(sizes, sizes + count, m_cell) - sizes);
+        if (key == Qt::Key_Plus || key == Qt::Key_Equal) {
+            setCellSize(sizes[std::min(count - 1, at + 1)]);
+            return true;
+        }
+        if (key == Qt::Key_Minus) {
+            setCellSize(sizes[std::max(0, std::min(count, at) - 1)]);
+            return true;
+        }
+        return true;
+    }
+    // The viewer's other keys (zoom, turns, tools) would act on a photo nobody sees.
+    if (mods != Qt::NoModifier)
+        return true;
+    switch (key) {
+    case Qt::Key_Left: moveTo(std::max(0, current - 1)); return true;
+    case Qt::Key_Right: moveTo(std::min(last, current + 1)); return true;
+    case Qt::Key_Up:
+        if (current >= cols)
+            moveTo(current - cols);
+        return true;
+    case Qt::Key_Down:
+        // From a cell above the short last row, Down goes to that row's last cell.
+        if (current / cols < last / cols)
+            moveTo(std::min(last, current + cols));
+        return true;
+    case Qt::Key_PageUp: moveTo(std::max(0, current - page)); return true;
+    case Qt::Key_PageDown: moveTo(std::min(last, current + page)); return true;
+    case Qt::Key_Home: moveTo(0); return true;
+    case Qt::Key_End: moveTo(last); return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_G: Q_EMIT activated(); return true;
+    case Qt::Key_Escape: Q_EMIT leave(); return true;
+    case Qt::Key_Delete:
+    case Qt::Key_F2: return false;
+    default: return true;
+    }
+}
+
+void ThumbnailGrid::mousePressEvent(QMouseEvent* event)
+{
+    const int index = indexAt(event->position().toPoint());
+    if (index < 0 || event->button() != Qt::LeftButton)
+        return;
+    moveTo(index);
+    Q_EMIT activated();
+}
+
+void ThumbnailGrid::wheelEvent(QWheelEvent* event)
+{
+    const int steps = event->angleDelta().y() / 120;
+    if (steps == 0)
+        return;
+    const int cols = columns();
+    const int maxRow = std::max(0, (m_images.count() + cols - 1) / cols - pageRows());
+    m_firstRow = std::clamp(m_firstRow - steps, 0, maxRow);
+    requestMissing();
+    update();
+}
+
+void ThumbnailGrid::setHighlighted(int index)
+{
+    moveTo(std::clamp(index, 0, std::max(0, m_images.count() - 1)));
+}
+
+void ThumbnailGrid::moveTo(int index)
+{
+    if (index == highlighted())
+        return;
+    const int before = m_firstRow;
+    update(cellRect(highlighted()).adjusted(-4, -4, 4, 4));
+    m_images.setCurrent(index);
+    scrollToHighlight();
+    if (m_firstRow != before) {
+        requestMissing();
+        update();
+    } else {
+        update(cellRect(index).adjusted(-4, -4, 4, 4));
+    }
+    Q_EMIT highlightChanged(index);
+}
+
+void ThumbnailGrid::scrollToHighlight()
+{
+    const int row = highlighted() / columns();
+    if (row < m_firstRow)
+        m_firstRow = row;
+    else if (row >= m_firstRow + pageRows())
+        m_firstRow = row - pageRows() + 1;
+}
+
+void ThumbnailGrid::setCellSize(int cell)
+{
+    if (cell == m_cell)
+        return;
+    m_cell = cell;
+    scrollToHighlight();
+    requestMissing();
+    update();
+}
+
+void ThumbnailGrid::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    scrollToHighlight();
+    if (isVisible())
+        requestMissing();
+}
+
+// ---- following the list ---------------------------------------------------------------------------
+
+void ThumbnailGrid::listChanged()
+{
+    scrollToHighlight();
+    checkVisibleFiles();
+    requestMissing();
+    update();
+    Q_EMIT highlightChanged(highlighted());
+}
+
+void ThumbnailGrid::checkVisibleFiles()
+{
+    // The change check watches the current file only; a file of another cell replaced or removed by
+    // another program shows here within a second.
+    const auto [first, last] = visibleRange();
+    bool changed = false;
+    for (int i = first; i < last; ++i) {
+        const QByteArray path = pathOf(i);
+        const auto it = m_thumbs.find(path);
+        if (it == m_thumbs.end())
+            continue;
+        if (fileTimeNs(path) != it->mtimeNs) {
+            m_bytesHeld -= it->image.sizeInBytes();
+            m_thumbs.erase(it);
+            changed = true;
+        }
+    }
+    if (changed) {
+        requestMissing();
+        update();
+    }
+}
+
+void ThumbnailGrid::requestMissing()
+{
+    if (!isVisible() || m_images.count() == 0)
+        return;
+    const int side = sidePixels();
+    const auto [first, last] = visibleRange();
+    const int count = m_images.count();
+    std::vector<QByteArray> wanted;
+    auto want = [&](int i) {
+        if (i < 0 || i >= count || !m_images.at(i).isPicture)
+            return;
+        QByteArray path = pathOf(i);
+        const auto it = m_thumbs.constFind(path);
+        if (it == m_thumbs.constEnd() || it->side != side)
+            wanted.push_back(std::move(path));
+    };
+    // The screen first, then outwards: the screens after and before it in turn.
+    for (int i = first; i < last; ++i)
+        want(i);
+    const int span = std::max(1, last - first);
+    for (int ahead = last, behind = first - 1; ahead < count || behind >= 0;) {
+        for (int k = 0; k < span && ahead < count; ++k)
+            want(ahead++);
+        for (int k = 0; k < span && behind >= 0; ++k)
+            want(behind--);
+    }
+    m_loader->request(std::move(wanted), side);
+}
+
+void ThumbnailGrid::onReady(const QByteArray& path, qint64 mtimeNs, const QImage& image, int side)
+{
+    if (side != sidePixels())
+        return;
+    auto it = m_thumbs.find(path);
+    if (it != m_thumbs.end())
+        m_bytesHeld -= it->image.sizeInBytes();
+    QImage shown = image;
+    shown.setDevicePixelRatio(devicePixelRatioF());
+    m_thumbs.insert(path, Thumb{shown, mtimeNs, side});
+    m_bytesHeld += image.sizeInBytes();
+    if (m_bytesHeld > kMemoryBudget)
+        trimMemory();
+    const auto [first, last] = visibleRange();
+    for (int i = first; i < last; ++i)
+        if (pathOf(i) == path) {
+            update(cellRect(i));
+            break;
+        }
+}
+
+void ThumbnailGrid::trimMemory()
+{
+    // Keep what is on screen and the screens around it; the rest is read again from the disk cache.
+    const auto [first, last] = visibleRange();
+    const int span = std::max(1, last - first);
+    QSet<QByteArray> keep;
+    for (int i = std::max(0, first - 2 * span); i < std::min(m_images.count(), last + 2 * span); ++i)
+        keep.insert(pathOf(i));
+    for (auto it = m_thumbs.begin(); it != m_thumbs.end();) {
+        if (keep.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        m_bytesHeld -= it->image.sizeInBytes();
+        it = m_thumbs.erase(it);
+    }
+}
+
+// ---- painting --------------------------------------------------------------------------------------
+
+void ThumbnailGrid::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const ColourRef c = m_config.BackgroundColor;
+    painter.fillRect(event->rect(), QColor(colourRed(c), colourGreen(c), colourBlue(c)));
+    const auto [first, last] = visibleRange();
+    const int side = sidePixels();
+    const double dpr = devicePixelRatioF();
+    for (int i = first; i < last; ++i) {
+        const QRect cell = cellRect(i);
+        if (!event->rect().intersects(cell.adjusted(-4, -4, 4, 4)))
+            continue;
+        const ImageEntry& entry = m_images.at(i);
+        const auto it = entry.isPicture ? m_thumbs.constFind(pathOf(i)) : m_thumbs.constEnd();
+        if (!entry.isPicture || (it != m_thumbs.constEnd() && it->image.isNull())) {
+            // The placeholders are drawn at their own size: scale them into the cell.
+            const Placeholder which = entry.isPicture ? Placeholder::NoPicture : Placeholder::Movie;
+            const QSize own = placeholderSize(which);
+            const double scale = std::min(1.0, double(m_cell) / std::max(own.width(), own.height()));
+            painter.save();
+            painter.translate(cell.center() - QPointF(own.width() * scale / 2, own.height() * scale / 2));
+            painter.scale(scale, scale);
+            paintPlaceholder(painter, QRect(QPoint(0, 0), own), which);
+            painter.restore();
+        } else if (it != m_thumbs.constEnd() && it->side == side) {
+            const QSizeF logical = QSizeF(it->image.size()) / dpr;
+            const QPointF at(cell.x() + (cell.width() - logical.width()) / 2,
+                             cell.y() + (cell.height() - logical.height()) / 2);
+            // Whole device pixels, so the thumbnail is copied 1:1 and stays sharp.
+            painter.drawImage(QPointF(std::round(at.x() * dpr) / dpr, std::round(at.y() * dpr) / dpr), it->image);
+        } else {
+            painter.fillRect(cell, kPending);
+        }
+        if (i == highlighted()) {
+            painter.setPen(QPen(kHighlight, 3));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(cell.adjusted(-3, -3, 2, 2));
+        }
+    }
+    Q_EMIT painted();
+}
+
+} // namespace marquelo

@@ -1,0 +1,108 @@
+#pragma once
+// The image list as a grid of thumbnails, in list order. While it is open the list's current entry is the
+// highlighted cell, so delete, rename and the change check act on it as they do in the viewer. Thumbnails
+// come from a ThumbnailLoader (shared cache, made off the GUI thread); the cells on screen are asked
+// for first. Cells are laid out in logical pixels and thumbnails fetched at device pixels.
+
+#include "core/settings/AppConfig.h"
+#include "core/viewer/ImageList.h"
+#include "core/viewer/ThumbnailCache.h"
+
+#include <QHash>
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+class QKeyEvent;
+
+namespace marquelo {
+
+class ThumbnailLoader;
+
+class ThumbnailGrid : public QWidget {
+    Q_OBJECT
+public:
+    // Cell sizes Ctrl+plus and Ctrl+minus step through, in logical pixels.
+    static constexpr int kCellSizes[] = {96, 128, 160, 200, 256, 320, 400};
+    static constexpr int kDefaultCell = 160;
+
+    ThumbnailGrid(QWidget* parent, ImageList& images, const AppConfig& config, ThumbnailCache cache = {});
+    ~ThumbnailGrid() override;
+
+    // Shows the grid over its parent with the current entry highlighted; Escape returns to that entry.
+    void open();
+    // Hides the grid and stops its work. `restore` makes the entry current that was when it opened.
+    void close(bool restore);
+
+    // A key while the grid is shown: true when the grid took it. Delete and F2 are left to the viewer,
+    // which acts on the highlighted (current) entry.
+    bool handleKey(QKeyEvent* event);
+
+    // The list changed (delete, rename, a file changed on disk): repaint, fetch what is now missing.
+    void listChanged();
+
+    int highlighted() const { return m_images.currentIndex(); }
+    void setHighlighted(int index);
+    int cellSize() const { return m_cell; }
+    int columns() const;
+    // Rows that fit whole in the window.
+    int pageRows() const;
+    int firstRow() const { return m_firstRow; }
+    // The entry under a point, or -1.
+    int indexAt(QPoint point) const;
+    QRect cellRect(int index) const;
+    // Thumbnails held in memory (tests, benchmark).
+    int thumbnailsHeld() const { return int(m_thumbs.size()); }
+    // Cells on screen whose thumbnail (or failure) has arrived, and cells on screen.
+    int visibleDone() const;
+    int visibleCount() const;
+    ThumbnailLoader& loader() { return *m_loader; }
+
+Q_SIGNALS:
+    // The highlight moved (position counts from 0).
+    void highlightChanged(int index);
+    // Enter, a click or G: show the highlighted entry in the viewer.
+    void activated();
+    // Escape: back to the viewer without moving.
+    void leave();
+    // Emitted at the end of every paint (benchmark).
+    void painted();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    struct Thumb {
+        QImage image;       // null: the file could not be read as a picture
+        qint64 mtimeNs = 0; // the file's modification time the thumbnail was made for
+        int side = 0;       // device pixels it was made for
+    };
+
+    int sidePixels() const;
+    QByteArray pathOf(int index) const;
+    void moveTo(int index);
+    void scrollToHighlight();
+    void setCellSize(int cell);
+    void requestMissing();
+    void onReady(const QByteArray& path, qint64 mtimeNs, const QImage& image, int side);
+    void checkVisibleFiles();
+    void trimMemory();
+    std::pair<int, int> visibleRange() const;
+
+    ImageList& m_images;
+    const AppConfig& m_config;
+    std::unique_ptr<ThumbnailLoader> m_loader;
+    QHash<QByteArray, Thumb> m_thumbs;
+    qint64 m_bytesHeld = 0;
+    int m_cell = kDefaultCell;
+    int m_firstRow = 0;
+    int m_returnIndex = 0;
+    QTimer m_fileCheck;
+};
+
+} // namespace marquelo

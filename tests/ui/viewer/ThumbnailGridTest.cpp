@@ -1,0 +1,214 @@
+// The thumbnail grid on the real window: keys, clicks, and following the list as it changes.
+#include "ViewerFixture.h"
+
+#include "ui/viewer/Placeholders.h"
+#include "ui/viewer/RenameDialog.h"
+#include "ui/viewer/ThumbnailGrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <filesystem>
+
+namespace marquelo::test {
+namespace {
+
+using Answer = UserInterface::Answer;
+
+class GridFixture : public ViewerFixture {
+protected:
+    ThumbnailGrid& grid() { return window->grid(); }
+
+    void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(window.get(), Qt::Key(k), mods); }
+
+    // Waits until every cell on screen has its thumbnail or its sign.
+    void waitForThumbnails()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (grid().visibleDone() < grid().visibleCount() && clock.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_EQ(grid().visibleDone(), grid().visibleCount());
+    }
+
+    QColor cellColour(int index)
+    {
+        const QRect cell = grid().cellRect(index);
+        return grid().grab().toImage().pixelColor(cell.center());
+    }
+
+    template <typename Condition> bool waitFor(Condition condition, int ms = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition() && clock.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return condition();
+    }
+};
+
+TEST_F(GridFixture, KeysMoveTheHighlightAndChooseThePhoto)
+{
+    makePhotos(14); // 4 columns of 160 in 800 x 600, 3 whole rows
+    open(2);
+    key(Qt::Key_G);
+    ASSERT_TRUE(grid().isVisible());
+    ASSERT_EQ(grid().columns(), 4);
+    ASSERT_EQ(grid().pageRows(), 3);
+    EXPECT_EQ(grid().highlighted(), 2);
+    EXPECT_EQ(infoText(), QStringLiteral("3/14"));
+
+    struct Step {
+        int key;
+        int expected;
+    };
+    for (const Step& s : {Step{Qt::Key_Right, 3}, Step{Qt::Key_Down, 7}, Step{Qt::Key_Up, 3}, Step{Qt::Key_Up, 3},
+                          Step{Qt::Key_Left, 2}, Step{Qt::Key_End, 13}, Step{Qt::Key_Down, 13}, Step{Qt::Key_Right, 13},
+                          Step{Qt::Key_PageUp, 1}, Step{Qt::Key_Left, 0}, Step{Qt::Key_Left, 0},
+                          Step{Qt::Key_PageDown, 12}, Step{Qt::Key_PageDown, 13}, Step{Qt::Key_Home, 0},
+                          Step{Qt::Key_Right, 1}, Step{Qt::Key_Down, 5}, Step{Qt::Key_Down, 9},
+                          // From above the short last row, Down lands on its last cell.
+                          Step{Qt::Key_Right, 10}, Step{Qt::Key_Down, 13}}) {
+        key(s.key);
+        EXPECT_EQ(grid().highlighted(), s.expected) << "key " << s.key;
+    }
+    EXPECT_EQ(infoText(), QStringLiteral("14/14"));
+    // The last row is on screen.
+    EXPECT_EQ(grid().firstRow(), 1);
+
+    // The viewer's own keys do nothing to a photo nobody sees.
+    const bool toolbar = config.ShowToolbar;
+    key(Qt::Key_T);
+    key(Qt::Key_Right, Qt::ControlModifier);
+    key(Qt::Key_Space);
+    EXPECT_EQ(config.ShowToolbar, toolbar);
+    EXPECT_TRUE(grid().isVisible());
+    EXPECT_EQ(grid().highlighted(), 13);
+
+    // Escape goes back without moving.
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(grid().isVisible());
+    EXPECT_TRUE(window->isVisible()) << "Escape in the grid never ends the program";
+    EXPECT_EQ(images.currentIndex(), 2);
+    EXPECT_TRUE(near(centre(), colourOf(2)));
+
+    // Enter, G again and a click show the highlighted photo.
+    key(Qt::Key_G);
+    key(Qt::Key_Right);
+    key(Qt::Key_Return);
+    EXPECT_FALSE(grid().isVisible());
+    EXPECT_EQ(images.currentIndex(), 3);
+    EXPECT_TRUE(near(centre(), colourOf(3)));
+    EXPECT_EQ(infoText(), QStringLiteral("4/14"));
+
+    key(Qt::Key_G);
+    key(Qt::Key_Down);
+    key(Qt::Key_G);
+    EXPECT_FALSE(grid().isVisible());
+    EXPECT_EQ(images.currentIndex(), 7);
+
+    key(Qt::Key_G);
+    QTest::mouseClick(&grid(), Qt::LeftButton, Qt::NoModifier, grid().cellRect(5).center());
+    EXPECT_FALSE(grid().isVisible());
+    EXPECT_EQ(images.currentIndex(), 5);
+    EXPECT_TRUE(near(centre(), colourOf(5)));
+}
+
+TEST_F(GridFixture, CtrlPlusAndMinusChangeTheCellSize)
+{
+    makePhotos(3);
+    open(0);
+    key(Qt::Key_G);
+    EXPECT_EQ(grid().cellSize(), 160);
+    key(Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(grid().cellSize(), 200);
+    key(Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(grid().cellSize(), 256);
+    for (int i = 0; i < 10; ++i)
+        key(Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(grid().cellSize(), 96);
+    EXPECT_EQ(grid().columns(), 7);
+    waitForThumbnails();
+    EXPECT_TRUE(near(cellColour(1), colourOf(1)));
+}
+
+TEST_F(GridFixture, CellsShowThumbnailsMoviesAndUnreadablePictures)
+{
+    makePhotos(3);
+    QFile broken(path(QStringLiteral("d.jpg")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("\xff\xd8\xff\xe0 not really");
+    broken.close();
+    QFile movie(path(QStringLiteral("e.avi")));
+    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
+    movie.close();
+    open(0);
+    key(Qt::Key_G);
+    ASSERT_EQ(images.count(), 5);
+    waitForThumbnails();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(near(cellColour(i), colourOf(i))) << i;
+    // The signs fill their cell's height with the label colour.
+    const QImage shot = grid().grab().toImage();
+    for (int i : {3, 4}) {
+        const QRect cell = grid().cellRect(i);
+        EXPECT_TRUE(near(shot.pixelColor(cell.center().x(), cell.top() + 2), kLabelColour, 2)) << i;
+    }
+}
+
+TEST_F(GridFixture, TheGridFollowsDeleteRenameAndOutsideChanges)
+{
+    makePhotos(5);
+    open(0);
+    key(Qt::Key_G);
+    key(Qt::Key_Right);
+    waitForThumbnails();
+
+    // Delete acts on the highlighted entry; the grid stays and closes the gap.
+    ui.answers = {Answer::Yes};
+    key(Qt::Key_Delete);
+    EXPECT_EQ(ui.questions.at(0), "Ok to delete 'b.jpg'?");
+    EXPECT_FALSE(QFile::exists(path("b.jpg")));
+    ASSERT_TRUE(grid().isVisible());
+    EXPECT_EQ(images.count(), 4);
+    EXPECT_EQ(grid().highlighted(), 1);
+    EXPECT_EQ(infoText(), QStringLiteral("2/4"));
+    waitForThumbnails();
+    EXPECT_TRUE(near(cellColour(1), colourOf(2)));
+
+    // Rename: the cell keeps its picture under the new name.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<RenameDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>(QStringLiteral("base"))->setText(QStringLiteral("beach"));
+        dialog->accept();
+    });
+    key(Qt::Key_F2);
+    EXPECT_EQ(images.currentName(), "beach.jpg");
+    ASSERT_TRUE(grid().isVisible());
+    waitForThumbnails();
+    EXPECT_TRUE(near(cellColour(1), colourOf(2)));
+
+    // Another program rewrites a photo of another cell: its cell is redrawn from the new content.
+    writePhoto(path("e.jpg"), QSize(160, 120), Qt::white);
+    std::filesystem::last_write_time(path("e.jpg").toStdString(),
+                                     std::filesystem::file_time_type::clock::now() + std::chrono::seconds(5));
+    EXPECT_TRUE(waitFor([&] { return near(cellColour(3), Qt::white); }));
+    // ...or removes it: the no-picture sign.
+    QFile::remove(path("d.jpg"));
+    EXPECT_TRUE(waitFor([&] {
+        const QRect cell = grid().cellRect(2);
+        return near(grid().grab().toImage().pixelColor(cell.center().x(), cell.top() + 2), kLabelColour, 2);
+    }));
+
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(grid().isVisible());
+}
+
+} // namespace
+} // namespace marquelo::test
