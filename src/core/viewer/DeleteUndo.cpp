@@ -21,11 +21,18 @@ bool nameableByQt(const std::string& path)
     return QString::fromStdString(path).toStdString() == path;
 }
 
+// The trash keeps a note named after the file plus ".trashinfo" (and a " (N)" when the name is taken):
+// a name near the file system's limit cannot get one, and Qt would go on looking for a free name.
+bool fitsTheTrash(const std::string& path)
+{
+    return std::filesystem::path(path).filename().string().size() <= 200;
+}
+
 } // namespace
 
 std::optional<std::string> moveFileToTrash(const std::string& path)
 {
-    if (!nameableByQt(path))
+    if (!nameableByQt(path) || !fitsTheTrash(path))
         return std::nullopt;
     QString inTrash;
     if (!QFile::moveToTrash(QString::fromStdString(path), &inTrash))

@@ -267,7 +267,7 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     case TjResult::NotReadable: break;
     }
     if (VipsPictureDecoder::recognises(bytes))
-        return VipsPictureDecoder::decode(bytes, fitInto, minScale);
+        return VipsPictureDecoder::decode(bytes, fitInto, minScale, maxDecodedBytes);
     return decodeWithQt(bytes, fitInto, minScale, maxDecodedBytes, layout);
 }
 

@@ -36,9 +36,10 @@ bool allowedLoader(std::string_view loader)
     return std::find(std::begin(kAllowed), std::end(kAllowed), loader) != std::end(kAllowed);
 }
 
-bool tooLarge(std::int64_t width, std::int64_t height)
+// The picture as the loader holds it (16-bit samples take twice the bytes) or as it becomes, whichever is larger.
+bool tooLarge(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel, std::int64_t maxBytes)
 {
-    return width <= 0 || height <= 0 || width * height * 4 > PictureDecoder::kMaxDecodedBytes;
+    return width <= 0 || height <= 0 || width * height * std::max<std::int64_t>(4, bytesPerPixel) > maxBytes;
 }
 
 double neededScale(QSize upright, QSize fitInto, double minScale)
@@ -161,7 +162,8 @@ bool VipsPictureDecoder::recognises(const QByteArray& bytes)
     return loader && allowedLoader(loader);
 }
 
-DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale)
+DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale,
+                                          std::int64_t maxDecodedBytes)
 {
     DecodedPicture out;
     if (bytes.isEmpty() || !startLibrary())
@@ -177,7 +179,8 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
         // A damaged file is refused rather than shown half grey.
         auto options = [] { return vips::VImage::option()->set("fail_on", VIPS_FAIL_ON_ERROR); };
         vips::VImage image = vips::VImage::new_from_buffer(bytes.constData(), size_t(bytes.size()), "", options());
-        if (tooLarge(image.width(), image.height()))
+        if (tooLarge(image.width(), image.height(),
+                     std::int64_t(image.bands()) * std::int64_t(vips_format_sizeof(image.format())), maxDecodedBytes))
             return out;
         const int orientation = orientationOf(image);
         const QSize raw(image.width(), image.height());

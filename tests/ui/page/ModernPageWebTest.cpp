@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -196,6 +197,7 @@ TEST_F(ModernPageWeb, ValidAccessibleAndFastOnEveryScreen)
     // a trace of this machine, so a busy machine can cost it points: up to two more runs then, the best
     // counts. Its report stays beside the build.
     const QString report = QString::fromStdString(buildDir() + "/screenshots/lighthouse.json");
+    QDir().mkpath(QFileInfo(report).absolutePath());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("CHROME_PATH"), QStandardPaths::findExecutable(QStringLiteral("chromium")));
     QJsonObject categories;
