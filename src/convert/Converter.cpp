@@ -237,7 +237,8 @@ std::string lowerCase(std::string text)
 }
 
 // Encodes a finished picture by the output's extension and writes it through a temporary file.
-bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, int quality, std::string& error)
+bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, int quality, std::string& error,
+                    bool lossless = false)
 {
     const bool jpegOut = hasJpegExtension(output);
     std::string extension = fs::path(output).extension().string();
@@ -250,6 +251,13 @@ bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, i
         extension = ".heif";
         saveOptions->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_AV1);
     }
+    // A turn of a lossless picture stays lossless.
+    const std::string ext = lowerCase(extension);
+    if (lossless && ext == ".webp")
+        saveOptions->set("lossless", true);
+    else if (lossless && (ext == ".tif" || ext == ".tiff"))
+        saveOptions->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE)
+            ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL);
     void* buffer = nullptr;
     std::size_t length = 0;
     image.write_to_buffer(extension.c_str(), &buffer, &length, saveOptions);
@@ -552,40 +560,9 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         image = image.copy();
         image.set(VIPS_META_ORIENTATION, 1);
 
-        std::string extension = fs::path(o.output).extension().string();
-        if (extension.empty())
-            return fail(error, "unable to write " + quoted(o.output) + ": no file type (extension) given");
-        std::string ext = extension;
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-        // libvips saves AVIF through its HEIF saver with the AV1 codec; only the file name knows ".avif".
-        const bool avifOut = ext == ".avif";
-        const std::string saver = avifOut ? ".heif" : extension;
-        if (!vips_foreign_find_save_buffer(saver.c_str())) {
-            vips_error_clear();
-            return fail(error, "unable to write " + quoted(o.output) + ": unknown file type '" + extension + "'");
-        }
-        auto saveOptions = vips::VImage::option()->set("strip", derived);
-        if (jpegOut || avifOut)
-            saveOptions->set("Q", o.jpegQuality);
-        if (avifOut)
-            saveOptions->set("compression", VIPS_FOREIGN_HEIF_COMPRESSION_AV1);
-        if (losslessTurn) {
-            if (ext == ".webp")
-                saveOptions->set("lossless", true);
-            else if (ext == ".tif" || ext == ".tiff")
-                saveOptions->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE)
-                    ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL);
-        }
-        void* buffer = nullptr;
-        std::size_t length = 0;
-        image.write_to_buffer(saver.c_str(), &buffer, &length, saveOptions);
-        Bytes data(static_cast<unsigned char*>(buffer), static_cast<unsigned char*>(buffer) + length);
-        g_free(buffer);
-        if (jpegOut)
-            setExifOrientation(data, 1);
-        if (!writeFileAtomically(o.output, data, reason))
-            return fail(error, "unable to write " + quoted(o.output) + ": " + reason);
-        return true;
+        if (!checkOutputType(o.output, error))
+            return false;
+        return encodeAndWrite(image, o.output, derived, o.jpegQuality, error, losslessTurn);
     } catch (const vips::VError& e) {
         return fail(error, "unable to convert " + quoted(o.input) + ": " + vipsReason(e));
     }
