@@ -44,8 +44,9 @@ TEST_F(ViewerFixture, NoticeFadesAndNeverTakesTheFocusOrAKey)
     EXPECT_TRUE(notice->isVisible());
     EXPECT_TRUE(notice->geometry().bottom() < window->height());
 
-    QTest::qWait(NoticeOverlay::kShownMs + NoticeOverlay::kFadeMs + 300);
-    EXPECT_FALSE(notice->isVisible());
+    // Timers this long are coarse (up to 5 % late), and a loaded machine adds more.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !notice->isVisible(); },
+                                2 * (NoticeOverlay::kShownMs + NoticeOverlay::kFadeMs)));
     EXPECT_EQ(QApplication::focusWidget(), focused);
 }
 
@@ -60,7 +61,7 @@ TEST_F(ViewerFixture, KeyHintShowsUntilTheHelpWasOpened)
     // Stepping meanwhile does not cut the hint short, and the position is back afterwards.
     window->runCommand(Command::Next);
     EXPECT_EQ(info->text(), QStringLiteral("Press ? for keys"));
-    QTest::qWait(ViewerWindow::kKeyHintMs + 200);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return info->text() == QStringLiteral("2/2"); }, 2 * ViewerWindow::kKeyHintMs));
     EXPECT_EQ(info->text(), QStringLiteral("2/2"));
     EXPECT_LT(info->geometry().right(), label(window.get(), "fileName")->x());
 
