@@ -1,6 +1,7 @@
 #include "core/viewer/ThumbnailMaker.h"
 
 #include "core/viewer/PictureDecoder.h"
+#include "core/viewer/VipsPictureDecoder.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <optional>
 
 namespace marquelo {
@@ -97,10 +97,9 @@ QSize jpegStoredSize(const QByteArray& jpeg)
 
 QImage fromVips(const QByteArray& path, int side)
 {
-    static std::once_flag started;
-    static bool ok = false;
-    std::call_once(started, [] { ok = VIPS_INIT("marquelo") == 0; });
-    if (!ok)
+    // Started as the viewer starts it: above all with libvips' own cache off, so that a photo rewritten
+    // under the same name is never thumbnailed from its old pixels.
+    if (!VipsPictureDecoder::startLibrary())
         return QImage();
     try {
         vips::VImage thumb = vips::VImage::thumbnail(
