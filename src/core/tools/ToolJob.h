@@ -20,6 +20,7 @@ class ToolJob : public QObject {
     Q_OBJECT
 public:
     using Done = std::function<void(int exitCode, const QString& firstErrorLine)>;
+    ~ToolJob() override;
 
     // Starts `application` (resolved like the launcher does) and calls `done` on the GUI thread when it
     // ends. Returns the launcher's code (kLaunchOk when started); on failure nothing is watched and
