@@ -45,8 +45,8 @@ TEST_F(ViewerFixture, NoticeFadesAndNeverTakesTheFocusOrAKey)
     EXPECT_TRUE(notice->geometry().bottom() < window->height());
 
     // Timers this long are coarse (up to 5 % late), and a loaded machine adds more.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !notice->isVisible(); },
-                                2 * (NoticeOverlay::kShownMs + NoticeOverlay::kFadeMs)));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !notice->isVisible(); }, 2 * (NoticeOverlay::kShownMs + NoticeOverlay::kFadeMs)));
     EXPECT_EQ(QApplication::focusWidget(), focused);
 }
 
