@@ -55,11 +55,11 @@ std::string absoluteFolder(const std::string& directory)
     return result;
 }
 
-std::optional<std::string> folderOnDisk(const QString& shown)
+std::optional<std::string> folderOnDisk(const QString& shown, const std::string& base)
 {
     if (shown.isEmpty())
         return std::nullopt;
-    std::string path = shown.startsWith(u'/') ? "/" : "";
+    std::string path = shown.startsWith(u'/') ? "/" : base;
     const auto join = [](const std::string& parent, const std::string& name) {
         if (parent.empty())
             return name;

@@ -38,7 +38,7 @@ std::string absoluteFolder(const std::string& directory);
 // The name on disk of a folder that a Qt dialog handed back as text. Qt shows the bytes of a name that
 // is not UTF-8 as U+FFFD, and such text no longer names the folder: each part holding U+FFFD is looked
 // up in its parent among the entries that Qt shows the same way. Nothing when no folder, or more than
-// one, fits.
-std::optional<std::string> folderOnDisk(const QString& shown);
+// one, fits. A relative path is read against base (the current folder when base is "").
+std::optional<std::string> folderOnDisk(const QString& shown, const std::string& base = {});
 
 } // namespace marquelo

@@ -1,15 +1,16 @@
 #include "ui/settings/Choosers.h"
 
-#include "core/settings/StartPath.h"
+#include "ui/settings/FolderChooser.h"
 
 #include <QColorDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QSettings>
 
-#include <optional>
+#include <filesystem>
 
 namespace marquelo {
 
@@ -104,60 +105,26 @@ bool browseForFile(QWidget* parent, const QString& title, QString& target)
     return openFile(parent, title, {kAllFiles}, target, false);
 }
 
-namespace {
-
-// The folder chooser. Qt's dialog works on text and refuses a folder whose name is not UTF-8 ("Directory
-// not found"): the text it shows for such a name no longer names it. This one looks the chosen text up
-// on disk first and accepts the folder found there, remembering its bytes.
-class FolderDialog : public QFileDialog {
-public:
-    FolderDialog(QWidget* parent, const QString& title) : QFileDialog(parent, title)
-    {
-        setObjectName(QStringLiteral("MarqueloFolderChooser"));
-        setOption(QFileDialog::DontUseNativeDialog);
-        setOption(QFileDialog::ShowDirsOnly);
-        setFileMode(QFileDialog::Directory);
-        setAcceptMode(QFileDialog::AcceptOpen);
-    }
-
-    void accept() override
-    {
-        const QStringList files = selectedFiles();
-        m_onDisk = files.isEmpty() ? std::nullopt : folderOnDisk(files.first());
-        if (m_onDisk && files.first().contains(QChar::ReplacementCharacter))
-            QDialog::accept();
-        else
-            QFileDialog::accept();
-    }
-
-    const std::optional<std::string>& onDisk() const { return m_onDisk; }
-
-private:
-    std::optional<std::string> m_onDisk;
-};
-
-} // namespace
-
 bool browseForFolder(QWidget* parent, const QString& title, QString& target)
 {
-    FolderDialog dlg(parent, title);
-    if (!target.isEmpty() && QFileInfo(target).isDir())
-        dlg.setDirectory(target);
+    const bool startHere = !target.isEmpty() && QFileInfo(target).isDir();
+    FolderChooser dlg(parent, title, startHere ? QFile::encodeName(target).toStdString() : std::string());
+    // The field keeps text, which cannot name a folder whose name is not UTF-8.
+    dlg.setTextOnly(true);
     if (dlg.exec() != QDialog::Accepted)
         return false;
-    const QStringList dirs = dlg.selectedFiles();
-    if (dirs.isEmpty() || !QFileInfo(dirs.first()).isDir())
-        return false;
-    target = QDir::toNativeSeparators(QDir::cleanPath(dirs.first()));
+    target = QDir::toNativeSeparators(QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(dlg.chosen()))));
     return true;
 }
 
 bool browseForFolderOnDisk(QWidget* parent, const QString& title, std::string& target)
 {
-    FolderDialog dlg(parent, title);
-    if (dlg.exec() != QDialog::Accepted || !dlg.onDisk())
+    std::error_code ec;
+    const bool startHere = !target.empty() && std::filesystem::is_directory(std::filesystem::path(target), ec);
+    FolderChooser dlg(parent, title, startHere ? target : std::string());
+    if (dlg.exec() != QDialog::Accepted)
         return false;
-    target = *dlg.onDisk();
+    target = dlg.chosen();
     return true;
 }
 

@@ -20,7 +20,9 @@ bool browseForApplication(QWidget* parent, const QString& title, QString& target
 bool browseForImage(QWidget* parent, const QString& title, QString& target);
 // Any existing file ("All Files"); as above.
 bool browseForFile(QWidget* parent, const QString& title, QString& target);
-// A folder; a path may be typed. On OK target becomes the folder's path. True when one was chosen.
+// A folder (see FolderChooser), opening on target when it is one; a path may be typed. On OK target
+// becomes the folder's path. A folder whose name is not UTF-8 is listed but refused, as text cannot
+// name it. True when one was chosen.
 bool browseForFolder(QWidget* parent, const QString& title, QString& target);
 // The same folder chooser for start-up: target becomes the chosen folder's name on disk, byte for byte,
 // also when that name is not UTF-8 (which the dialog can only show with replacement characters).

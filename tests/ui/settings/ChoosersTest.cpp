@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -26,6 +27,16 @@ using test::whenModal;
 QLineEdit* fileNameEdit(QWidget* modal)
 {
     return modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+}
+
+// In the folder chooser Enter on a typed path goes there, and the next Enter (in the list, nothing
+// selected) chooses it.
+void typeFolderAndChoose(QWidget* modal, const QString& path)
+{
+    auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("pathEdit"));
+    edit->setText(path);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(modal->findChild<QListWidget*>(QStringLiteral("folderList")), Qt::Key_Return);
 }
 
 TEST(ChoosersTest, ApplicationChooserOpensOnTheFieldAndCancelKeepsIt)
@@ -99,10 +110,7 @@ TEST(ChoosersTest, FolderChooserTakesATypedPath)
 {
     QTemporaryDir dir;
     QLineEdit field(QStringLiteral("/somewhere"));
-    whenModal([&](QWidget* modal) {
-        fileNameEdit(modal)->setText(dir.path());
-        QTest::keyClick(fileNameEdit(modal), Qt::Key_Return);
-    });
+    whenModal([&](QWidget* modal) { typeFolderAndChoose(modal, dir.path()); });
     EXPECT_TRUE(browseForFolder(nullptr, QStringLiteral("Select image directory"), &field));
     EXPECT_EQ(field.text(), dir.path());
 }
@@ -112,12 +120,11 @@ TEST(ChoosersTest, StartFolderChooserGivesTheFoldersOwnBytes)
     QTemporaryDir dir;
     const std::string odd = dir.path().toStdString() + "/Reise \xC4rger";
     std::filesystem::create_directories(odd);
-    // Qt shows such a name as "Reise \uFFFDrger" (a file manager or a terminal does the same), and
-    // that text is what the dialog hands back; Qt's own dialog refuses it as "Directory not found".
+    // Shown as "Reise \uFFFDrger" (a file manager or a terminal does the same): typed or pasted so,
+    // the text is mapped back to the name on disk.
     const QString shown = QFile::decodeName(QByteArray::fromStdString(odd));
     whenModal([&](QWidget* modal) {
-        fileNameEdit(modal)->setText(shown);
-        QTest::keyClick(fileNameEdit(modal), Qt::Key_Return);
+        typeFolderAndChoose(modal, shown);
         // Whatever happened, never leave the test hanging on an open window.
         QTimer::singleShot(3000, modal, [modal] {
             if (QWidget* open = QApplication::activeModalWidget(); open && open != modal)
@@ -140,10 +147,7 @@ TEST(ChoosersTest, NothingIsRememberedBetweenRuns)
 
     // A chooser leaves nothing behind ...
     QTemporaryDir dir;
-    whenModal([&](QWidget* modal) {
-        fileNameEdit(modal)->setText(dir.path());
-        QTest::keyClick(fileNameEdit(modal), Qt::Key_Return);
-    });
+    whenModal([&](QWidget* modal) { typeFolderAndChoose(modal, dir.path()); });
     QString chosen;
     ASSERT_TRUE(browseForFolder(nullptr, QStringLiteral("Select image directory"), chosen));
     EXPECT_FALSE(QFile::exists(memory)) << "the last folder must not reach the next run";
