@@ -3,6 +3,8 @@
 // folder: every file of the format is linked in turn under a new name until the folder holds `count`,
 // so a format with few files still gives enough steps. The links keep each file's own extension.
 
+#include "core/settings/AppConfig.h"
+
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -58,11 +60,13 @@ inline std::vector<FormatFolder> formatFolders(const std::string& corpusFormats,
     return folders;
 }
 
-// The picture extensions of the corpus that the default list leaves out (camera HEIF's .hif, Canon's
-// old .crw), added for the benchmark only.
-inline std::string withCorpusExtensions(const std::string& extensions)
+// The default picture extensions (an AppConfig made in code has none: the defaults come with loading)
+// and those of the corpus that the default leaves out, camera HEIF's .hif and Canon's old .crw, added
+// for the benchmark only.
+inline std::string corpusExtensions()
 {
-    return extensions + ";*.hif;*.crw";
+    const SettingDef* setting = findSetting("PictureExtensions");
+    return (setting ? std::string(setting->textDefault) : std::string()) + ";*.hif;*.crw";
 }
 
 } // namespace marquelo::bench

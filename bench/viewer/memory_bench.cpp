@@ -111,7 +111,7 @@ int main(int argc, char** argv)
 
     std::printf("\nCacheDepth 1 by format, 24 steps each (goal: at most 3 decoded pictures held)\n");
     std::printf("%-8s %5s %12s %12s %10s\n", "format", "held", "first MiB", "peak MiB", "peak/first");
-    const std::string extensions = marquelo::bench::withCorpusExtensions(marquelo::AppConfig().PictureExtensions);
+    const std::string extensions = marquelo::bench::corpusExtensions();
     for (const auto& folder : marquelo::bench::formatFolders(std::string(MARQUELO_CORPUS_DIR) + "/formats", 24)) {
         const Walk w = walk(folder.path(), extensions, false);
         std::printf("%-8s %5d %12.0f %12.0f %10.2f\n", folder.format.c_str(), w.maxHeld, w.firstWindow, w.peak,

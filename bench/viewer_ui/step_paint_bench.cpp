@@ -147,7 +147,7 @@ int stepFormats()
     std::printf("%-8s %6s %10s %10s %12s\n", "format", "steps", "median ms", "max ms", "median/blit");
     for (const auto& folder : marquelo::bench::formatFolders(std::string(MARQUELO_CORPUS_DIR) + "/formats", 12)) {
         marquelo::AppConfig config = stepConfig();
-        config.PictureExtensions = marquelo::bench::withCorpusExtensions(config.PictureExtensions);
+        config.PictureExtensions = marquelo::bench::corpusExtensions();
         marquelo::ImageList images;
         if (!images.scanDirectory(folder.path(), config) || images.count() < 2)
             continue;
