@@ -4,7 +4,10 @@
 // drawing an already scaled 1920x1080 picture once (the least any paint can cost).
 //
 // Usage: bench_viewer_step [photo folder] (default: the corpus camera folder)
+//        bench_viewer_step --formats: the step median for a folder of each format of the formats corpus
+//        (HEIF, AVIF, WebP, PNG, TIFF, JPEG XL, RAW previews, profiled JPEG), against the same bare blit.
 
+#include "../viewer/FormatFolders.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureSlot.h"
@@ -22,6 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -71,36 +75,12 @@ bool neighbourReady(marquelo::ImageList& images, int index)
     return slot && slot->ready();
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Key press to finished paint for each step through `images` in `window`, each step taken once read-ahead
+// has prepared the neighbour. `decodes` gets TurboJPEG's full decode of each photo when not null.
+std::vector<double> stepThrough(marquelo::ViewerWindow& window, marquelo::ImageList& images, std::vector<double>* keys,
+                                std::vector<double>* decodes)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const std::string folder = argc > 1 ? argv[1] : std::string(MARQUELO_CORPUS_DIR) + "/camera";
-
-    marquelo::AppConfig config;
-    config.CacheDepth = 1;
-    config.ReadAhead = true;
-    config.StartMaximized = false;
-    config.Sorting = 1;
-    marquelo::ImageList images;
-    if (!images.scanDirectory(folder, config) || images.count() < 2) {
-        std::fprintf(stderr, "no photos in %s\n", folder.c_str());
-        return 1;
-    }
-    SilentUi ui;
-    marquelo::ViewerWindow window(config, images, ui);
-    window.cache().setViewSize(QSize(1920, 1080));
-    window.resize(1920, 1080);
-    window.show();
-    window.showCurrent();
-    window.repaint();
-
     std::vector<double> steps;
-    std::vector<double> decodes;
-    std::vector<double> keys;
     for (int i = 0; i + 1 < images.count(); ++i) {
         QElapsedTimer wait;
         wait.start();
@@ -114,7 +94,8 @@ int main(int argc, char** argv)
         const double keyMs = t.nsecsElapsed() / 1e6;
         window.repaint(); // the paint the key asked for, done now
         steps.push_back(t.nsecsElapsed() / 1e6);
-        keys.push_back(keyMs);
+        if (keys)
+            keys->push_back(keyMs);
         if (std::getenv("STEP_DEBUG")) {
             const auto shown = window.cache().shown();
             QElapsedTimer again;
@@ -124,10 +105,15 @@ int main(int argc, char** argv)
                         shown.image.width(), shown.image.height(), int(shown.image.format()), shown.fullSize.width(),
                         shown.fullSize.height(), steps.back(), again.nsecsElapsed() / 1e6);
         }
-        decodes.push_back(fullDecodeMs(QString::fromStdString(images.pathOf(images.currentName()))));
+        if (decodes)
+            decodes->push_back(fullDecodeMs(QString::fromStdString(images.pathOf(images.currentName()))));
     }
+    return steps;
+}
 
-    // The least a paint can cost: one scaled 1920x1080 picture drawn into the window's backing store.
+// The least a paint can cost: one scaled 1920x1080 picture drawn into the window's backing store.
+double bareBlitMs()
+{
     std::vector<double> blits;
     QImage scaled(1920, 1080, QImage::Format_RGB32);
     scaled.fill(Qt::darkGreen);
@@ -140,10 +126,78 @@ int main(int argc, char** argv)
         p.end();
         blits.push_back(t.nsecsElapsed() / 1e6);
     }
+    return median(blits);
+}
+
+marquelo::AppConfig stepConfig()
+{
+    marquelo::AppConfig config;
+    config.CacheDepth = 1;
+    config.ReadAhead = true;
+    config.StartMaximized = false;
+    config.Sorting = 1;
+    return config;
+}
+
+// The step median of each format, all against the same bare blit.
+int stepFormats()
+{
+    const double blit = bareBlitMs();
+    std::printf("key press to finished paint by format, 12 photos each (goal: median <= 16 ms)\n");
+    std::printf("%-8s %6s %10s %10s %12s\n", "format", "steps", "median ms", "max ms", "median/blit");
+    for (const auto& folder : marquelo::bench::formatFolders(std::string(MARQUELO_CORPUS_DIR) + "/formats", 12)) {
+        marquelo::AppConfig config = stepConfig();
+        config.PictureExtensions = marquelo::bench::corpusExtensions();
+        marquelo::ImageList images;
+        if (!images.scanDirectory(folder.path(), config) || images.count() < 2)
+            continue;
+        SilentUi ui;
+        marquelo::ViewerWindow window(config, images, ui);
+        window.cache().setViewSize(QSize(1920, 1080));
+        window.resize(1920, 1080);
+        window.show();
+        window.showCurrent();
+        window.repaint();
+        const std::vector<double> steps = stepThrough(window, images, nullptr, nullptr);
+        std::printf("%-8s %6zu %10.2f %10.2f %12.2f\n", folder.format.c_str(), steps.size(), median(steps),
+                    *std::max_element(steps.begin(), steps.end()), median(steps) / blit);
+    }
+    std::printf("bare 1920x1080 blit, median: %.2f ms\n", blit);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--formats") == 0)
+        return stepFormats();
+    const std::string folder = argc > 1 ? argv[1] : std::string(MARQUELO_CORPUS_DIR) + "/camera";
+
+    marquelo::AppConfig config = stepConfig();
+    marquelo::ImageList images;
+    if (!images.scanDirectory(folder, config) || images.count() < 2) {
+        std::fprintf(stderr, "no photos in %s\n", folder.c_str());
+        return 1;
+    }
+    SilentUi ui;
+    marquelo::ViewerWindow window(config, images, ui);
+    window.cache().setViewSize(QSize(1920, 1080));
+    window.resize(1920, 1080);
+    window.show();
+    window.showCurrent();
+    window.repaint();
+
+    std::vector<double> decodes;
+    std::vector<double> keys;
+    const std::vector<double> steps = stepThrough(window, images, &keys, &decodes);
+    const double blit = bareBlitMs();
 
     const double step = median(steps);
     const double decode = median(decodes);
-    const double blit = median(blits);
     std::printf("photos stepped:                      %zu\n", steps.size());
     std::printf("key press to finished paint, median: %.2f ms (max %.2f ms)\n", step,
                 *std::max_element(steps.begin(), steps.end()));

@@ -1,17 +1,24 @@
 #include "core/viewer/PictureColour.h"
 
+#include <QColorSpace>
+#include <QColorTransform>
 #include <QSysInfo>
+#include <QThread>
+#include <QThreadPool>
 
 #include <lcms2.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
-#include <thread>
+#include <optional>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace marquelo {
@@ -50,8 +57,13 @@ Profile openRgbProfile(const QByteArray& icc)
     return p;
 }
 
-// Building a transform reads both profiles and precalculates a device link, several milliseconds: a
-// folder of photos from one camera uses the same one for every picture, so they are kept.
+// Building a transform reads both profiles and precalculates its tables, several milliseconds: a folder
+// of photos from one camera uses the same one for every picture, so they are kept.
+//
+// 8-bit pictures with a matrix-shaper profile (nearly every camera and phone: sRGB, Display P3, Adobe
+// RGB) go through Qt's QColorTransform, whose lookup tables take about half the instructions a pixel of
+// lcms2's own 8-bit matrix-shaper path. Profiles Qt cannot read (lookup-table profiles, display profiles
+// of calibrated screens) and 16-bit samples stay with lcms2.
 class TransformCache {
 public:
     Transform get(const QByteArray& source, const QByteArray& target, cmsUInt32Number in, cmsUInt32Number out,
@@ -70,8 +82,8 @@ public:
         Profile to = openRgbProfile(target);
         if (!to)
             to = openRgbProfile(QByteArray());
-        // No cache inside lcms2: the same transform runs on several threads at once.
-        const cmsUInt32Number flags = cmsFLAGS_NOCACHE | (copyAlpha ? cmsFLAGS_COPY_ALPHA : 0);
+        // lcms2's one-pixel cache is copied per call, so one transform may run on several threads at once.
+        const cmsUInt32Number flags = copyAlpha ? cmsFLAGS_COPY_ALPHA : 0;
         Transform t(cmsCreateTransform(from.get(), in, to.get(), out, INTENT_RELATIVE_COLORIMETRIC, flags),
                     TransformDeleter());
         if (!t)
@@ -83,10 +95,35 @@ public:
         return t;
     }
 
+    // Qt's transform from `source` to `target`, or nullopt when Qt cannot read either as a matrix-shaper
+    // profile.
+    std::optional<QColorTransform> qt(const QByteArray& source, const QByteArray& target)
+    {
+        const std::pair key{source, target};
+        {
+            const std::lock_guard lock(m_mutex);
+            const auto found = m_qt.find(key);
+            if (found != m_qt.end())
+                return found->second;
+        }
+        std::optional<QColorTransform> made;
+        const QColorSpace from =
+            source.isEmpty() ? QColorSpace(QColorSpace::SRgb) : QColorSpace::fromIccProfile(source);
+        const QColorSpace to = target.isEmpty() ? QColorSpace(QColorSpace::SRgb) : QColorSpace::fromIccProfile(target);
+        if (from.isValid() && to.isValid())
+            made = from.transformationToColorSpace(to);
+        const std::lock_guard lock(m_mutex);
+        if (m_qt.size() >= 16)
+            m_qt.clear();
+        m_qt.emplace(key, made);
+        return made;
+    }
+
 private:
     using Key = std::tuple<QByteArray, QByteArray, cmsUInt32Number, cmsUInt32Number>;
     std::mutex m_mutex;
     std::map<Key, Transform> m_transforms;
+    std::map<std::pair<QByteArray, QByteArray>, std::optional<QColorTransform>> m_qt;
 };
 
 TransformCache& transforms()
@@ -101,36 +138,51 @@ cmsUInt32Number qimageFormat()
     return QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TYPE_BGRA_8 : TYPE_ARGB_8;
 }
 
-// Runs the transform over `height` rows, split over a few threads for large pictures (the transform is
-// shared read-only).
-void transformRows(void* transform, const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int width,
-                   int height)
+// Runs `rows(first, count)` over `height` rows, split for large pictures over threads of Qt's pool,
+// which are already running: starting threads of our own cost more than a small picture's conversion.
+// The calling thread takes a share itself and never waits for a thread the pool could not give.
+void splitRows(int height, std::int64_t pixels, const std::function<void(int, int)>& rows)
 {
-    const auto rows = [&](int first, int count) {
-        if (count > 0)
-            cmsDoTransformLineStride(transform, in + first * inStride, out + first * outStride, cmsUInt32Number(width),
-                                     cmsUInt32Number(count), cmsUInt32Number(inStride), cmsUInt32Number(outStride), 0,
-                                     0);
-    };
-    const std::int64_t pixels = std::int64_t(width) * height;
-    const int threads = pixels < (1 << 20) ? 1 : int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-    if (threads == 1) {
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int parts = pixels < (1 << 18) || !pool ? 1 : std::clamp(QThread::idealThreadCount(), 1, std::min(4, height));
+    if (parts == 1) {
         rows(0, height);
         return;
     }
-    const int per = (height + threads - 1) / threads;
-    std::vector<std::thread> workers;
-    try {
-        for (int i = 1; i < threads; ++i)
-            workers.emplace_back(rows, i * per, std::min(per, height - i * per));
-    } catch (...) {
-        // No thread to be had: the rows left over are done here.
-        const int done = int(workers.size() + 1) * per;
-        rows(done, height - done);
+    const int per = (height + parts - 1) / parts;
+    std::atomic<int> running{0};
+    std::mutex doneMutex;
+    std::condition_variable done;
+    int first = per;
+    for (; first < height; first += per) {
+        const int count = std::min(per, height - first);
+        running.fetch_add(1);
+        const bool started = pool->tryStart([&, first, count] {
+            rows(first, count);
+            const std::lock_guard lock(doneMutex);
+            if (running.fetch_sub(1) == 1)
+                done.notify_all();
+        });
+        if (!started) {
+            running.fetch_sub(1);
+            break;
+        }
     }
     rows(0, std::min(per, height));
-    for (std::thread& w : workers)
-        w.join();
+    if (first < height)
+        rows(first, height - first); // what no pool thread was free for
+    std::unique_lock lock(doneMutex);
+    done.wait(lock, [&] { return running.load() == 0; });
+}
+
+// Runs the lcms2 transform over `height` rows (the transform is shared read-only).
+void transformRows(void* transform, const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int width,
+                   int height)
+{
+    splitRows(height, std::int64_t(width) * height, [&](int first, int count) {
+        cmsDoTransformLineStride(transform, in + first * inStride, out + first * outStride, cmsUInt32Number(width),
+                                 cmsUInt32Number(count), cmsUInt32Number(inStride), cmsUInt32Number(outStride), 0, 0);
+    });
 }
 
 // Light in nits of a PQ (SMPTE ST 2084) sample in 0..1.
@@ -162,7 +214,47 @@ double toneMapped(double nits)
     return knee + (1 - knee) * (1 - std::exp(-(x - knee) / (1 - knee)));
 }
 
+class QtRows final : public PictureColour::RowConversion {
+public:
+    explicit QtRows(QColorTransform transform) : m_transform(std::move(transform)) {}
+    void run(uchar* firstRow, int width, int rows, qsizetype stride) const override
+    {
+        // An image over the caller's rows: Qt converts them in place.
+        QImage band(firstRow, width, rows, stride, QImage::Format_RGB32);
+        band.applyColorTransform(m_transform);
+    }
+
+private:
+    QColorTransform m_transform;
+};
+
+class LcmsRows final : public PictureColour::RowConversion {
+public:
+    explicit LcmsRows(Transform transform) : m_transform(std::move(transform)) {}
+    void run(uchar* firstRow, int width, int rows, qsizetype stride) const override
+    {
+        cmsDoTransformLineStride(m_transform.get(), firstRow, firstRow, cmsUInt32Number(width), cmsUInt32Number(rows),
+                                 cmsUInt32Number(stride), cmsUInt32Number(stride), 0, 0);
+    }
+
+private:
+    Transform m_transform;
+};
+
 } // namespace
+
+std::shared_ptr<const PictureColour::RowConversion> PictureColour::rowConversion(const QByteArray& sourceIcc)
+{
+    const QByteArray display = displayProfile();
+    if ((sourceIcc.isEmpty() && display.isEmpty()) || sourceIcc == display)
+        return nullptr;
+    if (std::optional<QColorTransform> qt = transforms().qt(sourceIcc, display))
+        return std::make_shared<QtRows>(std::move(*qt));
+    if (!openRgbProfile(sourceIcc))
+        return nullptr;
+    Transform t = transforms().get(sourceIcc, display, qimageFormat(), qimageFormat(), false);
+    return t ? std::make_shared<LcmsRows>(std::move(t)) : nullptr;
+}
 
 QByteArray PictureColour::hdrProfile(HdrTransfer transfer, Primaries primaries)
 {
@@ -218,6 +310,12 @@ bool PictureColour::toDisplay(QImage& image, const QByteArray& sourceIcc)
         format != QImage::Format_ARGB32_Premultiplied)
         return false;
     const bool alpha = format != QImage::Format_RGB32;
+    if (const std::optional<QColorTransform> qt = transforms().qt(sourceIcc, display)) {
+        // Qt converts premultiplied pixels on their straight values itself, and splits a large picture
+        // over its thread pool.
+        image.applyColorTransform(*qt);
+        return true;
+    }
     if (!openRgbProfile(sourceIcc))
         return false;
     const Transform t = transforms().get(sourceIcc, display, qimageFormat(), qimageFormat(), alpha);
@@ -241,8 +339,10 @@ QImage PictureColour::fromInterleaved(const void* pixels, int width, int height,
     const bool alpha = bands == 4;
     const auto* data = static_cast<const uchar*>(pixels);
     const QByteArray display = displayProfile();
-    const bool convert =
-        !(sourceIcc.isEmpty() && display.isEmpty()) && sourceIcc != display && openRgbProfile(sourceIcc) != nullptr;
+    const bool differs = !(sourceIcc.isEmpty() && display.isEmpty()) && sourceIcc != display;
+    const std::optional<QColorTransform> qt =
+        differs && bits == 8 ? transforms().qt(sourceIcc, display) : std::optional<QColorTransform>();
+    const bool convert = differs && (qt || openRgbProfile(sourceIcc) != nullptr);
     if (!convert) {
         // Same space on both sides: only the sample layout changes, which Qt does fast.
         QImage::Format in = bits == 8 ? (alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
@@ -266,6 +366,15 @@ QImage PictureColour::fromInterleaved(const void* pixels, int width, int height,
         }
         const QImage view(data, width, height, stride, in);
         return view.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    }
+    if (qt) {
+        // Qt's change of layout to 32 bits is a fast copy; the conversion then runs in place.
+        const QImage view(data, width, height, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+        QImage out = view.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (out.isNull())
+            return out;
+        out.applyColorTransform(*qt);
+        return alpha ? std::move(out).convertToFormat(QImage::Format_ARGB32_Premultiplied) : out;
     }
     const cmsUInt32Number in = bits == 8 ? (alpha ? TYPE_RGBA_8 : TYPE_RGB_8) : (alpha ? TYPE_RGBA_16 : TYPE_RGB_16);
     const Transform t = transforms().get(sourceIcc, display, in, qimageFormat(), alpha);

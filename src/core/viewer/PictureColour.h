@@ -22,6 +22,17 @@ public:
     // had to be done or a profile cannot be used (then the pixels are taken as they are).
     static bool toDisplay(QImage& image, const QByteArray& sourceIcc);
 
+    // A conversion from one profile to the display's, prepared once and run on bands of Format_RGB32
+    // rows as a decoder finishes them, on any thread and several at once.
+    class RowConversion {
+    public:
+        virtual ~RowConversion() = default;
+        virtual void run(uchar* firstRow, int width, int rows, qsizetype stride) const = 0;
+    };
+    // The conversion of opaque pixels from `sourceIcc` to the display profile; null when nothing has to
+    // be done or the profile cannot be used.
+    static std::shared_ptr<const RowConversion> rowConversion(const QByteArray& sourceIcc);
+
     // Pixels of `width` x `height` in interleaved RGB or RGBA of 8 or 16 bits per sample (native byte
     // order), `stride` bytes per row, converted from `sourceIcc` (empty: sRGB) into a new Format_RGB32
     // (no alpha) or Format_ARGB32_Premultiplied image. A null image when memory or the profile fails.

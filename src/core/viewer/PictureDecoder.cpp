@@ -1,21 +1,25 @@
 #include "core/viewer/PictureDecoder.h"
 
+#include "core/viewer/JpegBands.h"
+#include "core/viewer/JpegStream.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureFormats.h"
 #include "core/viewer/VipsPictureDecoder.h"
-#include "core/viewer/JpegBands.h"
 
 #include <QBuffer>
 #include <QImageIOHandler>
 #include <QImageReader>
+#include <QThreadPool>
 #include <QTransform>
 
 #include <turbojpeg.h>
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace marquelo {
 
@@ -131,6 +135,51 @@ QSize uprightSize(QSize raw, Transformations t)
     return (t & QImageIOHandler::TransformationRotate90) ? raw.transposed() : raw;
 }
 
+// Brings the bands of rows a decoder has finished into the display's colours on Qt's pool threads while
+// it decodes the next ones: with a core to spare, the conversion then costs a show only its last band.
+// A band no pool thread is free for is converted on the decoding thread.
+class BandConversions {
+public:
+    BandConversions(const PictureColour::RowConversion& conversion, QImage& image)
+        : m_conversion(conversion), m_bits(image.bits()), m_stride(image.bytesPerLine()), m_width(image.width())
+    {
+    }
+    BandConversions(const BandConversions&) = delete;
+    BandConversions& operator=(const BandConversions&) = delete;
+    ~BandConversions() { wait(); }
+
+    void add(int first, int count)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_running;
+        }
+        const auto work = [this, first, count] {
+            m_conversion.run(m_bits + first * m_stride, m_width, count, m_stride);
+            const std::lock_guard lock(m_mutex);
+            if (--m_running == 0)
+                m_done.notify_all();
+        };
+        if (!QThreadPool::globalInstance()->tryStart(work))
+            work();
+    }
+
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_running == 0; });
+    }
+
+private:
+    const PictureColour::RowConversion& m_conversion;
+    uchar* m_bits;
+    qsizetype m_stride;
+    int m_width;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    int m_running = 0;
+};
+
 struct TjHandle {
     tjhandle handle = tjInitDecompress();
     ~TjHandle()
@@ -142,9 +191,13 @@ struct TjHandle {
 
 enum class TjResult { Decoded, Refused, NotReadable };
 
+// `colour`, when not null, brings the pixels into the display's colours; `coloured` tells whether that
+// was done on the way (otherwise it is still to do).
 TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxBytes,
-                             const JpegLayout& layout, int threads, DecodedPicture& out)
+                             const JpegLayout& layout, int threads, const PictureColour::RowConversion* colour,
+                             bool& coloured, DecodedPicture& out)
 {
+    coloured = false;
     TjHandle tj;
     if (!tj.handle)
         return TjResult::NotReadable;
@@ -177,11 +230,20 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     // fills the X byte with 0xff.
     const int pixelFormat = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
     // Bands need restart markers, which only single-scan files can have; anything else is decoded whole.
-    const bool banded = threads > 1 && !layout.progressive &&
-                        decodeJpegInBands(data, size, scale, image.bits(), int(image.bytesPerLine()), pixelFormat,
-                                          threads);
-    if (!banded && tjDecompress2(tj.handle, data, size, image.bits(), scaledW, int(image.bytesPerLine()), scaledH,
-                                 pixelFormat, TJFLAG_LIMITSCANS) != 0) {
+    const bool banded =
+        threads > 1 && !layout.progressive &&
+        decodeJpegInBands(data, size, scale, image.bits(), int(image.bytesPerLine()), pixelFormat, threads);
+    if (!banded && colour && !layout.progressive) {
+        // Row by row, so the colours of the rows decoded so far are converted meanwhile. A file that
+        // warns or fails this way is decoded again below, where TurboJPEG decides what it shows.
+        BandConversions conversions(*colour, image);
+        coloured =
+            decodeJpegRows(data, size, scale, image.bits(), int(image.bytesPerLine()), scaledW, scaledH,
+                           std::max(16, scaledH / 32), [&](int first, int count) { conversions.add(first, count); });
+    }
+    if (!banded && !coloured &&
+        tjDecompress2(tj.handle, data, size, image.bits(), scaledW, int(image.bytesPerLine()), scaledH, pixelFormat,
+                      TJFLAG_LIMITSCANS) != 0) {
         // A warning (for example a truncated file) still leaves a whole, partly grey picture. Qt's
         // reader gets a second chance at other errors (it draws what it could read of some broken
         // files), but never at too many scans: it has no limit of its own.
@@ -261,8 +323,16 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     const JpegLayout layout = jpegLayout(bytes);
     if (layout.scans > kMaxScans)
         return out;
-    switch (decodeWithTurboJpeg(bytes, fitInto, minScale, maxDecodedBytes, layout, threads, out)) {
-    case TjResult::Decoded: PictureColour::toDisplay(out.image, PictureColour::jpegIccProfile(bytes)); return out;
+    const QByteArray icc = layout.isJpeg ? PictureColour::jpegIccProfile(bytes) : QByteArray();
+    const std::shared_ptr<const PictureColour::RowConversion> colour =
+        layout.isJpeg ? PictureColour::rowConversion(icc) : nullptr;
+    bool coloured = false;
+    switch (
+        decodeWithTurboJpeg(bytes, fitInto, minScale, maxDecodedBytes, layout, threads, colour.get(), coloured, out)) {
+    case TjResult::Decoded:
+        if (colour && !coloured)
+            PictureColour::toDisplay(out.image, icc);
+        return out;
     case TjResult::Refused: return DecodedPicture();
     case TjResult::NotReadable: break;
     }
