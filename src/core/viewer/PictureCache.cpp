@@ -40,6 +40,8 @@ struct PictureCache::LoadJob {
     // The picture someone waits for takes both cores when its file can be split; read-ahead takes one,
     // so it never holds the current picture up.
     int threads = 1;
+    // Scaled for this window on the worker too, so the GUI thread only blits (invalid: not scaled).
+    ScreenTarget screen;
 };
 
 namespace {
@@ -140,7 +142,8 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
     PictureSlot& slot = *job.slot;
     DecodedPicture decoded;
     try {
-        decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale, PictureDecoder::kMaxDecodedBytes, job.threads);
+        decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale, PictureDecoder::kMaxDecodedBytes,
+                                             job.threads);
     } catch (...) {
         // Out of memory for the file or the picture: shown as a picture that failed to load. The slot
         // must still be handed back, or the wait for it would never end.
@@ -151,6 +154,12 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
         slot.image = std::move(decoded.image);
         slot.fullSize = decoded.fullSize;
         slot.fullResolution = decoded.fullResolution;
+        try {
+            slot.screen = fittedScreenCopy(slot.image, slot.fullSize, job.screen);
+        } catch (...) {
+            // No memory for the copy: the GUI thread scales when it paints, as for any other view.
+            slot.screen = ScreenCopy();
+        }
     }
     slot.file = decoded.file;
     slot.fileLookedAt = true;
@@ -167,12 +176,13 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
     QMetaObject::invokeMethod(mailbox->owner, "takeFinishedLoads", Qt::QueuedConnection);
 }
 
-bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale, int threads)
+bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale, int threads,
+                          ScreenTarget screen)
 {
     // Every load has a thread of its own, so the current picture never waits behind a read-ahead.
     reapWorkers();
     slot->loading.store(true, std::memory_order_release);
-    LoadJob job{slot, std::move(path), m_viewSize, minScale, threads};
+    LoadJob job{slot, std::move(path), m_viewSize, minScale, threads, screen};
     if (!startWorker([job = std::move(job), mailbox = m_mailbox] { runLoad(job, mailbox); })) {
         slot->loaded.store(false, std::memory_order_release);
         slot->loading.store(false, std::memory_order_release);
@@ -193,7 +203,8 @@ bool PictureCache::startLoad(int index, int version, Priority priority, double m
         settle(entry, version);
         return false;
     }
-    if (!launch(slot, m_images.pathOf(entry.files[version].name), minScale, priority == Priority::Current ? 2 : 1)) {
+    if (!launch(slot, m_images.pathOf(entry.files[version].name), minScale, priority == Priority::Current ? 2 : 1,
+                m_screenTarget)) {
         settle(entry, version);
         return false;
     }
@@ -420,6 +431,7 @@ ShownPicture PictureCache::shown() const
     if (s.loaded && s.isPicture) {
         s.image = slot->image;
         s.fullSize = slot->fullSize;
+        s.screen = slot->screen;
     }
     return s;
 }

@@ -29,6 +29,7 @@ struct ShownPicture {
     bool isPicture = false; // the entry is decoded and drawn; otherwise the movie placeholder is shown
     QImage image;           // upright, possibly decoded at a reduced scale (null when not loaded)
     QSize fullSize;         // upright full-resolution size: the pixels of the source rectangle
+    ScreenCopy screen;      // the whole picture scaled for the window by its load (may not fit the view)
 };
 
 // Lives on the GUI thread; every public function must be called there. The slots are the entries' own
@@ -79,6 +80,9 @@ public:
     // Defaults to the primary screen. Takes effect for loads started afterwards.
     void setViewSize(QSize devicePixels);
     QSize viewSize() const { return m_viewSize; }
+    // The window that loads started from now on scale their picture for, fitted whole, as a new photo
+    // is shown; an invalid target makes none.
+    void setScreenTarget(const ScreenTarget& target) { m_screenTarget = target; }
     // After a zoom: when the current picture was decoded too small to show `source` in a
     // `destinationSize` area (device pixels) without blur, starts decoding it again at the scale needed
     // on a worker and returns at once; true when it started one. The picture already decoded stays
@@ -115,7 +119,8 @@ private:
     };
     static void runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& mailbox);
     bool startLoad(int index, int version, Priority priority, double minScale, std::shared_ptr<PictureSlot> slot);
-    bool launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale, int threads = 1);
+    bool launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale, int threads = 1,
+                ScreenTarget screen = {});
     void onLoadEnded(const std::shared_ptr<PictureSlot>& slot);
     bool takeDetail(const std::shared_ptr<PictureSlot>& slot);
     void settle(ImageEntry& entry, int version);
@@ -124,6 +129,7 @@ private:
     ImageList& m_images;
     AppConfig& m_config;
     QSize m_viewSize;
+    ScreenTarget m_screenTarget;
     bool m_checking = false;
     std::vector<std::unique_ptr<Worker>> m_workers;
     // Slots whose load has ended, handed from the workers to the GUI thread. Shared with the workers,

@@ -2,6 +2,7 @@
 // One decoded picture of one version of one image-list entry, and the state of its loading.
 
 #include "core/viewer/FileProbe.h"
+#include "core/viewer/ScreenCopy.h"
 
 #include <QImage>
 #include <QSize>
@@ -27,6 +28,8 @@ struct PictureSlot {
     QSize fullSize;
     // The decoded image is the whole picture at full resolution.
     bool fullResolution = false;
+    // The whole picture scaled for the window the load was started for (empty when it had none).
+    ScreenCopy screen;
     // The file as the worker found it, read or not: a failed load remembers it like a good one, so
     // the change check reads an unreadable file again only once it has changed.
     FileStatus file;

@@ -55,6 +55,9 @@ void PictureArea::paint(QPainter& painter)
             if (picture.image.hasAlphaChannel())
                 painter.fillRect(destination, colour);
             const QRectF part = decodedSourceRect(source, picture.fullSize, picture.image.size());
+            const qreal ratio = m_window.devicePixelRatioF();
+            if (picture.screen.fits(part, destination, ratio))
+                m_renderer.adopt(picture.image, picture.screen, true);
             m_renderer.paint(painter, picture.image, part, destination, m_window.devicePixelRatioF(), m_settled);
         }
     } else if (m_images.count() > 0 && picture.present && picture.loading) {
@@ -120,8 +123,13 @@ void PictureArea::prepareView(int index)
     fitted.source = wholePicture(slot->fullSize.width(), slot->fullSize.height());
     if (!layoutPicture(fitted, m_window.width(), m_window.height(), false))
         return;
-    m_renderer.prepare(slot->image, decodedSourceRect(fitted.source, slot->fullSize, slot->image.size()),
-                       fitted.destination.toQRect(), m_window.devicePixelRatioF());
+    const QRectF part = decodedSourceRect(fitted.source, slot->fullSize, slot->image.size());
+    const QRect destination = fitted.destination.toQRect();
+    const qreal ratio = m_window.devicePixelRatioF();
+    if (slot->screen.fits(part, destination, ratio))
+        m_renderer.adopt(slot->image, slot->screen, false);
+    else
+        m_renderer.prepare(slot->image, part, destination, ratio);
 }
 
 } // namespace marquelo

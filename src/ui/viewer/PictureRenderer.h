@@ -4,6 +4,8 @@
 // never rescale the picture. While the view is changing a quick filtered draw stands in. Copies for
 // the neighbours can be prepared ahead, so stepping to a read-ahead photo only blits.
 
+#include "core/viewer/ScreenCopy.h"
+
 #include <QImage>
 #include <QRect>
 #include <QRectF>
@@ -24,6 +26,10 @@ public:
 
     // Makes the copy for a view that is likely to be shown next (a neighbour's fitted view).
     void prepare(const QImage& image, const QRectF& source, const QRect& destination, qreal devicePixelRatio);
+
+    // Takes a copy a load made on its worker for `image`, so this view is blitted without scaling here.
+    // With `shownNow` it is the copy on screen; otherwise it is kept behind it, as prepare does.
+    void adopt(const QImage& image, const ScreenCopy& copy, bool shownNow);
 
     // Drops every copy (a picture replaced, memory to give back).
     void clear();

@@ -2,8 +2,8 @@
 
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureColour.h"
-#include "ui/viewer/DisplayProfile.h"
 #include "ui/viewer/CaptionBox.h"
+#include "ui/viewer/DisplayProfile.h"
 #include "ui/viewer/FileOperations.h"
 #include "ui/viewer/InfoLabels.h"
 #include "ui/viewer/NoticeOverlay.h"
@@ -200,6 +200,8 @@ void ViewerWindow::paintEvent(QPaintEvent*)
 void ViewerWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    // Loads from now on scale their photo for this size on their worker.
+    m_cache->setScreenTarget({size(), devicePixelRatioF()});
     m_notices->place();
     m_grid->setGeometry(rect());
     if (m_cache->currentSlot()) {

@@ -202,6 +202,30 @@ TEST_F(ViewerFixture, PaintingReusesOneScaledCopyPerView)
     EXPECT_EQ(window->scaledCopies(), made + 1);
 }
 
+TEST_F(ViewerFixture, StepsAndJumpsBlitTheCopyTheirLoadScaled)
+{
+    const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan};
+    for (int i = 0; i < 5; ++i)
+        writePhoto(path(QStringLiteral("%1.jpg").arg(QChar(u'a' + i))), QSize(1600, 1200), colours[i]);
+    open(0);
+    window->grab();
+    const int made = window->scaledCopies();
+    // The neighbour read ahead, stepped to; then a cold jump to the far end.
+    QTest::qWait(300);
+    QTest::keyClick(window.get(), Qt::Key_Right);
+    window->grab();
+    EXPECT_TRUE(near(centre(), Qt::green));
+    QTest::keyClick(window.get(), Qt::Key_End);
+    window->grab();
+    EXPECT_TRUE(near(centre(), Qt::cyan));
+    EXPECT_EQ(window->scaledCopies(), made) << "the GUI thread scaled a photo its load had scaled already";
+    // A view the load did not scale for is still scaled here.
+    window->resize(window->size() - QSize(40, 40));
+    QTest::qWait(400);
+    window->grab();
+    EXPECT_EQ(window->scaledCopies(), made + 1);
+}
+
 TEST_F(ViewerFixture, ZoomAsksForFullResolutionWhenTheScreenCanShowIt)
 {
     const QString photo = QString::fromStdString(corpusDir()) + QStringLiteral("/camera/canon_eos5d.jpg");

@@ -1,0 +1,63 @@
+#include "core/viewer/ScreenCopy.h"
+
+#include "core/viewer/ViewGeometry.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace marquelo {
+
+QSize deviceSize(const QRect& destination, double ratio)
+{
+    return QSize(int(std::lround(destination.width() * ratio)), int(std::lround(destination.height() * ratio)));
+}
+
+// Down to half size a bilinear filter loses nothing visible and is several times faster than area
+// averaging, and the decoder already delivers pictures at most twice the size they are shown at;
+// smaller views (a small window, a full-resolution picture zoomed out) are area-averaged so they do not
+// shimmer.
+QImage scaleForScreen(const QImage& image, const QRectF& source, QSize target)
+{
+    const bool bilinear = target.width() * 2 >= source.width() && target.height() * 2 >= source.height();
+    if (bilinear) {
+        QImage scaled(target, image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        if (scaled.isNull())
+            return scaled;
+        QPainter painter(&scaled);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(target)), image, source);
+        return scaled;
+    }
+    const QRect whole = image.rect();
+    const QRect aligned = source.toAlignedRect().intersected(whole);
+    const QImage part = aligned == whole ? image : image.copy(aligned);
+    QImage scaled = part.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (scaled.format() != QImage::Format_RGB32 && scaled.format() != QImage::Format_ARGB32_Premultiplied)
+        scaled = scaled.convertToFormat(scaled.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                 : QImage::Format_RGB32);
+    return scaled;
+}
+
+ScreenCopy fittedScreenCopy(const QImage& image, QSize fullSize, const ScreenTarget& target)
+{
+    ScreenCopy copy;
+    if (image.isNull() || fullSize.isEmpty() || !target.valid())
+        return copy;
+    ViewGeometry fitted;
+    fitted.source = wholePicture(fullSize.width(), fullSize.height());
+    if (!layoutPicture(fitted, target.client.width(), target.client.height(), false))
+        return copy;
+    copy.source = decodedSourceRect(fitted.source, fullSize, image.size());
+    copy.destination = fitted.destination.toQRect();
+    copy.ratio = target.ratio;
+    const QSize size = deviceSize(copy.destination, copy.ratio);
+    if (copy.source.isEmpty() || size.isEmpty())
+        return ScreenCopy();
+    copy.scaled = scaleForScreen(image, copy.source, size);
+    copy.scaled.setDevicePixelRatio(copy.ratio);
+    return copy;
+}
+
+} // namespace marquelo
