@@ -158,6 +158,9 @@ void splitRows(int height, std::int64_t pixels, const std::function<void(int, in
         const int count = std::min(per, height - first);
         running.fetch_add(1);
         const bool started = pool->tryStart([&, first, count] {
+            // The pool hands the task over with Qt's own locks, which a thread sanitizer cannot see;
+            // this acquire pairs with the count's increment above and makes the hand-over visible.
+            running.load(std::memory_order_acquire);
             rows(first, count);
             const std::lock_guard lock(doneMutex);
             if (running.fetch_sub(1) == 1)

@@ -155,6 +155,11 @@ public:
             ++m_running;
         }
         const auto work = [this, first, count] {
+            {
+                // The pool hands the task over with Qt's own locks, which a thread sanitizer cannot see;
+                // taking ours first makes the hand-over (and the decoded rows) visible to it.
+                const std::lock_guard lock(m_mutex);
+            }
             m_conversion.run(m_bits + first * m_stride, m_width, count, m_stride);
             const std::lock_guard lock(m_mutex);
             if (--m_running == 0)
