@@ -22,8 +22,9 @@ constexpr int kGap = 8;
 // Room for the info line floating over the top edge.
 constexpr int kTop = 30;
 constexpr int kFileCheckMs = 1000;
-// Thumbnails kept in memory beyond those on screen; far ones are read again from the disk cache.
-constexpr qint64 kMemoryBudget = 96ll * 1024 * 1024;
+// Of the memory budget, the share fetched ahead around the screen: the rest takes the thumbnails of the
+// screens just left, so that paging back is instant too.
+constexpr double kAheadShare = 0.6;
 const QColor kHighlight(255, 200, 40);
 const QColor kPending(128, 128, 128, 60);
 
@@ -45,6 +46,7 @@ ThumbnailGrid::ThumbnailGrid(QWidget* parent, ImageList& images, const AppConfig
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     connect(m_loader.get(), &ThumbnailLoader::ready, this, &ThumbnailGrid::onReady, Qt::QueuedConnection);
+    connect(m_loader.get(), &ThumbnailLoader::prepared, this, &ThumbnailGrid::onPrepared, Qt::QueuedConnection);
     m_fileCheck.setInterval(kFileCheckMs);
     connect(&m_fileCheck, &QTimer::timeout, this, &ThumbnailGrid::checkVisibleFiles);
     hide();
@@ -138,8 +140,8 @@ int ThumbnailGrid::visibleDone() const
             ++done;
             continue;
         }
-        const auto it = m_thumbs.constFind(pathOf(i));
-        done += it != m_thumbs.constEnd() && it->side == side;
+        const ThumbnailMemory::Entry* thumb = m_thumbs.find(pathOf(i));
+        done += thumb && thumb->side == side;
     }
     return done;
 }
@@ -286,12 +288,10 @@ void ThumbnailGrid::checkVisibleFiles()
     bool changed = false;
     for (int i = first; i < last; ++i) {
         const QByteArray path = pathOf(i);
-        const auto it = m_thumbs.find(path);
-        if (it == m_thumbs.end())
-            continue;
-        if (fileTimeNs(path) != it->mtimeNs) {
-            m_bytesHeld -= it->image.sizeInBytes();
-            m_thumbs.erase(it);
+        const ThumbnailMemory::Entry* thumb = m_thumbs.find(path);
+        if (thumb && fileTimeNs(path) != thumb->mtimeNs) {
+            m_thumbs.remove(path);
+            m_prepared.remove(path);
             changed = true;
         }
     }
@@ -308,42 +308,60 @@ void ThumbnailGrid::requestMissing()
     const int side = sidePixels();
     const auto [first, last] = visibleRange();
     const int count = m_images.count();
-    std::vector<QByteArray> wanted;
+    // As many thumbnails as a share of the budget holds (a 4:3 photo fills three quarters of its cell)
+    // are fetched around the screen; every cell on screen is, whatever it costs.
+    const qint64 perThumb = std::max<qint64>(1, qint64(side) * side * 3);
+    const int ahead = std::max(last - first, int(kAheadShare * double(m_thumbs.budget()) / double(perThumb)));
+    std::vector<QByteArray> deliver, prepare;
+    int reach = 0;
     auto want = [&](int i) {
         if (i < 0 || i >= count || !m_images.at(i).isPicture)
             return;
         QByteArray path = pathOf(i);
-        const auto it = m_thumbs.constFind(path);
-        if (it == m_thumbs.constEnd() || it->side != side)
-            wanted.push_back(std::move(path));
+        if (reach < ahead) {
+            ++reach;
+            const ThumbnailMemory::Entry* thumb = m_thumbs.find(path);
+            if (!thumb || thumb->side != side)
+                deliver.push_back(std::move(path));
+            return;
+        }
+        const auto known = m_prepared.constFind(path);
+        if (known == m_prepared.constEnd() || known->side != side)
+            prepare.push_back(std::move(path));
     };
     // The screen first, then outwards: the screens after and before it in turn.
-    for (int i = first; i < last; ++i)
+    for (int i = first; i < last; ++i) {
+        m_thumbs.touch(pathOf(i));
         want(i);
-    const int span = std::max(1, last - first);
-    for (int ahead = last, behind = first - 1; ahead < count || behind >= 0;) {
-        for (int k = 0; k < span && ahead < count; ++k)
-            want(ahead++);
-        for (int k = 0; k < span && behind >= 0; ++k)
-            want(behind--);
     }
-    m_loader->request(std::move(wanted), side);
+    const int span = std::max(1, last - first);
+    for (int after = last, before = first - 1; after < count || before >= 0;) {
+        for (int k = 0; k < span && after < count; ++k)
+            want(after++);
+        for (int k = 0; k < span && before >= 0; ++k)
+            want(before--);
+    }
+    const int delivered = int(deliver.size());
+    deliver.insert(deliver.end(), std::make_move_iterator(prepare.begin()), std::make_move_iterator(prepare.end()));
+    m_loader->request(std::move(deliver), side, delivered);
 }
 
 void ThumbnailGrid::onReady(const QByteArray& path, qint64 mtimeNs, const QImage& image, int side)
 {
     if (side != sidePixels())
         return;
-    auto it = m_thumbs.find(path);
-    if (it != m_thumbs.end())
-        m_bytesHeld -= it->image.sizeInBytes();
     QImage shown = image;
     shown.setDevicePixelRatio(devicePixelRatioF());
-    m_thumbs.insert(path, Thumb{shown, mtimeNs, side});
-    m_bytesHeld += image.sizeInBytes();
-    if (m_bytesHeld > kMemoryBudget)
-        trimMemory();
+    m_thumbs.insert(path, {shown, mtimeNs, side});
+    m_prepared.insert(path, {mtimeNs, side});
     const auto [first, last] = visibleRange();
+    if (m_thumbs.bytes() > m_thumbs.budget()) {
+        // The cells on screen stay whatever they cost; the rest is read again from the shared cache.
+        QSet<QByteArray> onScreen;
+        for (int i = first; i < last; ++i)
+            onScreen.insert(pathOf(i));
+        m_thumbs.trim([&](const QByteArray& held) { return onScreen.contains(held); });
+    }
     for (int i = first; i < last; ++i)
         if (pathOf(i) == path) {
             update(cellRect(i));
@@ -351,22 +369,9 @@ void ThumbnailGrid::onReady(const QByteArray& path, qint64 mtimeNs, const QImage
         }
 }
 
-void ThumbnailGrid::trimMemory()
+void ThumbnailGrid::onPrepared(const QByteArray& path, qint64 mtimeNs, int side)
 {
-    // Keep what is on screen and the screens around it; the rest is read again from the disk cache.
-    const auto [first, last] = visibleRange();
-    const int span = std::max(1, last - first);
-    QSet<QByteArray> keep;
-    for (int i = std::max(0, first - 2 * span); i < std::min(m_images.count(), last + 2 * span); ++i)
-        keep.insert(pathOf(i));
-    for (auto it = m_thumbs.begin(); it != m_thumbs.end();) {
-        if (keep.contains(it.key())) {
-            ++it;
-            continue;
-        }
-        m_bytesHeld -= it->image.sizeInBytes();
-        it = m_thumbs.erase(it);
-    }
+    m_prepared.insert(path, {mtimeNs, side});
 }
 
 // ---- painting --------------------------------------------------------------------------------------
@@ -384,8 +389,8 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
         if (!event->rect().intersects(cell.adjusted(-4, -4, 4, 4)))
             continue;
         const ImageEntry& entry = m_images.at(i);
-        const auto it = entry.isPicture ? m_thumbs.constFind(pathOf(i)) : m_thumbs.constEnd();
-        if (!entry.isPicture || (it != m_thumbs.constEnd() && it->image.isNull())) {
+        const ThumbnailMemory::Entry* thumb = entry.isPicture ? m_thumbs.find(pathOf(i)) : nullptr;
+        if (!entry.isPicture || (thumb && thumb->image.isNull())) {
             // The placeholders are drawn at their own size: scale them into the cell.
             const Placeholder which = entry.isPicture ? Placeholder::NoPicture : Placeholder::Movie;
             const QSize own = placeholderSize(which);
@@ -395,12 +400,12 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
             painter.scale(scale, scale);
             paintPlaceholder(painter, QRect(QPoint(0, 0), own), which);
             painter.restore();
-        } else if (it != m_thumbs.constEnd() && it->side == side) {
-            const QSizeF logical = QSizeF(it->image.size()) / dpr;
+        } else if (thumb && thumb->side == side) {
+            const QSizeF logical = QSizeF(thumb->image.size()) / dpr;
             const QPointF at(cell.x() + (cell.width() - logical.width()) / 2,
                              cell.y() + (cell.height() - logical.height()) / 2);
             // Whole device pixels, so the thumbnail is copied 1:1 and stays sharp.
-            painter.drawImage(QPointF(std::round(at.x() * dpr) / dpr, std::round(at.y() * dpr) / dpr), it->image);
+            painter.drawImage(QPointF(std::round(at.x() * dpr) / dpr, std::round(at.y() * dpr) / dpr), thumb->image);
         } else {
             painter.fillRect(cell, kPending);
         }
