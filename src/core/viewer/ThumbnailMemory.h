@@ -23,6 +23,8 @@ public:
     explicit ThumbnailMemory(qint64 budgetBytes) : m_budget(budgetBytes) {}
 
     qint64 budget() const { return m_budget; }
+    // Takes effect at the next trim().
+    void setBudget(qint64 budgetBytes) { m_budget = budgetBytes; }
     qint64 bytes() const { return m_bytes; }
     int size() const { return int(m_index.size()); }
 

@@ -59,6 +59,8 @@ public:
     QRect cellRect(int index) const;
     // Pixel bytes of decoded thumbnails held at most, beyond the cells on screen.
     static constexpr qint64 kMemoryBudget = 40ll * 1024 * 1024;
+    // Replaces kMemoryBudget (tests).
+    void setMemoryBudget(qint64 bytes) { m_thumbs.setBudget(bytes); }
     // Thumbnails held in memory and their pixel bytes (tests, benchmark).
     int thumbnailsHeld() const { return m_thumbs.size(); }
     qint64 thumbnailBytes() const { return m_thumbs.bytes(); }
