@@ -1,7 +1,6 @@
 #include "ui/viewer/ThumbnailGrid.h"
 
 #include "core/viewer/ThumbnailLoader.h"
-#include "ui/viewer/Placeholders.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -376,6 +375,33 @@ void ThumbnailGrid::onPrepared(const QByteArray& path, qint64 mtimeNs, int side)
 
 // ---- painting --------------------------------------------------------------------------------------
 
+const QImage& ThumbnailGrid::sign(Placeholder which)
+{
+    // The signs are vector drawings; rendering them for every cell of every frame would cost more than
+    // all the thumbnails' copies together, so they are drawn once per cell size.
+    const int side = sidePixels();
+    if (side != m_signSide) {
+        m_signs[0] = m_signs[1] = QImage();
+        m_signSide = side;
+    }
+    QImage& image = m_signs[which == Placeholder::Movie ? 1 : 0];
+    if (image.isNull()) {
+        // Scaled down into the cell, never up: at their own size they are already legible.
+        const QSize own = placeholderSize(which);
+        const double scale = std::min(1.0, double(m_cell) / std::max(own.width(), own.height()));
+        const double dpr = devicePixelRatioF();
+        image = QImage(std::max(1, int(std::lround(own.width() * scale * dpr))),
+                       std::max(1, int(std::lround(own.height() * scale * dpr))), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.scale(double(image.width()) / own.width(), double(image.height()) / own.height());
+        paintPlaceholder(painter, QRect(QPoint(0, 0), own), which);
+        painter.end();
+        image.setDevicePixelRatio(dpr);
+    }
+    return image;
+}
+
 void ThumbnailGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
@@ -384,6 +410,13 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
     const auto [first, last] = visibleRange();
     const int side = sidePixels();
     const double dpr = devicePixelRatioF();
+    // Centred on whole device pixels, so the picture is copied 1:1 and stays sharp.
+    auto centred = [&](const QRect& cell, const QImage& image) {
+        const QSizeF logical = QSizeF(image.size()) / dpr;
+        const QPointF at(cell.x() + (cell.width() - logical.width()) / 2,
+                         cell.y() + (cell.height() - logical.height()) / 2);
+        painter.drawImage(QPointF(std::round(at.x() * dpr) / dpr, std::round(at.y() * dpr) / dpr), image);
+    };
     for (int i = first; i < last; ++i) {
         const QRect cell = cellRect(i);
         if (!event->rect().intersects(cell.adjusted(-4, -4, 4, 4)))
@@ -391,21 +424,9 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
         const ImageEntry& entry = m_images.at(i);
         const ThumbnailMemory::Entry* thumb = entry.isPicture ? m_thumbs.find(pathOf(i)) : nullptr;
         if (!entry.isPicture || (thumb && thumb->image.isNull())) {
-            // The placeholders are drawn at their own size: scale them into the cell.
-            const Placeholder which = entry.isPicture ? Placeholder::NoPicture : Placeholder::Movie;
-            const QSize own = placeholderSize(which);
-            const double scale = std::min(1.0, double(m_cell) / std::max(own.width(), own.height()));
-            painter.save();
-            painter.translate(cell.center() - QPointF(own.width() * scale / 2, own.height() * scale / 2));
-            painter.scale(scale, scale);
-            paintPlaceholder(painter, QRect(QPoint(0, 0), own), which);
-            painter.restore();
+            centred(cell, sign(entry.isPicture ? Placeholder::NoPicture : Placeholder::Movie));
         } else if (thumb && thumb->side == side) {
-            const QSizeF logical = QSizeF(thumb->image.size()) / dpr;
-            const QPointF at(cell.x() + (cell.width() - logical.width()) / 2,
-                             cell.y() + (cell.height() - logical.height()) / 2);
-            // Whole device pixels, so the thumbnail is copied 1:1 and stays sharp.
-            painter.drawImage(QPointF(std::round(at.x() * dpr) / dpr, std::round(at.y() * dpr) / dpr), thumb->image);
+            centred(cell, thumb->image);
         } else {
             painter.fillRect(cell, kPending);
         }

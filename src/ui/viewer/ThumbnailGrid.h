@@ -11,6 +11,7 @@
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ThumbnailCache.h"
 #include "core/viewer/ThumbnailMemory.h"
+#include "ui/viewer/Placeholders.h"
 
 #include <QHash>
 #include <QImage>
@@ -96,6 +97,7 @@ private:
     void onPrepared(const QByteArray& path, qint64 mtimeNs, int side);
     void checkVisibleFiles();
     std::pair<int, int> visibleRange() const;
+    const QImage& sign(Placeholder which);
 
     ImageList& m_images;
     const AppConfig& m_config;
@@ -108,6 +110,9 @@ private:
         int side = 0;
     };
     QHash<QByteArray, Prepared> m_prepared;
+    // The two signs drawn once at the cell size in device pixels (index: Placeholder), and that size.
+    QImage m_signs[2];
+    int m_signSide = 0;
     int m_cell = kDefaultCell;
     int m_firstRow = 0;
     int m_returnIndex = 0;
