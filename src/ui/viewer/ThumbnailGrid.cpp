@@ -56,6 +56,8 @@ ThumbnailGrid::~ThumbnailGrid() = default;
 void ThumbnailGrid::open()
 {
     m_returnIndex = m_images.currentIndex();
+    // The list may have changed while the grid was closed.
+    m_allPreparedSide = 0;
     if (parentWidget())
         setGeometry(parentWidget()->rect());
     show();
@@ -272,6 +274,7 @@ void ThumbnailGrid::resizeEvent(QResizeEvent* event)
 
 void ThumbnailGrid::listChanged()
 {
+    m_allPreparedSide = 0;
     scrollToHighlight();
     checkVisibleFiles();
     requestMissing();
@@ -291,6 +294,7 @@ void ThumbnailGrid::checkVisibleFiles()
         if (thumb && fileTimeNs(path) != thumb->mtimeNs) {
             m_thumbs.remove(path);
             m_prepared.remove(path);
+            m_allPreparedSide = 0;
             changed = true;
         }
     }
@@ -334,12 +338,19 @@ void ThumbnailGrid::requestMissing()
         want(i);
     }
     const int span = std::max(1, last - first);
+    // Once the whole folder is known to be in the shared cache, a page needs no walk past what it fetches:
+    // with thousands of entries that walk would be most of the frame.
+    const bool allPrepared = m_allPreparedSide == side;
     for (int after = last, before = first - 1; after < count || before >= 0;) {
+        if (allPrepared && reach >= ahead)
+            break;
         for (int k = 0; k < span && after < count; ++k)
             want(after++);
         for (int k = 0; k < span && before >= 0; ++k)
             want(before--);
     }
+    if (!allPrepared && prepare.empty())
+        m_allPreparedSide = side;
     const int delivered = int(deliver.size());
     deliver.insert(deliver.end(), std::make_move_iterator(prepare.begin()), std::make_move_iterator(prepare.end()));
     m_loader->request(std::move(deliver), side, delivered);

@@ -110,6 +110,8 @@ private:
         int side = 0;
     };
     QHash<QByteArray, Prepared> m_prepared;
+    // The cell side every entry of the list was last found prepared at (0: not known).
+    int m_allPreparedSide = 0;
     // The two signs drawn once at the cell size in device pixels (index: Placeholder), and that size.
     QImage m_signs[2];
     int m_signSide = 0;
