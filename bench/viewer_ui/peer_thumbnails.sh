@@ -11,13 +11,13 @@
 # "Idle" is no processor time used for IDLE_S seconds; the load average is printed with each figure.
 #
 # Usage: peer_thumbnails.sh [count] [first] [source folder]
-#        MARQUELO=path/to/marquelo (default: the build's), PEER_LIMIT_S (default 900), IDLE_S (default 2)
+#        MARQUELO=path/to/marquelo (default: build/src/marquelo of this tree), PEER_LIMIT_S (default 900), IDLE_S (default 2)
 set -euo pipefail
 count="${1:-1000}"
 first="${2:-66}"
 here="$(cd "$(dirname "$0")" && pwd)"
 source="${3:-$here/../../../shared/corpus/camera}"
-marquelo="${MARQUELO:-$here/../../src/marquelo}"
+marquelo="${MARQUELO:-$here/../../build/src/marquelo}"
 limit="${PEER_LIMIT_S:-900}"
 idle_s="${IDLE_S:-2}"
 for tool in Xvfb xdotool djpeg gthumb bc; do
@@ -72,11 +72,12 @@ home_for() {
   printf '[Configuration]\nConfigIsValid=1\n' >"$home/.config/Quorvant/marquelo.conf"
   echo "$home"
 }
+# Run in the background only: it replaces the subshell, so $! is the program itself.
 run_env() {
   local home="$1"
   shift
-  env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/cache" DISPLAY="$display" \
-    DBUS_SESSION_BUS_ADDRESS=disabled: NO_AT_BRIDGE=1 -u QT_QPA_PLATFORM "$@"
+  exec env -u QT_QPA_PLATFORM HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/cache" \
+    DISPLAY="$display" DBUS_SESSION_BUS_ADDRESS=disabled: NO_AT_BRIDGE=1 "$@"
 }
 
 display=":$((150 + RANDOM % 50))"
