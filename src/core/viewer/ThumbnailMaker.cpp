@@ -188,8 +188,49 @@ JpegHead readJpegHead(const QByteArray& jpeg)
     return head;
 }
 
-// The camera's thumbnail when it has the picture's shape (it is often letterboxed to 4:3) and at least
-// `need` pixels on its longer side once upright; null otherwise. Its size is read before it is decoded.
+// The part of a camera thumbnail of another shape than its picture that holds the picture: cameras of 3:2
+// pictures store 4:3 thumbnails with black bars above and below (or beside), not always exactly as wide
+// as the shapes call for. An empty rectangle when the bars are not there (a stretched or cropped
+// thumbnail) or what is left is too small for `need` or not the picture's shape.
+QRect pictureInside(const QImage& small, QSize stored, int need)
+{
+    const double shapeMain = double(stored.width()) / stored.height();
+    const bool wider = shapeMain > double(small.width()) / small.height(); // bars above and below
+    const int length = wider ? small.height() : small.width();
+    const int across = wider ? small.width() : small.height();
+    const int inner = int(std::lround(wider ? small.width() / shapeMain : small.height() * shapeMain));
+    const int expected = (length - inner) / 2;
+    if (expected < 1)
+        return QRect();
+    // Black give or take the compression's noise, nearly all of the line.
+    auto dark = [&](int line) {
+        int count = 0;
+        for (int j = 0; j < across; ++j) {
+            const QRgb p = wider ? small.pixel(j, line) : small.pixel(line, j);
+            count += std::max({qRed(p), qGreen(p), qBlue(p)}) <= 32;
+        }
+        return count >= across * 97 / 100;
+    };
+    int before = 0, after = 0;
+    while (before < expected + 3 && dark(before))
+        ++before;
+    while (after < expected + 3 && dark(length - 1 - after))
+        ++after;
+    if (before < expected - 1 || after < expected - 1)
+        return QRect();
+    // The line where bar and picture meet is blended by the compression: it goes with the bar.
+    ++before;
+    ++after;
+    const QRect picture =
+        wider ? QRect(0, before, across, length - before - after) : QRect(before, 0, length - before - after, across);
+    if (picture.isEmpty() || std::max(picture.width(), picture.height()) < need)
+        return QRect();
+    const double shapeInside = double(picture.width()) / picture.height();
+    return std::abs(shapeInside - shapeMain) < 0.05 * shapeMain ? picture : QRect();
+}
+
+// The camera's thumbnail when it shows the whole picture (letterboxing cut off) with at least `need`
+// pixels on its longer side once upright; null otherwise. Its size is read before it is decoded.
 QImage cameraThumbnail(const JpegHead& head, int need)
 {
     if (head.thumbnail.isEmpty() || !head.stored.isValid())
@@ -197,12 +238,22 @@ QImage cameraThumbnail(const JpegHead& head, int need)
     const JpegHead small = readJpegHead(head.thumbnail);
     if (!small.sawFrame || small.stored.isEmpty() || std::max(small.stored.width(), small.stored.height()) < need)
         return QImage();
-    const double shapeMain = double(head.stored.width()) / head.stored.height();
-    const double shapeSmall = double(small.stored.width()) / small.stored.height();
-    if (std::abs(shapeMain - shapeSmall) >= 0.02 * shapeMain)
+    QImage image = QImage::fromData(head.thumbnail, "jpeg");
+    if (image.isNull())
         return QImage();
-    const QImage image = QImage::fromData(head.thumbnail, "jpeg");
-    if (image.isNull() || std::max(image.width(), image.height()) < need)
+    const double shapeMain = double(head.stored.width()) / head.stored.height();
+    const double shapeSmall = double(image.width()) / image.height();
+    if (std::abs(shapeMain - shapeSmall) >= 0.02 * shapeMain) {
+        // Only bars are cut off, and only from a thumbnail no more than half again as wide or tall as its
+        // picture: a portrait picture squeezed into a landscape thumbnail has no bars to find.
+        if (std::max(shapeMain, shapeSmall) / std::min(shapeMain, shapeSmall) > 1.5)
+            return QImage();
+        const QRect picture = pictureInside(image, head.stored, need);
+        if (picture.isEmpty())
+            return QImage();
+        image = image.copy(picture);
+    }
+    if (std::max(image.width(), image.height()) < need)
         return QImage();
     return upright(image, head.orientation);
 }

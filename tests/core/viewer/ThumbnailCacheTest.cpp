@@ -294,12 +294,27 @@ TEST(ThumbnailMaker, ACameraThumbnailThatCoversTheCellIsUsedUprightButNotStored)
     EXPECT_TRUE(big.fromCamera);
     EXPECT_TRUE(big.fullSize);
     EXPECT_EQ(big.image.size(), QSize(256, 192));
-    // A 3:2 photo whose camera thumbnail is letterboxed to 4:3 is decoded instead.
-    const ThumbnailMaker::Made letterboxed =
-        ThumbnailMaker::forCell(QFile::encodeName(camera.filePath(QStringLiteral("canon_eos1000d.jpg"))), 256, 160);
-    EXPECT_FALSE(letterboxed.fromCamera);
-    EXPECT_EQ(letterboxed.image.height(), 256) << "orientation 6";
-    EXPECT_NEAR(letterboxed.image.width(), 171, 1);
+    // A 3:2 photo whose camera thumbnail is letterboxed to 4:3 (orientation 6): the bars are cut off,
+    // and what is left is the same picture as the photo's own, bars nowhere.
+    const QByteArray dslr = QFile::encodeName(camera.filePath(QStringLiteral("canon_eos1000d.jpg")));
+    const ThumbnailMaker::Made barsCut = ThumbnailMaker::forCell(dslr, 256, 160);
+    EXPECT_TRUE(barsCut.fromCamera);
+    EXPECT_EQ(barsCut.image.height(), 160);
+    EXPECT_NEAR(barsCut.image.width(), 106, 1);
+    const QImage dslrDecoded = ThumbnailMaker::forCell(dslr, 256, 256).image;
+    EXPECT_LT(difference(barsCut.image, dslrDecoded), 12.0);
+    for (const int x : {0, 1, barsCut.image.width() - 2, barsCut.image.width() - 1}) {
+        int dark = 0;
+        for (int y = 0; y < barsCut.image.height(); ++y)
+            dark += qGray(barsCut.image.pixel(x, y)) < 20;
+        EXPECT_LT(dark, barsCut.image.height() / 2) << "a bar left at column " << x;
+    }
+    // A portrait photo whose camera thumbnail is a landscape one has no bars to cut: decoded.
+    const ThumbnailMaker::Made squeezed =
+        ThumbnailMaker::forCell(QFile::encodeName(camera.filePath(QStringLiteral("epson_photopc3000z.jpg"))), 256, 160);
+    ASSERT_FALSE(squeezed.image.isNull());
+    EXPECT_FALSE(squeezed.fromCamera);
+    EXPECT_EQ(squeezed.image.size(), QSize(192, 256));
 }
 
 TEST(ThumbnailMaker, PhotosWithLongHeadsOrCutShortAreReadSafely)
