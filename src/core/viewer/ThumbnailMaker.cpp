@@ -100,7 +100,6 @@ QImageIOHandler::Transformations transformationOf(std::uint32_t orientation)
 // What the markers before the first scan tell: enough to judge the camera's thumbnail without
 // touching the compressed picture.
 struct JpegHead {
-    bool isJpeg = false;
     bool sawFrame = false; // the frame header was within the bytes given
     QSize stored;          // the main picture as stored (not yet turned)
     QImageIOHandler::Transformations orientation = QImageIOHandler::TransformationNone;
@@ -159,7 +158,6 @@ JpegHead readJpegHead(const QByteArray& jpeg)
     JpegHead head;
     if (!isJpeg(jpeg))
         return head;
-    head.isJpeg = true;
     const auto* d = reinterpret_cast<const unsigned char*>(jpeg.constData());
     const std::size_t n = std::size_t(jpeg.size());
     bool sawExif = false;
