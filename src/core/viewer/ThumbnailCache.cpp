@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -90,20 +91,39 @@ QString ThumbnailCache::failPathOf(const QByteArray& uri) const
 
 namespace {
 
-// The stored thumbnail at `path` when it is a PNG made of this very version of the file.
-std::optional<QImage> readValid(const QString& path, const QByteArray& uri, std::int64_t mtimeSeconds)
+bool matches(const QString& uriText, const QString& mtimeText, const QByteArray& uri, std::int64_t mtimeSeconds)
+{
+    bool ok = false;
+    const qint64 mtime = mtimeText.toLongLong(&ok);
+    return ok && mtime == mtimeSeconds && uriText.toUtf8() == uri;
+}
+
+enum class Check { KeysOnly, Pixels };
+
+// The stored thumbnail at `path` when it is a PNG made of this very version of the file. The keys are
+// read from the chunks before the pixels, so a stale entry costs no inflating; only an entry that
+// keeps its keys after the pixels (allowed, though no common writer does it) is decoded to find out.
+// With KeysOnly a matching entry yields an empty image instead of its pixels.
+std::optional<QImage> readValid(const QString& path, const QByteArray& uri, std::int64_t mtimeSeconds, Check check)
 {
     QImageReader reader(path, "png");
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
+    const QString uriText = reader.text(QLatin1String(kUriKey));
+    const QString mtimeText = reader.text(QLatin1String(kMTimeKey));
+    if (!uriText.isEmpty() && !mtimeText.isEmpty()) {
+        if (!matches(uriText, mtimeText, uri, mtimeSeconds))
+            return std::nullopt;
+        if (check == Check::KeysOnly)
+            return reader.canRead() ? std::optional<QImage>(QImage()) : std::nullopt;
+        QImage image = reader.read();
+        return image.isNull() ? std::nullopt : std::optional<QImage>(std::move(image));
+    }
     QImage image = reader.read();
-    if (image.isNull())
+    if (image.isNull() ||
+        !matches(image.text(QLatin1String(kUriKey)), image.text(QLatin1String(kMTimeKey)), uri, mtimeSeconds))
         return std::nullopt;
-    bool ok = false;
-    const qint64 mtime = image.text(QLatin1String(kMTimeKey)).toLongLong(&ok);
-    if (!ok || mtime != mtimeSeconds || image.text(QLatin1String(kUriKey)).toUtf8() != uri)
-        return std::nullopt;
-    return image;
+    return check == Check::KeysOnly ? QImage() : image;
 }
 
 } // namespace
@@ -113,7 +133,7 @@ std::optional<QImage> ThumbnailCache::find(const QByteArray& uri, std::int64_t m
     for (ThumbnailSize candidate : {ThumbnailSize::Normal, ThumbnailSize::Large, ThumbnailSize::XLarge}) {
         if (int(candidate) < int(size))
             continue;
-        std::optional<QImage> image = readValid(pathOf(uri, candidate), uri, mtimeSeconds);
+        std::optional<QImage> image = readValid(pathOf(uri, candidate), uri, mtimeSeconds, Check::Pixels);
         if (!image)
             continue;
         const int side = int(size);
@@ -122,6 +142,14 @@ std::optional<QImage> ThumbnailCache::find(const QByteArray& uri, std::int64_t m
         return image;
     }
     return std::nullopt;
+}
+
+bool ThumbnailCache::has(const QByteArray& uri, std::int64_t mtimeSeconds, ThumbnailSize size) const
+{
+    for (ThumbnailSize candidate : {ThumbnailSize::Normal, ThumbnailSize::Large, ThumbnailSize::XLarge})
+        if (int(candidate) >= int(size) && readValid(pathOf(uri, candidate), uri, mtimeSeconds, Check::KeysOnly))
+            return true;
+    return false;
 }
 
 bool ThumbnailCache::write(const QString& folder, const QString& path, const QByteArray& uri, std::int64_t mtimeSeconds,
@@ -138,7 +166,11 @@ bool ThumbnailCache::write(const QString& folder, const QString& path, const QBy
     tagged.setText(QLatin1String(kUriKey), QString::fromUtf8(uri));
     tagged.setText(QLatin1String(kMTimeKey), QString::number(mtimeSeconds));
     tagged.setText(QStringLiteral("Software"), QStringLiteral("Marquelo"));
-    if (!tagged.save(&temp, "PNG") || !temp.flush())
+    // Thumbnails are written far more often than they are worth squeezing: Qt's PNG writer turns
+    // quality 80..89 into zlib level 1, a third of the default level's time for ~10% more bytes.
+    QImageWriter writer(&temp, "png");
+    writer.setQuality(85);
+    if (!writer.write(tagged) || !temp.flush())
         return false;
     if (::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
         return false; // the temporary file is removed with `temp`
@@ -157,7 +189,7 @@ bool ThumbnailCache::store(const QByteArray& uri, std::int64_t mtimeSeconds, con
 
 bool ThumbnailCache::hasFailure(const QByteArray& uri, std::int64_t mtimeSeconds) const
 {
-    return readValid(failPathOf(uri), uri, mtimeSeconds).has_value();
+    return readValid(failPathOf(uri), uri, mtimeSeconds, Check::KeysOnly).has_value();
 }
 
 bool ThumbnailCache::storeFailure(const QByteArray& uri, std::int64_t mtimeSeconds) const

@@ -41,6 +41,9 @@ public:
     // its URI or modification time does not match.
     std::optional<QImage> find(const QByteArray& uri, std::int64_t mtimeSeconds, ThumbnailSize size) const;
 
+    // Whether find() would find one, read without inflating any pixels.
+    bool has(const QByteArray& uri, std::int64_t mtimeSeconds, ThumbnailSize size) const;
+
     // Writes the thumbnail: a temporary file (0600) in the size's folder (0700), renamed over the old
     // entry. False when the folder cannot be made or written (full, read-only); nothing is left behind.
     bool store(const QByteArray& uri, std::int64_t mtimeSeconds, const QImage& image, ThumbnailSize size) const;

@@ -27,14 +27,17 @@ ThumbnailLoader::~ThumbnailLoader()
         worker.join();
 }
 
-void ThumbnailLoader::request(std::vector<QByteArray> paths, int side)
+void ThumbnailLoader::request(std::vector<QByteArray> paths, int side, int deliver)
 {
     {
         std::lock_guard lock(m_mutex);
         m_pending.fetch_sub(int(m_jobs.size()), std::memory_order_acq_rel);
         m_jobs.clear();
-        for (QByteArray& path : paths)
-            m_jobs.push_back({std::move(path), side});
+        for (QByteArray& path : paths) {
+            m_jobs.push_back({std::move(path), side, deliver != 0});
+            if (deliver > 0)
+                --deliver;
+        }
         m_pending.fetch_add(int(m_jobs.size()), std::memory_order_acq_rel);
     }
     m_wake.notify_all();
@@ -57,33 +60,54 @@ void ThumbnailLoader::run()
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        work(job);
+        if (job.deliver)
+            work(job);
+        else
+            prepare(job);
         m_pending.fetch_sub(1, std::memory_order_acq_rel);
     }
 }
 
-void ThumbnailLoader::work(const Job& job)
+namespace {
+
+struct FileVersion {
+    bool ok = false;
+    qint64 mtimeNs = 0;
+    std::int64_t mtimeSeconds = 0;
+};
+
+FileVersion versionOf(const QByteArray& path)
 {
     struct stat info {};
-    if (::stat(job.path.constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    return {true, qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec, info.st_mtim.tv_sec};
+}
+
+} // namespace
+
+void ThumbnailLoader::work(const Job& job)
+{
+    const FileVersion version = versionOf(job.path);
+    if (!version.ok) {
         Q_EMIT ready(job.path, 0, QImage(), job.side);
         return;
     }
-    const qint64 mtimeNs = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-    const std::int64_t mtime = info.st_mtim.tv_sec;
     const QByteArray uri = ThumbnailCache::uriOf(job.path);
     const ThumbnailSize size = thumbnailSizeFor(job.side);
 
     QImage image;
-    if (std::optional<QImage> stored = m_cache.find(uri, mtime, size)) {
+    if (std::optional<QImage> stored = m_cache.find(uri, version.mtimeSeconds, size)) {
         image = std::move(*stored);
-    } else if (!m_cache.hasFailure(uri, mtime)) {
-        image = ThumbnailMaker::make(job.path, int(size));
-        // A full or read-only cache only costs the next start its speed.
-        if (image.isNull())
-            m_cache.storeFailure(uri, mtime);
-        else
-            m_cache.store(uri, mtime, image, size);
+    } else if (!m_cache.hasFailure(uri, version.mtimeSeconds)) {
+        ThumbnailMaker::Made made = ThumbnailMaker::forCell(job.path, int(size), job.side);
+        // A full or read-only cache only costs the next start its speed. A camera thumbnail that covers
+        // the cell but not the cache size is not stored: it is as quick to read again from the photo.
+        if (made.image.isNull())
+            m_cache.storeFailure(uri, version.mtimeSeconds);
+        else if (made.fullSize)
+            m_cache.store(uri, version.mtimeSeconds, made.image, size);
+        image = std::move(made.image);
     }
     if (!image.isNull() && (image.width() > job.side || image.height() > job.side))
         image = image.scaled(job.side, job.side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -91,7 +115,24 @@ void ThumbnailLoader::work(const Job& job)
         image.format() != QImage::Format_RGB32)
         image = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
                                         : image.convertToFormat(QImage::Format_RGB32);
-    Q_EMIT ready(job.path, mtimeNs, image, job.side);
+    Q_EMIT ready(job.path, version.mtimeNs, image, job.side);
+}
+
+void ThumbnailLoader::prepare(const Job& job)
+{
+    const FileVersion version = versionOf(job.path);
+    if (!version.ok)
+        return;
+    const QByteArray uri = ThumbnailCache::uriOf(job.path);
+    const ThumbnailSize size = thumbnailSizeFor(job.side);
+    if (!m_cache.has(uri, version.mtimeSeconds, size) && !m_cache.hasFailure(uri, version.mtimeSeconds)) {
+        const ThumbnailMaker::Made made = ThumbnailMaker::forCell(job.path, int(size), job.side);
+        if (made.image.isNull())
+            m_cache.storeFailure(uri, version.mtimeSeconds);
+        else if (made.fullSize)
+            m_cache.store(uri, version.mtimeSeconds, made.image, size);
+    }
+    Q_EMIT prepared(job.path, version.mtimeNs, job.side);
 }
 
 } // namespace marquelo

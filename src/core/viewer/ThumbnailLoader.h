@@ -1,7 +1,8 @@
 #pragma once
 // Fetches thumbnails off the GUI thread: from the shared cache when a valid one is stored, else made
 // from the photo and written back. The waiting list is replaced as a whole whenever the view moves, so
-// the cells on screen come first and cells scrolled away are never worked on.
+// the cells on screen come first and cells scrolled away are never worked on. Requests beyond what the
+// caller can hold in memory only make sure the shared cache has the thumbnail, and deliver nothing.
 
 #include "core/viewer/ThumbnailCache.h"
 
@@ -27,8 +28,9 @@ public:
     ~ThumbnailLoader() override;
 
     // Replaces the waiting requests with `paths`, worked on in this order, each made to fit `side`
-    // device pixels.
-    void request(std::vector<QByteArray> paths, int side);
+    // device pixels. Only the first `deliver` of them are delivered through ready(); the others are
+    // stored in the shared cache when it lacks them (negative: deliver all).
+    void request(std::vector<QByteArray> paths, int side, int deliver = -1);
     // Drops every waiting request.
     void cancel();
     // Requests waiting or being worked on.
@@ -39,14 +41,19 @@ Q_SIGNALS:
     // Delivered on the thread the loader lives in. `image` is null when the file could not be read as a
     // picture (or has gone); `mtimeNs` is the modification time the thumbnail belongs to (0: no file).
     void ready(const QByteArray& path, qint64 mtimeNs, const QImage& image, int side);
+    // A request that was not to be delivered is done: the shared cache holds the thumbnail of the file
+    // as it was at `mtimeNs` (or its failure, or the photo carries a thumbnail that is as quick to read).
+    void prepared(const QByteArray& path, qint64 mtimeNs, int side);
 
 private:
     struct Job {
         QByteArray path;
         int side = 0;
+        bool deliver = true;
     };
     void run();
     void work(const Job& job);
+    void prepare(const Job& job);
 
     const ThumbnailCache m_cache;
     std::mutex m_mutex;

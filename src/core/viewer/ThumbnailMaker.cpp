@@ -3,17 +3,21 @@
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/VipsPictureDecoder.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QImageReader>
+#include <QImageIOHandler>
 #include <QTransform>
 
 #include <vips/vips8>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace marquelo {
 
@@ -56,21 +60,15 @@ private:
 };
 
 constexpr Qt::TransformationMode kSmooth = Qt::SmoothTransformation;
+// Enough for the markers before the first scan of nearly every camera JPEG: the EXIF block is at most
+// 64 KiB, and the frame header follows it and the quantisation and Huffman tables.
+constexpr qint64 kHeadBytes = 128 * 1024;
 
 QImage fitInto(QImage image, int side)
 {
     if (image.isNull() || (image.width() <= side && image.height() <= side))
         return image;
     return image.scaled(side, side, Qt::KeepAspectRatio, kSmooth);
-}
-
-QImageIOHandler::Transformations orientationOf(const QByteArray& jpeg)
-{
-    QByteArray copy = jpeg;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "jpeg");
-    return reader.transformation();
 }
 
 QImage upright(QImage image, QImageIOHandler::Transformations t)
@@ -84,16 +82,233 @@ QImage upright(QImage image, QImageIOHandler::Transformations t)
     return image;
 }
 
-// The main picture's stored (not yet turned) size from its frame header, for the EXIF thumbnail's check.
-QSize jpegStoredSize(const QByteArray& jpeg)
+// The EXIF orientation as Qt's readers apply it.
+QImageIOHandler::Transformations transformationOf(std::uint32_t orientation)
 {
-    QByteArray copy = jpeg;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "jpeg");
-    reader.setAutoTransform(false);
-    return reader.size();
+    switch (orientation) {
+    case 2: return QImageIOHandler::TransformationMirror;
+    case 3: return QImageIOHandler::TransformationRotate180;
+    case 4: return QImageIOHandler::TransformationFlip;
+    case 5: return QImageIOHandler::TransformationFlipAndRotate90;
+    case 6: return QImageIOHandler::TransformationRotate90;
+    case 7: return QImageIOHandler::TransformationMirrorAndRotate90;
+    case 8: return QImageIOHandler::TransformationRotate270;
+    default: return QImageIOHandler::TransformationNone;
+    }
 }
+
+// What the markers before the first scan tell: enough to judge the camera's thumbnail without
+// touching the compressed picture.
+struct JpegHead {
+    bool sawFrame = false; // the frame header was within the bytes given
+    QSize stored;          // the main picture as stored (not yet turned)
+    QImageIOHandler::Transformations orientation = QImageIOHandler::TransformationNone;
+    QByteArray thumbnail; // the EXIF (IFD1) JPEG
+};
+
+// IFD0's orientation and IFD1's JPEG of the TIFF structure inside an EXIF block.
+void readExif(const char* tiffStart, std::size_t length, JpegHead& head)
+{
+    const TiffReader tiff(tiffStart, length);
+    const auto ifd0 = tiff.u32(4);
+    if (!ifd0)
+        return;
+    const auto count0 = tiff.u16(*ifd0);
+    if (!count0)
+        return;
+    for (std::uint32_t e = 0; e < *count0; ++e) {
+        const std::size_t at = std::size_t(*ifd0) + 2 + 12 * e;
+        const auto tag = tiff.u16(at);
+        if (!tag)
+            return;
+        if (*tag == 0x0112) {
+            if (const auto value = tiff.u16(at + 8))
+                head.orientation = transformationOf(*value);
+        }
+    }
+    const auto ifd1 = tiff.u32(std::size_t(*ifd0) + 2 + 12 * std::size_t(*count0));
+    if (!ifd1 || *ifd1 == 0)
+        return;
+    const auto count1 = tiff.u16(*ifd1);
+    if (!count1)
+        return;
+    std::optional<std::uint32_t> offset, size;
+    for (std::uint32_t e = 0; e < *count1; ++e) {
+        const std::size_t at = std::size_t(*ifd1) + 2 + 12 * e;
+        const auto tag = tiff.u16(at);
+        if (!tag)
+            return;
+        if (*tag == 0x0201)
+            offset = tiff.u32(at + 8);
+        else if (*tag == 0x0202)
+            size = tiff.u32(at + 8);
+    }
+    if (!offset || !size || *size == 0 || std::size_t(*offset) + *size > tiff.size())
+        return;
+    head.thumbnail = QByteArray(tiffStart + *offset, qsizetype(*size));
+}
+
+bool isJpeg(const QByteArray& bytes)
+{
+    return bytes.size() > 3 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xD8 && uchar(bytes[2]) == 0xFF;
+}
+
+JpegHead readJpegHead(const QByteArray& jpeg)
+{
+    JpegHead head;
+    if (!isJpeg(jpeg))
+        return head;
+    const auto* d = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    const std::size_t n = std::size_t(jpeg.size());
+    bool sawExif = false;
+    std::size_t i = 2;
+    while (i + 4 <= n && d[i] == 0xFF) {
+        const int marker = d[i + 1];
+        if (marker == 0xFF) {
+            ++i; // a fill byte before the marker
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            break;
+        const std::size_t length = std::size_t(d[i + 2]) << 8 | d[i + 3];
+        if (length < 2 || i + 2 + length > n)
+            break;
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame && length >= 7) {
+            head.sawFrame = true;
+            head.stored = QSize(d[i + 7] << 8 | d[i + 8], d[i + 5] << 8 | d[i + 6]);
+        } else if (marker == 0xE1 && !sawExif && length >= 8 + 8 && std::memcmp(d + i + 4, "Exif\0\0", 6) == 0) {
+            sawExif = true;
+            readExif(jpeg.constData() + i + 10, length - 8, head);
+        }
+        i += 2 + length;
+    }
+    return head;
+}
+
+// The part of a camera thumbnail of another shape than its picture that holds the picture: cameras of 3:2
+// pictures store 4:3 thumbnails with black bars above and below (or beside), not always exactly as wide
+// as the shapes call for. An empty rectangle when the bars are not there (a stretched or cropped
+// thumbnail) or what is left is too small for `need` or not the picture's shape.
+QRect pictureInside(const QImage& small, QSize stored, int need)
+{
+    const double shapeMain = double(stored.width()) / stored.height();
+    const bool wider = shapeMain > double(small.width()) / small.height(); // bars above and below
+    const int length = wider ? small.height() : small.width();
+    const int across = wider ? small.width() : small.height();
+    const int inner = int(std::lround(wider ? small.width() / shapeMain : small.height() * shapeMain));
+    const int expected = (length - inner) / 2;
+    if (expected < 1)
+        return QRect();
+    // Black give or take the compression's noise, nearly all of the line.
+    auto dark = [&](int line) {
+        int count = 0;
+        for (int j = 0; j < across; ++j) {
+            const QRgb p = wider ? small.pixel(j, line) : small.pixel(line, j);
+            count += std::max({qRed(p), qGreen(p), qBlue(p)}) <= 32;
+        }
+        return count >= across * 97 / 100;
+    };
+    int before = 0, after = 0;
+    while (before < expected + 3 && dark(before))
+        ++before;
+    while (after < expected + 3 && dark(length - 1 - after))
+        ++after;
+    if (before < expected - 1 || after < expected - 1)
+        return QRect();
+    // The line where bar and picture meet is blended by the compression: it goes with the bar.
+    ++before;
+    ++after;
+    const QRect picture =
+        wider ? QRect(0, before, across, length - before - after) : QRect(before, 0, length - before - after, across);
+    if (picture.isEmpty() || std::max(picture.width(), picture.height()) < need)
+        return QRect();
+    const double shapeInside = double(picture.width()) / picture.height();
+    return std::abs(shapeInside - shapeMain) < 0.05 * shapeMain ? picture : QRect();
+}
+
+// The camera's thumbnail when it shows the whole picture (letterboxing cut off) with at least `need`
+// pixels on its longer side once upright; null otherwise. Its size is read before it is decoded.
+QImage cameraThumbnail(const JpegHead& head, int need)
+{
+    if (head.thumbnail.isEmpty() || !head.stored.isValid())
+        return QImage();
+    const JpegHead small = readJpegHead(head.thumbnail);
+    if (!small.sawFrame || small.stored.isEmpty() || std::max(small.stored.width(), small.stored.height()) < need)
+        return QImage();
+    QImage image = QImage::fromData(head.thumbnail, "jpeg");
+    if (image.isNull())
+        return QImage();
+    const double shapeMain = double(head.stored.width()) / head.stored.height();
+    const double shapeSmall = double(image.width()) / image.height();
+    if (std::abs(shapeMain - shapeSmall) >= 0.02 * shapeMain) {
+        // Only bars are cut off, and only from a thumbnail no more than half again as wide or tall as its
+        // picture: a portrait picture squeezed into a landscape thumbnail has no bars to find.
+        if (std::max(shapeMain, shapeSmall) / std::min(shapeMain, shapeSmall) > 1.5)
+            return QImage();
+        const QRect picture = pictureInside(image, head.stored, need);
+        if (picture.isEmpty())
+            return QImage();
+        image = image.copy(picture);
+    }
+    if (std::max(image.width(), image.height()) < need)
+        return QImage();
+    return upright(image, head.orientation);
+}
+
+// Reads a regular file's head first and the rest only when it is asked for: the camera's thumbnail
+// needs the first few kilobytes of a photo of megabytes.
+class PhotoFile {
+public:
+    explicit PhotoFile(const QByteArray& path)
+    {
+        // Never blocks on a FIFO or a device swapped in under the name.
+        m_fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat info {};
+        if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))
+            return;
+        m_size = info.st_size;
+    }
+    ~PhotoFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    PhotoFile(const PhotoFile&) = delete;
+    PhotoFile& operator=(const PhotoFile&) = delete;
+
+    qint64 size() const { return m_size; }
+    bool whole() const { return m_read >= m_size; }
+    const QByteArray& bytes() const { return m_bytes; }
+
+    // Reads up to `upTo` bytes of the file in all; false on a read error.
+    bool readTo(qint64 upTo)
+    {
+        upTo = std::min(upTo, m_size);
+        if (m_bytes.size() < upTo)
+            m_bytes.resize(qsizetype(upTo));
+        while (m_read < upTo) {
+            const ssize_t got = ::read(m_fd, m_bytes.data() + m_read, std::size_t(upTo - m_read));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return false;
+            if (got == 0) { // cut short since the size was taken: it is being rewritten
+                m_size = m_read;
+                break;
+            }
+            m_read += got;
+        }
+        m_bytes.truncate(qsizetype(m_read));
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+    qint64 m_size = -1;
+    qint64 m_read = 0;
+    QByteArray m_bytes;
+};
 
 QImage fromVips(const QByteArray& path, int side)
 {
@@ -124,95 +339,73 @@ QImage fromVips(const QByteArray& path, int side)
     }
 }
 
-bool isJpeg(const QByteArray& bytes)
-{
-    return bytes.size() > 3 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xD8 && uchar(bytes[2]) == 0xFF;
-}
-
 } // namespace
 
 QByteArray ThumbnailMaker::exifThumbnail(const QByteArray& jpeg)
 {
-    if (!isJpeg(jpeg))
-        return {};
-    const auto* d = reinterpret_cast<const unsigned char*>(jpeg.constData());
-    const std::size_t n = std::size_t(jpeg.size());
-    std::size_t i = 2;
-    while (i + 4 <= n && d[i] == 0xFF) {
-        const int marker = d[i + 1];
-        if (marker == 0xDA || marker == 0xD9)
-            break;
-        const std::size_t length = std::size_t(d[i + 2]) << 8 | d[i + 3];
-        if (length < 2 || i + 2 + length > n)
-            break;
-        if (marker == 0xE1 && length >= 8 + 8 && std::memcmp(d + i + 4, "Exif\0\0", 6) == 0) {
-            const char* tiffStart = jpeg.constData() + i + 10;
-            const TiffReader tiff(tiffStart, length - 8);
-            const auto ifd0 = tiff.u32(4);
-            if (!ifd0)
-                return {};
-            const auto count0 = tiff.u16(*ifd0);
-            if (!count0)
-                return {};
-            const auto ifd1 = tiff.u32(std::size_t(*ifd0) + 2 + 12 * std::size_t(*count0));
-            if (!ifd1 || *ifd1 == 0)
-                return {};
-            const auto count1 = tiff.u16(*ifd1);
-            if (!count1)
-                return {};
-            std::optional<std::uint32_t> offset, size;
-            for (std::uint32_t e = 0; e < *count1; ++e) {
-                const std::size_t at = std::size_t(*ifd1) + 2 + 12 * e;
-                const auto tag = tiff.u16(at);
-                if (!tag)
-                    return {};
-                if (*tag == 0x0201)
-                    offset = tiff.u32(at + 8);
-                else if (*tag == 0x0202)
-                    size = tiff.u32(at + 8);
-            }
-            if (!offset || !size || *size == 0 || std::size_t(*offset) + *size > tiff.size())
-                return {};
-            return QByteArray(tiffStart + *offset, qsizetype(*size));
-        }
-        i += 2 + length;
-    }
-    return {};
+    return readJpegHead(jpeg).thumbnail;
 }
 
-QImage ThumbnailMaker::fromJpeg(const QByteArray& bytes, int side)
+namespace {
+
+ThumbnailMaker::Made fromCamera(const JpegHead& head, int side, int cell)
 {
-    // The camera's own thumbnail costs nothing to decode, but it is often letterboxed to 4:3 and small:
-    // use it only when it has the picture's shape and enough pixels.
-    if (const QByteArray exif = exifThumbnail(bytes); !exif.isEmpty()) {
-        const QImage small = QImage::fromData(exif, "jpeg");
-        const QSize stored = jpegStoredSize(bytes);
-        if (!small.isNull() && stored.isValid() && std::max(small.width(), small.height()) >= side) {
-            const double shapeMain = double(stored.width()) / stored.height();
-            const double shapeSmall = double(small.width()) / small.height();
-            if (std::abs(shapeMain - shapeSmall) < 0.02 * shapeMain)
-                return fitInto(upright(small, orientationOf(bytes)), side);
-        }
-    }
+    ThumbnailMaker::Made made;
+    QImage small = cameraThumbnail(head, cell);
+    if (small.isNull())
+        return made;
+    made.fromCamera = true;
+    made.fullSize = std::max(small.width(), small.height()) >= side;
+    made.image = fitInto(std::move(small), made.fullSize ? side : cell);
+    return made;
+}
+
+ThumbnailMaker::Made decodeJpeg(const QByteArray& bytes, int side)
+{
+    ThumbnailMaker::Made made;
     const DecodedPicture decoded = PictureDecoder::decode(bytes, QSize(side, side));
-    if (!decoded.ok)
-        return QImage();
-    return fitInto(decoded.image, side);
+    if (decoded.ok) {
+        made.image = fitInto(decoded.image, side);
+        made.fullSize = true;
+    }
+    return made;
 }
 
-QImage ThumbnailMaker::make(const QByteArray& path, int side)
+} // namespace
+
+ThumbnailMaker::Made ThumbnailMaker::jpegForCell(const QByteArray& bytes, int side, int cell)
 {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return QImage();
-    const QByteArray head = file.peek(4);
+    Made made = fromCamera(readJpegHead(bytes), side, std::min(cell, side));
+    return made.image.isNull() ? decodeJpeg(bytes, side) : made;
+}
+
+ThumbnailMaker::Made ThumbnailMaker::forCell(const QByteArray& path, int side, int cell)
+{
+    cell = std::min(cell, side);
+    PhotoFile file(path);
+    if (file.size() < 0 || !file.readTo(kHeadBytes))
+        return {};
+    const QByteArray& head = file.bytes();
     if (isJpeg(head)) {
         if (file.size() > PictureDecoder::kMaxDecodedBytes)
-            return QImage();
-        return fromJpeg(file.readAll(), side);
+            return {};
+        JpegHead markers = readJpegHead(head);
+        // An EXIF block or a table so large that the frame header lies beyond the head.
+        if (!markers.sawFrame && !file.whole()) {
+            if (!file.readTo(file.size()))
+                return {};
+            markers = readJpegHead(file.bytes());
+        }
+        if (Made made = fromCamera(markers, side, cell); !made.image.isNull())
+            return made;
+        if (!file.readTo(file.size()))
+            return {};
+        return decodeJpeg(file.bytes(), side);
     }
-    file.close();
-    return fitInto(fromVips(path, side), side);
+    Made made;
+    made.image = fitInto(fromVips(path, side), side);
+    made.fullSize = !made.image.isNull();
+    return made;
 }
 
 } // namespace marquelo

@@ -1,7 +1,8 @@
 #pragma once
 // Makes a thumbnail from a photo as cheaply as its format allows: a JPEG's own EXIF thumbnail when it
-// is large enough, else the JPEG decoded at 1/8 scale; other formats through libvips' shrink-on-load.
-// The result is upright (EXIF orientation applied) and fits a square of the asked size.
+// is large enough, else the JPEG decoded at the smallest DCT scale that covers the size (1/8 for any
+// photo of 2048 pixels or more at 256); other formats through libvips' shrink-on-load. A JPEG is never
+// decoded at full size here. The result is upright (EXIF orientation applied).
 
 #include <QByteArray>
 #include <QImage>
@@ -10,11 +11,23 @@ namespace marquelo {
 
 class ThumbnailMaker {
 public:
-    // A null image when the file cannot be read or decoded. Thread-safe; never throws.
-    static QImage make(const QByteArray& path, int side);
+    struct Made {
+        QImage image;            // null when the file cannot be read or decoded
+        bool fullSize = false;   // fits `side` as the shared cache wants it: worth storing
+        bool fromCamera = false; // the photo's own EXIF thumbnail
+    };
 
-    // The thumbnail of a JPEG held in memory (no libvips): EXIF thumbnail or a 1/8-scale decode.
-    static QImage fromJpeg(const QByteArray& bytes, int side);
+    // A thumbnail for a cell of `cell` device pixels (at most `side`, the cache size it is made for).
+    // When the photo's own thumbnail covers the cell but not `side`, that is returned fitted into the
+    // cell and not fullSize: a few kilobytes decoded instead of megabytes, at the price of not filling
+    // the shared cache. Thread-safe; never throws.
+    static Made forCell(const QByteArray& path, int side, int cell);
+    // The same for a JPEG held in memory (no libvips).
+    static Made jpegForCell(const QByteArray& bytes, int side, int cell);
+
+    // A thumbnail that fits a square of `side` (null when the file cannot be read or decoded).
+    static QImage make(const QByteArray& path, int side) { return forCell(path, side, side).image; }
+    static QImage fromJpeg(const QByteArray& bytes, int side) { return jpegForCell(bytes, side, side).image; }
 
     // The JPEG stored in the EXIF block of `jpeg` (IFD1), or empty.
     static QByteArray exifThumbnail(const QByteArray& jpeg);

@@ -1,7 +1,6 @@
 #include "ui/viewer/ThumbnailGrid.h"
 
 #include "core/viewer/ThumbnailLoader.h"
-#include "ui/viewer/Placeholders.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -22,8 +21,9 @@ constexpr int kGap = 8;
 // Room for the info line floating over the top edge.
 constexpr int kTop = 30;
 constexpr int kFileCheckMs = 1000;
-// Thumbnails kept in memory beyond those on screen; far ones are read again from the disk cache.
-constexpr qint64 kMemoryBudget = 96ll * 1024 * 1024;
+// Of the memory budget, the share fetched ahead around the screen: the rest takes the thumbnails of the
+// screens just left, so that paging back is instant too.
+constexpr double kAheadShare = 0.6;
 const QColor kHighlight(255, 200, 40);
 const QColor kPending(128, 128, 128, 60);
 
@@ -45,6 +45,7 @@ ThumbnailGrid::ThumbnailGrid(QWidget* parent, ImageList& images, const AppConfig
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     connect(m_loader.get(), &ThumbnailLoader::ready, this, &ThumbnailGrid::onReady, Qt::QueuedConnection);
+    connect(m_loader.get(), &ThumbnailLoader::prepared, this, &ThumbnailGrid::onPrepared, Qt::QueuedConnection);
     m_fileCheck.setInterval(kFileCheckMs);
     connect(&m_fileCheck, &QTimer::timeout, this, &ThumbnailGrid::checkVisibleFiles);
     hide();
@@ -55,6 +56,8 @@ ThumbnailGrid::~ThumbnailGrid() = default;
 void ThumbnailGrid::open()
 {
     m_returnIndex = m_images.currentIndex();
+    // The list may have changed while the grid was closed.
+    m_allPreparedSide = 0;
     if (parentWidget())
         setGeometry(parentWidget()->rect());
     show();
@@ -138,8 +141,8 @@ int ThumbnailGrid::visibleDone() const
             ++done;
             continue;
         }
-        const auto it = m_thumbs.constFind(pathOf(i));
-        done += it != m_thumbs.constEnd() && it->side == side;
+        const ThumbnailMemory::Entry* thumb = m_thumbs.find(pathOf(i));
+        done += thumb && thumb->side == side;
     }
     return done;
 }
@@ -271,6 +274,7 @@ void ThumbnailGrid::resizeEvent(QResizeEvent* event)
 
 void ThumbnailGrid::listChanged()
 {
+    m_allPreparedSide = 0;
     scrollToHighlight();
     checkVisibleFiles();
     requestMissing();
@@ -286,12 +290,11 @@ void ThumbnailGrid::checkVisibleFiles()
     bool changed = false;
     for (int i = first; i < last; ++i) {
         const QByteArray path = pathOf(i);
-        const auto it = m_thumbs.find(path);
-        if (it == m_thumbs.end())
-            continue;
-        if (fileTimeNs(path) != it->mtimeNs) {
-            m_bytesHeld -= it->image.sizeInBytes();
-            m_thumbs.erase(it);
+        const ThumbnailMemory::Entry* thumb = m_thumbs.find(path);
+        if (thumb && fileTimeNs(path) != thumb->mtimeNs) {
+            m_thumbs.remove(path);
+            m_prepared.remove(path);
+            m_allPreparedSide = 0;
             changed = true;
         }
     }
@@ -308,42 +311,67 @@ void ThumbnailGrid::requestMissing()
     const int side = sidePixels();
     const auto [first, last] = visibleRange();
     const int count = m_images.count();
-    std::vector<QByteArray> wanted;
+    // As many thumbnails as a share of the budget holds (a 4:3 photo fills three quarters of its cell)
+    // are fetched around the screen; every cell on screen is, whatever it costs.
+    const qint64 perThumb = std::max<qint64>(1, qint64(side) * side * 3);
+    const int ahead = std::max(last - first, int(kAheadShare * double(m_thumbs.budget()) / double(perThumb)));
+    std::vector<QByteArray> deliver, prepare;
+    int reach = 0;
     auto want = [&](int i) {
         if (i < 0 || i >= count || !m_images.at(i).isPicture)
             return;
         QByteArray path = pathOf(i);
-        const auto it = m_thumbs.constFind(path);
-        if (it == m_thumbs.constEnd() || it->side != side)
-            wanted.push_back(std::move(path));
+        if (reach < ahead) {
+            ++reach;
+            const ThumbnailMemory::Entry* thumb = m_thumbs.find(path);
+            if (!thumb || thumb->side != side)
+                deliver.push_back(std::move(path));
+            return;
+        }
+        const auto known = m_prepared.constFind(path);
+        if (known == m_prepared.constEnd() || known->side != side)
+            prepare.push_back(std::move(path));
     };
     // The screen first, then outwards: the screens after and before it in turn.
-    for (int i = first; i < last; ++i)
+    for (int i = first; i < last; ++i) {
+        m_thumbs.touch(pathOf(i));
         want(i);
-    const int span = std::max(1, last - first);
-    for (int ahead = last, behind = first - 1; ahead < count || behind >= 0;) {
-        for (int k = 0; k < span && ahead < count; ++k)
-            want(ahead++);
-        for (int k = 0; k < span && behind >= 0; ++k)
-            want(behind--);
     }
-    m_loader->request(std::move(wanted), side);
+    const int span = std::max(1, last - first);
+    // Once the whole folder is known to be in the shared cache, a page needs no walk past what it fetches:
+    // with thousands of entries that walk would be most of the frame.
+    const bool allPrepared = m_allPreparedSide == side;
+    for (int after = last, before = first - 1; after < count || before >= 0;) {
+        if (allPrepared && reach >= ahead)
+            break;
+        for (int k = 0; k < span && after < count; ++k)
+            want(after++);
+        for (int k = 0; k < span && before >= 0; ++k)
+            want(before--);
+    }
+    if (!allPrepared && prepare.empty())
+        m_allPreparedSide = side;
+    const int delivered = int(deliver.size());
+    deliver.insert(deliver.end(), std::make_move_iterator(prepare.begin()), std::make_move_iterator(prepare.end()));
+    m_loader->request(std::move(deliver), side, delivered);
 }
 
 void ThumbnailGrid::onReady(const QByteArray& path, qint64 mtimeNs, const QImage& image, int side)
 {
     if (side != sidePixels())
         return;
-    auto it = m_thumbs.find(path);
-    if (it != m_thumbs.end())
-        m_bytesHeld -= it->image.sizeInBytes();
     QImage shown = image;
     shown.setDevicePixelRatio(devicePixelRatioF());
-    m_thumbs.insert(path, Thumb{shown, mtimeNs, side});
-    m_bytesHeld += image.sizeInBytes();
-    if (m_bytesHeld > kMemoryBudget)
-        trimMemory();
+    m_thumbs.insert(path, {shown, mtimeNs, side});
+    m_prepared.insert(path, {mtimeNs, side});
     const auto [first, last] = visibleRange();
+    if (m_thumbs.bytes() > m_thumbs.budget()) {
+        // The cells on screen stay whatever they cost; the rest is read again from the shared cache.
+        QSet<QByteArray> onScreen;
+        for (int i = first; i < last; ++i)
+            onScreen.insert(pathOf(i));
+        m_thumbs.trim([&](const QByteArray& held) { return onScreen.contains(held); });
+    }
     for (int i = first; i < last; ++i)
         if (pathOf(i) == path) {
             update(cellRect(i));
@@ -351,25 +379,39 @@ void ThumbnailGrid::onReady(const QByteArray& path, qint64 mtimeNs, const QImage
         }
 }
 
-void ThumbnailGrid::trimMemory()
+void ThumbnailGrid::onPrepared(const QByteArray& path, qint64 mtimeNs, int side)
 {
-    // Keep what is on screen and the screens around it; the rest is read again from the disk cache.
-    const auto [first, last] = visibleRange();
-    const int span = std::max(1, last - first);
-    QSet<QByteArray> keep;
-    for (int i = std::max(0, first - 2 * span); i < std::min(m_images.count(), last + 2 * span); ++i)
-        keep.insert(pathOf(i));
-    for (auto it = m_thumbs.begin(); it != m_thumbs.end();) {
-        if (keep.contains(it.key())) {
-            ++it;
-            continue;
-        }
-        m_bytesHeld -= it->image.sizeInBytes();
-        it = m_thumbs.erase(it);
-    }
+    m_prepared.insert(path, {mtimeNs, side});
 }
 
 // ---- painting --------------------------------------------------------------------------------------
+
+const QImage& ThumbnailGrid::sign(Placeholder which)
+{
+    // The signs are vector drawings; rendering them for every cell of every frame would cost more than
+    // all the thumbnails' copies together, so they are drawn once per cell size.
+    const int side = sidePixels();
+    if (side != m_signSide) {
+        m_signs[0] = m_signs[1] = QImage();
+        m_signSide = side;
+    }
+    QImage& image = m_signs[which == Placeholder::Movie ? 1 : 0];
+    if (image.isNull()) {
+        // Scaled down into the cell, never up: at their own size they are already legible.
+        const QSize own = placeholderSize(which);
+        const double scale = std::min(1.0, double(m_cell) / std::max(own.width(), own.height()));
+        const double dpr = devicePixelRatioF();
+        image = QImage(std::max(1, int(std::lround(own.width() * scale * dpr))),
+                       std::max(1, int(std::lround(own.height() * scale * dpr))), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.scale(double(image.width()) / own.width(), double(image.height()) / own.height());
+        paintPlaceholder(painter, QRect(QPoint(0, 0), own), which);
+        painter.end();
+        image.setDevicePixelRatio(dpr);
+    }
+    return image;
+}
 
 void ThumbnailGrid::paintEvent(QPaintEvent* event)
 {
@@ -379,28 +421,23 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
     const auto [first, last] = visibleRange();
     const int side = sidePixels();
     const double dpr = devicePixelRatioF();
+    // Centred on whole device pixels, so the picture is copied 1:1 and stays sharp.
+    auto centred = [&](const QRect& cell, const QImage& image) {
+        const QSizeF logical = QSizeF(image.size()) / dpr;
+        const QPointF at(cell.x() + (cell.width() - logical.width()) / 2,
+                         cell.y() + (cell.height() - logical.height()) / 2);
+        painter.drawImage(QPointF(std::round(at.x() * dpr) / dpr, std::round(at.y() * dpr) / dpr), image);
+    };
     for (int i = first; i < last; ++i) {
         const QRect cell = cellRect(i);
         if (!event->rect().intersects(cell.adjusted(-4, -4, 4, 4)))
             continue;
         const ImageEntry& entry = m_images.at(i);
-        const auto it = entry.isPicture ? m_thumbs.constFind(pathOf(i)) : m_thumbs.constEnd();
-        if (!entry.isPicture || (it != m_thumbs.constEnd() && it->image.isNull())) {
-            // The placeholders are drawn at their own size: scale them into the cell.
-            const Placeholder which = entry.isPicture ? Placeholder::NoPicture : Placeholder::Movie;
-            const QSize own = placeholderSize(which);
-            const double scale = std::min(1.0, double(m_cell) / std::max(own.width(), own.height()));
-            painter.save();
-            painter.translate(cell.center() - QPointF(own.width() * scale / 2, own.height() * scale / 2));
-            painter.scale(scale, scale);
-            paintPlaceholder(painter, QRect(QPoint(0, 0), own), which);
-            painter.restore();
-        } else if (it != m_thumbs.constEnd() && it->side == side) {
-            const QSizeF logical = QSizeF(it->image.size()) / dpr;
-            const QPointF at(cell.x() + (cell.width() - logical.width()) / 2,
-                             cell.y() + (cell.height() - logical.height()) / 2);
-            // Whole device pixels, so the thumbnail is copied 1:1 and stays sharp.
-            painter.drawImage(QPointF(std::round(at.x() * dpr) / dpr, std::round(at.y() * dpr) / dpr), it->image);
+        const ThumbnailMemory::Entry* thumb = entry.isPicture ? m_thumbs.find(pathOf(i)) : nullptr;
+        if (!entry.isPicture || (thumb && thumb->image.isNull())) {
+            centred(cell, sign(entry.isPicture ? Placeholder::NoPicture : Placeholder::Movie));
+        } else if (thumb && thumb->side == side) {
+            centred(cell, thumb->image);
         } else {
             painter.fillRect(cell, kPending);
         }

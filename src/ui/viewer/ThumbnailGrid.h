@@ -2,11 +2,16 @@
 // The image list as a grid of thumbnails, in list order. While it is open the list's current entry is the
 // highlighted cell, so delete, rename and the change check act on it as they do in the viewer. Thumbnails
 // come from a ThumbnailLoader (shared cache, made off the GUI thread); the cells on screen are asked
-// for first. Cells are laid out in logical pixels and thumbnails fetched at device pixels.
+// for first. Cells are laid out in logical pixels and thumbnails fetched at device pixels, scaled to the
+// cell once on the loader's thread, so painting only copies pixels. Decoded thumbnails are held within a
+// memory budget (least recently used dropped first); only as many as it holds are fetched around the
+// screen, and the rest of the folder is only made sure of in the shared cache.
 
 #include "core/settings/AppConfig.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ThumbnailCache.h"
+#include "core/viewer/ThumbnailMemory.h"
+#include "ui/viewer/Placeholders.h"
 
 #include <QHash>
 #include <QImage>
@@ -53,8 +58,13 @@ public:
     // The entry under a point, or -1.
     int indexAt(QPoint point) const;
     QRect cellRect(int index) const;
-    // Thumbnails held in memory (tests, benchmark).
-    int thumbnailsHeld() const { return int(m_thumbs.size()); }
+    // Pixel bytes of decoded thumbnails held at most, beyond the cells on screen.
+    static constexpr qint64 kMemoryBudget = 40ll * 1024 * 1024;
+    // Replaces kMemoryBudget (tests).
+    void setMemoryBudget(qint64 bytes) { m_thumbs.setBudget(bytes); }
+    // Thumbnails held in memory and their pixel bytes (tests, benchmark).
+    int thumbnailsHeld() const { return m_thumbs.size(); }
+    qint64 thumbnailBytes() const { return m_thumbs.bytes(); }
     // Cells on screen whose thumbnail (or failure) has arrived, and cells on screen.
     int visibleDone() const;
     int visibleCount() const;
@@ -77,12 +87,6 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    struct Thumb {
-        QImage image;       // null: the file could not be read as a picture
-        qint64 mtimeNs = 0; // the file's modification time the thumbnail was made for
-        int side = 0;       // device pixels it was made for
-    };
-
     int sidePixels() const;
     QByteArray pathOf(int index) const;
     void moveTo(int index);
@@ -90,15 +94,27 @@ private:
     void setCellSize(int cell);
     void requestMissing();
     void onReady(const QByteArray& path, qint64 mtimeNs, const QImage& image, int side);
+    void onPrepared(const QByteArray& path, qint64 mtimeNs, int side);
     void checkVisibleFiles();
-    void trimMemory();
     std::pair<int, int> visibleRange() const;
+    const QImage& sign(Placeholder which);
 
     ImageList& m_images;
     const AppConfig& m_config;
     std::unique_ptr<ThumbnailLoader> m_loader;
-    QHash<QByteArray, Thumb> m_thumbs;
-    qint64 m_bytesHeld = 0;
+    ThumbnailMemory m_thumbs{kMemoryBudget};
+    // Files whose thumbnail the shared cache is known to hold (or to have failed), at the file's
+    // modification time and the cell side asked for: not asked for again while they stay out of reach.
+    struct Prepared {
+        qint64 mtimeNs = 0;
+        int side = 0;
+    };
+    QHash<QByteArray, Prepared> m_prepared;
+    // The cell side every entry of the list was last found prepared at (0: not known).
+    int m_allPreparedSide = 0;
+    // The two signs drawn once at the cell size in device pixels (index: Placeholder), and that size.
+    QImage m_signs[2];
+    int m_signSide = 0;
     int m_cell = kDefaultCell;
     int m_firstRow = 0;
     int m_returnIndex = 0;

@@ -143,6 +143,11 @@ TEST(ThumbnailCache, AForeignThumbnailIsReusedOnlyWhileItMatchesTheFile)
     // A larger size serves a smaller one; a smaller never serves a larger.
     EXPECT_EQ(cache.find(uri, 1000, ThumbnailSize::Normal)->size(), QSize(128, 85));
     EXPECT_FALSE(cache.find(uri, 1000, ThumbnailSize::XLarge));
+    // The look-up without pixels agrees.
+    EXPECT_TRUE(cache.has(uri, 1000, ThumbnailSize::Normal));
+    EXPECT_TRUE(cache.has(uri, 1000, ThumbnailSize::Large));
+    EXPECT_FALSE(cache.has(uri, 1000, ThumbnailSize::XLarge));
+    EXPECT_FALSE(cache.has(uri, 1001, ThumbnailSize::Large));
 
     EXPECT_FALSE(cache.find(uri, 1001, ThumbnailSize::Large)) << "the file changed since";
     EXPECT_FALSE(cache.find("file:///photos/b.jpg", 1000, ThumbnailSize::Large)) << "no entry";
@@ -158,6 +163,7 @@ TEST(ThumbnailCache, AForeignThumbnailIsReusedOnlyWhileItMatchesTheFile)
         file.write(junk);
         file.close();
         EXPECT_FALSE(cache.find(uri, 1000, ThumbnailSize::Large));
+        EXPECT_FALSE(cache.has(uri, 1000, ThumbnailSize::Large));
     }
 }
 
@@ -256,6 +262,136 @@ TEST(ThumbnailMaker, UsesTheCameraThumbnailOnlyWhenItIsLargeEnough)
                    22);
     EXPECT_TRUE(ThumbnailMaker::exifThumbnail(cut).isEmpty());
     EXPECT_TRUE(ThumbnailMaker::exifThumbnail(QByteArray("\xff\xd8\xff", 3)).isEmpty());
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(ThumbnailMaker, ACameraThumbnailThatCoversTheCellIsUsedUprightButNotStored)
+{
+    const QDir camera(QString::fromStdString(test::corpusDir() + "/camera"));
+    // 3264 x 2448 turned a quarter (orientation 6), with a 160 x 120 camera thumbnail.
+    const QByteArray phone = QFile::encodeName(camera.filePath(QStringLiteral("apple_iphone4s.jpg")));
+    const ThumbnailMaker::Made forCell = ThumbnailMaker::forCell(phone, 256, 160);
+    ASSERT_FALSE(forCell.image.isNull());
+    EXPECT_TRUE(forCell.fromCamera);
+    EXPECT_FALSE(forCell.fullSize) << "160 pixels are not the 256 a shared cache entry must have";
+    EXPECT_EQ(forCell.image.size(), QSize(120, 160));
+    // A larger cell needs the photo itself; both ways give the same upright picture.
+    const ThumbnailMaker::Made decoded = ThumbnailMaker::forCell(phone, 256, 256);
+    EXPECT_FALSE(decoded.fromCamera);
+    EXPECT_TRUE(decoded.fullSize);
+    EXPECT_EQ(decoded.image.size(), QSize(192, 256));
+    EXPECT_LT(difference(forCell.image, decoded.image), 12.0);
+    EXPECT_GT(difference(forCell.image, decoded.image.mirrored(true, true)), 20.0);
+
+    // A camera thumbnail of 512 x 384 covers the cache size too: stored like a decoded one.
+    const ThumbnailMaker::Made big =
+        ThumbnailMaker::forCell(QFile::encodeName(camera.filePath(QStringLiteral("motorola_moto_g.jpg"))), 256, 160);
+    EXPECT_TRUE(big.fromCamera);
+    EXPECT_TRUE(big.fullSize);
+    EXPECT_EQ(big.image.size(), QSize(256, 192));
+    // A 3:2 photo whose camera thumbnail is letterboxed to 4:3 (orientation 6): the bars are cut off,
+    // and what is left is the same picture as the photo's own, bars nowhere.
+    const QByteArray dslr = QFile::encodeName(camera.filePath(QStringLiteral("canon_eos1000d.jpg")));
+    const ThumbnailMaker::Made barsCut = ThumbnailMaker::forCell(dslr, 256, 160);
+    EXPECT_TRUE(barsCut.fromCamera);
+    EXPECT_EQ(barsCut.image.height(), 160);
+    EXPECT_NEAR(barsCut.image.width(), 106, 1);
+    const QImage dslrDecoded = ThumbnailMaker::forCell(dslr, 256, 256).image;
+    EXPECT_LT(difference(barsCut.image, dslrDecoded), 12.0);
+    for (const int x : {0, 1, barsCut.image.width() - 2, barsCut.image.width() - 1}) {
+        int dark = 0;
+        for (int y = 0; y < barsCut.image.height(); ++y)
+            dark += qGray(barsCut.image.pixel(x, y)) < 20;
+        EXPECT_LT(dark, barsCut.image.height() / 2) << "a bar left at column " << x;
+    }
+    // A portrait photo whose camera thumbnail is a landscape one has no bars to cut: decoded.
+    const ThumbnailMaker::Made squeezed =
+        ThumbnailMaker::forCell(QFile::encodeName(camera.filePath(QStringLiteral("epson_photopc3000z.jpg"))), 256, 160);
+    ASSERT_FALSE(squeezed.image.isNull());
+    EXPECT_FALSE(squeezed.fromCamera);
+    EXPECT_EQ(squeezed.image.size(), QSize(192, 256));
+}
+
+TEST(ThumbnailMaker, PhotosWithLongHeadsOrCutShortAreReadSafely)
+{
+    test::PhotoFolder folder;
+    const QByteArray photo =
+        readAll(QString::fromStdString(test::corpusDir() + "/camera/sony_dsc_h9.jpg")); // 160 x 120 camera thumbnail
+    ASSERT_FALSE(photo.isEmpty());
+    // Four 60 KB application segments after the start: the frame header lies beyond the first read.
+    QByteArray padded = photo.left(2);
+    for (int i = 0; i < 4; ++i) {
+        padded += QByteArray("\xff\xef\xea\x60", 4); // APP15, 60000 bytes with the length
+        padded += QByteArray(60000 - 2, 'x');
+    }
+    padded += photo.mid(2);
+    const std::string paddedPath = folder.file("padded.jpg");
+    QFile out(QString::fromStdString(paddedPath));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(padded);
+    out.close();
+    const ThumbnailMaker::Made made = ThumbnailMaker::forCell(QByteArray::fromStdString(paddedPath), 256, 160);
+    ASSERT_FALSE(made.image.isNull());
+    EXPECT_EQ(made.image.size(), QSize(160, 120));
+
+    // Cut inside the head, inside the picture, or empty: a thumbnail that fits, or none; never a crash.
+    for (const qsizetype length : {qsizetype(0), qsizetype(3), qsizetype(200), qsizetype(9000), photo.size() / 2}) {
+        const std::string cutPath = folder.file("cut" + std::to_string(length) + ".jpg");
+        QFile cut(QString::fromStdString(cutPath));
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(photo.left(length));
+        cut.close();
+        const ThumbnailMaker::Made part = ThumbnailMaker::forCell(QByteArray::fromStdString(cutPath), 256, 256);
+        EXPECT_LE(std::max(part.image.width(), part.image.height()), 256) << length;
+    }
+}
+
+TEST(ThumbnailLoader, RequestsPastTheDeliveredOnesOnlyFillTheSharedCache)
+{
+    test::PhotoFolder photos;
+    std::vector<QByteArray> paths;
+    for (int i = 0; i < 6; ++i) {
+        photos.jpeg("p" + std::to_string(i) + ".jpg", 400, 300, QColor::fromHsv(i * 60, 255, 200));
+        paths.push_back(QByteArray::fromStdString(photos.file("p" + std::to_string(i) + ".jpg")));
+    }
+    QTemporaryDir dir;
+    const ThumbnailCache cache(dir.path());
+    ThumbnailLoader loader{cache, 2};
+    std::vector<QByteArray> delivered, prepared;
+    QObject::connect(&loader, &ThumbnailLoader::ready, &loader,
+                     [&](const QByteArray& path, qint64, const QImage&, int) { delivered.push_back(path); });
+    QObject::connect(&loader, &ThumbnailLoader::prepared, &loader,
+                     [&](const QByteArray& path, qint64 mtimeNs, int side) {
+                         EXPECT_GT(mtimeNs, 0);
+                         EXPECT_EQ(side, 128);
+                         prepared.push_back(path);
+                     });
+    loader.request(paths, 128, 2);
+    QElapsedTimer clock;
+    clock.start();
+    while ((loader.pending() > 0 || delivered.size() + prepared.size() < paths.size()) && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::sort(delivered.begin(), delivered.end());
+    EXPECT_EQ(delivered, std::vector<QByteArray>(paths.begin(), paths.begin() + 2));
+    EXPECT_EQ(prepared.size(), 4u);
+    for (const QByteArray& path : paths)
+        EXPECT_TRUE(cache.has(ThumbnailCache::uriOf(path), mtimeOf(path.toStdString()), ThumbnailSize::Normal))
+            << path.constData();
+
+    // Asked again, the stored ones are found without making anything: the cache's files stay as they were.
+    const QSet<QString> before = filesBelow(dir.path());
+    prepared.clear();
+    loader.request(paths, 128, 0);
+    clock.restart();
+    while (prepared.size() < paths.size() && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(prepared.size(), paths.size());
+    EXPECT_EQ(filesBelow(dir.path()), before);
 }
 
 TEST(ThumbnailLoader, BrokenFilesGiveNoThumbnailAndAreRecordedAsFailures)

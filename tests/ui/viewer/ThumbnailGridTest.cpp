@@ -1,6 +1,8 @@
 // The thumbnail grid on the real window: keys, clicks, and following the list as it changes.
 #include "ViewerFixture.h"
 
+#include "core/viewer/ThumbnailCache.h"
+#include "core/viewer/ThumbnailLoader.h"
 #include "ui/viewer/Placeholders.h"
 #include "ui/viewer/RenameDialog.h"
 #include "ui/viewer/ThumbnailGrid.h"
@@ -14,6 +16,8 @@
 #include <QToolButton>
 
 #include <filesystem>
+
+#include <sys/stat.h>
 
 namespace marquelo::test {
 namespace {
@@ -208,6 +212,45 @@ TEST_F(GridFixture, TheGridFollowsDeleteRenameAndOutsideChanges)
 
     key(Qt::Key_Escape);
     EXPECT_FALSE(grid().isVisible());
+}
+
+TEST_F(GridFixture, MemoryStaysWithinItsBudgetWhilePagingThroughAFolder)
+{
+    constexpr int kCount = 60; // 15 rows of 4; 16 cells on screen in 800 x 600
+    for (int i = 0; i < kCount; ++i)
+        writePhoto(path(QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0'))), QSize(160, 120), colourOf(i));
+    open(0);
+    // Room for 24 thumbnails of 160 x 120: the screen and a little more, far less than the folder.
+    const qint64 budget = 24 * 160 * 120 * 4;
+    grid().setMemoryBudget(budget);
+    key(Qt::Key_G);
+    waitForThumbnails();
+    ASSERT_TRUE(waitFor([&] { return grid().loader().pending() == 0; }, 20000));
+    EXPECT_LE(grid().thumbnailBytes(), budget);
+    EXPECT_LT(grid().thumbnailsHeld(), kCount);
+    // The rest of the folder is in the shared cache all the same, ready for the pages ahead.
+    const ThumbnailCache cache;
+    for (int i = 0; i < kCount; ++i) {
+        const QByteArray file = QFile::encodeName(path(QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0'))));
+        struct stat info {};
+        ASSERT_EQ(::stat(file.constData(), &info), 0);
+        EXPECT_TRUE(cache.has(ThumbnailCache::uriOf(file), info.st_mtim.tv_sec, ThumbnailSize::Large)) << i;
+    }
+
+    // Page by page to the end and back: every screen complete and right, the memory never past the budget.
+    for (int page = 0; page < 6; ++page) {
+        key(Qt::Key_PageDown);
+        waitForThumbnails();
+        EXPECT_LE(grid().thumbnailBytes(), budget) << page;
+        const int shown = grid().highlighted();
+        EXPECT_TRUE(near(cellColour(shown), colourOf(shown))) << shown;
+    }
+    EXPECT_EQ(grid().highlighted(), kCount - 1);
+    key(Qt::Key_Home);
+    waitForThumbnails();
+    EXPECT_LE(grid().thumbnailBytes(), budget);
+    for (int i : {0, 5, 11})
+        EXPECT_TRUE(near(cellColour(i), colourOf(i))) << i;
 }
 
 } // namespace
