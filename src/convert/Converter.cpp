@@ -523,7 +523,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         // A real cut of a plain JPEG: decode only what the cut needs, straight from the file.
         const bool partial = rawCutW < rawW || rawCutH < rawH;
         const RegionDecode region =
-            jpegIn && partial ? decodeJpegRegion(source, shrink, rawCut, image) : RegionDecode::NotThisWay;
+            jpegIn && partial ? decodeJpegRegion(source, 8 / shrink, rawCut, image) : RegionDecode::NotThisWay;
         if (region == RegionDecode::Refused)
             return fail(error, "unable to load " + quoted(o.input) + ": scans that repeat or exceed " +
                                    std::to_string(kMaxJpegScans) + " in a progressive JPEG");
