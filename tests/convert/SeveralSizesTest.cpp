@@ -168,6 +168,21 @@ TEST_F(SeveralSizes, EveryOrientationComesOutUpright)
     }
 }
 
+// A size larger than the cut is made from the cut as decoded once: a PNG is read in order only, and a
+// second read of it would fail.
+TEST_F(SeveralSizes, ASizeLargerThanTheCutComesFromTheSameDecode)
+{
+    const std::string photo = test::corpusDir() + "/formats/leaves_apple_display_icc_rgba.png"; // 640 x 513
+    std::string error;
+    ASSERT_TRUE(convert({photo, "/aspectratio", "/resample=(320,0)", "/convert=" + out("a.jpg"),
+                         "/also=(1280,0," + out("b.jpg") + ")", "/also=(640,0," + out("c.jpg") + ")"},
+                        error))
+        << error;
+    EXPECT_EQ(VImage::new_from_file(out("b.jpg").c_str()).width(), 1280);
+    EXPECT_EQ(VImage::new_from_file(out("c.jpg").c_str()).width(), 640);
+    EXPECT_EQ(VImage::new_from_file(out("a.jpg").c_str()).width(), 320);
+}
+
 TEST_F(SeveralSizes, AnUnwritableTypeIsRefusedBeforeAnythingIsWritten)
 {
     const std::string photo = test::corpusDir() + "/camera/canon_eos5d.jpg";
