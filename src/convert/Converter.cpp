@@ -141,12 +141,11 @@ int decoderShrink(double ratio)
     return 1;
 }
 
-vips::VImage applyOrientation(vips::VImage image, const Orientation& o)
+// The picture turned by `o`, computed when it is read: the picture must allow reading in any order.
+vips::VImage turned(vips::VImage image, const Orientation& o)
 {
     if (o.isIdentity())
         return image;
-    // Turning needs the whole picture at hand; at this point it is the (small) result.
-    image = image.copy_memory();
     if (o == Orientation{-1, 0, 0, 1})
         return image.flip(VIPS_DIRECTION_HORIZONTAL);
     if (o == Orientation{1, 0, 0, -1})
@@ -162,9 +161,18 @@ vips::VImage applyOrientation(vips::VImage image, const Orientation& o)
     return image.rot(VIPS_ANGLE_D90).flip(VIPS_DIRECTION_VERTICAL); // transverse
 }
 
-vips::VImage toSrgb(vips::VImage image)
+vips::VImage applyOrientation(vips::VImage image, const Orientation& o)
 {
-    if (image.get_typeof(VIPS_META_ICC_NAME) != 0) {
+    if (o.isIdentity())
+        return image;
+    // Turning needs the whole picture at hand; at this point it is the (small) result.
+    return turned(image.copy_memory(), o);
+}
+
+// The picture as 8-bit sRGB (or grey), by its embedded profile unless `byProfile` is false.
+vips::VImage toSrgb(vips::VImage image, bool byProfile = true)
+{
+    if (byProfile && image.get_typeof(VIPS_META_ICC_NAME) != 0) {
         try {
             image = image.icc_transform(
                 "srgb", vips::VImage::option()->set("embedded", true)->set("intent", VIPS_INTENT_PERCEPTUAL));
@@ -178,6 +186,35 @@ vips::VImage toSrgb(vips::VImage image)
     if (image.format() != VIPS_FORMAT_UCHAR)
         image = image.cast(VIPS_FORMAT_UCHAR);
     return image;
+}
+
+// Whether converting to sRGB by the picture's embedded profile leaves every colour within a level of where
+// it was: an sRGB profile under another name, as photo editors embed them. Tried on a grid of colours
+// through the same conversion the picture would get.
+bool profileKeepsColours(const vips::VImage& image)
+{
+    if (image.bands() != 3 || image.format() != VIPS_FORMAT_UCHAR || image.get_typeof(VIPS_META_ICC_NAME) == 0)
+        return false;
+    constexpr int kLevels = 18; // 0, 15, ..., 255 on each channel
+    std::vector<unsigned char> colours;
+    colours.reserve(kLevels * kLevels * kLevels * 3);
+    for (int r = 0; r < kLevels; ++r)
+        for (int g = 0; g < kLevels; ++g)
+            for (int b = 0; b < kLevels; ++b)
+                colours.insert(colours.end(),
+                               {(unsigned char)(r * 15), (unsigned char)(g * 15), (unsigned char)(b * 15)});
+    try {
+        vips::VImage grid = vips::VImage::new_from_memory(colours.data(), colours.size(), kLevels * kLevels * kLevels,
+                                                          1, 3, VIPS_FORMAT_UCHAR)
+                                .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        std::size_t length = 0;
+        const void* profile = image.get_blob(VIPS_META_ICC_NAME, &length);
+        vips_image_set_blob_copy(grid.get_image(), VIPS_META_ICC_NAME, profile, length);
+        return (toSrgb(grid).cast(VIPS_FORMAT_SHORT) - grid.cast(VIPS_FORMAT_SHORT)).abs().max() <= 1.0;
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return false;
+    }
 }
 
 bool fail(std::string& error, std::string text)
@@ -292,25 +329,95 @@ struct SizedOutput {
     int rawHeight = 0;
 };
 
-// Writes every size from one decoded cut: converted to sRGB once, held in memory, then each size
-// resampled from the next larger one (already close to it, so each step is cheap) and turned upright.
-bool writeSeveralSizes(vips::VImage cut, std::vector<SizedOutput> outputs, const Orientation& orientation, int quality,
-                       std::string& error)
+// The decoder rounds a scaled cut outwards, so a size asked for at exactly that scale comes out a few
+// pixels larger. Those are trimmed off, evenly from both edges: resampling by a fraction of a percent
+// would only blur the copy.
+constexpr int kTrimmedPixels = 4;
+
+bool trimmable(const vips::VImage& image, int w, int h)
 {
-    cut = toSrgb(cut);
+    const int extraW = image.width() - w, extraH = image.height() - h;
+    return extraW >= 0 && extraH >= 0 && extraW <= kTrimmedPixels && extraH <= kTrimmedPixels;
+}
+
+// The w x h pixels of a picture a few pixels larger that lie closest to where `placement` puts the cut,
+// as a view of it. A trim by a pixel from the wrong edge would shift the copy by a pixel against one
+// resampled from the full size.
+vips::VImage trimmed(vips::VImage image, int w, int h, const CutPlacement& placement)
+{
+    if (image.width() == w && image.height() == h)
+        return image;
+    const int left = int(std::lround(placement.left + (placement.width - w) / 2));
+    const int top = int(std::lround(placement.top + (placement.height - h) / 2));
+    return image.extract_area(std::clamp(left, 0, image.width() - w), std::clamp(top, 0, image.height() - h), w, h);
+}
+
+// Exactly `h` rows by Lanczos, as resampleExactly does it.
+vips::VImage reduceRows(vips::VImage image, int h)
+{
+    if (image.height() == h)
+        return image;
+    image = image.reducev(double(image.height()) / h, vips::VImage::option()->set("kernel", VIPS_KERNEL_LANCZOS3));
+    if (image.height() > h)
+        image = image.extract_area(0, 0, image.width(), h);
+    if (image.height() < h)
+        image = image.embed(0, 0, image.width(), h, vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    return image;
+}
+
+// A picture in memory and the turn that makes it upright.
+struct Turnable {
+    vips::VImage image;
+    Orientation toUpright;
+};
+
+// `from` made smaller to w x h (in its own orientation) by Lanczos, held in memory. libvips runs its
+// vertical Lanczos pass as vector code and its horizontal one as plain C, several times slower; so the
+// columns are reduced as rows of the picture turned a quarter, which costs far less than the difference.
+// The result stays turned: a photo that needs a quarter turn anyway is then upright, and the next smaller
+// size is made from it as it is.
+Turnable reducedByRows(const Turnable& from, int w, int h)
+{
+    if (w > from.image.width() || h > from.image.height()) // not a reduction: as a run of its own makes it
+        return {resampleExactly(from.image, w, h).copy_memory(), from.toUpright};
+    const Orientation& o = from.toUpright;
+    const Orientation quarter =
+        o.swapsSides() && o.b == 1 ? Orientation::fromTurn(Turn::RotateLeft) : Orientation::fromTurn(Turn::RotateRight);
+    const vips::VImage image = reduceRows(turned(reduceRows(from.image, h), quarter), w).copy_memory();
+    return {image, o.after(quarter.inverse())};
+}
+
+// Writes every size from one decoded cut: converted to sRGB once, held in memory, then each size made
+// from the next larger one (already close to it, so each step is cheap) and turned upright.
+bool writeSeveralSizes(vips::VImage cut, const CutPlacement& placement, std::vector<SizedOutput> outputs,
+                       const Orientation& orientation, int quality, std::string& error)
+{
+    // Converting the decoded cut by its profile costs more than decoding it; an sRGB profile is left out.
+    cut = toSrgb(cut, !profileKeepsColours(cut));
     if (cut.has_alpha())
         cut = cut.flatten(vips::VImage::option()->set("background", std::vector<double>{255.0}));
-    vips::VImage source = cut.copy_memory();
+    const Turnable whole{cut.copy_memory(), orientation};
     std::stable_sort(outputs.begin(), outputs.end(), [](const SizedOutput& a, const SizedOutput& b) {
         return (long long)a.rawWidth * a.rawHeight > (long long)b.rawWidth * b.rawHeight;
     });
+    Turnable source = whole; // what the next size is made from
     for (const SizedOutput& out : outputs) {
+        // The size in the source's own orientation, which may be a quarter turn from the stored one.
+        const bool across = source.toUpright.swapsSides() != orientation.swapsSides();
+        int w = across ? out.rawHeight : out.rawWidth, h = across ? out.rawWidth : out.rawHeight;
         // A step down from a copy already smaller than the cut; never up from it.
-        if (out.rawWidth > source.width() || out.rawHeight > source.height())
-            source = cut.copy_memory();
-        vips::VImage image = resampleExactly(source, out.rawWidth, out.rawHeight).copy_memory();
-        source = image;
-        image = applyOrientation(image, orientation).copy();
+        if (w > source.image.width() || h > source.image.height()) {
+            source = whole;
+            w = out.rawWidth;
+            h = out.rawHeight;
+        }
+        if (trimmable(source.image, w, h)) {
+            const bool decoded = source.image.get_image() == whole.image.get_image();
+            const CutPlacement centred{0, 0, double(source.image.width()), double(source.image.height())};
+            source.image = trimmed(source.image, w, h, decoded ? placement : centred);
+        } else
+            source = reducedByRows(source, w, h);
+        vips::VImage image = turned(source.image, source.toUpright).copy();
         image.set(VIPS_META_ORIENTATION, 1);
         if (!encodeAndWrite(image, out.path, true, quality, error))
             return false;
@@ -346,19 +453,29 @@ bool planSeveralSizes(const ConvertOptions& o, int cutW, int cutH, bool swapsSid
     return true;
 }
 
-// The decoder's shrink when one decode feeds several sizes: the largest that still leaves the cut at
-// least as large as the largest size, so no copy is ever made from fewer pixels than it shows.
-int decoderShrinkForSizes(int rawCutW, int rawCutH, const std::vector<SizedOutput>& sizes)
+// The decoder's scale, in eighths, when one decode feeds several sizes: the smallest that still leaves the
+// cut at least as large as the largest size, so no copy is ever made from fewer pixels than it shows. A
+// size asked for at exactly such a scale (as a Modern page asks for its large copy) then needs no
+// resampling at all. libjpeg-turbo has fast inverse DCTs for a half, a quarter and an eighth, and three
+// eighths cost about as much as a half; five to seven eighths cost more than the full size, so between a
+// half and the full size it decodes at full size.
+int decoderEighthsForSizes(int rawCutW, int rawCutH, const std::vector<SizedOutput>& sizes)
 {
     int needW = 1, needH = 1;
     for (const SizedOutput& s : sizes) {
         needW = std::max(needW, s.rawWidth);
         needH = std::max(needH, s.rawHeight);
     }
-    for (int shrink : {8, 4, 2})
-        if (rawCutW / shrink >= needW && rawCutH / shrink >= needH)
-            return shrink;
-    return 1;
+    for (const int eighths : {1, 2, 3, 4})
+        if ((long long)rawCutW * eighths / 8 >= needW && (long long)rawCutH * eighths / 8 >= needH)
+            return eighths;
+    return 8;
+}
+
+// The same for libvips' loader, which shrinks by 2, 4 or 8 only.
+int decoderShrinkForEighths(int eighths)
+{
+    return eighths == 1 ? 8 : eighths <= 2 ? 4 : eighths <= 4 ? 2 : 1;
 }
 
 } // namespace
@@ -514,16 +631,22 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         if (!o.also.empty() && !planSeveralSizes(o, cutW, cutH, upright.swapsSides(), header.bands(), sizes, error))
             return false;
 
-        int shrink = 1;
-        if (jpegIn && derived && sizes.empty())
+        int shrink = 1, eighths = 8;
+        if (jpegIn && derived && sizes.empty()) {
             shrink = decoderShrink(std::min(double(rawCutW) / rawTargetW, double(rawCutH) / rawTargetH));
-        else if (jpegIn && derived)
-            shrink = decoderShrinkForSizes(rawCutW, rawCutH, sizes);
+            eighths = 8 / shrink;
+        } else if (jpegIn && derived) {
+            eighths = decoderEighthsForSizes(rawCutW, rawCutH, sizes);
+            shrink = decoderShrinkForEighths(eighths);
+        }
         vips::VImage image;
-        // A real cut of a plain JPEG: decode only what the cut needs, straight from the file.
+        CutPlacement placement;
+        // A real cut of a plain JPEG decodes only what the cut needs, straight from the file; so does a
+        // JPEG that feeds several sizes, for the scales in eighths that libvips' loader does not offer.
         const bool partial = rawCutW < rawW || rawCutH < rawH;
-        const RegionDecode region =
-            jpegIn && partial ? decodeJpegRegion(source, shrink, rawCut, image) : RegionDecode::NotThisWay;
+        const RegionDecode region = jpegIn && (partial || !sizes.empty())
+                                        ? decodeJpegRegion(source, eighths, rawCut, image, &placement)
+                                        : RegionDecode::NotThisWay;
         if (region == RegionDecode::Refused)
             return fail(error, "unable to load " + quoted(o.input) + ": scans that repeat or exceed " +
                                    std::to_string(kMaxJpegScans) + " in a progressive JPEG");
@@ -545,10 +668,11 @@ bool convertImage(const ConvertOptions& o, std::string& error)
             const int y1 = std::clamp(int(std::ceil(rawCut.y1 * fy)), y0 + 1, image.height());
             if (x0 != 0 || y0 != 0 || x1 != image.width() || y1 != image.height())
                 image = image.extract_area(x0, y0, x1 - x0, y1 - y0);
+            placement = {rawCut.x0 * fx - x0, rawCut.y0 * fy - y0, double(rawCutW) * fx, double(rawCutH) * fy};
         }
 
         if (!sizes.empty())
-            return writeSeveralSizes(image, std::move(sizes), turns.after(upright), o.jpegQuality, error);
+            return writeSeveralSizes(image, placement, std::move(sizes), turns.after(upright), o.jpegQuality, error);
 
         image = resampleExactly(image, rawTargetW, rawTargetH);
 

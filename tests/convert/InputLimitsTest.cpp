@@ -169,7 +169,7 @@ TEST_F(InputLimits, ScanBombsAreRefusedOnEveryDecodePath)
         write("bomb.jpg", jpeg);
         // The decoders keep the limit by themselves too, not only behind the count.
         vips::VImage region;
-        EXPECT_EQ(decodeJpegRegion(path("bomb.jpg"), 1, EdgeRect{8, 8, 48, 48}, region),
+        EXPECT_EQ(decodeJpegRegion(path("bomb.jpg"), 8, EdgeRect{8, 8, 48, 48}, region),
                   refinements == 10 ? RegionDecode::Refused : RegionDecode::Decoded);
         Bytes turned;
         std::string reason;

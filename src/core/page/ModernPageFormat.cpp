@@ -126,6 +126,18 @@ std::string modernHeaderText(const PageHeader& header, std::string_view language
     return out;
 }
 
+int largeCopyLongSide(int cropLongSide)
+{
+    if (cropLongSide <= kLargeCopyLongSide)
+        return cropLongSide;
+    for (const int eighths : {4, 3, 2, 1}) {
+        const long long side = (long long)cropLongSide * eighths / 8;
+        if (side <= kLargeCopyLongSide)
+            return int(side);
+    }
+    return kLargeCopyLongSide; // beyond eight times the limit: resampled down to it
+}
+
 ModernCopySizes modernCopySizes(TargetSize page, int cropWidth, int cropHeight)
 {
     ModernCopySizes sizes{page, {}, {}};
@@ -135,7 +147,7 @@ ModernCopySizes modernCopySizes(TargetSize page, int cropWidth, int cropHeight)
     const TargetSize twice = scaledCrop(cropWidth, cropHeight, int(doubled));
     if (longSide(twice) > longSide(page))
         sizes.twice = twice;
-    const TargetSize large = scaledCrop(cropWidth, cropHeight, kLargeCopyLongSide);
+    const TargetSize large = scaledCrop(cropWidth, cropHeight, largeCopyLongSide(std::max(cropWidth, cropHeight)));
     if (longSide(large) > std::max(longSide(page), longSide(sizes.twice)))
         sizes.large = large;
     return sizes;

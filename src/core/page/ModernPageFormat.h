@@ -21,8 +21,16 @@ inline constexpr std::string_view kModernGeneratorPrefix = "<meta name=\"generat
 // The ending of a Modern page; close appends it as one line, reopening cuts it out again.
 inline constexpr std::string_view kModernEnding = "</main>\r\n</body>\r\n</html>";
 
-// The long side of the large copy a Modern photo links to.
+// The long side of the large copy a Modern photo links to, at most.
 inline constexpr int kLargeCopyLongSide = 2560;
+
+// The long side of the large copy of a crop whose long side is `cropLongSide`: the crop itself up to
+// kLargeCopyLongSide, and above it the largest of a half, three eighths, a quarter and an eighth of it
+// that fits. A JPEG decoder scales by these in the inverse DCT for less than a full decode costs, so the
+// large copy comes straight out of the decode without a resampling pass over the whole photo. (Five to
+// seven eighths would come closer to the limit, but the decoder has no fast path for them: they cost more
+// than decoding the full size.) The copy then has a long side between half the limit and the limit.
+int largeCopyLongSide(int cropLongSide);
 
 // The style a page was made in, read from the page itself.
 PageStyle pageStyleOf(std::string_view page);

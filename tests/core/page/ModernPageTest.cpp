@@ -131,7 +131,8 @@ TEST_F(ModernPageTest, BundledToolWritesEverySizeInOneRunAnyOtherProgramRunsOnce
     const std::vector<std::string>& args = launches[0].arguments;
     ASSERT_GE(args.size(), 2u);
     EXPECT_EQ(args[args.size() - 2], "/also=(1024,682," + dir() + "/dsc01234@2x.jpg)");
-    EXPECT_EQ(args.back(), "/also=(2560,1706," + dir() + "/dsc01234-large.jpg)");
+    // 3000 x 2000: the large copy is the half the decoder makes cheaply, not a resampled 2560 x 1706.
+    EXPECT_EQ(args.back(), "/also=(1500,1000," + dir() + "/dsc01234-large.jpg)");
 
     launches.clear();
     config.ImageCompressApp = "/opt/other/convert";
@@ -142,7 +143,30 @@ TEST_F(ModernPageTest, BundledToolWritesEverySizeInOneRunAnyOtherProgramRunsOnce
     EXPECT_EQ(launches[1].arguments.back(), "/convert=" + dir() + "/b@2x.jpg");
     EXPECT_EQ(launches[1].arguments[2], "/resample=(1024,682)");
     EXPECT_EQ(launches[2].arguments.back(), "/convert=" + dir() + "/b-large.jpg");
-    EXPECT_EQ(launches[2].arguments[2], "/resample=(2560,1706)");
+    EXPECT_EQ(launches[2].arguments[2], "/resample=(1500,1000)");
+}
+
+TEST(ModernCopySizes, TheLargeCopyIsTheCropOrAScaleTheDecoderMakesCheaply)
+{
+    // Up to the limit, the crop itself; above it a half, three eighths, a quarter or an eighth of it, as
+    // the decoder rounds it (down), and past eight times the limit the limit itself.
+    const struct {
+        int cropLongSide, largeLongSide;
+    } sides[] = {{1000, 1000}, {2560, 2560},  {2561, 1280},  {3264, 1632},  {5121, 2560},  {5122, 1920},   {6829, 2560},
+                 {6830, 1707}, {10243, 2560}, {10244, 1280}, {20487, 2560}, {20488, 2560}, {INT_MAX, 2560}};
+    for (const auto& s : sides)
+        EXPECT_EQ(largeCopyLongSide(s.cropLongSide), s.largeLongSide) << s.cropLongSide;
+
+    // The short side follows the crop's aspect, truncated like the page size; portrait crops alike.
+    const ModernCopySizes wide = modernCopySizes({512, 341}, 4608, 3072);
+    EXPECT_EQ(wide.twice, (TargetSize{1024, 682}));
+    EXPECT_EQ(wide.large, (TargetSize{2304, 1536}));
+    const ModernCopySizes tall = modernCopySizes({384, 512}, 3840, 5760);
+    EXPECT_EQ(tall.large, (TargetSize{1440, 2160}));
+    // A large copy that the cheap scale would leave no larger than the 2x copy is not made.
+    const ModernCopySizes narrow = modernCopySizes({1200, 675}, 2600, 1462);
+    EXPECT_EQ(narrow.twice, (TargetSize{2400, 1349}));
+    EXPECT_EQ(narrow.large.width, 0);
 }
 
 TEST_F(ModernPageTest, FurtherCopiesNeverTakeAnotherPicturesName)
