@@ -4,6 +4,11 @@
 #include "ui/settings/QtStartupHooks.h"
 #include "ui/settings/QtUserInterface.h"
 #include "ui/settings/Resources.h"
+#include "ui/viewer/DisplayProfile.h"
+
+#include "core/viewer/PictureCache.h"
+#include "core/viewer/PictureColour.h"
+#include "core/viewer/StartPicture.h"
 
 #include <QApplication>
 
@@ -24,7 +29,15 @@ int main(int argc, char** argv)
         }
     }
 
+    // A photo named alone on the command line is read (and, once the screen is known, decoded) while Qt
+    // and the window start; started on a folder or with Qt's options, the window loads it as ever.
+    marquelo::StartPicture startPicture(argc == 2 && argv[1][0] != '-' ? std::string(argv[1]) : std::string());
+
     QApplication app(argc, argv);
+    if (startPicture.started()) {
+        marquelo::PictureColour::setDisplayProfile(marquelo::readDisplayProfile());
+        startPicture.screenKnown(marquelo::PictureCache::primaryScreenPixels());
+    }
     QApplication::setWindowIcon(marquelo::applicationIcon());
     marquelo::keepChoosersFromRemembering();
     // QApplication has taken its own options (-platform, ...) out of argv; the rest is ours.

@@ -3,6 +3,7 @@
 #include "core/settings/UsableNumbers.h"
 #include "core/viewer/ImageOrder.h"
 #include "core/viewer/PictureDecoder.h"
+#include "core/viewer/StartPicture.h"
 
 #include <QGuiApplication>
 #include <QMetaObject>
@@ -42,11 +43,11 @@ struct PictureCache::LoadJob {
     int threads = 1;
     // Scaled for this window on the worker too, so the GUI thread only blits (invalid: not scaled).
     ScreenTarget screen;
+    // The start picture, decoded while the program started: taken instead of decoding the file.
+    std::shared_future<DecodedPicture> early;
 };
 
-namespace {
-
-QSize primaryScreenPixels()
+QSize PictureCache::primaryScreenPixels()
 {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return QSize();
@@ -55,8 +56,6 @@ QSize primaryScreenPixels()
         return QSize();
     return screen->size() * screen->devicePixelRatio();
 }
-
-} // namespace
 
 PictureCache::PictureCache(ImageList& images, AppConfig& config, QObject* parent)
     : QObject(parent), m_images(images), m_config(config), m_viewSize(primaryScreenPixels()),
@@ -142,8 +141,9 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
     PictureSlot& slot = *job.slot;
     DecodedPicture decoded;
     try {
-        decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale, PictureDecoder::kMaxDecodedBytes,
-                                             job.threads);
+        decoded = job.early.valid() ? job.early.get()
+                                    : PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale,
+                                                                 PictureDecoder::kMaxDecodedBytes, job.threads);
     } catch (...) {
         // Out of memory for the file or the picture: shown as a picture that failed to load. The slot
         // must still be handed back, or the wait for it would never end.
@@ -182,7 +182,12 @@ bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, d
     // Every load has a thread of its own, so the current picture never waits behind a read-ahead.
     reapWorkers();
     slot->loading.store(true, std::memory_order_release);
-    LoadJob job{slot, std::move(path), m_viewSize, minScale, threads, screen};
+    LoadJob job{slot, std::move(path), m_viewSize, minScale, threads, screen, {}};
+    // Only a whole picture someone waits for (two threads) can be the start picture.
+    if (threads > 1 && minScale <= 0) {
+        if (std::optional<std::shared_future<DecodedPicture>> early = StartPicture::claim(job.path, m_viewSize))
+            job.early = std::move(*early);
+    }
     if (!startWorker([job = std::move(job), mailbox = m_mailbox] { runLoad(job, mailbox); })) {
         slot->loaded.store(false, std::memory_order_release);
         slot->loading.store(false, std::memory_order_release);

@@ -90,6 +90,9 @@ public:
     // decoded within the bound never replaces it.
     bool ensureDetail(const Rect& source, QSize destinationSize);
 
+    // The primary screen in device pixels (empty without a GUI application): the default view size.
+    static QSize primaryScreenPixels();
+
     // CacheDepth as the cache applies it.
     int depth() const;
     // Loads running now (tests and benchmarks).

@@ -352,7 +352,12 @@ DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto
     // Opened by the bytes of its name: a name that is not UTF-8 would not survive a round trip through
     // QString, and could land on a neighbour whose name is its look-alike. A file cut short meanwhile is
     // being rewritten: the next change check loads it again.
-    FileContents contents = readRegularFile(path, maxDecodedBytes);
+    return decodeContents(path, readRegularFile(path, maxDecodedBytes), fitInto, minScale, maxDecodedBytes, threads);
+}
+
+DecodedPicture PictureDecoder::decodeContents(const std::string& path, FileContents contents, QSize fitInto,
+                                              double minScale, std::int64_t maxDecodedBytes, int threads)
+{
     DecodedPicture out;
     if (contents.ok) {
         // A camera's RAW data is not developed here: its largest embedded preview stands in for it.

@@ -46,6 +46,10 @@ public:
     // Files larger than kMaxDecodedBytes are refused.
     static DecodedPicture decodeFile(const std::string& path, QSize fitInto, double minScale = 0,
                                      std::int64_t maxDecodedBytes = kMaxDecodedBytes, int threads = 1);
+    // decodeFile's second half, for a caller that read the file itself (earlier, on another thread).
+    static DecodedPicture decodeContents(const std::string& path, FileContents contents, QSize fitInto,
+                                         double minScale = 0, std::int64_t maxDecodedBytes = kMaxDecodedBytes,
+                                         int threads = 1);
 };
 
 } // namespace marquelo

@@ -30,6 +30,8 @@ namespace {
 // the icons and the rest of the window are built, instead of after them.
 std::unique_ptr<PictureCache> cacheLoadingCurrent(ImageList& images, AppConfig& config)
 {
+    // Before the first load: every picture is decoded into the screen's colours.
+    PictureColour::setDisplayProfile(readDisplayProfile());
     auto cache = std::make_unique<PictureCache>(images, config);
     if (images.count() > 0)
         cache->requestPicture(images.currentIndex(), PictureCache::Priority::Current);
@@ -44,8 +46,6 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
       m_picture(*this, config, images, *m_cache, m_geometry)
 {
     setWindowTitle(QStringLiteral("Marquelo"));
-    // Before the first load: every picture is decoded into the screen's colours.
-    PictureColour::setDisplayProfile(readDisplayProfile());
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAcceptDrops(true);
     setMinimumSize(200, 150);

@@ -1,0 +1,171 @@
+#include "core/viewer/StartPicture.h"
+
+#include "core/settings/AppConfig.h"
+#include "core/viewer/ImageOrder.h"
+#include "core/viewer/PictureFormats.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace marquelo {
+
+struct StartPicture::State {
+    std::string path;
+    // Set once: the screen to fit into, or nothing when the offer was withdrawn before the decode.
+    std::promise<std::optional<QSize>> go;
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
+
+    std::mutex mutex; // guards the three below
+    bool goGiven = false;
+    QSize fitInto;
+    std::shared_future<DecodedPicture> result;
+
+    // True when this call gave the go (or the withdrawal); the promise takes only one.
+    bool give(std::optional<QSize> fit)
+    {
+        const std::lock_guard lock(mutex);
+        if (goGiven)
+            return false;
+        goGiven = true;
+        if (fit)
+            fitInto = *fit;
+        go.set_value(fit);
+        return true;
+    }
+};
+
+std::mutex StartPicture::s_offerMutex;
+std::shared_ptr<StartPicture::State> StartPicture::s_offer;
+
+namespace {
+
+// Only what the folder listing shows as a picture by default: a movie or any other large file named on
+// the command line is never read into memory on the chance that it is one.
+bool listedAsPicture(const std::string& path)
+{
+    const std::string name = std::filesystem::path(path).filename().string();
+    if (isJpegName(name))
+        return true;
+    const SettingDef* pictures = findSetting("PictureExtensions");
+    if (!pictures)
+        return false;
+    for (const std::string& pattern : splitPatterns(pictures->textDefault))
+        if (matchesPattern(pattern, name))
+            return true;
+    return false;
+}
+
+} // namespace
+
+StartPicture::StartPicture(const std::string& path)
+{
+    if (path.empty())
+        return;
+    std::error_code ec;
+    // Absolute now: start-up changes the working folder to the photo's folder before the cache asks.
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec || !std::filesystem::is_regular_file(absolute, ec) || !listedAsPicture(path))
+        return;
+    auto state = std::make_shared<State>();
+    state->path = absolute.string();
+    std::promise<DecodedPicture> result;
+    state->result = result.get_future().share();
+    std::future<std::optional<QSize>> go = state->go.get_future();
+    try {
+        state->thread = std::thread(
+            [path = state->path, go = std::move(go), result = std::move(result), done = state->done]() mutable {
+                // The read goes on while Qt starts; the decode needs the screen, known only after that.
+                FileContents contents = readRegularFile(path, PictureDecoder::kMaxDecodedBytes);
+                const std::optional<QSize> fit = go.get();
+                DecodedPicture out;
+                try {
+                    if (fit)
+                        out = PictureDecoder::decodeContents(path, std::move(contents), *fit, 0,
+                                                             PictureDecoder::kMaxDecodedBytes, 2);
+                    else
+                        out.file = contents.status;
+                } catch (...) {
+                    // Out of memory: the picture failed to load, as the cache's own load would report it.
+                    out = DecodedPicture();
+                    out.file = statFile(path);
+                }
+                result.set_value(std::move(out));
+                done->store(true, std::memory_order_release);
+            });
+    } catch (...) {
+        return; // no thread: the cache loads the picture itself
+    }
+    const std::lock_guard lock(s_offerMutex);
+    s_offer = state;
+    m_state = std::move(state);
+}
+
+StartPicture::~StartPicture()
+{
+    if (!m_state)
+        return;
+    {
+        const std::lock_guard lock(s_offerMutex);
+        if (s_offer == m_state)
+            s_offer.reset();
+    }
+    m_state->give(std::nullopt);
+    // A decode that runs on (a huge or hostile file) must not hold the program's end: as the cache does
+    // with its own loads, it is left to finish on its own after a moment.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (!m_state->done->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (m_state->done->load(std::memory_order_acquire))
+        m_state->thread.join();
+    else
+        m_state->thread.detach();
+}
+
+void StartPicture::screenKnown(QSize fitInto)
+{
+    if (m_state)
+        m_state->give(fitInto);
+}
+
+bool StartPicture::started() const
+{
+    return m_state != nullptr;
+}
+
+bool StartPicture::finished() const
+{
+    return m_state && m_state->done->load(std::memory_order_acquire);
+}
+
+std::optional<std::shared_future<DecodedPicture>> StartPicture::claim(const std::string& path, QSize fitInto)
+{
+    std::shared_ptr<State> state;
+    {
+        const std::lock_guard lock(s_offerMutex);
+        state = std::exchange(s_offer, nullptr);
+    }
+    if (!state)
+        return std::nullopt;
+    std::error_code ec;
+    if (!std::filesystem::equivalent(state->path, path, ec) || ec) {
+        state->give(std::nullopt);
+        return std::nullopt;
+    }
+    // Asked before main() knew the screen (tests, a platform without one): the cache's size is the one.
+    state->give(fitInto);
+    const std::lock_guard lock(state->mutex);
+    if (state->fitInto != fitInto) {
+        // Decoded for another screen: the cache decodes again, and nothing keeps this one's pixels.
+        state->result = {};
+        return std::nullopt;
+    }
+    // Moved out: once the cache's load has taken the picture, nothing else keeps its pixels alive.
+    return std::move(state->result);
+}
+
+} // namespace marquelo

@@ -1,0 +1,51 @@
+#pragma once
+// The photo the program was started on, read and decoded while Qt, the settings and the window start
+// up: its name is known the moment main() runs, and its decode is most of the wait for the first
+// picture. The picture cache takes the result for its first load instead of decoding again.
+
+#include "core/viewer/PictureDecoder.h"
+
+#include <QSize>
+
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace marquelo {
+
+class StartPicture {
+public:
+    // Starts reading `path` on a thread of its own when it names a regular file of a picture type the
+    // program lists by default (anything else is left to the ordinary load). The decode itself waits
+    // for screenKnown(). Only one start picture exists at a time; it becomes claimable at once.
+    explicit StartPicture(const std::string& path);
+    // Withdraws the offer and waits for the thread (it reads and decodes nothing more once withdrawn).
+    ~StartPicture();
+    StartPicture(const StartPicture&) = delete;
+    StartPicture& operator=(const StartPicture&) = delete;
+
+    // The screen the cache fits pictures into (device pixels) is known and the display's colour
+    // profile is set: the decode may start.
+    void screenKnown(QSize fitInto);
+
+    // True when a thread was started for the path.
+    bool started() const;
+    // True once that thread has ended: the picture is decoded, or the offer was withdrawn.
+    bool finished() const;
+
+    // For the cache's load of `path` fitted into `fitInto`: the decode of the start picture when it is
+    // the same file decoded for the same screen, otherwise nothing. Taken once: whatever asks first
+    // gets it or cancels it, so a later load never waits for a decode nobody else will use.
+    static std::optional<std::shared_future<DecodedPicture>> claim(const std::string& path, QSize fitInto);
+
+private:
+    struct State;
+    // The one start picture that may still be claimed.
+    static std::mutex s_offerMutex;
+    static std::shared_ptr<State> s_offer;
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace marquelo
