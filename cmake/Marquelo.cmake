@@ -33,11 +33,13 @@ target_compile_definitions(marquelo_options INTERFACE
   MARQUELO_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus")
 
 # marquelo_library(NAME DIR LIBS...): a static library of every .cpp/.h/.qrc/.ui below DIR.
-# Globbing lets each subsystem add files without touching shared build files.
+# Globbing lets each subsystem add files without touching shared build files. A folder named `vips`
+# holds a module loaded at run time (see src/CMakeLists.txt), never part of the library.
 function(marquelo_library name dir)
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
     ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc ${dir}/*.ui)
   list(FILTER srcs INCLUDE REGEX "\\.(cpp|h|qrc|ui)$")
+  list(FILTER srcs EXCLUDE REGEX "/vips/")
   set(cpps ${srcs})
   list(FILTER cpps INCLUDE REGEX "\\.cpp$")
   if(cpps)

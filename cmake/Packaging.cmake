@@ -7,6 +7,8 @@ set(gen ${PROJECT_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${gen})
 
 install(TARGETS marquelo marquelo-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Found by the program beside its own folder: bin/../lib/marquelo.
+install(TARGETS marquelo_vips LIBRARY DESTINATION lib/marquelo)
 install(FILES ${desk}/io.marquelo.Marquelo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${desk}/io.marquelo.Marquelo.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${desk}/marquelo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -97,11 +97,13 @@ void MarqueloApp::runViewer()
         qui->setFallbackParent(m_window.get());
     registerRooms(m_context);
 
-    m_window->showCurrent();
+    // Shown before the start photo is laid out: the window system maps the window while its decode
+    // ends, and the first paint comes after both.
     if (m_config.StartMaximized)
         m_window->showMaximized();
     else
         m_window->show();
+    m_window->showCurrent();
     m_window->showKeyHint();
 
     if (runWindowLoop) {

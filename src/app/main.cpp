@@ -29,9 +29,11 @@ int main(int argc, char** argv)
         }
     }
 
-    // A photo named alone on the command line is read (and, once the screen is known, decoded) while Qt
-    // and the window start; started on a folder or with Qt's options, the window loads it as ever.
-    marquelo::StartPicture startPicture(argc == 2 && argv[1][0] != '-' ? std::string(argv[1]) : std::string());
+    // A photo named alone on the command line is read and decoded while Qt and the window start (the
+    // decode begins once the screen is known: asked of X directly, or of Qt once it runs); started on a
+    // folder or with Qt's options, the window loads it as ever.
+    marquelo::StartPicture startPicture(argc == 2 && argv[1][0] != '-' ? std::string(argv[1]) : std::string(),
+                                        marquelo::probeScreenBeforeQt);
 
     QApplication app(argc, argv);
     if (startPicture.started()) {

@@ -2,6 +2,7 @@
 
 #include "core/settings/AppConfig.h"
 #include "core/viewer/ImageOrder.h"
+#include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureFormats.h"
 
 #include <atomic>
@@ -13,30 +14,52 @@
 
 namespace marquelo {
 
-struct StartPicture::State {
-    std::string path;
-    // Set once: the screen to fit into, or nothing when the offer was withdrawn before the decode.
-    std::promise<std::optional<QSize>> go;
-    std::thread thread;
-    std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
+namespace {
 
-    std::mutex mutex; // guards the three below
-    bool goGiven = false;
+// The go for the decode, given once: by a probe of the screen before Qt, by main() once Qt knows the
+// screen, by the cache's claim, or as a withdrawal (nothing).
+struct Gate {
+    std::promise<std::optional<QSize>> go;
+    std::mutex mutex; // guards the two below
+    bool given = false;
     QSize fitInto;
-    std::shared_future<DecodedPicture> result;
 
     // True when this call gave the go (or the withdrawal); the promise takes only one.
     bool give(std::optional<QSize> fit)
     {
         const std::lock_guard lock(mutex);
-        if (goGiven)
+        if (given)
             return false;
-        goGiven = true;
+        given = true;
         if (fit)
             fitInto = *fit;
         go.set_value(fit);
         return true;
     }
+    QSize decodedFor()
+    {
+        const std::lock_guard lock(mutex);
+        return fitInto;
+    }
+};
+
+// A decode for `decodedFor` serves a load for `wanted` when it holds at least as much detail.
+bool covers(QSize decodedFor, QSize wanted)
+{
+    if (decodedFor.isEmpty())
+        return true; // full resolution
+    return !wanted.isEmpty() && decodedFor.width() >= wanted.width() && decodedFor.height() >= wanted.height();
+}
+
+} // namespace
+
+struct StartPicture::State {
+    std::string path;
+    std::shared_ptr<Gate> gate = std::make_shared<Gate>();
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
+    // Taken by the claim (GUI thread) only.
+    std::shared_future<DecodedPicture> result;
 };
 
 std::mutex StartPicture::s_offerMutex;
@@ -62,7 +85,7 @@ bool listedAsPicture(const std::string& path)
 
 } // namespace
 
-StartPicture::StartPicture(const std::string& path)
+StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
 {
     if (path.empty())
         return;
@@ -75,13 +98,20 @@ StartPicture::StartPicture(const std::string& path)
     state->path = absolute.string();
     std::promise<DecodedPicture> result;
     state->result = result.get_future().share();
-    std::future<std::optional<QSize>> go = state->go.get_future();
     try {
-        state->thread = std::thread(
-            [path = state->path, go = std::move(go), result = std::move(result), done = state->done]() mutable {
-                // The read goes on while Qt starts; the decode needs the screen, known only after that.
+        state->thread =
+            std::thread([path = state->path, gate = state->gate, go = state->gate->go.get_future(),
+                         probe = std::move(probe), result = std::move(result), done = state->done]() mutable {
+                // The read goes on while Qt starts. The decode needs the screen: asked of the window system
+                // here when it can be, else known once Qt has started.
                 FileContents contents = readRegularFile(path, PictureDecoder::kMaxDecodedBytes);
-                const std::optional<QSize> fit = go.get();
+                if (probe) {
+                    if (const std::optional<Screen> screen = probe(); screen && !screen->pixels.isEmpty()) {
+                        PictureColour::setDisplayProfile(screen->profile);
+                        gate->give(screen->pixels);
+                    }
+                }
+            const std::optional<QSize> fit = go.get();
                 DecodedPicture out;
                 try {
                     if (fit)
@@ -94,7 +124,7 @@ StartPicture::StartPicture(const std::string& path)
                     out = DecodedPicture();
                     out.file = statFile(path);
                 }
-                result.set_value(std::move(out));
+            result.set_value(std::move(out));
                 done->store(true, std::memory_order_release);
             });
     } catch (...) {
@@ -114,7 +144,7 @@ StartPicture::~StartPicture()
         if (s_offer == m_state)
             s_offer.reset();
     }
-    m_state->give(std::nullopt);
+    m_state->gate->give(std::nullopt);
     // A decode that runs on (a huge or hostile file) must not hold the program's end: as the cache does
     // with its own loads, it is left to finish on its own after a moment.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
@@ -129,7 +159,7 @@ StartPicture::~StartPicture()
 void StartPicture::screenKnown(QSize fitInto)
 {
     if (m_state)
-        m_state->give(fitInto);
+        m_state->gate->give(fitInto);
 }
 
 bool StartPicture::started() const
@@ -153,14 +183,13 @@ std::optional<std::shared_future<DecodedPicture>> StartPicture::claim(const std:
         return std::nullopt;
     std::error_code ec;
     if (!std::filesystem::equivalent(state->path, path, ec) || ec) {
-        state->give(std::nullopt);
+        state->gate->give(std::nullopt);
         return std::nullopt;
     }
-    // Asked before main() knew the screen (tests, a platform without one): the cache's size is the one.
-    state->give(fitInto);
-    const std::lock_guard lock(state->mutex);
-    if (state->fitInto != fitInto) {
-        // Decoded for another screen: the cache decodes again, and nothing keeps this one's pixels.
+    // Asked before anyone knew the screen (tests, a platform without one): the cache's size is the one.
+    state->gate->give(fitInto);
+    if (!covers(state->gate->decodedFor(), fitInto)) {
+        // Decoded too small for this screen: the cache decodes again, and nothing keeps this one's pixels.
         state->result = {};
         return std::nullopt;
     }

@@ -7,6 +7,9 @@
 
 #include <QSize>
 
+#include <QByteArray>
+
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -17,17 +20,27 @@ namespace marquelo {
 
 class StartPicture {
 public:
+    // What can be learnt of the screen before Qt has started: its size in device pixels and the
+    // display's colour profile (empty: sRGB).
+    struct Screen {
+        QSize pixels;
+        QByteArray profile;
+    };
+    // Asked on the start picture's thread; nothing when only Qt can tell.
+    using ScreenProbe = std::function<std::optional<Screen>()>;
+
     // Starts reading `path` on a thread of its own when it names a regular file of a picture type the
-    // program lists by default (anything else is left to the ordinary load). The decode itself waits
-    // for screenKnown(). Only one start picture exists at a time; it becomes claimable at once.
-    explicit StartPicture(const std::string& path);
+    // program lists by default (anything else is left to the ordinary load). The decode starts as
+    // soon as `probe` tells the screen (and sets the display's profile), else at screenKnown(). Only
+    // one start picture exists at a time; it becomes claimable at once.
+    explicit StartPicture(const std::string& path, ScreenProbe probe = {});
     // Withdraws the offer and waits for the thread (it reads and decodes nothing more once withdrawn).
     ~StartPicture();
     StartPicture(const StartPicture&) = delete;
     StartPicture& operator=(const StartPicture&) = delete;
 
     // The screen the cache fits pictures into (device pixels) is known and the display's colour
-    // profile is set: the decode may start.
+    // profile is set: the decode may start (when the probe has not started it already).
     void screenKnown(QSize fitInto);
 
     // True when a thread was started for the path.
@@ -36,8 +49,8 @@ public:
     bool finished() const;
 
     // For the cache's load of `path` fitted into `fitInto`: the decode of the start picture when it is
-    // the same file decoded for the same screen, otherwise nothing. Taken once: whatever asks first
-    // gets it or cancels it, so a later load never waits for a decode nobody else will use.
+    // the same file decoded with at least the detail that screen needs, otherwise nothing. Taken once: whatever asks
+    // first gets it or cancels it, so a later load never waits for a decode nobody else will use.
     static std::optional<std::shared_future<DecodedPicture>> claim(const std::string& path, QSize fitInto);
 
 private:

@@ -6,8 +6,6 @@
 #include <QImageIOHandler>
 #include <QTransform>
 
-#include <vips/vips8>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -314,29 +312,7 @@ QImage fromVips(const QByteArray& path, int side)
 {
     // Started as the viewer starts it: above all with libvips' own cache off, so that a photo rewritten
     // under the same name is never thumbnailed from its old pixels.
-    if (!VipsPictureDecoder::startLibrary())
-        return QImage();
-    try {
-        vips::VImage thumb = vips::VImage::thumbnail(
-            path.constData(), side, vips::VImage::option()->set("height", side)->set("size", VIPS_SIZE_DOWN));
-        thumb = thumb.colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR);
-        if (thumb.bands() == 2 || thumb.bands() > 4)
-            thumb = thumb.extract_band(0, vips::VImage::option()->set("n", thumb.bands() == 2 ? 1 : 4));
-        if (thumb.bands() == 1)
-            thumb = thumb.bandjoin({thumb, thumb});
-        const int bands = thumb.bands();
-        size_t bytes = 0;
-        void* memory = thumb.write_to_memory(&bytes);
-        if (!memory)
-            return QImage();
-        const QImage view(static_cast<const uchar*>(memory), thumb.width(), thumb.height(), thumb.width() * bands,
-                          bands == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-        QImage copy = view.copy();
-        g_free(memory);
-        return copy;
-    } catch (const vips::VError&) {
-        return QImage();
-    }
+    return VipsPictureDecoder::thumbnail(path, side);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 namespace marquelo {
@@ -63,8 +64,20 @@ TEST(StartPicture, AnotherFileOrAnotherScreenGetsNothing)
     }
     {
         StartPicture start(folder.file("a.jpg"));
+        start.screenKnown(QSize(200, 150));
+        EXPECT_FALSE(StartPicture::claim(folder.file("a.jpg"), kScreen)) << "decoded too small for this screen";
+    }
+    {
+        // Told the screen by the window system before Qt ran: a larger screen decodes more detail than
+        // Qt's screen needs, never less, and Qt's later word changes nothing.
+        StartPicture start(folder.file("a.jpg"), [] {
+            return std::optional<StartPicture::Screen>(StartPicture::Screen{QSize(320, 240), QByteArray()});
+        });
+        waitUntilFinished(start);
         start.screenKnown(QSize(1920, 1080));
-        EXPECT_FALSE(StartPicture::claim(folder.file("a.jpg"), kScreen)) << "decoded for another screen";
+        const auto claimed = StartPicture::claim(folder.file("a.jpg"), QSize(160, 120));
+        ASSERT_TRUE(claimed);
+        EXPECT_EQ(claimed->get().image.size(), QSize(320, 240));
     }
     {
         // Named relative to the folder start-up was run in, claimed after it moved to the photo's folder.

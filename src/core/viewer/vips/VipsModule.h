@@ -1,0 +1,60 @@
+#pragma once
+// The libvips side of the viewer, built as a module of its own that the program loads the first time a
+// picture needs it. libvips brings about a hundred libraries along (codecs, glib, ImageMagick, poppler,
+// ...), and loading them at start would add tens of milliseconds to every start, JPEG-only folders
+// included. Only this header is shared: the program never links libvips, the module never links the
+// program's code (so no state, such as the display's profile, exists twice).
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+#include <cstdint>
+#include <memory>
+
+namespace marquelo {
+
+// Bumped whenever VipsModule or VipsPixels change, so a stale module is refused rather than misread.
+inline constexpr int kVipsModuleVersion = 1;
+
+// How an HDR HEIF/AVIF describes its samples (nclx); None for every other picture.
+enum class VipsHdrTransfer { None, Pq, Hlg };
+enum class VipsPrimaries { Bt709, Bt2020, DisplayP3 };
+
+// A picture as libvips decoded it: interleaved RGB or RGBA of 8 or 16 bits, neither in the display's
+// colours nor upright yet.
+struct VipsPixels {
+    bool ok = false;
+    std::shared_ptr<void> data;
+    int width = 0;
+    int height = 0;
+    int bands = 0;
+    int bits = 8;
+    std::int64_t stride = 0;
+    // The embedded profile; cleared when libvips itself made the pixels sRGB on the way.
+    QByteArray icc;
+    bool madeSrgb = false;
+    VipsHdrTransfer hdr = VipsHdrTransfer::None;
+    VipsPrimaries hdrPrimaries = VipsPrimaries::Bt709;
+    int orientation = 1; // EXIF 1..8
+    QSize fullSize;      // upright, at full resolution
+    bool fullResolution = false;
+};
+
+struct VipsModule {
+    int version;
+    // Starts libvips once for the process (thread-safe); false when it cannot run.
+    bool (*start)();
+    // Whether the bytes start like a picture format a viewer loader may take.
+    bool (*recognises)(const QByteArray& bytes);
+    // No more pixels than `fitInto` and `minScale` need where the format can decode smaller; refuses
+    // pictures above `maxDecodedBytes` before decoding them.
+    VipsPixels (*decode)(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes);
+    // A file's thumbnail with its longer side at most `side`, upright, sRGB, as RGB888 or RGBA8888.
+    QImage (*thumbnail)(const QByteArray& path, int side);
+};
+
+} // namespace marquelo
+
+// The module's one entry point.
+extern "C" const marquelo::VipsModule* marquelo_vips_module();
