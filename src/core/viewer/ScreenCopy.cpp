@@ -5,8 +5,16 @@
 #include <QPainter>
 
 #include <cmath>
+#include <thread>
 
 namespace marquelo {
+
+namespace {
+
+// About a quarter of a 1920x1080 screen and above.
+constexpr qint64 kBandedPixels = 500'000;
+
+} // namespace
 
 QSize deviceSize(const QRect& destination, double ratio)
 {
@@ -24,10 +32,31 @@ QImage scaleForScreen(const QImage& image, const QRectF& source, QSize target)
         QImage scaled(target, image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         if (scaled.isNull())
             return scaled;
-        QPainter painter(&scaled);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(target)), image, source);
+        // Each band paints its own rows of the one copy through a view of them (a painter per image, so
+        // one per view); the filter's sample positions do not depend on where a band starts.
+        uchar* const bits = scaled.bits();
+        const auto paintRows = [&](int top, int bottom) {
+            QImage rows(bits + qsizetype(top) * scaled.bytesPerLine(), target.width(), bottom - top,
+                        scaled.bytesPerLine(), scaled.format());
+            QPainter painter(&rows);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+            painter.translate(0, -top);
+            painter.drawImage(QRectF(QPointF(0, 0), QSizeF(target)), image, source);
+        };
+        // A screenful is worth a second core (the copy is on the way to the screen); a thumbnail is not.
+        const int half = qint64(target.width()) * target.height() >= kBandedPixels ? target.height() / 2 : 0;
+        std::thread lower;
+        if (half > 0) {
+            try {
+                lower = std::thread(paintRows, half, target.height());
+            } catch (...) {
+                // No thread: one band does it all.
+            }
+        }
+        paintRows(0, lower.joinable() ? half : target.height());
+        if (lower.joinable())
+            lower.join();
         return scaled;
     }
     const QRect whole = image.rect();
