@@ -13,10 +13,6 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 namespace marquelo::convert {
 
 namespace {
@@ -55,42 +51,16 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-void freePixels(VipsImage*, void* pixels)
-{
-    std::free(pixels);
-}
-
-// An empty 8-bit picture to be written row by row, or null. A large decoded cut is the one large buffer
-// of a run, and the first touch of each 4 kB page of it is a page fault: thousands for a photo, costing
-// as much as a fair part of the decoding. On Linux it is therefore asked for in huge pages where the
-// system offers them (transparent huge pages on request), which takes the faults down to a handful.
+// An empty 8-bit picture to be written row by row, or null. Not asked for in transparent huge pages:
+// where the system grants them on request (Debian's default) a fragmented memory is compacted first,
+// which can stall a copy for longer than all the page faults it would save.
 VipsImage* newPicture(int width, int height, int bands, VipsInterpretation interpretation)
 {
-    VipsImage* image = nullptr;
-    const std::size_t bytes = std::size_t(width) * std::size_t(height) * std::size_t(bands);
-#ifdef __linux__
-    constexpr std::size_t kHugePage = std::size_t(2) << 20;
-    if (bytes >= kHugePage) {
-        const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-        if (void* pixels = std::aligned_alloc(kHugePage, length)) {
-            ::madvise(pixels, length, MADV_HUGEPAGE);
-            image = vips_image_new_from_memory(pixels, bytes, width, height, bands, VIPS_FORMAT_UCHAR);
-            if (!image) {
-                std::free(pixels);
-                return nullptr;
-            }
-            g_signal_connect(image, "postclose", G_CALLBACK(freePixels), pixels);
-        }
-    }
-#endif
-    if (!image) {
-        image = vips_image_new_memory();
-        vips_image_init_fields(image, width, height, bands, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE, interpretation, 1.0,
-                               1.0);
-        if (vips_image_write_prepare(image) != 0) {
-            g_object_unref(image);
-            return nullptr;
-        }
+    VipsImage* image = vips_image_new_memory();
+    vips_image_init_fields(image, width, height, bands, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE, interpretation, 1.0, 1.0);
+    if (vips_image_write_prepare(image) != 0) {
+        g_object_unref(image);
+        return nullptr;
     }
     image->Type = interpretation;
     return image;
