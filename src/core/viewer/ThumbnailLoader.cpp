@@ -6,7 +6,21 @@
 
 #include <sys/stat.h>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace marquelo {
+
+namespace {
+
+// Far enough below the GUI thread that it takes a core first, not so far that thumbnails stall while
+// other programs run.
+constexpr int kNiceness = 10;
+
+} // namespace
 
 ThumbnailLoader::ThumbnailLoader(ThumbnailCache cache, int threads, QObject* parent)
     : QObject(parent), m_cache(std::move(cache))
@@ -50,6 +64,11 @@ void ThumbnailLoader::cancel()
 
 void ThumbnailLoader::run()
 {
+#ifdef __linux__
+    // Background work: with as many loaders as cores, the GUI thread would otherwise wait for a core
+    // behind them while it draws the page the user just moved to. Lowered for this thread only.
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), kNiceness);
+#endif
     for (;;) {
         Job job;
         {
