@@ -8,6 +8,7 @@
 #include "ui/viewer/InfoLabels.h"
 #include "ui/viewer/NoticeOverlay.h"
 #include "ui/viewer/ThumbnailGrid.h"
+#include "ui/viewer/ViewerChrome.h"
 #include "ui/viewer/ViewerKeyRouter.h"
 #include "ui/viewer/ViewerToolbar.h"
 #include "ui/viewer/ZoomControl.h"
@@ -60,21 +61,9 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     m_notices = new NoticeOverlay(this);
 
     m_grid = new ThumbnailGrid(this, m_images, m_config);
-    connect(m_grid, &ThumbnailGrid::highlightChanged, this, [this](int index) {
-        const std::string& name = m_images.currentName();
-        m_labels->show(index + 1, m_images.count(), QString::fromStdString(name));
-    });
+    connect(m_grid, &ThumbnailGrid::highlightChanged, this, [this](int index) { m_chrome->labelHighlighted(index); });
     connect(m_grid, &ThumbnailGrid::activated, this, [this] { closeGrid(false); });
     connect(m_grid, &ThumbnailGrid::leave, this, [this] { closeGrid(true); });
-
-    m_applied = {m_config.FullScreenTitleBar, m_config.ShowToolbar, m_config.CacheDepth, m_config.ReadAhead};
-    applyBackground();
-    m_toolbar->setVisible(m_config.ShowToolbar);
-    updateInfoVisibility();
-    updateToolButtons();
-    resize(1024, 700);
-    // Space and Enter press the focused button; Next has it first, so both step forward at start.
-    toolbarButton(Command::Next)->setFocus();
 
     ViewerKeyRouter::Actions actions;
     actions.run = [this](Command command) { runCommand(command); };
@@ -86,6 +75,13 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
             endCaptionInput();
     };
     m_keys = std::make_unique<ViewerKeyRouter>(*this, *m_toolbar, *m_caption, std::move(actions));
+
+    m_applied = {m_config.CacheDepth, m_config.ReadAhead};
+    m_chrome = std::make_unique<ViewerChrome>(*this, m_config, m_images, *m_toolbar, *m_labels, *m_caption, *m_keys,
+                                              m_windowState, m_picture, [this] { layoutCurrent(); });
+    resize(1024, 700);
+    // Space and Enter press the focused button; Next has it first, so both step forward at start.
+    toolbarButton(Command::Next)->setFocus();
     qApp->installEventFilter(m_keys.get());
     // A load that outlasted showCurrent()'s wait is laid out when it arrives.
     connect(m_cache.get(), &PictureCache::pictureLoaded, this, [this](int index, int version) {
@@ -124,7 +120,7 @@ void ViewerWindow::showCurrent()
     }
     m_zoom->cancelDrag();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    updateButtons();
+    m_chrome->updateButtons();
     // A load that takes too long is not waited for: the window stays alive and lays the picture out
     // when it arrives.
     m_layoutPending = !m_cache->waitForCurrent();
@@ -134,52 +130,16 @@ void ViewerWindow::showCurrent()
     m_geometry.source = wholePicture(size.width(), size.height());
     layoutPicture(m_geometry, width(), height(), false);
 
-    const std::string& name = m_images.currentName();
-    const QString shown = name.empty() ? QStringLiteral("file_not_found") : QString::fromStdString(name);
-    m_labels->show(m_images.currentIndex() + 1, m_images.count(), shown);
-    m_labels->setPageTitle(m_pageTitle ? m_pageTitle() : QString());
-    setWindowTitle(QStringLiteral("%1/%2 - Marquelo").arg(QString::fromStdString(m_images.directory()), shown));
+    m_chrome->labelCurrent();
 
     m_picture.newPicture();
     update();
     QGuiApplication::restoreOverrideCursor();
 }
 
-void ViewerWindow::updateButtons()
-{
-    QToolButton* before = m_keys->focusedButton();
-    const ImageEntry& entry = m_images.current();
-    const int current = m_images.currentIndex();
-    m_toolbar->updateNavigation(current > 0, current < m_images.count() - 1, entry.hasEdited,
-                                entry.isPicture && !m_config.ImageEditApp.empty());
-    // A button that loses its enabled state keeps the focus in spirit: Space and Enter then do
-    // nothing (Enter is OK) instead of pressing whichever button Qt moved the focus to.
-    if (before && !before->isEnabled()) {
-        m_keys->rememberButton(before);
-        setFocus(Qt::OtherFocusReason);
-    } else {
-        m_keys->restoreButtonFocus();
-    }
-}
-
 void ViewerWindow::updateToolButtons()
 {
-    m_toolbar->updateToolButtons(m_config, m_images.current().isPicture);
-}
-
-void ViewerWindow::updateInfoVisibility()
-{
-    m_labels->setVisible(m_config.ShowToolbar || m_config.ShowImageInfo);
-}
-
-void ViewerWindow::applyBackground()
-{
-    const QColor background = m_picture.background();
-    QPalette p = palette();
-    p.setColor(QPalette::Window, background);
-    setPalette(p);
-    m_toolbar->setBackground(background);
-    update();
+    m_chrome->updateToolButtons();
 }
 
 void ViewerWindow::layoutCurrent()
@@ -239,8 +199,8 @@ void ViewerWindow::runCommand(Command command)
     case Command::Forward5: navigate(std::min(current + 5, last)); return;
     case Command::Back10: navigate(current - 10); return;
     case Command::Forward10: navigate(std::min(current + 10, last)); return;
-    case Command::ToggleToolbar: toggleToolbar(); return;
-    case Command::ToggleInfo: toggleInfo(); return;
+    case Command::ToggleToolbar: m_chrome->toggleToolbar(); return;
+    case Command::ToggleInfo: m_chrome->toggleInfo(); return;
     case Command::Delete: deleteImage(); return;
     case Command::Reload: reload(); return;
     case Command::Enlarge: m_zoom->enlarge(); return;
@@ -272,29 +232,6 @@ void ViewerWindow::reload()
     m_cache->evictPicture(m_images.currentIndex(), m_images.current().shown);
     m_picture.clearCopies();
     showCurrent();
-}
-
-void ViewerWindow::toggleToolbar()
-{
-    if (QToolButton* focused = m_keys->focusedButton(); focused && m_config.ShowToolbar) {
-        m_keys->rememberButton(focused);
-        setFocus(Qt::OtherFocusReason);
-    }
-    m_config.ShowToolbar = !m_config.ShowToolbar;
-    m_toolbar->setVisible(m_config.ShowToolbar);
-    if (m_config.ShowToolbar)
-        m_keys->restoreButtonFocus();
-    layoutCurrent();
-    update();
-    updateInfoVisibility();
-}
-
-void ViewerWindow::toggleInfo()
-{
-    if (m_config.ShowToolbar)
-        return;
-    m_config.ShowImageInfo = !m_config.ShowImageInfo;
-    updateInfoVisibility();
 }
 
 void ViewerWindow::onOK()
@@ -362,15 +299,8 @@ void ViewerWindow::applySettings()
         m_picture.clearCopies();
         showCurrent();
     }
-    applyBackground();
-    if (m_config.FullScreenTitleBar != m_applied.FullScreenTitleBar)
-        m_windowState.titleBarChanged();
-    m_toolbar->setVisible(m_config.ShowToolbar && !m_caption->isOpen());
-    layoutCurrent();
-    update();
-    updateInfoVisibility();
-    updateToolButtons();
-    m_applied = {m_config.FullScreenTitleBar, m_config.ShowToolbar, m_config.CacheDepth, m_config.ReadAhead};
+    m_chrome->applySettings();
+    m_applied = {m_config.CacheDepth, m_config.ReadAhead};
 }
 
 // ---- zoom ----------------------------------------------------------------------------------------------
@@ -417,8 +347,12 @@ void ViewerWindow::showNotice(const QString& text)
 
 void ViewerWindow::showKeyHint()
 {
-    if (!m_config.KeyHelpSeen)
-        m_labels->showHint(QStringLiteral("Press ? for keys"), kKeyHintMs);
+    m_chrome->showKeyHint(kKeyHintMs);
+}
+
+void ViewerWindow::setPageTitleSource(std::function<QString()> source)
+{
+    m_chrome->setPageTitleSource(std::move(source));
 }
 
 void ViewerWindow::renameImage()

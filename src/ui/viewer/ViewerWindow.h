@@ -33,6 +33,7 @@ class InfoLabels;
 class NoticeOverlay;
 class PictureCache;
 class ThumbnailGrid;
+class ViewerChrome;
 class ViewerKeyRouter;
 class ViewerToolbar;
 class ZoomControl;
@@ -75,7 +76,7 @@ public:
     void showNotice(const QString& text);
     NoticeOverlay& notices() { return *m_notices; }
     // Where the title of the open page comes from ("" when none is open); asked on every showCurrent.
-    void setPageTitleSource(std::function<QString()> source) { m_pageTitle = std::move(source); }
+    void setPageTitleSource(std::function<QString()> source);
     // "Press ? for keys" on the info line for a few seconds, until the key help was opened once.
     void showKeyHint();
     static constexpr int kKeyHintMs = 6000;
@@ -123,11 +124,6 @@ private:
     void reload();
     void onOK();
     void onCancel();
-    void toggleToolbar();
-    void toggleInfo();
-    void updateInfoVisibility();
-    void updateButtons();
-    void applyBackground();
     void layoutCurrent();
     void deleteImage();
     void renameImage();
@@ -154,15 +150,13 @@ private:
     std::unique_ptr<CaptionBox> m_caption;
     std::unique_ptr<ZoomControl> m_zoom;
     std::unique_ptr<ViewerKeyRouter> m_keys;
+    std::unique_ptr<ViewerChrome> m_chrome;
     NoticeOverlay* m_notices = nullptr;
     DeleteUndo m_undo;
-    std::function<QString()> m_pageTitle;
     ThumbnailGrid* m_grid = nullptr;
 
-    // The values last applied to the window, compared after the preferences dialog.
+    // The cache settings last applied, compared after the preferences dialog.
     struct Applied {
-        bool FullScreenTitleBar = true;
-        bool ShowToolbar = true;
         std::int32_t CacheDepth = 1;
         bool ReadAhead = true;
     } m_applied;
