@@ -4,7 +4,7 @@
 #include "core/viewer/PictureColour.h"
 #include "ui/viewer/CaptionBox.h"
 #include "ui/viewer/DisplayProfile.h"
-#include "ui/viewer/FileOperations.h"
+#include "ui/viewer/FileCommands.h"
 #include "ui/viewer/InfoLabels.h"
 #include "ui/viewer/NoticeOverlay.h"
 #include "ui/viewer/ThumbnailGrid.h"
@@ -15,9 +15,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QMimeData>
 #include <QPainter>
 #include <QToolButton>
 
@@ -43,7 +40,8 @@ std::unique_ptr<PictureCache> cacheLoadingCurrent(ImageList& images, AppConfig& 
 
 ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& ui, QWidget* parent)
     : QWidget(parent), m_config(config), m_images(images), m_ui(ui), m_cache(cacheLoadingCurrent(images, config)),
-      m_changeCheck(*m_cache, [this] { showCurrent(); }), m_windowState(*this, config),
+      m_changeCheck(*m_cache, [this] { showCurrent(); }),
+      m_exit(images, config, ui, m_changeCheck, [this] { Q_EMIT exitRequested(); }), m_windowState(*this, config),
       m_picture(*this, config, images, *m_cache, m_geometry)
 {
     setWindowTitle(QStringLiteral("Marquelo"));
@@ -59,6 +57,8 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
 
     m_zoom = std::make_unique<ZoomControl>(*this, m_geometry, m_images, *m_cache, m_picture);
     m_notices = new NoticeOverlay(this);
+    m_files = std::make_unique<FileCommands>(*this, m_images, *m_cache, m_ui, m_geometry, *m_notices,
+                                             [this] { showCurrent(); });
 
     m_grid = new ThumbnailGrid(this, m_images, m_config);
     connect(m_grid, &ThumbnailGrid::highlightChanged, this, [this](int index) { m_chrome->labelHighlighted(index); });
@@ -105,7 +105,7 @@ void ViewerWindow::start()
 void ViewerWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_windowState.firstShown() && !m_exitConfirmed)
+    if (m_windowState.firstShown() && !m_exit.confirmed())
         m_changeCheck.start();
 }
 
@@ -201,7 +201,7 @@ void ViewerWindow::runCommand(Command command)
     case Command::Forward10: navigate(std::min(current + 10, last)); return;
     case Command::ToggleToolbar: m_chrome->toggleToolbar(); return;
     case Command::ToggleInfo: m_chrome->toggleInfo(); return;
-    case Command::Delete: deleteImage(); return;
+    case Command::Delete: m_files->deleteImage(); return;
     case Command::Reload: reload(); return;
     case Command::Enlarge: m_zoom->enlarge(); return;
     case Command::Shrink: m_zoom->shrink(); return;
@@ -210,10 +210,10 @@ void ViewerWindow::runCommand(Command command)
             showCurrent();
         return;
     case Command::Cancel: onCancel(); return;
-    case Command::ImageInfo: showImageInfo(); return;
-    case Command::Rename: renameImage(); return;
+    case Command::ImageInfo: m_files->showImageInfo(); return;
+    case Command::Rename: m_files->renameImage(); return;
     case Command::ToggleFullScreen: m_windowState.toggleFullScreen(); return;
-    case Command::UndoDelete: undoDelete(); return;
+    case Command::UndoDelete: m_files->undoDelete(); return;
     case Command::ToggleGrid: toggleGrid(); return;
     default: break;
     }
@@ -321,24 +321,7 @@ void ViewerWindow::mouseReleaseEvent(QMouseEvent* event)
     m_zoom->mouseRelease(event);
 }
 
-// ---- file operations -----------------------------------------------------------------------------------
-
-void ViewerWindow::deleteImage()
-{
-    if (deleteCurrentImage(m_images, *m_cache, m_ui, &m_undo))
-        showCurrent();
-}
-
-void ViewerWindow::undoDelete()
-{
-    std::string error;
-    if (m_undo.undoLast(m_images, *m_cache, error)) {
-        showCurrent();
-        showNotice(QStringLiteral("Put back: %1").arg(QString::fromStdString(m_images.currentName())));
-    } else if (!error.empty()) {
-        m_ui.message("Cannot put the file back: " + error);
-    }
-}
+// ---- notices and labels --------------------------------------------------------------------------------
 
 void ViewerWindow::showNotice(const QString& text)
 {
@@ -355,33 +338,16 @@ void ViewerWindow::setPageTitleSource(std::function<QString()> source)
     m_chrome->setPageTitleSource(std::move(source));
 }
 
-void ViewerWindow::renameImage()
-{
-    if (askAndRenameCurrentImage(this, m_images, *m_cache, m_ui))
-        showCurrent();
-}
-
-void ViewerWindow::showImageInfo()
-{
-    ImageInfoDialog dialog(imageInfoTexts(m_images, m_geometry), this);
-    dialog.exec();
-}
+// ---- file drops ----------------------------------------------------------------------------------------
 
 void ViewerWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    m_files->dragEnter(event);
 }
 
 void ViewerWindow::dropEvent(QDropEvent* event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty())
-        return;
-    const QUrl& first = urls.front();
-    if (selectDroppedFile(m_images, m_ui, first.isLocalFile() ? first.toLocalFile() : first.path()))
-        showCurrent();
-    event->acceptProposedAction();
+    m_files->drop(event);
 }
 
 // ---- thumbnail grid ------------------------------------------------------------------------------------
@@ -407,25 +373,11 @@ void ViewerWindow::closeGrid(bool restore)
     showCurrent();
 }
 
-// ---- exit -----------------------------------------------------------------------------
-
-bool ViewerWindow::doExit()
-{
-    if (m_exitConfirmed)
-        return true;
-    m_changeCheck.stop();
-    if (!cleanUpEditedCopies(m_images, m_config, m_ui)) {
-        m_changeCheck.start();
-        return false;
-    }
-    m_exitConfirmed = true;
-    Q_EMIT exitRequested();
-    return true;
-}
+// ---- exit ----------------------------------------------------------------------------------------------
 
 bool ViewerWindow::requestExit()
 {
-    if (!doExit())
+    if (!m_exit.confirm())
         return false;
     close();
     return true;
@@ -433,7 +385,7 @@ bool ViewerWindow::requestExit()
 
 void ViewerWindow::closeEvent(QCloseEvent* event)
 {
-    if (doExit())
+    if (m_exit.confirm())
         event->accept();
     else
         event->ignore();

@@ -3,18 +3,19 @@
 // file name floating over the top edge, and the caption box used while a photo is added to the page.
 // Navigation, zoom and file commands are its own, the other rooms register handlers with
 // setCommandHandler(). It composes the rooms of one purpose each: ViewerKeyRouter (keys to commands),
-// InfoLabels, CaptionBox, FullScreenState (window state), PictureArea (painting), ZoomControl and ChangeCheck
-// (the 250 ms timer).
+// ViewerChrome (toolbar, info line, background and button states as the settings want them), InfoLabels,
+// CaptionBox, FullScreenState (window state), PictureArea (painting), ZoomControl, FileCommands (delete,
+// undo, rename, information, drops), ChangeCheck (the 250 ms timer) and ViewerExit (leaving, once).
 
 #include "core/Command.h"
 #include "core/UserInterface.h"
 #include "core/settings/AppConfig.h"
-#include "core/viewer/DeleteUndo.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ViewGeometry.h"
 #include "ui/viewer/ChangeCheck.h"
 #include "ui/viewer/FullScreenState.h"
 #include "ui/viewer/PictureArea.h"
+#include "ui/viewer/ViewerExit.h"
 
 #include <QString>
 #include <QTimer>
@@ -29,6 +30,7 @@ class QToolButton;
 namespace marquelo {
 
 class CaptionBox;
+class FileCommands;
 class InfoLabels;
 class NoticeOverlay;
 class PictureCache;
@@ -125,11 +127,6 @@ private:
     void onOK();
     void onCancel();
     void layoutCurrent();
-    void deleteImage();
-    void renameImage();
-    void undoDelete();
-    void showImageInfo();
-    bool doExit();
     void toggleGrid();
     void closeGrid(bool restore);
 
@@ -139,11 +136,11 @@ private:
     ViewGeometry m_geometry;
     std::unique_ptr<PictureCache> m_cache;
     std::array<std::function<void()>, kCommandCount> m_handlers;
-    bool m_exitConfirmed = false;
     // The current entry's load outlasted the wait of showCurrent(): it is laid out when it ends.
     bool m_layoutPending = false;
     ViewerToolbar* m_toolbar = nullptr;
     ChangeCheck m_changeCheck;
+    ViewerExit m_exit;
     FullScreenState m_windowState;
     PictureArea m_picture;
     std::unique_ptr<InfoLabels> m_labels;
@@ -151,8 +148,8 @@ private:
     std::unique_ptr<ZoomControl> m_zoom;
     std::unique_ptr<ViewerKeyRouter> m_keys;
     std::unique_ptr<ViewerChrome> m_chrome;
+    std::unique_ptr<FileCommands> m_files;
     NoticeOverlay* m_notices = nullptr;
-    DeleteUndo m_undo;
     ThumbnailGrid* m_grid = nullptr;
 
     // The cache settings last applied, compared after the preferences dialog.
