@@ -4,19 +4,17 @@
 #include "core/viewer/PictureColour.h"
 #include "ui/viewer/CaptionBox.h"
 #include "ui/viewer/DisplayProfile.h"
-#include "ui/viewer/FileOperations.h"
+#include "ui/viewer/FileCommands.h"
 #include "ui/viewer/InfoLabels.h"
 #include "ui/viewer/NoticeOverlay.h"
 #include "ui/viewer/ThumbnailGrid.h"
+#include "ui/viewer/ViewerChrome.h"
 #include "ui/viewer/ViewerKeyRouter.h"
 #include "ui/viewer/ViewerToolbar.h"
 #include "ui/viewer/ZoomControl.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QMimeData>
 #include <QPainter>
 #include <QToolButton>
 
@@ -42,7 +40,8 @@ std::unique_ptr<PictureCache> cacheLoadingCurrent(ImageList& images, AppConfig& 
 
 ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& ui, QWidget* parent)
     : QWidget(parent), m_config(config), m_images(images), m_ui(ui), m_cache(cacheLoadingCurrent(images, config)),
-      m_changeCheck(*m_cache, [this] { showCurrent(); }), m_windowState(*this, config),
+      m_changeCheck(*m_cache, [this] { showCurrent(); }),
+      m_exit(images, config, ui, m_changeCheck, [this] { Q_EMIT exitRequested(); }), m_windowState(*this, config),
       m_picture(*this, config, images, *m_cache, m_geometry)
 {
     setWindowTitle(QStringLiteral("Marquelo"));
@@ -58,23 +57,13 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
 
     m_zoom = std::make_unique<ZoomControl>(*this, m_geometry, m_images, *m_cache, m_picture);
     m_notices = new NoticeOverlay(this);
+    m_files = std::make_unique<FileCommands>(*this, m_images, *m_cache, m_ui, m_geometry, *m_notices,
+                                             [this] { showCurrent(); });
 
     m_grid = new ThumbnailGrid(this, m_images, m_config);
-    connect(m_grid, &ThumbnailGrid::highlightChanged, this, [this](int index) {
-        const std::string& name = m_images.currentName();
-        m_labels->show(index + 1, m_images.count(), QString::fromStdString(name));
-    });
+    connect(m_grid, &ThumbnailGrid::highlightChanged, this, [this](int index) { m_chrome->labelHighlighted(index); });
     connect(m_grid, &ThumbnailGrid::activated, this, [this] { closeGrid(false); });
     connect(m_grid, &ThumbnailGrid::leave, this, [this] { closeGrid(true); });
-
-    m_applied = {m_config.FullScreenTitleBar, m_config.ShowToolbar, m_config.CacheDepth, m_config.ReadAhead};
-    applyBackground();
-    m_toolbar->setVisible(m_config.ShowToolbar);
-    updateInfoVisibility();
-    updateToolButtons();
-    resize(1024, 700);
-    // Space and Enter press the focused button; Next has it first, so both step forward at start.
-    toolbarButton(Command::Next)->setFocus();
 
     ViewerKeyRouter::Actions actions;
     actions.run = [this](Command command) { runCommand(command); };
@@ -86,6 +75,13 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
             endCaptionInput();
     };
     m_keys = std::make_unique<ViewerKeyRouter>(*this, *m_toolbar, *m_caption, std::move(actions));
+
+    m_applied = {m_config.CacheDepth, m_config.ReadAhead};
+    m_chrome = std::make_unique<ViewerChrome>(*this, m_config, m_images, *m_toolbar, *m_labels, *m_caption, *m_keys,
+                                              m_windowState, m_picture, [this] { layoutCurrent(); });
+    resize(1024, 700);
+    // Space and Enter press the focused button; Next has it first, so both step forward at start.
+    toolbarButton(Command::Next)->setFocus();
     qApp->installEventFilter(m_keys.get());
     // A load that outlasted showCurrent()'s wait is laid out when it arrives.
     connect(m_cache.get(), &PictureCache::pictureLoaded, this, [this](int index, int version) {
@@ -109,7 +105,7 @@ void ViewerWindow::start()
 void ViewerWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_windowState.firstShown() && !m_exitConfirmed)
+    if (m_windowState.firstShown() && !m_exit.confirmed())
         m_changeCheck.start();
 }
 
@@ -124,7 +120,7 @@ void ViewerWindow::showCurrent()
     }
     m_zoom->cancelDrag();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    updateButtons();
+    m_chrome->updateButtons();
     // A load that takes too long is not waited for: the window stays alive and lays the picture out
     // when it arrives.
     m_layoutPending = !m_cache->waitForCurrent();
@@ -134,52 +130,16 @@ void ViewerWindow::showCurrent()
     m_geometry.source = wholePicture(size.width(), size.height());
     layoutPicture(m_geometry, width(), height(), false);
 
-    const std::string& name = m_images.currentName();
-    const QString shown = name.empty() ? QStringLiteral("file_not_found") : QString::fromStdString(name);
-    m_labels->show(m_images.currentIndex() + 1, m_images.count(), shown);
-    m_labels->setPageTitle(m_pageTitle ? m_pageTitle() : QString());
-    setWindowTitle(QStringLiteral("%1/%2 - Marquelo").arg(QString::fromStdString(m_images.directory()), shown));
+    m_chrome->labelCurrent();
 
     m_picture.newPicture();
     update();
     QGuiApplication::restoreOverrideCursor();
 }
 
-void ViewerWindow::updateButtons()
-{
-    QToolButton* before = m_keys->focusedButton();
-    const ImageEntry& entry = m_images.current();
-    const int current = m_images.currentIndex();
-    m_toolbar->updateNavigation(current > 0, current < m_images.count() - 1, entry.hasEdited,
-                                entry.isPicture && !m_config.ImageEditApp.empty());
-    // A button that loses its enabled state keeps the focus in spirit: Space and Enter then do
-    // nothing (Enter is OK) instead of pressing whichever button Qt moved the focus to.
-    if (before && !before->isEnabled()) {
-        m_keys->rememberButton(before);
-        setFocus(Qt::OtherFocusReason);
-    } else {
-        m_keys->restoreButtonFocus();
-    }
-}
-
 void ViewerWindow::updateToolButtons()
 {
-    m_toolbar->updateToolButtons(m_config, m_images.current().isPicture);
-}
-
-void ViewerWindow::updateInfoVisibility()
-{
-    m_labels->setVisible(m_config.ShowToolbar || m_config.ShowImageInfo);
-}
-
-void ViewerWindow::applyBackground()
-{
-    const QColor background = m_picture.background();
-    QPalette p = palette();
-    p.setColor(QPalette::Window, background);
-    setPalette(p);
-    m_toolbar->setBackground(background);
-    update();
+    m_chrome->updateToolButtons();
 }
 
 void ViewerWindow::layoutCurrent()
@@ -239,9 +199,9 @@ void ViewerWindow::runCommand(Command command)
     case Command::Forward5: navigate(std::min(current + 5, last)); return;
     case Command::Back10: navigate(current - 10); return;
     case Command::Forward10: navigate(std::min(current + 10, last)); return;
-    case Command::ToggleToolbar: toggleToolbar(); return;
-    case Command::ToggleInfo: toggleInfo(); return;
-    case Command::Delete: deleteImage(); return;
+    case Command::ToggleToolbar: m_chrome->toggleToolbar(); return;
+    case Command::ToggleInfo: m_chrome->toggleInfo(); return;
+    case Command::Delete: m_files->deleteImage(); return;
     case Command::Reload: reload(); return;
     case Command::Enlarge: m_zoom->enlarge(); return;
     case Command::Shrink: m_zoom->shrink(); return;
@@ -250,10 +210,10 @@ void ViewerWindow::runCommand(Command command)
             showCurrent();
         return;
     case Command::Cancel: onCancel(); return;
-    case Command::ImageInfo: showImageInfo(); return;
-    case Command::Rename: renameImage(); return;
+    case Command::ImageInfo: m_files->showImageInfo(); return;
+    case Command::Rename: m_files->renameImage(); return;
     case Command::ToggleFullScreen: m_windowState.toggleFullScreen(); return;
-    case Command::UndoDelete: undoDelete(); return;
+    case Command::UndoDelete: m_files->undoDelete(); return;
     case Command::ToggleGrid: toggleGrid(); return;
     default: break;
     }
@@ -272,29 +232,6 @@ void ViewerWindow::reload()
     m_cache->evictPicture(m_images.currentIndex(), m_images.current().shown);
     m_picture.clearCopies();
     showCurrent();
-}
-
-void ViewerWindow::toggleToolbar()
-{
-    if (QToolButton* focused = m_keys->focusedButton(); focused && m_config.ShowToolbar) {
-        m_keys->rememberButton(focused);
-        setFocus(Qt::OtherFocusReason);
-    }
-    m_config.ShowToolbar = !m_config.ShowToolbar;
-    m_toolbar->setVisible(m_config.ShowToolbar);
-    if (m_config.ShowToolbar)
-        m_keys->restoreButtonFocus();
-    layoutCurrent();
-    update();
-    updateInfoVisibility();
-}
-
-void ViewerWindow::toggleInfo()
-{
-    if (m_config.ShowToolbar)
-        return;
-    m_config.ShowImageInfo = !m_config.ShowImageInfo;
-    updateInfoVisibility();
 }
 
 void ViewerWindow::onOK()
@@ -362,15 +299,8 @@ void ViewerWindow::applySettings()
         m_picture.clearCopies();
         showCurrent();
     }
-    applyBackground();
-    if (m_config.FullScreenTitleBar != m_applied.FullScreenTitleBar)
-        m_windowState.titleBarChanged();
-    m_toolbar->setVisible(m_config.ShowToolbar && !m_caption->isOpen());
-    layoutCurrent();
-    update();
-    updateInfoVisibility();
-    updateToolButtons();
-    m_applied = {m_config.FullScreenTitleBar, m_config.ShowToolbar, m_config.CacheDepth, m_config.ReadAhead};
+    m_chrome->applySettings();
+    m_applied = {m_config.CacheDepth, m_config.ReadAhead};
 }
 
 // ---- zoom ----------------------------------------------------------------------------------------------
@@ -391,24 +321,7 @@ void ViewerWindow::mouseReleaseEvent(QMouseEvent* event)
     m_zoom->mouseRelease(event);
 }
 
-// ---- file operations -----------------------------------------------------------------------------------
-
-void ViewerWindow::deleteImage()
-{
-    if (deleteCurrentImage(m_images, *m_cache, m_ui, &m_undo))
-        showCurrent();
-}
-
-void ViewerWindow::undoDelete()
-{
-    std::string error;
-    if (m_undo.undoLast(m_images, *m_cache, error)) {
-        showCurrent();
-        showNotice(QStringLiteral("Put back: %1").arg(QString::fromStdString(m_images.currentName())));
-    } else if (!error.empty()) {
-        m_ui.message("Cannot put the file back: " + error);
-    }
-}
+// ---- notices and labels --------------------------------------------------------------------------------
 
 void ViewerWindow::showNotice(const QString& text)
 {
@@ -417,37 +330,24 @@ void ViewerWindow::showNotice(const QString& text)
 
 void ViewerWindow::showKeyHint()
 {
-    if (!m_config.KeyHelpSeen)
-        m_labels->showHint(QStringLiteral("Press ? for keys"), kKeyHintMs);
+    m_chrome->showKeyHint(kKeyHintMs);
 }
 
-void ViewerWindow::renameImage()
+void ViewerWindow::setPageTitleSource(std::function<QString()> source)
 {
-    if (askAndRenameCurrentImage(this, m_images, *m_cache, m_ui))
-        showCurrent();
+    m_chrome->setPageTitleSource(std::move(source));
 }
 
-void ViewerWindow::showImageInfo()
-{
-    ImageInfoDialog dialog(imageInfoTexts(m_images, m_geometry), this);
-    dialog.exec();
-}
+// ---- file drops ----------------------------------------------------------------------------------------
 
 void ViewerWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    m_files->dragEnter(event);
 }
 
 void ViewerWindow::dropEvent(QDropEvent* event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty())
-        return;
-    const QUrl& first = urls.front();
-    if (selectDroppedFile(m_images, m_ui, first.isLocalFile() ? first.toLocalFile() : first.path()))
-        showCurrent();
-    event->acceptProposedAction();
+    m_files->drop(event);
 }
 
 // ---- thumbnail grid ------------------------------------------------------------------------------------
@@ -473,25 +373,11 @@ void ViewerWindow::closeGrid(bool restore)
     showCurrent();
 }
 
-// ---- exit -----------------------------------------------------------------------------
-
-bool ViewerWindow::doExit()
-{
-    if (m_exitConfirmed)
-        return true;
-    m_changeCheck.stop();
-    if (!cleanUpEditedCopies(m_images, m_config, m_ui)) {
-        m_changeCheck.start();
-        return false;
-    }
-    m_exitConfirmed = true;
-    Q_EMIT exitRequested();
-    return true;
-}
+// ---- exit ----------------------------------------------------------------------------------------------
 
 bool ViewerWindow::requestExit()
 {
-    if (!doExit())
+    if (!m_exit.confirm())
         return false;
     close();
     return true;
@@ -499,7 +385,7 @@ bool ViewerWindow::requestExit()
 
 void ViewerWindow::closeEvent(QCloseEvent* event)
 {
-    if (doExit())
+    if (m_exit.confirm())
         event->accept();
     else
         event->ignore();

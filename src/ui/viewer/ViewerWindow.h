@@ -3,18 +3,19 @@
 // file name floating over the top edge, and the caption box used while a photo is added to the page.
 // Navigation, zoom and file commands are its own, the other rooms register handlers with
 // setCommandHandler(). It composes the rooms of one purpose each: ViewerKeyRouter (keys to commands),
-// InfoLabels, CaptionBox, FullScreenState (window state), PictureArea (painting), ZoomControl and ChangeCheck
-// (the 250 ms timer).
+// ViewerChrome (toolbar, info line, background and button states as the settings want them), InfoLabels,
+// CaptionBox, FullScreenState (window state), PictureArea (painting), ZoomControl, FileCommands (delete,
+// undo, rename, information, drops), ChangeCheck (the 250 ms timer) and ViewerExit (leaving, once).
 
 #include "core/Command.h"
 #include "core/UserInterface.h"
 #include "core/settings/AppConfig.h"
-#include "core/viewer/DeleteUndo.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ViewGeometry.h"
 #include "ui/viewer/ChangeCheck.h"
 #include "ui/viewer/FullScreenState.h"
 #include "ui/viewer/PictureArea.h"
+#include "ui/viewer/ViewerExit.h"
 
 #include <QString>
 #include <QTimer>
@@ -29,10 +30,12 @@ class QToolButton;
 namespace marquelo {
 
 class CaptionBox;
+class FileCommands;
 class InfoLabels;
 class NoticeOverlay;
 class PictureCache;
 class ThumbnailGrid;
+class ViewerChrome;
 class ViewerKeyRouter;
 class ViewerToolbar;
 class ZoomControl;
@@ -75,7 +78,7 @@ public:
     void showNotice(const QString& text);
     NoticeOverlay& notices() { return *m_notices; }
     // Where the title of the open page comes from ("" when none is open); asked on every showCurrent.
-    void setPageTitleSource(std::function<QString()> source) { m_pageTitle = std::move(source); }
+    void setPageTitleSource(std::function<QString()> source);
     // "Press ? for keys" on the info line for a few seconds, until the key help was opened once.
     void showKeyHint();
     static constexpr int kKeyHintMs = 6000;
@@ -123,17 +126,7 @@ private:
     void reload();
     void onOK();
     void onCancel();
-    void toggleToolbar();
-    void toggleInfo();
-    void updateInfoVisibility();
-    void updateButtons();
-    void applyBackground();
     void layoutCurrent();
-    void deleteImage();
-    void renameImage();
-    void undoDelete();
-    void showImageInfo();
-    bool doExit();
     void toggleGrid();
     void closeGrid(bool restore);
 
@@ -143,26 +136,24 @@ private:
     ViewGeometry m_geometry;
     std::unique_ptr<PictureCache> m_cache;
     std::array<std::function<void()>, kCommandCount> m_handlers;
-    bool m_exitConfirmed = false;
     // The current entry's load outlasted the wait of showCurrent(): it is laid out when it ends.
     bool m_layoutPending = false;
     ViewerToolbar* m_toolbar = nullptr;
     ChangeCheck m_changeCheck;
+    ViewerExit m_exit;
     FullScreenState m_windowState;
     PictureArea m_picture;
     std::unique_ptr<InfoLabels> m_labels;
     std::unique_ptr<CaptionBox> m_caption;
     std::unique_ptr<ZoomControl> m_zoom;
     std::unique_ptr<ViewerKeyRouter> m_keys;
+    std::unique_ptr<ViewerChrome> m_chrome;
+    std::unique_ptr<FileCommands> m_files;
     NoticeOverlay* m_notices = nullptr;
-    DeleteUndo m_undo;
-    std::function<QString()> m_pageTitle;
     ThumbnailGrid* m_grid = nullptr;
 
-    // The values last applied to the window, compared after the preferences dialog.
+    // The cache settings last applied, compared after the preferences dialog.
     struct Applied {
-        bool FullScreenTitleBar = true;
-        bool ShowToolbar = true;
         std::int32_t CacheDepth = 1;
         bool ReadAhead = true;
     } m_applied;
