@@ -20,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace marquelo {
 
@@ -135,9 +136,11 @@ QSize uprightSize(QSize raw, Transformations t)
     return (t & QImageIOHandler::TransformationRotate90) ? raw.transposed() : raw;
 }
 
-// Brings the bands of rows a decoder has finished into the display's colours on Qt's pool threads while
-// it decodes the next ones: with a core to spare, the conversion then costs a show only its last band.
-// A band no pool thread is free for is converted on the decoding thread.
+// Brings the bands of rows a decoder has finished into the display's colours on one of Qt's pool threads
+// while it decodes the next ones: with a core to spare, the conversion then costs a show only its last
+// band. One converting thread, not one per band: two would take the decoding thread's core from it on a
+// two-core machine, and the show waits on the decoder, not on the conversions. When no pool thread is
+// free, the decoding thread converts what is left once it has decoded everything.
 class BandConversions {
 public:
     BandConversions(const PictureColour::RowConversion& conversion, QImage& image)
@@ -146,43 +149,68 @@ public:
     }
     BandConversions(const BandConversions&) = delete;
     BandConversions& operator=(const BandConversions&) = delete;
-    ~BandConversions() { wait(); }
+    ~BandConversions() { finish(); }
 
     void add(int first, int count)
     {
+        bool start = false;
         {
             const std::lock_guard lock(m_mutex);
-            ++m_running;
+            m_pending.push_back({first, count});
+            start = !m_converting && !m_poolRefused;
+            m_converting = m_converting || start;
         }
-        const auto work = [this, first, count] {
-            {
-                // The pool hands the task over with Qt's own locks, which a thread sanitizer cannot see;
-                // taking ours first makes the hand-over (and the decoded rows) visible to it.
-                const std::lock_guard lock(m_mutex);
-            }
-            m_conversion.run(m_bits + first * m_stride, m_width, count, m_stride);
+        if (start && !QThreadPool::globalInstance()->tryStart([this] { drain(); })) {
             const std::lock_guard lock(m_mutex);
-            if (--m_running == 0)
-                m_done.notify_all();
-        };
-        if (!QThreadPool::globalInstance()->tryStart(work))
-            work();
+            m_converting = false;
+            m_poolRefused = true;
+        }
     }
 
-    void wait()
+    // Converts whatever no pool thread took, then waits for the one that did.
+    void finish()
     {
         std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [this] { return m_running == 0; });
+        if (!m_converting) {
+            m_converting = true;
+            lock.unlock();
+            drain();
+            lock.lock();
+        }
+        m_done.wait(lock, [this] { return !m_converting; });
     }
 
 private:
+    struct Band {
+        int first;
+        int count;
+    };
+
+    // Runs until the queue is empty; the mutex also hands the decoded rows over to this thread, which a
+    // thread sanitizer cannot see through the pool's own locks.
+    void drain()
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_pending.empty()) {
+            const Band band = m_pending.front();
+            m_pending.erase(m_pending.begin());
+            lock.unlock();
+            m_conversion.run(m_bits + band.first * m_stride, m_width, band.count, m_stride);
+            lock.lock();
+        }
+        m_converting = false;
+        m_done.notify_all();
+    }
+
     const PictureColour::RowConversion& m_conversion;
     uchar* m_bits;
     qsizetype m_stride;
     int m_width;
     std::mutex m_mutex;
     std::condition_variable m_done;
-    int m_running = 0;
+    std::vector<Band> m_pending;
+    bool m_converting = false;
+    bool m_poolRefused = false;
 };
 
 struct TjHandle {

@@ -8,6 +8,8 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include <turbojpeg.h>
 
@@ -128,6 +130,22 @@ TEST(PictureColour, ConvertingWhileDecodingEqualsConvertingTheDecodedPicture)
         ASSERT_EQ(shown.image.format(), plain.image.format()) << file;
         // Every row converted exactly once: a band missed or converted twice would differ.
         EXPECT_TRUE(shown.image == plain.image) << file;
+
+        // With no pool thread free the decoding thread converts every band itself.
+        QThreadPool* pool = QThreadPool::globalInstance();
+        const int threads = pool->maxThreadCount();
+        pool->setMaxThreadCount(1);
+        QSemaphore hold, held;
+        pool->start([&] {
+            held.release();
+            hold.acquire();
+        });
+        held.acquire();
+        const DecodedPicture alone = PictureDecoder::decode(jpeg, kScreen);
+        hold.release();
+        pool->waitForDone();
+        pool->setMaxThreadCount(threads);
+        EXPECT_TRUE(alone.ok && alone.image == plain.image) << file;
     }
 }
 
