@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace marquelo {
 
 namespace {
@@ -25,12 +27,16 @@ QLabel* makeLabel(QWidget* window, const QRect& where, const char* name)
     return label;
 }
 
+constexpr int kInfoWidth = 56;
+constexpr int kFileNameX = 62;
+constexpr int kPageTitleX = 233;
+
 } // namespace
 
 InfoLabels::InfoLabels(QWidget* window)
-    : m_info(makeLabel(window, QRect(3, 3, 56, 17), "info")),
-      m_fileName(makeLabel(window, QRect(62, 3, 168, 17), "fileName")),
-      m_pageTitle(makeLabel(window, QRect(233, 3, 200, 17), "pageTitle"))
+    : m_info(makeLabel(window, QRect(3, 3, kInfoWidth, 17), "info")),
+      m_fileName(makeLabel(window, QRect(kFileNameX, 3, 168, 17), "fileName")),
+      m_pageTitle(makeLabel(window, QRect(kPageTitleX, 3, 200, 17), "pageTitle"))
 {
     m_pageTitle->hide();
 }
@@ -40,6 +46,7 @@ void InfoLabels::show(int position, int count, const QString& name)
     m_position = QStringLiteral("%1/%2").arg(position).arg(count);
     if (m_hint.isEmpty())
         m_info->setText(m_position);
+    placeBesideInfo();
     m_fileNameFull = name;
     m_fileName->setText(m_fileName->fontMetrics().elidedText(name, Qt::ElideRight, m_fileName->width() - 4));
     m_fileName->setToolTip(name);
@@ -58,13 +65,26 @@ void InfoLabels::showHint(const QString& text, int ms)
     m_hint = text;
     m_info->setText(text);
     // Over the file name for these few seconds, never over the toolbar beside it.
-    m_info->resize(std::max(56, m_info->fontMetrics().horizontalAdvance(text) + 12), m_info->height());
+    m_info->resize(std::max(kInfoWidth, m_info->fontMetrics().horizontalAdvance(text) + 12), m_info->height());
     m_info->raise();
     QTimer::singleShot(ms, m_info, [this] {
         m_hint.clear();
         m_info->setText(m_position);
-        m_info->resize(56, m_info->height());
+        m_info->resize(kInfoWidth, m_info->height());
+        placeBesideInfo();
     });
+}
+
+void InfoLabels::placeBesideInfo()
+{
+    // A folder of thousands ("1234/5678") needs more than the usual width: the line grows and the labels
+    // beside it move along, so no digit is cut off and nothing is covered.
+    const int needed = m_info->fontMetrics().horizontalAdvance(m_position) + 8;
+    if (m_hint.isEmpty())
+        m_info->resize(std::max(kInfoWidth, needed), m_info->height());
+    const int shift = std::max(0, needed - kInfoWidth);
+    m_fileName->move(kFileNameX + shift, m_fileName->y());
+    m_pageTitle->move(kPageTitleX + shift, m_pageTitle->y());
 }
 
 void InfoLabels::setPageTitle(const QString& title)

@@ -24,6 +24,8 @@ public:
     void setPageTitle(const QString& title);
 
 private:
+    void placeBesideInfo();
+
     QLabel* m_info = nullptr;
     QLabel* m_fileName = nullptr;
     QLabel* m_pageTitle = nullptr;
