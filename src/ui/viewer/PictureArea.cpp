@@ -59,6 +59,7 @@ void PictureArea::paint(QPainter& painter)
             if (picture.screen.fits(part, destination, ratio))
                 m_renderer.adopt(picture.image, picture.screen, true);
             m_renderer.paint(painter, picture.image, part, destination, m_window.devicePixelRatioF(), m_settled);
+            m_drawnSinceNew = true;
         }
     } else if (m_images.count() > 0 && picture.present && picture.loading) {
         painter.fillRect(m_window.rect(), background());
@@ -81,10 +82,15 @@ void PictureArea::newPicture()
     // A new picture is drawn smoothly at once; only zoom steps and resizing take the quick path.
     m_settleTimer.stop();
     m_settled = true;
+    m_drawnSinceNew = false;
 }
 
 void PictureArea::markUnsettled()
 {
+    // The window system's first placing of the window (maximizing it) comes between a start photo's
+    // load and its first paint: nothing is moving yet, and a quick draw would only be drawn again.
+    if (!m_drawnSinceNew)
+        return;
     m_settled = false;
     m_settleTimer.start();
 }

@@ -31,7 +31,8 @@ public:
     QColor background() const;
     // A new photo is shown: it is drawn smoothly at once and read-ahead follows its paint.
     void newPicture();
-    // The view is moving: quick draws until it has been still for a moment.
+    // The view is moving: quick draws until it has been still for a moment (not before the new photo's
+    // first paint).
     void markUnsettled();
     // The view has its final place now (a zoom by selection ended).
     void settle() { m_settled = true; }
@@ -53,6 +54,7 @@ private:
     QTimer m_settleTimer;
     QTimer m_readAheadTimer;
     bool m_settled = true;
+    bool m_drawnSinceNew = false;
     bool m_readAheadPending = false;
 };
 

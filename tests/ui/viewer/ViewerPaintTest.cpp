@@ -202,6 +202,25 @@ TEST_F(ViewerFixture, PaintingReusesOneScaledCopyPerView)
     EXPECT_EQ(window->scaledCopies(), made + 1);
 }
 
+TEST_F(ViewerFixture, AResizeBeforeANewPhotosFirstPaintKeepsItSmooth)
+{
+    writePhoto(path("a.jpg"), QSize(1600, 1200), Qt::red);
+    open(0);
+    // As the window manager maximizes a window just shown: the size changes before anything is drawn.
+    window->resize(window->width() + 40, window->height() + 30);
+    const int made = window->scaledCopies();
+    window->grab();
+    EXPECT_EQ(window->scaledCopies(), made + 1) << "drawn from a smooth copy at once";
+    QTest::qWait(400);
+    window->grab();
+    EXPECT_EQ(window->scaledCopies(), made + 1) << "and not drawn again once still";
+
+    // Once drawn, resizing is moving again: quick draws first.
+    window->resize(window->width() - 40, window->height() - 30);
+    window->grab();
+    EXPECT_EQ(window->scaledCopies(), made + 1);
+}
+
 TEST_F(ViewerFixture, StepsAndJumpsBlitTheCopyTheirLoadScaled)
 {
     const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan};
