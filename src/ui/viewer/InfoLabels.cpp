@@ -70,7 +70,6 @@ void InfoLabels::showHint(const QString& text, int ms)
     QTimer::singleShot(ms, m_info, [this] {
         m_hint.clear();
         m_info->setText(m_position);
-        m_info->resize(kInfoWidth, m_info->height());
         placeBesideInfo();
     });
 }

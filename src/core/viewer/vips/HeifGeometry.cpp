@@ -60,21 +60,23 @@ private:
     std::size_t m_pos = 0;
 };
 
-struct Properties {
-    std::vector<std::string_view> types;           // 'ipco' children, in order (indices count from 1)
-    std::vector<std::uint8_t> firstByteOfRotation; // the angle byte of each, for 'irot'
+// An 'ipco' child: its type and its first byte (an 'irot' keeps its angle there).
+struct Property {
+    std::string_view type;
+    std::uint8_t firstByte = 0;
 };
 
-bool readPropertyBoxes(Reader ipco, Properties& properties)
+// The 'ipco' children in order (the associations count them from 1).
+bool readPropertyBoxes(Reader ipco, std::vector<Property>& properties)
 {
-    std::string_view type;
+    Property property;
     Reader body(nullptr, 0);
     while (!ipco.atEnd()) {
-        if (!ipco.box(type, body))
+        if (!ipco.box(property.type, body))
             return false;
         std::uint64_t first = 0;
-        properties.types.push_back(type);
-        properties.firstByteOfRotation.push_back(body.read(first, 1) ? std::uint8_t(first) : std::uint8_t(0));
+        property.firstByte = body.read(first, 1) ? std::uint8_t(first) : std::uint8_t(0);
+        properties.push_back(property);
     }
     return true;
 }
@@ -117,7 +119,7 @@ std::optional<int> heifPrimaryQuarterTurns(const std::uint8_t* data, std::size_t
         return std::nullopt;
 
     std::optional<std::uint64_t> primary;
-    Properties properties;
+    std::vector<Property> properties;
     std::vector<Reader> associationBoxes;
     Reader body(nullptr, 0);
     while (!meta.atEnd()) {
@@ -151,13 +153,13 @@ std::optional<int> heifPrimaryQuarterTurns(const std::uint8_t* data, std::size_t
     for (const std::uint64_t index : indices) {
         if (index == 0)
             continue;
-        if (index > properties.types.size())
+        if (index > properties.size())
             return std::nullopt;
-        const std::string_view property = properties.types[index - 1];
-        if (property == "imir" || property == "clap")
+        const Property& property = properties[index - 1];
+        if (property.type == "imir" || property.type == "clap")
             return std::nullopt;
-        if (property == "irot")
-            turns = (turns + (properties.firstByteOfRotation[index - 1] & 3)) % 4;
+        if (property.type == "irot")
+            turns = (turns + (property.firstByte & 3)) % 4;
     }
     return turns;
 }

@@ -114,29 +114,29 @@ struct HeifHandleDeleter {
 // An 8-bit HEIF or AVIF straight through libheif, which is handed as many threads for the tiles of a
 // grid picture as there are cores (a phone's 12 MP photo is 48 tiles), then resized by libvips.
 // Through libvips' loader the same photo took half as long again. False when the file is for the
-// general path: deeper samples (HDR), or anything libheif reads differently.
-bool decodeHeifDirectly(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes,
-                        VipsPixels& out)
+// general path (nullopt): deeper samples (HDR), or anything libheif reads differently. A refusal is
+// an empty VipsPixels.
+std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitInto, double minScale,
+                                             std::int64_t maxDecodedBytes)
 {
     std::unique_ptr<heif_context, HeifContextDeleter> context(heif_context_alloc());
     if (!context)
-        return false;
+        return std::nullopt;
     heif_context_set_max_decoding_threads(context.get(), int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)));
     heif_image_handle* rawHandle = nullptr;
     if (heif_context_read_from_memory_without_copy(context.get(), bytes.constData(), size_t(bytes.size()), nullptr)
                 .code != heif_error_Ok ||
         heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
-        return false;
+        return std::nullopt;
     const std::unique_ptr<heif_image_handle, HeifHandleDeleter> handle(rawHandle);
     if (heif_image_handle_get_luma_bits_per_pixel(handle.get()) != 8)
-        return false;
+        return std::nullopt;
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const int bands = alpha ? 4 : 3;
     // The refusal comes before a single tile is decoded.
     if (tooLarge(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()), bands,
                  maxDecodedBytes)) {
-        out = VipsPixels();
-        return true;
+        return VipsPixels();
     }
     // A turn alone is left to the viewer, which makes it on the smaller copy; a mirror or crop libheif
     // applies as it decodes.
@@ -145,31 +145,29 @@ bool decodeHeifDirectly(const QByteArray& bytes, QSize fitInto, double minScale,
     const std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> options(
         heif_decoding_options_alloc(), heif_decoding_options_free);
     if (!options)
-        return false;
+        return std::nullopt;
     options->ignore_transformations = turns.has_value();
     heif_image* decoded = nullptr;
     if (heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get())
             .code != heif_error_Ok) {
         // A damaged file is refused rather than shown half grey, as on the general path.
-        out = VipsPixels();
-        return true;
+        return VipsPixels();
     }
     const std::shared_ptr<heif_image> image(decoded, heif_image_release);
     int stride = 0;
     const std::uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (!plane || width <= 0 || height <= 0 || stride < width * bands || stride % bands != 0) {
-        out = VipsPixels();
-        return true;
-    }
+    if (!plane || width <= 0 || height <= 0 || stride < width * bands || stride % bands != 0)
+        return VipsPixels();
+    VipsPixels out;
     // EXIF's numbers for the turns still to make: 90 degrees counter-clockwise is 8, 270 is 6.
     static constexpr int kOrientationOfTurns[] = {1, 8, 3, 6};
     out.orientation = turns ? kOrientationOfTurns[*turns] : 1;
     out.fullSize = out.orientation >= 5 ? QSize(height, width) : QSize(width, height);
-    if (heif_image_handle_get_color_profile_type(handle.get()) == heif_color_profile_type_prof ||
-        heif_image_handle_get_color_profile_type(handle.get()) == heif_color_profile_type_rICC) {
+    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle.get());
+    if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
         QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle.get())), '\0');
         if (!icc.isEmpty() && heif_image_handle_get_raw_color_profile(handle.get(), icc.data()).code == heif_error_Ok)
             out.icc = std::move(icc);
@@ -185,7 +183,7 @@ bool decodeHeifDirectly(const QByteArray& bytes, QSize fitInto, double minScale,
         out.height = height;
         out.stride = stride;
         out.ok = true;
-        return true;
+        return out;
     }
     // libvips reads the plane in place: a row's padding is a few more columns, cut off again.
     vips::VImage whole =
@@ -201,9 +199,7 @@ bool decodeHeifDirectly(const QByteArray& bytes, QSize fitInto, double minScale,
     out.height = small.height();
     out.stride = std::int64_t(out.width) * bands;
     out.ok = out.data && size >= size_t(out.stride) * size_t(out.height);
-    if (!out.ok)
-        out = VipsPixels();
-    return true;
+    return out.ok ? out : VipsPixels();
 }
 
 bool start()
@@ -244,8 +240,10 @@ VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::
     const bool webp = std::string_view(loader) == "VipsForeignLoadWebpBuffer";
     const bool heif = std::string_view(loader) == "VipsForeignLoadHeifBuffer";
     try {
-        if (heif && decodeHeifDirectly(bytes, fitInto, minScale, maxDecodedBytes, out))
-            return out;
+        if (heif) {
+            if (std::optional<VipsPixels> direct = decodeHeifDirectly(bytes, fitInto, minScale, maxDecodedBytes))
+                return *direct;
+        }
         // A damaged file is refused rather than shown half grey.
         auto options = [] { return vips::VImage::option()->set("fail_on", VIPS_FAIL_ON_ERROR); };
         vips::VImage image = vips::VImage::new_from_buffer(bytes.constData(), size_t(bytes.size()), "", options());
