@@ -290,24 +290,29 @@ bool PictureCache::waitForCurrent(std::chrono::milliseconds patience)
     }
 }
 
-void PictureCache::updateReadAhead()
+void PictureCache::evictOutsideDepth(int lo, int hi)
 {
-    const int n = m_images.count();
-    if (n == 0)
-        return;
-    const int cur = m_images.currentIndex();
-    const int last = n - 1;
-    const int d = depth();
-    const int lo = std::max(0, cur - d);
-    const int hi = std::min(last, cur + d);
     for (int i = 0; i < lo; ++i) {
         evictPicture(i, kOriginal);
         evictPicture(i, kEdited);
     }
-    for (int i = hi + 1; i <= last; ++i) {
+    for (int i = hi + 1; i < m_images.count(); ++i) {
         evictPicture(i, kOriginal);
         evictPicture(i, kEdited);
     }
+}
+
+void PictureCache::updateReadAhead()
+{
+    m_readAheadHeld = false;
+    const int n = m_images.count();
+    if (n == 0)
+        return;
+    const int cur = m_images.currentIndex();
+    const int d = depth();
+    const int lo = std::max(0, cur - d);
+    const int hi = std::min(n - 1, cur + d);
+    evictOutsideDepth(lo, hi);
     if (!m_config.ReadAhead)
         return;
     const int reach = std::max(cur - lo, hi - cur);
@@ -347,7 +352,12 @@ void PictureCache::onLoadEnded(const std::shared_ptr<PictureSlot>& slot)
             }
         }
     }
-    updateReadAhead();
+    if (m_readAheadHeld) {
+        const int cur = m_images.currentIndex();
+        evictOutsideDepth(cur - depth(), cur + depth());
+    } else {
+        updateReadAhead();
+    }
     Q_EMIT pictureLoaded(index, version);
 }
 

@@ -62,8 +62,11 @@ public:
     // `patience`. True when it ended; otherwise the load goes on and pictureLoaded reports its end.
     bool waitForCurrent(std::chrono::milliseconds patience = kCurrentPatience);
     // Frees both versions outside CacheDepth (0..4; any other value counts as 1) entries around the current one and
-    // starts at most one read-ahead load: the nearest missing entry, the one behind first.
+    // starts at most one read-ahead load: the nearest missing entry, the one behind first. Ends a hold.
     void updateReadAhead();
+    // Until the next updateReadAhead(), loads that end free what is outside the depth but start no
+    // read-ahead: a new current picture is painted with both cores, not beside a neighbour's decode.
+    void holdReadAhead() { m_readAheadHeld = true; }
     // The change check of the timer tick. True when the viewer must show the current entry again:
     // the shown file's time or size differs from what was last read (or found) and it can now be
     // opened (its slot was freed), or it has just gone missing. Never re-entered, never opens
@@ -99,8 +102,8 @@ public:
     int runningLoads() const;
 
 Q_SIGNALS:
-    // A load has ended (delivered on the GUI thread). The cache has already continued its read-ahead;
-    // the viewer repaints when the current slot is the one that ended.
+    // A load has ended (delivered on the GUI thread). The cache has already continued its read-ahead
+    // (unless it is held); the viewer repaints when the current slot is the one that ended.
     void pictureLoaded(int index, int version);
 
 protected:
@@ -126,6 +129,8 @@ private:
                 ScreenTarget screen = {});
     void onLoadEnded(const std::shared_ptr<PictureSlot>& slot);
     bool takeDetail(const std::shared_ptr<PictureSlot>& slot);
+    // Frees both versions of the entries before `lo` and after `hi`.
+    void evictOutsideDepth(int lo, int hi);
     void settle(ImageEntry& entry, int version);
     void reapWorkers();
 
@@ -134,6 +139,7 @@ private:
     QSize m_viewSize;
     ScreenTarget m_screenTarget;
     bool m_checking = false;
+    bool m_readAheadHeld = false;
     std::vector<std::unique_ptr<Worker>> m_workers;
     // Slots whose load has ended, handed from the workers to the GUI thread. Shared with the workers,
     // so one left running at exit can still drop its result there.

@@ -111,7 +111,7 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
                         gate->give(screen->pixels);
                     }
                 }
-            const std::optional<QSize> fit = go.get();
+                const std::optional<QSize> fit = go.get();
                 DecodedPicture out;
                 try {
                     if (fit)
@@ -124,7 +124,7 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
                     out = DecodedPicture();
                     out.file = statFile(path);
                 }
-            result.set_value(std::move(out));
+                result.set_value(std::move(out));
                 done->store(true, std::memory_order_release);
             });
     } catch (...) {

@@ -75,10 +75,12 @@ void PictureArea::paint(QPainter& painter)
 
 void PictureArea::newPicture()
 {
-    // Read-ahead starts once this picture is on screen, so its decoding does not compete with the paint;
-    // a window that is not painted (hidden, minimized) starts it a moment later all the same.
+    // Read-ahead starts once this picture is on screen, so its decoding does not compete with the paint
+    // (the cache holds it till then, also when a load ends meanwhile); a window that is not painted
+    // (hidden, minimized) starts it a moment later all the same.
     m_readAheadPending = true;
     m_readAheadTimer.start(30);
+    m_cache.holdReadAhead();
     // A new picture is drawn smoothly at once; only zoom steps and resizing take the quick path.
     m_settleTimer.stop();
     m_settled = true;

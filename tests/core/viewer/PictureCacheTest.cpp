@@ -111,6 +111,34 @@ TEST_F(CacheFolder, ReadAheadLoadsBehindFirstAndFreesOutsideTheWindow)
         EXPECT_EQ(present(list, i), i >= 4 && i <= 6) << i;
 }
 
+TEST_F(CacheFolder, AHeldReadAheadStartsNothingUntilTheViewerAsksButStillFrees)
+{
+    fill(10);
+    scan();
+    CountingCache cache(list, config);
+    list.setCurrent(2);
+    cache.waitForCurrent();
+    cache.updateReadAhead();
+    settleLoads(cache);
+    ASSERT_TRUE(present(list, 1) && present(list, 3));
+
+    // A jump: the new picture's load ends before it is painted.
+    list.setCurrent(7);
+    cache.holdReadAhead();
+    const int before = cache.started;
+    cache.waitForCurrent();
+    settleLoads(cache);
+    EXPECT_EQ(cache.started, before + 1) << "only the current picture";
+    for (int i = 0; i < list.count(); ++i)
+        EXPECT_EQ(present(list, i), i == 7) << i;
+
+    // Painted: read-ahead goes on, and chains from one ended load to the next by itself again.
+    cache.updateReadAhead();
+    settleLoads(cache);
+    for (int i = 0; i < list.count(); ++i)
+        EXPECT_EQ(present(list, i), i >= 6 && i <= 8) << i;
+}
+
 TEST_F(CacheFolder, DepthOutOfRangeIsTheDefaultAndReadAheadCanBeOff)
 {
     fill(12);
