@@ -97,13 +97,13 @@ void MarqueloApp::runViewer()
         qui->setFallbackParent(m_window.get());
     registerRooms(m_context);
 
-    // Shown before the start photo is laid out: the window system maps the window while its decode
-    // ends, and the first paint comes after both.
+    // Shown before the start photo is laid out, which waits for nothing: the window system maps the
+    // window while the photo decodes, and the photo is laid out when its decode ends.
     if (m_config.StartMaximized)
         m_window->showMaximized();
     else
         m_window->show();
-    m_window->showCurrent();
+    m_window->showStart();
     m_window->showKeyHint();
 
     if (runWindowLoop) {

@@ -29,6 +29,7 @@ struct PictureCache::Mailbox {
     std::mutex mutex;
     PictureCache* owner = nullptr; // null once the cache is gone
     std::vector<std::shared_ptr<PictureSlot>> finished;
+    ScreenTarget screen; // the window as it is now
 };
 
 // Everything a worker needs, copied on the GUI thread when the load starts, so the worker never reads
@@ -41,8 +42,8 @@ struct PictureCache::LoadJob {
     // The picture someone waits for takes both cores when its file can be split; read-ahead takes one,
     // so it never holds the current picture up.
     int threads = 1;
-    // Scaled for this window on the worker too, so the GUI thread only blits (invalid: not scaled).
-    ScreenTarget screen;
+    // Scaled for the window on the worker too, so the GUI thread only blits.
+    bool screenCopy = false;
     // The start picture, decoded while the program started: taken instead of decoding the file.
     std::shared_future<DecodedPicture> early;
 };
@@ -90,6 +91,12 @@ PictureCache::~PictureCache()
         else
             w->thread.detach();
     }
+}
+
+void PictureCache::setScreenTarget(const ScreenTarget& target)
+{
+    const std::lock_guard lock(m_mailbox->mutex);
+    m_mailbox->screen = target;
 }
 
 int PictureCache::depth() const
@@ -151,11 +158,16 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
         decoded.file = statFile(job.path);
     }
     if (decoded.ok) {
+        ScreenTarget screen;
+        if (job.screenCopy) {
+            const std::lock_guard lock(mailbox->mutex);
+            screen = mailbox->screen;
+        }
         slot.image = std::move(decoded.image);
         slot.fullSize = decoded.fullSize;
         slot.fullResolution = decoded.fullResolution;
         try {
-            slot.screen = fittedScreenCopy(slot.image, slot.fullSize, job.screen);
+            slot.screen = fittedScreenCopy(slot.image, slot.fullSize, screen);
         } catch (...) {
             // No memory for the copy: the GUI thread scales when it paints, as for any other view.
             slot.screen = ScreenCopy();
@@ -177,12 +189,12 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
 }
 
 bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale, int threads,
-                          ScreenTarget screen)
+                          bool screenCopy)
 {
     // Every load has a thread of its own, so the current picture never waits behind a read-ahead.
     reapWorkers();
     slot->loading.store(true, std::memory_order_release);
-    LoadJob job{slot, std::move(path), m_viewSize, minScale, threads, screen, {}};
+    LoadJob job{slot, std::move(path), m_viewSize, minScale, threads, screenCopy, {}};
     // Only a whole picture someone waits for (two threads) can be the start picture.
     if (threads > 1 && minScale <= 0) {
         if (std::optional<std::shared_future<DecodedPicture>> early = StartPicture::claim(job.path, m_viewSize))
@@ -209,7 +221,7 @@ bool PictureCache::startLoad(int index, int version, Priority priority, double m
         return false;
     }
     if (!launch(slot, m_images.pathOf(entry.files[version].name), minScale, priority == Priority::Current ? 2 : 1,
-                m_screenTarget)) {
+                true)) {
         settle(entry, version);
         return false;
     }

@@ -83,9 +83,10 @@ public:
     // Defaults to the primary screen. Takes effect for loads started afterwards.
     void setViewSize(QSize devicePixels);
     QSize viewSize() const { return m_viewSize; }
-    // The window that loads started from now on scale their picture for, fitted whole, as a new photo
-    // is shown; an invalid target makes none.
-    void setScreenTarget(const ScreenTarget& target) { m_screenTarget = target; }
+    // The window that loads scale their picture for, fitted whole, as a new photo is shown; an invalid
+    // target makes none. A load takes the window as it is when its decode ends, so a resize during the
+    // decode (the window system maximizing the window at start) still gets a copy that fits.
+    void setScreenTarget(const ScreenTarget& target);
     // After a zoom: when the current picture was decoded too small to show `source` in a
     // `destinationSize` area (device pixels) without blur, starts decoding it again at the scale needed
     // on a worker and returns at once; true when it started one. The picture already decoded stays
@@ -126,7 +127,7 @@ private:
     static void runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& mailbox);
     bool startLoad(int index, int version, Priority priority, double minScale, std::shared_ptr<PictureSlot> slot);
     bool launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale, int threads = 1,
-                ScreenTarget screen = {});
+                bool screenCopy = false);
     void onLoadEnded(const std::shared_ptr<PictureSlot>& slot);
     bool takeDetail(const std::shared_ptr<PictureSlot>& slot);
     // Frees both versions of the entries before `lo` and after `hi`.
@@ -137,7 +138,6 @@ private:
     ImageList& m_images;
     AppConfig& m_config;
     QSize m_viewSize;
-    ScreenTarget m_screenTarget;
     bool m_checking = false;
     bool m_readAheadHeld = false;
     std::vector<std::unique_ptr<Worker>> m_workers;

@@ -111,7 +111,21 @@ void ViewerWindow::showEvent(QShowEvent* event)
 
 // ---- showing the current entry ----------------------------------------------------------------------
 
+void ViewerWindow::showStart()
+{
+    // The window system maps and maximizes the window while the photo decodes, the first paint (of the
+    // background) sets up the window's buffers meanwhile, and the load scales its copy for the window's
+    // final size: the photo's own paint is then only a blit. Waiting here would hold all of that back
+    // until the decode ends.
+    showCurrent(std::chrono::milliseconds(0));
+}
+
 void ViewerWindow::showCurrent()
+{
+    showCurrent(PictureCache::kCurrentPatience);
+}
+
+void ViewerWindow::showCurrent(std::chrono::milliseconds patience)
 {
     // In the grid the current entry is the highlighted cell; its photo loads when the grid closes.
     if (m_grid->isVisible()) {
@@ -123,7 +137,7 @@ void ViewerWindow::showCurrent()
     m_chrome->updateButtons();
     // A load that takes too long is not waited for: the window stays alive and lays the picture out
     // when it arrives.
-    m_layoutPending = !m_cache->waitForCurrent();
+    m_layoutPending = !m_cache->waitForCurrent(patience);
 
     const ShownPicture picture = m_cache->shown();
     const QSize size = picture.loaded && picture.isPicture ? picture.fullSize : QSize(0, 0);

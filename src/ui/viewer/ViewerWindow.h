@@ -20,6 +20,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 
 #include <array>
 #include <functional>
@@ -53,6 +54,9 @@ public:
 
     // Loads, lays out and labels the current entry: every navigation and file command ends here.
     void showCurrent();
+    // The same for the start photo, without waiting for its load: the window goes on while it decodes
+    // and lays the photo out when it arrives.
+    void showStart();
 
     // Handlers of the commands other rooms own (edit, add, preferences, help, ...). Unset commands do
     // nothing. The window's own commands (navigation, zoom, toggles, delete, rename, info, reload,
@@ -122,6 +126,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void showCurrent(std::chrono::milliseconds patience);
     void navigate(int position);
     void reload();
     void onOK();

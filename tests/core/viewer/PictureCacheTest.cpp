@@ -139,6 +139,52 @@ TEST_F(CacheFolder, AHeldReadAheadStartsNothingUntilTheViewerAsksButStillFrees)
         EXPECT_EQ(present(list, i), i >= 6 && i <= 8) << i;
 }
 
+// Holds every load back until the test lets it run.
+class HeldCache : public PictureCache {
+public:
+    using PictureCache::PictureCache;
+    void release()
+    {
+        for (auto& work : held)
+            PictureCache::startWorker(std::move(work));
+        held.clear();
+    }
+    std::vector<std::function<void()>> held;
+
+protected:
+    bool startWorker(std::function<void()> work) override
+    {
+        held.push_back(std::move(work));
+        return true;
+    }
+};
+
+TEST_F(CacheFolder, ALoadScalesForTheWindowAsItIsWhenItsDecodeEnds)
+{
+    folder.jpeg("wide.jpg", 640, 480);
+    scan();
+    HeldCache cache(list, config);
+    // Requested before the window has a size (the start photo), then the window is shown and resized.
+    ASSERT_TRUE(cache.requestPicture(0, PictureCache::Priority::Current));
+    cache.setScreenTarget({QSize(1024, 700), 1.0});
+    cache.setScreenTarget({QSize(160, 200), 2.0});
+    cache.release();
+    settleLoads(cache);
+    ASSERT_TRUE(cache.currentSlot() && cache.currentSlot()->loaded);
+    const ScreenCopy& copy = cache.currentSlot()->screen;
+    EXPECT_EQ(copy.scaled.size(), QSize(320, 240));
+    EXPECT_EQ(copy.ratio, 2.0);
+
+    // Without a window (hidden, or gone to the grid) nothing is scaled.
+    cache.evictAll();
+    cache.setScreenTarget({});
+    ASSERT_TRUE(cache.requestPicture(0, PictureCache::Priority::Current));
+    cache.release();
+    settleLoads(cache);
+    ASSERT_TRUE(cache.currentSlot() && cache.currentSlot()->loaded);
+    EXPECT_TRUE(cache.currentSlot()->screen.scaled.isNull());
+}
+
 TEST_F(CacheFolder, DepthOutOfRangeIsTheDefaultAndReadAheadCanBeOff)
 {
     fill(12);
