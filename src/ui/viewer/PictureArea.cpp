@@ -87,6 +87,13 @@ void PictureArea::newPicture()
     m_drawnSinceNew = false;
 }
 
+void PictureArea::pictureAwaited()
+{
+    m_readAheadPending = false;
+    m_readAheadTimer.stop();
+    m_cache.holdReadAhead();
+}
+
 void PictureArea::markUnsettled()
 {
     // The window system's first placing of the window (maximizing it) comes between a start photo's

@@ -31,6 +31,9 @@ public:
     QColor background() const;
     // A new photo is shown: it is drawn smoothly at once and read-ahead follows its paint.
     void newPicture();
+    // The current entry's load is still running (it is shown when it ends): nothing is read ahead
+    // meanwhile, so the load has the cores to itself.
+    void pictureAwaited();
     // The view is moving: quick draws until it has been still for a moment (not before the new photo's
     // first paint).
     void markUnsettled();

@@ -146,7 +146,10 @@ void ViewerWindow::showCurrent(std::chrono::milliseconds patience)
 
     m_chrome->labelCurrent();
 
-    m_picture.newPicture();
+    if (m_layoutPending)
+        m_picture.pictureAwaited();
+    else
+        m_picture.newPicture();
     update();
     QGuiApplication::restoreOverrideCursor();
 }
