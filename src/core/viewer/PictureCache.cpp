@@ -302,29 +302,27 @@ bool PictureCache::waitForCurrent(std::chrono::milliseconds patience)
     }
 }
 
-void PictureCache::evictOutsideDepth(int lo, int hi)
+PictureCache::DepthWindow PictureCache::evictOutsideDepth()
 {
-    for (int i = 0; i < lo; ++i) {
-        evictPicture(i, kOriginal);
-        evictPicture(i, kEdited);
+    const int n = m_images.count();
+    const int cur = m_images.currentIndex();
+    const DepthWindow window{std::max(0, cur - depth()), std::min(n - 1, cur + depth())};
+    for (int i = 0; i < n; ++i) {
+        if (i < window.lo || i > window.hi) {
+            evictPicture(i, kOriginal);
+            evictPicture(i, kEdited);
+        }
     }
-    for (int i = hi + 1; i < m_images.count(); ++i) {
-        evictPicture(i, kOriginal);
-        evictPicture(i, kEdited);
-    }
+    return window;
 }
 
 void PictureCache::updateReadAhead()
 {
     m_readAheadHeld = false;
-    const int n = m_images.count();
-    if (n == 0)
+    if (m_images.count() == 0)
         return;
+    const auto [lo, hi] = evictOutsideDepth();
     const int cur = m_images.currentIndex();
-    const int d = depth();
-    const int lo = std::max(0, cur - d);
-    const int hi = std::min(n - 1, cur + d);
-    evictOutsideDepth(lo, hi);
     if (!m_config.ReadAhead)
         return;
     const int reach = std::max(cur - lo, hi - cur);
@@ -364,12 +362,10 @@ void PictureCache::onLoadEnded(const std::shared_ptr<PictureSlot>& slot)
             }
         }
     }
-    if (m_readAheadHeld) {
-        const int cur = m_images.currentIndex();
-        evictOutsideDepth(cur - depth(), cur + depth());
-    } else {
+    if (m_readAheadHeld)
+        evictOutsideDepth();
+    else
         updateReadAhead();
-    }
     Q_EMIT pictureLoaded(index, version);
 }
 

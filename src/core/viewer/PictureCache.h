@@ -130,8 +130,13 @@ private:
                 bool screenCopy = false);
     void onLoadEnded(const std::shared_ptr<PictureSlot>& slot);
     bool takeDetail(const std::shared_ptr<PictureSlot>& slot);
-    // Frees both versions of the entries before `lo` and after `hi`.
-    void evictOutsideDepth(int lo, int hi);
+    struct DepthWindow {
+        int lo;
+        int hi;
+    };
+    // Frees both versions of the entries outside CacheDepth around the current one; returns the
+    // entries kept.
+    DepthWindow evictOutsideDepth();
     void settle(ImageEntry& entry, int version);
     void reapWorkers();
 

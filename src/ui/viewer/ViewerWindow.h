@@ -20,9 +20,9 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-#include <chrono>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 
