@@ -28,7 +28,11 @@ if(MARQUELO_FUZZ)
 endif()
 target_compile_definitions(marquelo_options INTERFACE
   QT_NO_KEYWORDS
-  MARQUELO_VERSION_MINOR=16
+  MARQUELO_VERSION_MINOR=16)
+# Where the checkout is, for tests and benchmarks only: kept off the program's own command lines so
+# that two checkouts compile the program identically (and share the compiler cache).
+add_library(marquelo_paths INTERFACE)
+target_compile_definitions(marquelo_paths INTERFACE
   MARQUELO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
   MARQUELO_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus")
 
