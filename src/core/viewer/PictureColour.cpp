@@ -27,6 +27,18 @@ namespace {
 
 std::mutex g_displayMutex;
 QByteArray g_display; // guarded by g_displayMutex; QByteArray copies share the data
+// Pictures made on this thread for other programs to read (the shared thumbnail cache) are sRGB
+// whatever screen this one shows them on.
+thread_local int t_srgbTargets = 0;
+
+// Where the pictures decoded on this thread go: the display's profile, or sRGB (empty).
+QByteArray targetProfile()
+{
+    if (t_srgbTargets > 0)
+        return {};
+    const std::lock_guard lock(g_displayMutex);
+    return g_display;
+}
 
 struct ProfileDeleter {
     void operator()(void* p) const
@@ -248,7 +260,7 @@ private:
 
 std::shared_ptr<const PictureColour::RowConversion> PictureColour::rowConversion(const QByteArray& sourceIcc)
 {
-    const QByteArray display = displayProfile();
+    const QByteArray display = targetProfile();
     if ((sourceIcc.isEmpty() && display.isEmpty()) || sourceIcc == display)
         return nullptr;
     if (std::optional<QColorTransform> qt = transforms().qt(sourceIcc, display))
@@ -297,6 +309,16 @@ void PictureColour::setDisplayProfile(const QByteArray& icc)
     g_display = std::move(usable);
 }
 
+PictureColour::SrgbTarget::SrgbTarget()
+{
+    ++t_srgbTargets;
+}
+
+PictureColour::SrgbTarget::~SrgbTarget()
+{
+    --t_srgbTargets;
+}
+
 QByteArray PictureColour::displayProfile()
 {
     const std::lock_guard lock(g_displayMutex);
@@ -305,7 +327,7 @@ QByteArray PictureColour::displayProfile()
 
 bool PictureColour::toDisplay(QImage& image, const QByteArray& sourceIcc)
 {
-    const QByteArray display = displayProfile();
+    const QByteArray display = targetProfile();
     if ((sourceIcc.isEmpty() && display.isEmpty()) || sourceIcc == display || image.isNull())
         return false;
     const QImage::Format format = image.format();
@@ -341,7 +363,7 @@ QImage PictureColour::fromInterleaved(const void* pixels, int width, int height,
         return QImage();
     const bool alpha = bands == 4;
     const auto* data = static_cast<const uchar*>(pixels);
-    const QByteArray display = displayProfile();
+    const QByteArray display = targetProfile();
     const bool differs = !(sourceIcc.isEmpty() && display.isEmpty()) && sourceIcc != display;
     const std::optional<QColorTransform> qt =
         differs && bits == 8 ? transforms().qt(sourceIcc, display) : std::optional<QColorTransform>();

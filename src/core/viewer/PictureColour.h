@@ -17,6 +17,16 @@ public:
     static void setDisplayProfile(const QByteArray& icc);
     static QByteArray displayProfile();
 
+    // While one lives, pictures decoded and converted on its thread come out in sRGB instead of the
+    // display's colours: thumbnails go to a cache other programs read as sRGB.
+    class SrgbTarget {
+    public:
+        SrgbTarget();
+        ~SrgbTarget();
+        SrgbTarget(const SrgbTarget&) = delete;
+        SrgbTarget& operator=(const SrgbTarget&) = delete;
+    };
+
     // Converts `image` (Format_RGB32 or Format_ARGB32 / _Premultiplied; alpha is kept) in place from
     // `sourceIcc` (empty: sRGB) to the display profile. False, and the image untouched, when nothing
     // had to be done or a profile cannot be used (then the pixels are taken as they are).

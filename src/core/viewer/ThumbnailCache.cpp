@@ -1,5 +1,8 @@
 #include "core/viewer/ThumbnailCache.h"
 
+#include "core/settings/Logging.h"
+#include "media/RegularFile.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -20,6 +23,8 @@ const char* const kUriKey = "Thumb::URI";
 const char* const kMTimeKey = "Thumb::MTime";
 // Our own folder below fail/: other programs may well succeed where we failed.
 const char* const kFailFolder = "fail/marquelo";
+// A failure is recorded as one transparent pixel; anything much larger is not ours.
+constexpr int kFailSide = int(ThumbnailSize::Normal);
 
 // Makes `path` and its missing parents with mode 0700, as the cache's folders must be private.
 bool makePrivateFolder(const QString& path)
@@ -103,12 +108,34 @@ enum class Check { KeysOnly, Pixels };
 // The stored thumbnail at `path` when it is a PNG made of this very version of the file. The keys are
 // read from the chunks before the pixels, so a stale entry costs no inflating; only an entry that
 // keeps its keys after the pixels (allowed, though no common writer does it) is decoded to find out.
-// With KeysOnly a matching entry yields an empty image instead of its pixels.
-std::optional<QImage> readValid(const QString& path, const QByteArray& uri, std::int64_t mtimeSeconds, Check check)
+// With KeysOnly a matching entry yields an empty image instead of its pixels. Anyone may write into the
+// cache: only a regular file is opened (a FIFO there would hold the reader forever), and an entry whose
+// header claims more than `maxSide` pixels on a side is not the size it is filed under and is passed
+// over before a byte of it is inflated.
+std::optional<QImage> readValid(const QString& path, const QByteArray& uri, std::int64_t mtimeSeconds, Check check,
+                                int maxSide)
 {
-    QImageReader reader(path, "png");
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0)
+        return std::nullopt; // none stored: the common case, nothing to tell
+    const media::RegularFile file(native.toStdString());
+    if (!file.isOpen()) {
+        qCWarning(lcThumbnails) << "cache entry not read:" << path << file.error().c_str();
+        return std::nullopt;
+    }
+    QFile device;
+    if (!device.open(file.fd(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return std::nullopt;
+    QImageReader reader(&device, "png");
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
+    const QSize declared = reader.size();
+    if (!declared.isValid() || declared.width() > maxSide || declared.height() > maxSide) {
+        if (declared.isValid())
+            qCWarning(lcThumbnails) << "cache entry larger than its size, ignored:" << path << declared;
+        return std::nullopt;
+    }
     const QString uriText = reader.text(QLatin1String(kUriKey));
     const QString mtimeText = reader.text(QLatin1String(kMTimeKey));
     if (!uriText.isEmpty() && !mtimeText.isEmpty()) {
@@ -133,7 +160,8 @@ std::optional<QImage> ThumbnailCache::find(const QByteArray& uri, std::int64_t m
     for (ThumbnailSize candidate : {ThumbnailSize::Normal, ThumbnailSize::Large, ThumbnailSize::XLarge}) {
         if (int(candidate) < int(size))
             continue;
-        std::optional<QImage> image = readValid(pathOf(uri, candidate), uri, mtimeSeconds, Check::Pixels);
+        std::optional<QImage> image =
+            readValid(pathOf(uri, candidate), uri, mtimeSeconds, Check::Pixels, int(candidate));
         if (!image)
             continue;
         const int side = int(size);
@@ -147,7 +175,8 @@ std::optional<QImage> ThumbnailCache::find(const QByteArray& uri, std::int64_t m
 bool ThumbnailCache::has(const QByteArray& uri, std::int64_t mtimeSeconds, ThumbnailSize size) const
 {
     for (ThumbnailSize candidate : {ThumbnailSize::Normal, ThumbnailSize::Large, ThumbnailSize::XLarge})
-        if (int(candidate) >= int(size) && readValid(pathOf(uri, candidate), uri, mtimeSeconds, Check::KeysOnly))
+        if (int(candidate) >= int(size) &&
+            readValid(pathOf(uri, candidate), uri, mtimeSeconds, Check::KeysOnly, int(candidate)))
             return true;
     return false;
 }
@@ -189,7 +218,7 @@ bool ThumbnailCache::store(const QByteArray& uri, std::int64_t mtimeSeconds, con
 
 bool ThumbnailCache::hasFailure(const QByteArray& uri, std::int64_t mtimeSeconds) const
 {
-    return readValid(failPathOf(uri), uri, mtimeSeconds, Check::KeysOnly).has_value();
+    return readValid(failPathOf(uri), uri, mtimeSeconds, Check::KeysOnly, kFailSide).has_value();
 }
 
 bool ThumbnailCache::storeFailure(const QByteArray& uri, std::int64_t mtimeSeconds) const

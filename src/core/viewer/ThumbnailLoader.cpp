@@ -3,6 +3,10 @@
 #include "core/viewer/ThumbnailMaker.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 
 #include <sys/stat.h>
 
@@ -20,74 +24,11 @@ namespace {
 // other programs run.
 constexpr int kNiceness = 10;
 
-} // namespace
-
-ThumbnailLoader::ThumbnailLoader(ThumbnailCache cache, int threads, QObject* parent)
-    : QObject(parent), m_cache(std::move(cache))
-{
-    for (int i = 0; i < std::max(1, threads); ++i)
-        m_workers.emplace_back([this] { run(); });
-}
-
-ThumbnailLoader::~ThumbnailLoader()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop.store(true, std::memory_order_release);
-        m_jobs.clear();
-    }
-    m_wake.notify_all();
-    for (std::thread& worker : m_workers)
-        worker.join();
-}
-
-void ThumbnailLoader::request(std::vector<QByteArray> paths, int side, int deliver)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_pending.fetch_sub(int(m_jobs.size()), std::memory_order_acq_rel);
-        m_jobs.clear();
-        for (QByteArray& path : paths) {
-            m_jobs.push_back({std::move(path), side, deliver != 0});
-            if (deliver > 0)
-                --deliver;
-        }
-        m_pending.fetch_add(int(m_jobs.size()), std::memory_order_acq_rel);
-    }
-    m_wake.notify_all();
-}
-
-void ThumbnailLoader::cancel()
-{
-    request({}, 0);
-}
-
-void ThumbnailLoader::run()
-{
-#ifdef __linux__
-    // Background work: with as many loaders as cores, the GUI thread would otherwise wait for a core
-    // behind them while it draws the page the user just moved to. Lowered for this thread only.
-    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), kNiceness);
-#endif
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stop.load(std::memory_order_acquire) || !m_jobs.empty(); });
-            if (m_stop.load(std::memory_order_acquire))
-                return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-        }
-        if (job.deliver)
-            work(job);
-        else
-            prepare(job);
-        m_pending.fetch_sub(1, std::memory_order_acq_rel);
-    }
-}
-
-namespace {
+struct Job {
+    QByteArray path;
+    int side = 0;
+    bool deliver = true;
+};
 
 struct FileVersion {
     bool ok = false;
@@ -105,53 +46,186 @@ FileVersion versionOf(const QByteArray& path)
 
 } // namespace
 
-void ThumbnailLoader::work(const Job& job)
-{
-    const FileVersion version = versionOf(job.path);
-    if (!version.ok) {
-        Q_EMIT ready(job.path, 0, QImage(), job.side);
-        return;
-    }
-    const QByteArray uri = ThumbnailCache::uriOf(job.path);
-    const ThumbnailSize size = thumbnailSizeFor(job.side);
+struct ThumbnailLoader::Shared {
+    Shared(ThumbnailCache c, Maker m) : cache(std::move(c)), maker(std::move(m)) {}
 
-    QImage image;
-    if (std::optional<QImage> stored = m_cache.find(uri, version.mtimeSeconds, size)) {
-        image = std::move(*stored);
-    } else if (!m_cache.hasFailure(uri, version.mtimeSeconds)) {
-        ThumbnailMaker::Made made = ThumbnailMaker::forCell(job.path, int(size), job.side);
-        // A full or read-only cache only costs the next start its speed. A camera thumbnail that covers
-        // the cell but not the cache size is not stored: it is as quick to read again from the photo.
-        if (made.image.isNull())
-            m_cache.storeFailure(uri, version.mtimeSeconds);
-        else if (made.fullSize)
-            m_cache.store(uri, version.mtimeSeconds, made.image, size);
-        image = std::move(made.image);
+    const ThumbnailCache cache;
+    const Maker maker;
+    std::mutex mutex;
+    std::condition_variable wake;     // a job came or the loader ends
+    std::condition_variable finished; // a worker returned
+    std::deque<Job> jobs;             // guarded by mutex
+    bool stop = false;                // guarded by mutex
+    int running = 0;                  // workers that have not returned; guarded by mutex
+    std::atomic<int> pending{0};
+
+    // Signals go out through the loader only while it exists: the one that ends takes this first.
+    std::mutex ownerMutex;
+    ThumbnailLoader* owner = nullptr; // guarded by ownerMutex
+
+    static void run(const std::shared_ptr<Shared>& shared);
+    void work(const Job& job);
+    void prepare(const Job& job);
+    bool stopping()
+    {
+        const std::lock_guard lock(mutex);
+        return stop;
     }
-    if (!image.isNull() && (image.width() > job.side || image.height() > job.side))
-        image = image.scaled(job.side, job.side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    if (!image.isNull() && image.format() != QImage::Format_ARGB32_Premultiplied &&
-        image.format() != QImage::Format_RGB32)
-        image = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                                        : image.convertToFormat(QImage::Format_RGB32);
-    Q_EMIT ready(job.path, version.mtimeNs, image, job.side);
+};
+
+ThumbnailLoader::ThumbnailLoader(ThumbnailCache cache, int threads, QObject* parent)
+    : ThumbnailLoader(std::move(cache), threads, &ThumbnailMaker::forCell, parent)
+{
 }
 
-void ThumbnailLoader::prepare(const Job& job)
+ThumbnailLoader::ThumbnailLoader(ThumbnailCache cache, int threads, Maker maker, QObject* parent)
+    : QObject(parent), m_shared(std::make_shared<Shared>(std::move(cache), std::move(maker)))
+{
+    m_shared->owner = this;
+    const int count = std::max(1, threads);
+    m_shared->running = count;
+    for (int i = 0; i < count; ++i)
+        m_workers.emplace_back([shared = m_shared] { Shared::run(shared); });
+}
+
+ThumbnailLoader::~ThumbnailLoader()
+{
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        m_shared->stop = true;
+        m_shared->jobs.clear();
+    }
+    m_shared->wake.notify_all();
+    {
+        const std::lock_guard lock(m_shared->ownerMutex);
+        m_shared->owner = nullptr;
+    }
+    bool allReturned = false;
+    {
+        std::unique_lock lock(m_shared->mutex);
+        allReturned = m_shared->finished.wait_for(lock, kExitPatience, [this] { return m_shared->running == 0; });
+    }
+    for (std::thread& worker : m_workers) {
+        if (allReturned)
+            worker.join();
+        else
+            worker.detach(); // it holds the shared state until its decode ends, then returns
+    }
+}
+
+void ThumbnailLoader::request(std::vector<QByteArray> paths, int side, int deliver)
+{
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        m_shared->pending.fetch_sub(int(m_shared->jobs.size()), std::memory_order_acq_rel);
+        m_shared->jobs.clear();
+        for (QByteArray& path : paths) {
+            m_shared->jobs.push_back({std::move(path), side, deliver != 0});
+            if (deliver > 0)
+                --deliver;
+        }
+        m_shared->pending.fetch_add(int(m_shared->jobs.size()), std::memory_order_acq_rel);
+    }
+    m_shared->wake.notify_all();
+}
+
+void ThumbnailLoader::cancel()
+{
+    request({}, 0);
+}
+
+int ThumbnailLoader::pending() const
+{
+    return m_shared->pending.load(std::memory_order_acquire);
+}
+
+const ThumbnailCache& ThumbnailLoader::cache() const
+{
+    return m_shared->cache;
+}
+
+void ThumbnailLoader::Shared::run(const std::shared_ptr<Shared>& shared)
+{
+#ifdef __linux__
+    // Background work: with as many loaders as cores, the GUI thread would otherwise wait for a core
+    // behind them while it draws the page the user just moved to. Lowered for this thread only.
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), kNiceness);
+#endif
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(shared->mutex);
+            shared->wake.wait(lock, [&] { return shared->stop || !shared->jobs.empty(); });
+            if (shared->stop)
+                break;
+            job = std::move(shared->jobs.front());
+            shared->jobs.pop_front();
+        }
+        if (job.deliver)
+            shared->work(job);
+        else
+            shared->prepare(job);
+        shared->pending.fetch_sub(1, std::memory_order_acq_rel);
+    }
+    const std::lock_guard lock(shared->mutex);
+    --shared->running;
+    shared->finished.notify_all();
+}
+
+void ThumbnailLoader::Shared::work(const Job& job)
+{
+    const FileVersion version = versionOf(job.path);
+    QImage image;
+    if (version.ok) {
+        const QByteArray uri = ThumbnailCache::uriOf(job.path);
+        const ThumbnailSize size = thumbnailSizeFor(job.side);
+        if (std::optional<QImage> stored = cache.find(uri, version.mtimeSeconds, size)) {
+            image = std::move(*stored);
+        } else if (!cache.hasFailure(uri, version.mtimeSeconds)) {
+            ThumbnailMaker::Made made = maker(job.path, int(size), job.side);
+            // Once the loader has ended the program is quitting: a write its end cut off would leave
+            // a temporary file in the cache.
+            if (stopping())
+                return;
+            // A full or read-only cache only costs the next start its speed. A camera thumbnail that
+            // covers the cell but not the cache size is not stored: it is as quick to read again.
+            if (made.image.isNull())
+                cache.storeFailure(uri, version.mtimeSeconds);
+            else if (made.fullSize)
+                cache.store(uri, version.mtimeSeconds, made.image, size);
+            image = std::move(made.image);
+        }
+        if (!image.isNull() && (image.width() > job.side || image.height() > job.side))
+            image = image.scaled(job.side, job.side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (!image.isNull() && image.format() != QImage::Format_ARGB32_Premultiplied &&
+            image.format() != QImage::Format_RGB32)
+            image = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                            : image.convertToFormat(QImage::Format_RGB32);
+    }
+    const std::lock_guard lock(ownerMutex);
+    if (owner)
+        Q_EMIT owner->ready(job.path, version.mtimeNs, image, job.side);
+}
+
+void ThumbnailLoader::Shared::prepare(const Job& job)
 {
     const FileVersion version = versionOf(job.path);
     if (!version.ok)
         return;
     const QByteArray uri = ThumbnailCache::uriOf(job.path);
     const ThumbnailSize size = thumbnailSizeFor(job.side);
-    if (!m_cache.has(uri, version.mtimeSeconds, size) && !m_cache.hasFailure(uri, version.mtimeSeconds)) {
-        const ThumbnailMaker::Made made = ThumbnailMaker::forCell(job.path, int(size), job.side);
+    if (!cache.has(uri, version.mtimeSeconds, size) && !cache.hasFailure(uri, version.mtimeSeconds)) {
+        const ThumbnailMaker::Made made = maker(job.path, int(size), job.side);
+        if (stopping())
+            return;
         if (made.image.isNull())
-            m_cache.storeFailure(uri, version.mtimeSeconds);
+            cache.storeFailure(uri, version.mtimeSeconds);
         else if (made.fullSize)
-            m_cache.store(uri, version.mtimeSeconds, made.image, size);
+            cache.store(uri, version.mtimeSeconds, made.image, size);
     }
-    Q_EMIT prepared(job.path, version.mtimeNs, job.side);
+    const std::lock_guard lock(ownerMutex);
+    if (owner)
+        Q_EMIT owner->prepared(job.path, version.mtimeNs, job.side);
 }
 
 } // namespace marquelo

@@ -5,16 +5,15 @@
 // caller can hold in memory only make sure the shared cache has the thumbnail, and deliver nothing.
 
 #include "core/viewer/ThumbnailCache.h"
+#include "core/viewer/ThumbnailMaker.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QObject>
 
-#include <atomic>
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
-#include <mutex>
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -23,8 +22,18 @@ namespace marquelo {
 class ThumbnailLoader : public QObject {
     Q_OBJECT
 public:
+    // How long the end of a loader waits for a worker to finish the file it is on. A decode that takes
+    // longer (a file system that stopped answering, a hostile file) is left to end on its own: quitting
+    // never waits for it.
+    static constexpr std::chrono::milliseconds kExitPatience{500};
+
+    // How a photo becomes a thumbnail: ThumbnailMaker::forCell, or what a test puts in its place.
+    using Maker = std::function<ThumbnailMaker::Made(const QByteArray& path, int side, int cell)>;
+
     explicit ThumbnailLoader(ThumbnailCache cache, int threads = 2, QObject* parent = nullptr);
-    // Drops the waiting requests and joins the workers (each finishes the one file it is on).
+    ThumbnailLoader(ThumbnailCache cache, int threads, Maker maker, QObject* parent = nullptr);
+    // Drops the waiting requests and lets the workers finish the file each is on for at most
+    // kExitPatience; no signal comes from any of them after this returns.
     ~ThumbnailLoader() override;
 
     // Replaces the waiting requests with `paths`, worked on in this order, each made to fit `side`
@@ -34,8 +43,8 @@ public:
     // Drops every waiting request.
     void cancel();
     // Requests waiting or being worked on.
-    int pending() const { return m_pending.load(std::memory_order_acquire); }
-    const ThumbnailCache& cache() const { return m_cache; }
+    int pending() const;
+    const ThumbnailCache& cache() const;
 
 Q_SIGNALS:
     // Delivered on the thread the loader lives in. `image` is null when the file could not be read as a
@@ -46,21 +55,10 @@ Q_SIGNALS:
     void prepared(const QByteArray& path, qint64 mtimeNs, int side);
 
 private:
-    struct Job {
-        QByteArray path;
-        int side = 0;
-        bool deliver = true;
-    };
-    void run();
-    void work(const Job& job);
-    void prepare(const Job& job);
+    // What the workers share with the loader; a worker left running past the loader's end keeps it.
+    struct Shared;
 
-    const ThumbnailCache m_cache;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<Job> m_jobs; // guarded by m_mutex
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_pending{0};
+    std::shared_ptr<Shared> m_shared;
     std::vector<std::thread> m_workers;
 };
 

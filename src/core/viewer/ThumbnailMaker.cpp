@@ -1,7 +1,11 @@
 #include "core/viewer/ThumbnailMaker.h"
 
+#include "core/settings/Logging.h"
+#include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureDecoder.h"
+#include "core/viewer/PictureFormats.h"
 #include "core/viewer/VipsPictureDecoder.h"
+#include "media/RegularFile.h"
 
 #include <QImageIOHandler>
 #include <QTransform>
@@ -13,8 +17,6 @@
 #include <cstring>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace marquelo {
@@ -226,17 +228,23 @@ QRect pictureInside(const QImage& small, QSize stored, int need)
 }
 
 // The camera's thumbnail when it shows the whole picture (letterboxing cut off) with at least `need`
-// pixels on its longer side once upright; null otherwise. Its size is read before it is decoded.
-QImage cameraThumbnail(const JpegHead& head, int need)
+// pixels on its longer side once upright, in sRGB; null otherwise. Its size is read before it is
+// decoded, and it is decoded as the viewer decodes a JPEG (the same scan limit and size bound): it is as
+// much the file's content as the photo. Cameras store it in the photo's colours without a profile of
+// its own, so the photo's profile (`photoIcc`) stands for it.
+QImage cameraThumbnail(const JpegHead& head, int need, const QByteArray& photoIcc)
 {
     if (head.thumbnail.isEmpty() || !head.stored.isValid())
         return QImage();
     const JpegHead small = readJpegHead(head.thumbnail);
     if (!small.sawFrame || small.stored.isEmpty() || std::max(small.stored.width(), small.stored.height()) < need)
         return QImage();
-    QImage image = QImage::fromData(head.thumbnail, "jpeg");
-    if (image.isNull())
+    const DecodedPicture decoded = PictureDecoder::decode(head.thumbnail, QSize());
+    if (!decoded.ok)
         return QImage();
+    QImage image = decoded.image;
+    if (!photoIcc.isEmpty() && PictureColour::jpegIccProfile(head.thumbnail).isEmpty())
+        PictureColour::toDisplay(image, photoIcc);
     const double shapeMain = double(head.stored.width()) / head.stored.height();
     const double shapeSmall = double(image.width()) / image.height();
     if (std::abs(shapeMain - shapeSmall) >= 0.02 * shapeMain) {
@@ -258,22 +266,15 @@ QImage cameraThumbnail(const JpegHead& head, int need)
 // needs the first few kilobytes of a photo of megabytes.
 class PhotoFile {
 public:
-    explicit PhotoFile(const QByteArray& path)
+    // Never blocks on a FIFO or a device swapped in under the name, and never reads one.
+    explicit PhotoFile(const QByteArray& path) : m_file(path.toStdString())
     {
-        // Never blocks on a FIFO or a device swapped in under the name.
-        m_fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        struct stat info {};
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))
+        if (!m_file.isOpen()) {
+            qCWarning(lcThumbnails) << "cannot read" << path << ":" << m_file.error().c_str();
             return;
-        m_size = info.st_size;
+        }
+        m_size = qint64(std::min<std::uint64_t>(m_file.size(), std::uint64_t(INT64_MAX)));
     }
-    ~PhotoFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    PhotoFile(const PhotoFile&) = delete;
-    PhotoFile& operator=(const PhotoFile&) = delete;
 
     qint64 size() const { return m_size; }
     bool whole() const { return m_read >= m_size; }
@@ -286,7 +287,7 @@ public:
         if (m_bytes.size() < upTo)
             m_bytes.resize(qsizetype(upTo));
         while (m_read < upTo) {
-            const ssize_t got = ::read(m_fd, m_bytes.data() + m_read, std::size_t(upTo - m_read));
+            const ssize_t got = ::read(m_file.fd(), m_bytes.data() + m_read, std::size_t(upTo - m_read));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0)
@@ -302,18 +303,11 @@ public:
     }
 
 private:
-    int m_fd = -1;
+    media::RegularFile m_file;
     qint64 m_size = -1;
     qint64 m_read = 0;
     QByteArray m_bytes;
 };
-
-QImage fromVips(const QByteArray& path, int side)
-{
-    // Started as the viewer starts it: above all with libvips' own cache off, so that a photo rewritten
-    // under the same name is never thumbnailed from its old pixels.
-    return VipsPictureDecoder::thumbnail(path, side);
-}
 
 } // namespace
 
@@ -324,10 +318,10 @@ QByteArray ThumbnailMaker::exifThumbnail(const QByteArray& jpeg)
 
 namespace {
 
-ThumbnailMaker::Made fromCamera(const JpegHead& head, int side, int cell)
+ThumbnailMaker::Made fromCamera(const QByteArray& photoHead, int side, int cell)
 {
     ThumbnailMaker::Made made;
-    QImage small = cameraThumbnail(head, cell);
+    QImage small = cameraThumbnail(readJpegHead(photoHead), cell, PictureColour::jpegIccProfile(photoHead));
     if (small.isNull())
         return made;
     made.fromCamera = true;
@@ -351,35 +345,49 @@ ThumbnailMaker::Made decodeJpeg(const QByteArray& bytes, int side)
 
 ThumbnailMaker::Made ThumbnailMaker::jpegForCell(const QByteArray& bytes, int side, int cell)
 {
-    Made made = fromCamera(readJpegHead(bytes), side, std::min(cell, side));
+    const PictureColour::SrgbTarget srgb;
+    Made made = fromCamera(bytes, side, std::min(cell, side));
     return made.image.isNull() ? decodeJpeg(bytes, side) : made;
 }
 
 ThumbnailMaker::Made ThumbnailMaker::forCell(const QByteArray& path, int side, int cell)
 {
+    // The shared cache is read by every program of the desktop, which take its pixels as sRGB.
+    const PictureColour::SrgbTarget srgb;
     cell = std::min(cell, side);
     PhotoFile file(path);
     if (file.size() < 0 || !file.readTo(kHeadBytes))
         return {};
-    const QByteArray& head = file.bytes();
-    if (isJpeg(head)) {
-        if (file.size() > PictureDecoder::kMaxDecodedBytes)
-            return {};
-        JpegHead markers = readJpegHead(head);
+    if (file.size() > PictureDecoder::kMaxDecodedBytes) {
+        qCWarning(lcThumbnails) << "not thumbnailed, too large to read:" << path;
+        return {};
+    }
+    // A camera's RAW data is not developed: its largest embedded preview stands in for it, as in the
+    // viewer. Nothing else reads a RAW name, whatever its bytes look like.
+    const bool raw = isRawName(std::string_view(path.constData(), std::size_t(path.size())));
+    if (!raw && isJpeg(file.bytes())) {
         // An EXIF block or a table so large that the frame header lies beyond the head.
-        if (!markers.sawFrame && !file.whole()) {
-            if (!file.readTo(file.size()))
-                return {};
-            markers = readJpegHead(file.bytes());
-        }
-        if (Made made = fromCamera(markers, side, cell); !made.image.isNull())
+        if (!readJpegHead(file.bytes()).sawFrame && !file.whole() && !file.readTo(file.size()))
+            return {};
+        if (Made made = fromCamera(file.bytes(), side, cell); !made.image.isNull())
             return made;
         if (!file.readTo(file.size()))
             return {};
         return decodeJpeg(file.bytes(), side);
     }
+    if (!file.readTo(file.size()) || !file.whole())
+        return {};
+    // Everything else through the viewer's own decoders: the same loaders, size bound and colours, at
+    // the size of the thumbnail where the format can decode smaller.
+    const QSize box(side, side);
+    const DecodedPicture decoded =
+        raw ? VipsPictureDecoder::decodeRawPreview(file.bytes(), box) : PictureDecoder::decode(file.bytes(), box);
     Made made;
-    made.image = fitInto(fromVips(path, side), side);
+    if (!decoded.ok) {
+        qCWarning(lcThumbnails) << "no thumbnail, not a picture the viewer shows:" << path;
+        return made;
+    }
+    made.image = fitInto(decoded.image, side);
     made.fullSize = !made.image.isNull();
     return made;
 }

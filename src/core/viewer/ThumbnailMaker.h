@@ -1,8 +1,10 @@
 #pragma once
 // Makes a thumbnail from a photo as cheaply as its format allows: a JPEG's own EXIF thumbnail when it
 // is large enough, else the JPEG decoded at the smallest DCT scale that covers the size (1/8 for any
-// photo of 2048 pixels or more at 256); other formats through libvips' shrink-on-load. A JPEG is never
-// decoded at full size here. The result is upright (EXIF orientation applied).
+// photo of 2048 pixels or more at 256); a camera RAW through its embedded preview; other formats through
+// the viewer's decoders at the smallest size they can decode to. Whatever the viewer refuses (a format
+// it does not take, a picture too large, a JPEG of too many scans) gets no thumbnail either. A JPEG is
+// never decoded at full size here. The result is upright (EXIF orientation applied) and sRGB.
 
 #include <QByteArray>
 #include <QImage>

@@ -158,12 +158,6 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
     return out;
 }
 
-QImage VipsPictureDecoder::thumbnail(const QByteArray& path, int side)
-{
-    const VipsModule* module = vips();
-    return module ? module->thumbnail(path, side) : QImage();
-}
-
 VipsPictureDecoder::RawPreview VipsPictureDecoder::largestRawPreview(const QByteArray& raw)
 {
     RawPreview result;

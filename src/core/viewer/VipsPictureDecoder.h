@@ -35,10 +35,6 @@ public:
     };
     static RawPreview largestRawPreview(const QByteArray& raw);
 
-    // A file's thumbnail with its longer side at most `side`, upright, sRGB (RGB888 or RGBA8888);
-    // null when libvips cannot read it.
-    static QImage thumbnail(const QByteArray& path, int side);
-
     // Loads libvips (a module of its own, on first use) and starts it, once for the process
     // (thread-safe); false when it cannot run.
     static bool startLibrary();

@@ -292,37 +292,7 @@ VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::
     return out;
 }
 
-QImage thumbnail(const QByteArray& path, int side)
-{
-    if (!start())
-        return QImage();
-    try {
-        vips::VImage thumb = vips::VImage::thumbnail(
-            path.constData(), side, vips::VImage::option()->set("height", side)->set("size", VIPS_SIZE_DOWN));
-        thumb = thumb.colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR);
-        if (thumb.bands() == 2 || thumb.bands() > 4)
-            thumb = thumb.extract_band(0, vips::VImage::option()->set("n", thumb.bands() == 2 ? 1 : 4));
-        if (thumb.bands() == 1)
-            thumb = thumb.bandjoin({thumb, thumb});
-        const int bands = thumb.bands();
-        size_t bytes = 0;
-        void* memory = thumb.write_to_memory(&bytes);
-        if (!memory)
-            return QImage();
-        const QImage view(static_cast<const uchar*>(memory), thumb.width(), thumb.height(), thumb.width() * bands,
-                          bands == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-        QImage copy = view.copy();
-        g_free(memory);
-        return copy;
-    } catch (const vips::VError&) {
-        vips_error_clear();
-        return QImage();
-    } catch (const std::bad_alloc&) {
-        return QImage();
-    }
-}
-
-const VipsModule kModule{kVipsModuleVersion, start, recognises, decode, thumbnail};
+const VipsModule kModule{kVipsModuleVersion, start, recognises, decode};
 
 } // namespace
 

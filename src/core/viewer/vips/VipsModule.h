@@ -15,7 +15,7 @@
 namespace marquelo {
 
 // Bumped whenever VipsModule or VipsPixels change, so a stale module is refused rather than misread.
-inline constexpr int kVipsModuleVersion = 1;
+inline constexpr int kVipsModuleVersion = 2;
 
 // How an HDR HEIF/AVIF describes its samples (nclx); None for every other picture.
 enum class VipsHdrTransfer { None, Pq, Hlg };
@@ -50,8 +50,6 @@ struct VipsModule {
     // No more pixels than `fitInto` and `minScale` need where the format can decode smaller; refuses
     // pictures above `maxDecodedBytes` before decoding them.
     VipsPixels (*decode)(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes);
-    // A file's thumbnail with its longer side at most `side`, upright, sRGB, as RGB888 or RGBA8888.
-    QImage (*thumbnail)(const QByteArray& path, int side);
 };
 
 } // namespace marquelo
