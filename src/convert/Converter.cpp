@@ -35,11 +35,12 @@ namespace marquelo::convert {
 
 namespace {
 
-// Bytes held in an anonymous in-memory file that every decoder can open by name (/proc/self/fd/N),
-// so the preview of a RAW file goes through the same loaders, limits and cut as any photo.
+// Bytes held in an anonymous in-memory file that every decoder can open by name (/proc/self/fd/N): the
+// copy of the input that nobody else can cut short, and the preview of a RAW file, which so goes through
+// the same loaders, limits and cut as any photo.
 class MemoryInput {
 public:
-    explicit MemoryInput(const std::vector<unsigned char>& bytes)
+    explicit MemoryInput(ByteView bytes)
     {
 #ifdef __linux__
         m_fd = ::memfd_create("marquelo-preview", MFD_CLOEXEC);
@@ -525,14 +526,29 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         return fail(error, "unable to load " + quoted(o.input) + ": file too large (" + std::to_string(input.size()) +
                                " bytes)");
 
+    // The decoders never see the file itself, only a copy of it read in one go: another program may cut
+    // the file short meanwhile, and libvips maps some inputs (a mapped page past the new end is a bus
+    // fault). A file that changes while it is read is refused before anything is written.
+    std::unique_ptr<MemoryInput> snapshot;
+    InputFile snapshotInput;
+    {
+        const ByteView whole = input.bytes(reason);
+        if (whole.empty())
+            return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
+        snapshot = std::make_unique<MemoryInput>(whole);
+        input.dropBytes();
+        if (snapshot->path().empty() || !snapshotInput.open(snapshot->path(), reason))
+            return fail(error, "unable to load " + quoted(o.input) + ": no memory for a copy of it");
+    }
+
     // A camera RAW file is read through the largest preview the camera embedded in it, which then goes
     // through the same format check, limits and cut as any photo.
     std::unique_ptr<MemoryInput> preview;
     InputFile previewInput;
-    InputFile* in = &input;
+    InputFile* in = &snapshotInput;
     int rawOrientation = 0;
     if (detail::rawExtension(detail::lowerExtension(o.input))) {
-        RawPreview raw = largestRawPreview(input.path());
+        RawPreview raw = largestRawPreview(snapshotInput.path());
         if (raw.bytes.empty())
             return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
         preview = std::make_unique<MemoryInput>(raw.bytes);
@@ -567,7 +583,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     // Turning a photo in place never loses quality silently: what cannot be turned losslessly is refused.
     bool losslessTurn = false;
     if (!o.turns.empty() && !derived) {
-        const std::vector<unsigned char> head = input.head(1 << 16);
+        const std::vector<unsigned char> head = snapshotInput.head(1 << 16);
         const TurnVerdict verdict = turnVerdict(o.input, head.data(), head.size());
         if (verdict.kind == TurnKind::Refused)
             return fail(error, "unable to turn " + quoted(o.input) + ": " + verdict.reason);
