@@ -8,6 +8,7 @@
 #include "convert/Orientation.h"
 #include "convert/RawPreview.h"
 #include "convert/TurnRules.h"
+#include "convert/WebpFile.h"
 
 #include <vips/vips8>
 
@@ -27,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -274,6 +276,24 @@ std::string lowerCase(std::string text)
     return text;
 }
 
+// The picture with nothing of its file's metadata: a copy for the world must not carry the camera's serial
+// number, where it was taken or a thumbnail of the uncropped photo, and not every saver of libvips honours
+// "strip" (its WebP saver writes EXIF and XMP regardless). Only a colour profile stays, as the colours
+// of the copy are given by it.
+vips::VImage withoutMetadata(vips::VImage image)
+{
+    image = image.copy(); // the fields of a shared picture are not ours to change
+    gchar** fields = vips_image_get_fields(image.get_image());
+    for (gchar** field = fields; field && *field; ++field) {
+        const std::string_view name(*field);
+        // The header fields (width, bands, ...) cannot be removed and are not metadata.
+        if (name != VIPS_META_ICC_NAME && vips_image_get_typeof(image.get_image(), *field) != 0)
+            vips_image_remove(image.get_image(), *field);
+    }
+    g_strfreev(fields);
+    return image;
+}
+
 // Encodes a finished picture by the output's extension and writes it through a temporary file.
 bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, int quality, std::string& error,
                     bool lossless = false)
@@ -296,6 +316,8 @@ bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, i
     else if (lossless && (ext == ".tif" || ext == ".tiff"))
         saveOptions->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE)
             ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL);
+    if (strip)
+        image = withoutMetadata(image);
     void* buffer = nullptr;
     std::size_t length = 0;
     image.write_to_buffer(extension.c_str(), &buffer, &length, saveOptions);
@@ -303,6 +325,8 @@ bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, i
     g_free(buffer);
     if (jpegOut)
         setExifOrientation(data, 1);
+    if (strip && ext == ".webp" && !dropWebpMetadata(data))
+        return fail(error, "unable to write " + quoted(output) + ": the WebP encoder gave a malformed file");
     std::string reason;
     if (!writeFileAtomically(output, data, reason))
         return fail(error, "unable to write " + quoted(output) + ": " + reason);
