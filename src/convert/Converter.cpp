@@ -255,6 +255,15 @@ vips::VImage load(const InputFormat& format, const std::string& path, vips::VOpt
     return out;
 }
 
+// How many frames an animation's loader may compose; 1 for a still picture and for the formats whose
+// further pages are pictures of their own.
+unsigned long long animationFrames(const InputFormat& format, const vips::VImage& header)
+{
+    if ((format.name != "webp" && format.name != "gif") || header.get_typeof(VIPS_META_N_PAGES) == 0)
+        return 1;
+    return (unsigned long long)std::max(1, header.get_int(VIPS_META_N_PAGES));
+}
+
 // Exactly w x h pixels by Lanczos; rounding inside the resampler may leave a pixel more or less.
 vips::VImage resampleExactly(vips::VImage image, int w, int h)
 {
@@ -557,7 +566,8 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     InputFile snapshotInput;
     {
         const ByteView whole = input.bytes(reason);
-        if (whole.empty())
+        // An empty file is left to the format check, which names it for what it is not.
+        if (whole.empty() && input.size() != 0)
             return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
         snapshot = std::make_unique<MemoryInput>(whole);
         input.dropBytes();
@@ -631,6 +641,14 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         if ((unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() > kMaxDecodedBytes)
             return fail(error, "unable to load " + quoted(o.input) + ": picture too large (" + std::to_string(rawW) +
                                    "x" + std::to_string(rawH) + ")");
+        // libvips composes every frame of an animation on a whole canvas, however small the frame itself,
+        // so a few kilobytes of 1x1 frames on a huge canvas cost minutes: the bound covers them all.
+        const unsigned long long frames = animationFrames(*format, header);
+        if (frames > 1 &&
+            (unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() * frames >
+                kMaxDecodedBytes)
+            return fail(error, "unable to load " + quoted(o.input) + ": animation too large (" + std::to_string(rawW) +
+                                   "x" + std::to_string(rawH) + ", " + std::to_string(frames) + " frames)");
         int exif = header.get_typeof(VIPS_META_ORIENTATION) ? header.get_int(VIPS_META_ORIENTATION) : 1;
         // The preview rarely has an orientation of its own; the camera wrote it into the RAW file.
         if (rawOrientation != 0 && header.get_typeof(VIPS_META_ORIENTATION) == 0)

@@ -4,6 +4,7 @@
 #include "convert/Converter.h"
 #include "convert/InputFile.h"
 
+#include "support/HostilePictures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -166,6 +167,19 @@ TEST_F(PageCopyInput, FifoIsRefusedWithoutWaitingForAWriter)
     EXPECT_FALSE(fs::exists(out("copy.jpg")));
     fs::remove(fifo);
     EXPECT_EQ(filesInDir(), 0);
+}
+
+// Tiny frames on a large canvas: libvips composes each on the whole canvas, so the frames count.
+TEST_F(PageCopyInput, ManyFramesOnALargeCanvasAreRefusedBeforeDecoding)
+{
+    const std::string bomb = out("bomb.webp"), small = out("small.webp");
+    ASSERT_TRUE(test::writeAnimatedWebp(bomb, 2048, 300));
+    ASSERT_TRUE(test::writeAnimatedWebp(small, 64, 3));
+    std::string error;
+    EXPECT_FALSE(convert({bomb, "/resample=(64,0)", "/convert=" + out("bomb.jpg")}, error));
+    EXPECT_NE(error.find("animation too large (2048x2048, 300 frames)"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(out("bomb.jpg")));
+    EXPECT_TRUE(convert({small, "/resample=(32,0)", "/convert=" + out("small.jpg")}, error)) << error;
 }
 
 } // namespace

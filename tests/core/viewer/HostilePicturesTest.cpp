@@ -384,6 +384,20 @@ TEST(DecodeBound, HoldsOnEveryDecodePath)
     }
 }
 
+// Tiny frames on a large canvas: libvips composes each on the whole canvas, so the frames count.
+TEST(AnimationBombs, ManyFramesOnALargeCanvasAreRefusedBeforeDecoding)
+{
+    PhotoFolder folder;
+    const std::string bomb = folder.file("bomb.webp"), small = folder.file("small.webp");
+    ASSERT_TRUE(test::writeAnimatedWebp(bomb, 2048, 300));
+    ASSERT_TRUE(test::writeAnimatedWebp(small, 64, 3));
+    EXPECT_FALSE(PictureDecoder::decodeFile(bomb, QSize(800, 800), 0, PictureDecoder::kMaxDecodedBytes).ok);
+    const DecodedPicture shown =
+        PictureDecoder::decodeFile(small, QSize(800, 800), 0, PictureDecoder::kMaxDecodedBytes);
+    EXPECT_TRUE(shown.ok);
+    EXPECT_EQ(shown.fullSize, QSize(64, 64));
+}
+
 TEST(ScanBombs, AProgressiveJpegWithTooManyScansIsRefusedBeforeDecoding)
 {
     PhotoFolder folder;
