@@ -17,7 +17,7 @@ DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-apps imagemagick tidy chromium default-jre-headless nodejs \
 	openbox libxtst6 python3-numpy \
-	desktop-file-utils appstream dpkg-dev lintian file \
+	desktop-file-utils appstream dpkg-dev lintian file libimage-exiftool-perl \
 	clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

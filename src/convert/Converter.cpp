@@ -8,6 +8,7 @@
 #include "convert/Orientation.h"
 #include "convert/RawPreview.h"
 #include "convert/TurnRules.h"
+#include "convert/WebpFile.h"
 
 #include <vips/vips8>
 
@@ -27,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -35,11 +37,12 @@ namespace marquelo::convert {
 
 namespace {
 
-// Bytes held in an anonymous in-memory file that every decoder can open by name (/proc/self/fd/N),
-// so the preview of a RAW file goes through the same loaders, limits and cut as any photo.
+// Bytes held in an anonymous in-memory file that every decoder can open by name (/proc/self/fd/N): the
+// copy of the input that nobody else can cut short, and the preview of a RAW file, which so goes through
+// the same loaders, limits and cut as any photo.
 class MemoryInput {
 public:
-    explicit MemoryInput(const std::vector<unsigned char>& bytes)
+    explicit MemoryInput(ByteView bytes)
     {
 #ifdef __linux__
         m_fd = ::memfd_create("marquelo-preview", MFD_CLOEXEC);
@@ -252,6 +255,15 @@ vips::VImage load(const InputFormat& format, const std::string& path, vips::VOpt
     return out;
 }
 
+// How many frames an animation's loader may compose; 1 for a still picture and for the formats whose
+// further pages are pictures of their own.
+unsigned long long animationFrames(const InputFormat& format, const vips::VImage& header)
+{
+    if ((format.name != "webp" && format.name != "gif") || header.get_typeof(VIPS_META_N_PAGES) == 0)
+        return 1;
+    return (unsigned long long)std::max(1, header.get_int(VIPS_META_N_PAGES));
+}
+
 // Exactly w x h pixels by Lanczos; rounding inside the resampler may leave a pixel more or less.
 vips::VImage resampleExactly(vips::VImage image, int w, int h)
 {
@@ -271,6 +283,24 @@ std::string lowerCase(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     return text;
+}
+
+// The picture with nothing of its file's metadata: a copy for the world must not carry the camera's serial
+// number, where it was taken or a thumbnail of the uncropped photo, and not every saver of libvips honours
+// "strip" (its WebP saver writes EXIF and XMP regardless). Only a colour profile stays, as the colours
+// of the copy are given by it.
+vips::VImage withoutMetadata(vips::VImage image)
+{
+    image = image.copy(); // the fields of a shared picture are not ours to change
+    gchar** fields = vips_image_get_fields(image.get_image());
+    for (gchar** field = fields; field && *field; ++field) {
+        const std::string_view name(*field);
+        // The header fields (width, bands, ...) cannot be removed and are not metadata.
+        if (name != VIPS_META_ICC_NAME && vips_image_get_typeof(image.get_image(), *field) != 0)
+            vips_image_remove(image.get_image(), *field);
+    }
+    g_strfreev(fields);
+    return image;
 }
 
 // Encodes a finished picture by the output's extension and writes it through a temporary file.
@@ -295,6 +325,8 @@ bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, i
     else if (lossless && (ext == ".tif" || ext == ".tiff"))
         saveOptions->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE)
             ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL);
+    if (strip)
+        image = withoutMetadata(image);
     void* buffer = nullptr;
     std::size_t length = 0;
     image.write_to_buffer(extension.c_str(), &buffer, &length, saveOptions);
@@ -302,6 +334,8 @@ bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, i
     g_free(buffer);
     if (jpegOut)
         setExifOrientation(data, 1);
+    if (strip && ext == ".webp" && !dropWebpMetadata(data))
+        return fail(error, "unable to write " + quoted(output) + ": the WebP encoder gave a malformed file");
     std::string reason;
     if (!writeFileAtomically(output, data, reason))
         return fail(error, "unable to write " + quoted(output) + ": " + reason);
@@ -525,14 +559,30 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         return fail(error, "unable to load " + quoted(o.input) + ": file too large (" + std::to_string(input.size()) +
                                " bytes)");
 
+    // The decoders never see the file itself, only a copy of it read in one go: another program may cut
+    // the file short meanwhile, and libvips maps some inputs (a mapped page past the new end is a bus
+    // fault). A file that changes while it is read is refused before anything is written.
+    std::unique_ptr<MemoryInput> snapshot;
+    InputFile snapshotInput;
+    {
+        const ByteView whole = input.bytes(reason);
+        // An empty file is left to the format check, which names it for what it is not.
+        if (whole.empty() && input.size() != 0)
+            return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
+        snapshot = std::make_unique<MemoryInput>(whole);
+        input.dropBytes();
+        if (snapshot->path().empty() || !snapshotInput.open(snapshot->path(), reason))
+            return fail(error, "unable to load " + quoted(o.input) + ": no memory for a copy of it");
+    }
+
     // A camera RAW file is read through the largest preview the camera embedded in it, which then goes
     // through the same format check, limits and cut as any photo.
     std::unique_ptr<MemoryInput> preview;
     InputFile previewInput;
-    InputFile* in = &input;
+    InputFile* in = &snapshotInput;
     int rawOrientation = 0;
     if (detail::rawExtension(detail::lowerExtension(o.input))) {
-        RawPreview raw = largestRawPreview(input.path());
+        RawPreview raw = largestRawPreview(snapshotInput.path());
         if (raw.bytes.empty())
             return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
         preview = std::make_unique<MemoryInput>(raw.bytes);
@@ -567,7 +617,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     // Turning a photo in place never loses quality silently: what cannot be turned losslessly is refused.
     bool losslessTurn = false;
     if (!o.turns.empty() && !derived) {
-        const std::vector<unsigned char> head = input.head(1 << 16);
+        const std::vector<unsigned char> head = snapshotInput.head(1 << 16);
         const TurnVerdict verdict = turnVerdict(o.input, head.data(), head.size());
         if (verdict.kind == TurnKind::Refused)
             return fail(error, "unable to turn " + quoted(o.input) + ": " + verdict.reason);
@@ -591,6 +641,14 @@ bool convertImage(const ConvertOptions& o, std::string& error)
         if ((unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() > kMaxDecodedBytes)
             return fail(error, "unable to load " + quoted(o.input) + ": picture too large (" + std::to_string(rawW) +
                                    "x" + std::to_string(rawH) + ")");
+        // libvips composes every frame of an animation on a whole canvas, however small the frame itself,
+        // so a few kilobytes of 1x1 frames on a huge canvas cost minutes: the bound covers them all.
+        const unsigned long long frames = animationFrames(*format, header);
+        if (frames > 1 &&
+            (unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() * frames >
+                kMaxDecodedBytes)
+            return fail(error, "unable to load " + quoted(o.input) + ": animation too large (" + std::to_string(rawW) +
+                                   "x" + std::to_string(rawH) + ", " + std::to_string(frames) + " frames)");
         int exif = header.get_typeof(VIPS_META_ORIENTATION) ? header.get_int(VIPS_META_ORIENTATION) : 1;
         // The preview rarely has an orientation of its own; the camera wrote it into the RAW file.
         if (rawOrientation != 0 && header.get_typeof(VIPS_META_ORIENTATION) == 0)

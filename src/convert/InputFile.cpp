@@ -1,7 +1,8 @@
 #include "convert/InputFile.h"
 
+#include "media/RegularFile.h"
+
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,8 +13,6 @@ namespace marquelo::convert {
 
 InputFile::~InputFile()
 {
-    if (m_map)
-        ::munmap(m_map, m_mapped);
     if (m_fd >= 0)
         ::close(m_fd);
 }
@@ -61,20 +60,31 @@ std::vector<unsigned char> InputFile::head(std::size_t count) const
 
 std::span<const unsigned char> InputFile::bytes(std::string& reason)
 {
-    if (m_map)
-        return {static_cast<const unsigned char*>(m_map), m_mapped};
+    if (m_read)
+        return m_bytes;
     if (m_fd < 0 || m_size == 0) {
         reason = "empty file";
         return {};
     }
-    void* map = ::mmap(nullptr, std::size_t(m_size), PROT_READ, MAP_PRIVATE, m_fd, 0);
-    if (map == MAP_FAILED) {
-        reason = std::strerror(errno);
+    // Read through the name of the open handle, so it is this very file even if the path was replaced.
+    media::FileBytes file = media::readRegularFile(m_path, std::size_t(m_size));
+    if (!file.ok) {
+        reason = file.error == "file too large" ? "the file changed while it was read" : file.error;
         return {};
     }
-    m_map = map;
-    m_mapped = std::size_t(m_size);
-    return {static_cast<const unsigned char*>(m_map), m_mapped};
+    if (file.bytes.size() != m_size) {
+        reason = "the file ends early (it was cut short while being read)";
+        return {};
+    }
+    m_bytes = std::move(file.bytes);
+    m_read = true;
+    return m_bytes;
+}
+
+void InputFile::dropBytes()
+{
+    m_bytes = {};
+    m_read = false;
 }
 
 } // namespace marquelo::convert

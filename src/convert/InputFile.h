@@ -4,6 +4,10 @@
 // input more than once (header, then pixels): through the handle every pass sees the same file, never
 // half of the old and half of the new. Opening never blocks (a FIFO named .jpg does not hang the tool),
 // only a regular file is accepted, and nothing is read before its size is known.
+//
+// Nothing is ever mapped: another program may cut the file short while it is read, and touching a
+// mapped page past the new end kills the process with SIGBUS. The converter reads the whole input
+// once and lets every decoder work on that copy.
 
 #include <cstdint>
 #include <span>
@@ -32,16 +36,19 @@ public:
     // The first `count` bytes, fewer for a shorter file.
     std::vector<unsigned char> head(std::size_t count) const;
 
-    // The whole file, mapped read-only rather than read, so a large input costs no memory of its own.
-    // Empty with `reason` set when it cannot be mapped.
+    // The whole file as it was opened, read into memory. Empty with `reason` set when it cannot be read,
+    // among others when it is shorter (or longer) than when it was opened.
     std::span<const unsigned char> bytes(std::string& reason);
+
+    // Gives back the memory of bytes() once the copy is no longer needed.
+    void dropBytes();
 
 private:
     std::string m_path;
     int m_fd = -1;
     std::uint64_t m_size = 0;
-    void* m_map = nullptr;
-    std::size_t m_mapped = 0;
+    std::vector<unsigned char> m_bytes;
+    bool m_read = false;
 };
 
 } // namespace marquelo::convert

@@ -159,4 +159,53 @@ bool writeProgressiveJpeg(const std::string& path, QSize size, int passesPerBand
     return std::fclose(file) == 0;
 }
 
+namespace {
+void appendLittleEndian(QByteArray& out, std::uint64_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(char((value >> (8 * i)) & 0xff));
+}
+
+void appendRiffChunk(QByteArray& out, const char* fourcc, const QByteArray& payload)
+{
+    out.append(fourcc, 4);
+    appendLittleEndian(out, std::uint64_t(payload.size()), 4);
+    out.append(payload);
+    if (payload.size() % 2)
+        out.append('\0');
+}
+} // namespace
+
+bool writeAnimatedWebp(const std::string& path, int canvas, int frames)
+{
+    // A lossless 1x1 black picture, as libwebp encodes it.
+    static const unsigned char kPixel[] = {0x2f, 0x00, 0x00, 0x00, 0x00, 0x07, 0x10,
+                                           0x11, 0xfd, 0x0f, 0x44, 0x44, 0xff, 0x03};
+    QByteArray pixel;
+    appendRiffChunk(pixel, "VP8L", QByteArray(reinterpret_cast<const char*>(kPixel), sizeof kPixel));
+    QByteArray header;
+    header.append(char(0x02)); // animation
+    header.append(3, '\0');
+    appendLittleEndian(header, std::uint64_t(canvas - 1), 3);
+    appendLittleEndian(header, std::uint64_t(canvas - 1), 3);
+    QByteArray webp("WEBP");
+    appendRiffChunk(webp, "VP8X", header);
+    appendRiffChunk(webp, "ANIM", QByteArray(6, '\0'));
+    for (int f = 0; f < frames; ++f) {
+        QByteArray frame;
+        appendLittleEndian(frame, std::uint64_t(f % (canvas / 2)), 3); // x / 2
+        appendLittleEndian(frame, std::uint64_t(f % (canvas / 2)), 3); // y / 2
+        appendLittleEndian(frame, 0, 6);                               // 1x1, as stored minus one
+        appendLittleEndian(frame, 100, 3);                             // milliseconds
+        frame.append('\0');
+        frame.append(pixel);
+        appendRiffChunk(webp, "ANMF", frame);
+    }
+    QByteArray file("RIFF");
+    appendLittleEndian(file, std::uint64_t(webp.size()), 4);
+    file.append(webp);
+    QFile out(QString::fromStdString(path));
+    return out.open(QIODevice::WriteOnly) && out.write(file) == file.size();
+}
+
 } // namespace marquelo::test

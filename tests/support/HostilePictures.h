@@ -45,6 +45,11 @@ bool writeProgressiveJpeg(const std::string& path, QSize size, int passesPerBand
 // far as any reader that believes the header is concerned. False when it could not be written.
 bool writePngClaiming(const std::string& path, QSize size);
 
+// An animated WebP of `frames` black 1x1 frames on a `canvas` x `canvas` canvas (at most 16384): a few
+// kilobytes whose every frame, as libvips composes it, is a whole canvas. False when it could not be
+// written.
+bool writeAnimatedWebp(const std::string& path, int canvas, int frames);
+
 // The scans of writeProgressiveJpeg().
 constexpr int progressiveScans(int passesPerBand)
 {

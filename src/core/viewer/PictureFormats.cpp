@@ -1,5 +1,10 @@
 #include "core/viewer/PictureFormats.h"
 
+#include "media/RegularFile.h"
+
+#include <cstring>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 
@@ -53,6 +58,16 @@ std::string_view nameStem(std::string_view name)
 {
     const auto dot = name.rfind('.');
     return dot == std::string_view::npos ? name : name.substr(0, dot);
+}
+
+bool isAnimatedWebp(const std::string& path)
+{
+    const media::RegularFile file(path);
+    unsigned char head[21] = {};
+    if (!file.isOpen() || ::pread(file.fd(), head, sizeof head, 0) != ssize_t(sizeof head))
+        return false;
+    // RIFF, size, WEBP, then an extended header whose flags carry the animation bit.
+    return std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBPVP8X", 8) == 0 && (head[20] & 0x02) != 0;
 }
 
 } // namespace marquelo

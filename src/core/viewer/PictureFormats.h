@@ -24,4 +24,8 @@ bool isPublishedAsJpeg(std::string_view name);
 // `name` up to its last dot (the whole name when it has no extension).
 std::string_view nameStem(std::string_view name);
 
+// Whether the file at `path` is an animated WebP, of which the viewer shows and publishes the first frame
+// only. Reads its first bytes; false for anything it cannot read.
+bool isAnimatedWebp(const std::string& path);
+
 } // namespace marquelo

@@ -209,6 +209,8 @@ ImageInfoTexts imageInfoTexts(const ImageList& images, const ViewGeometry& view)
     // RAW data is never developed here: the size above is that of the camera's own preview.
     if (entry.isPicture && isRawName(entry.shownName()))
         texts.rendering = QStringLiteral("RAW preview (the camera's embedded JPEG)");
+    else if (entry.isPicture && isAnimatedWebp(images.pathOf(entry.shownName())))
+        texts.rendering = QStringLiteral("animated: first frame");
     if (!entry.shownName().empty())
         texts.details = readPhotoDetails(images.pathOf(entry.shownName()));
     return texts;

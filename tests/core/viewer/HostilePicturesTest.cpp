@@ -5,6 +5,7 @@
 #include "ViewerTestFiles.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureDecoder.h"
+#include "core/viewer/PictureFormats.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -382,6 +383,34 @@ TEST(DecodeBound, HoldsOnEveryDecodePath)
             EXPECT_LE(std::int64_t(d.image.sizeInBytes()), r.bound) << r.label;
         }
     }
+}
+
+// Tiny frames on a large canvas: libvips composes each on the whole canvas, so the frames count.
+TEST(AnimationBombs, ManyFramesOnALargeCanvasAreRefusedBeforeDecoding)
+{
+    PhotoFolder folder;
+    const std::string bomb = folder.file("bomb.webp"), small = folder.file("small.webp");
+    ASSERT_TRUE(test::writeAnimatedWebp(bomb, 2048, 300));
+    ASSERT_TRUE(test::writeAnimatedWebp(small, 64, 3));
+    EXPECT_FALSE(PictureDecoder::decodeFile(bomb, QSize(800, 800), 0, PictureDecoder::kMaxDecodedBytes).ok);
+    const DecodedPicture shown =
+        PictureDecoder::decodeFile(small, QSize(800, 800), 0, PictureDecoder::kMaxDecodedBytes);
+    EXPECT_TRUE(shown.ok);
+    EXPECT_EQ(shown.fullSize, QSize(64, 64));
+}
+
+// Only the first frame is shown, and the image information says so.
+TEST(AnimationBombs, AnAnimatedWebpIsToldFromAStillOne)
+{
+    PhotoFolder folder;
+    const std::string animated = folder.file("moving.webp"), still = folder.file("still.webp");
+    ASSERT_TRUE(test::writeAnimatedWebp(animated, 64, 3));
+    // A lossless 1x1 picture in the simple format, without an extended header.
+    std::ofstream(still, std::ios::binary)
+        .write("RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0/\0\0\0\0\x07\x10\x11\xfd\x0f\x44\x44\xff\x03\0", 34);
+    EXPECT_TRUE(isAnimatedWebp(animated));
+    EXPECT_FALSE(isAnimatedWebp(still));
+    EXPECT_FALSE(isAnimatedWebp(folder.file("none.webp")));
 }
 
 TEST(ScanBombs, AProgressiveJpegWithTooManyScansIsRefusedBeforeDecoding)

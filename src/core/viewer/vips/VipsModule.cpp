@@ -250,6 +250,13 @@ VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::
         if (tooLarge(image.width(), image.height(),
                      std::int64_t(image.bands()) * std::int64_t(vips_format_sizeof(image.format())), maxDecodedBytes))
             return out;
+        // libvips composes every frame of an animation on a whole canvas, however small the frame itself:
+        // a few kilobytes of 1x1 frames on a huge canvas cost minutes, so the bound covers them all.
+        const bool animation = webp || std::string_view(loader).find("Gif") != std::string_view::npos;
+        if (animation && image.get_typeof(VIPS_META_N_PAGES) != 0 && image.get_int(VIPS_META_N_PAGES) > 1 &&
+            tooLarge(image.width(), std::int64_t(image.height()) * image.get_int(VIPS_META_N_PAGES),
+                     std::int64_t(image.bands()), maxDecodedBytes))
+            return out;
         out.orientation = orientationOf(image);
         const QSize raw(image.width(), image.height());
         out.fullSize = out.orientation >= 5 ? raw.transposed() : raw;
