@@ -5,6 +5,8 @@
 #include "core/viewer/PhotoDetails.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
+
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,6 +50,31 @@ TEST_F(PageTest, TheNoticeCountsAndNamesAPageOfEitherStyle)
     };
     add("three");
     EXPECT_EQ(host.passingNotices.back(), "Added to the page (1 photo)");
+}
+
+// The copies of a Modern photo come from one run of the bundled tool; when it fails (a full disk), that
+// is told over the picture as for a Classic page, not left behind a cheerful "Added".
+TEST_F(PageTest, AFailedModernCopyIsTold)
+{
+    const QString tool = tmp.path() + "/marquelo-convert";
+    writeFile(tool.toStdString(), "#!/bin/sh\necho 'No space left on device' >&2\nexit 1\n");
+    ASSERT_TRUE(QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    config.ImageCompressApp = tool.toStdString();
+    config.PageStyle = 1;
+    confirmSetup("Summer");
+    PageSession watched{config, images, geometry, ui, host}; // starts and watches real programs
+    watched.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    watched.startCaption();
+    host.caption = "one";
+    watched.addImage(false);
+
+    const std::string told = "Copy of DSC01234.JPG failed: No space left on device";
+    for (int waited = 0; waited < 10000 && (host.passingNotices.empty() || host.passingNotices.back() != told);
+         waited += 20) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(host.passingNotices, (std::vector<std::string>{"Added to 'Summer' (1 photo)", told}));
 }
 
 // A FIFO where the page should be never holds up the window, and the title follows the page's changes.
