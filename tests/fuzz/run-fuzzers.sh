@@ -15,7 +15,7 @@ seconds="${1:-60}"
 build="$(cd "${2:-$here/../../build-fuzz}" && pwd)"
 shift 2 2>/dev/null || shift $#
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_picture_decoder fuzz_picture_formats fuzz_convert_image fuzz_convert_options fuzz_page_format
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_picture_decoder fuzz_picture_formats fuzz_convert_image fuzz_convert_options fuzz_page_format fuzz_caption_links
                                      fuzz_tool_templates fuzz_command_line fuzz_version_number)
 corpus="${MARQUELO_CORPUS_DIR:-$here/../../../shared/corpus}"
 work="$build/fuzz-corpus"
@@ -75,6 +75,7 @@ seeds_for() {
     fuzz_picture_formats) format_seeds ;;
     fuzz_convert_options) echo "$here/seeds/convert_options" ;;
     fuzz_page_format) echo "$here/seeds/page_format" ;;
+    fuzz_caption_links) echo "$here/seeds/caption_links" ;;
     fuzz_tool_templates) echo "$here/seeds/tool_templates" ;;
     fuzz_command_line) echo "$here/seeds/command_line" ;;
     fuzz_version_number) echo "$here/seeds/version_number" ;;

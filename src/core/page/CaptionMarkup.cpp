@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -172,32 +173,128 @@ bool isInline(const std::string& name)
     return name == "b" || name == "i" || name == "em" || name == "strong" || name == "span" || name == "a";
 }
 
-// An href as it may stand in the page: blanks trimmed, inner ones encoded; script addresses refused.
-std::optional<std::string> safeHref(std::string_view href)
+// The schemes a caption's link may use; any other could run script or hand the reader's browser to a
+// program.
+bool isAllowedScheme(std::string_view scheme)
 {
-    while (!href.empty() && isSpace(href.front()))
-        href.remove_prefix(1);
-    while (!href.empty() && isSpace(href.back()))
-        href.remove_suffix(1);
-    std::string compact;
-    for (char c : href)
-        if (!isSpace(c) && (unsigned char)c >= 0x20)
-            compact += char(std::tolower((unsigned char)c));
-    if (compact.rfind("javascript:", 0) == 0 || compact.rfind("vbscript:", 0) == 0 || compact.rfind("data:", 0) == 0)
-        return std::nullopt;
-    std::string out;
-    for (char c : href) {
-        if (c == ' ')
-            out += "%20";
-        else if ((unsigned char)c >= 0x20)
-            out += c;
-    }
-    std::string escaped;
-    appendEscaped(escaped, out);
-    return escaped;
+    return scheme == "http" || scheme == "https" || scheme == "mailto";
 }
 
+// An href as it may stand in the page, or nullopt for one that could run anything. The address is
+// checked as the browser will see it: references decoded and the characters a browser drops from a
+// URL (blanks and controls around it, tabs and line breaks in it) dropped first, so that no spelling of
+// a script scheme ("&#106;avascript:", "java&#9;script:", "javascript&#58;") slips through. The address
+// is then written back with only its own characters escaped, so the page holds exactly what was checked.
+std::optional<std::string> safeHref(std::string_view href)
+{
+    const std::string decoded = decodeCharacterReferences(href);
+    std::string_view trimmed = decoded;
+    while (!trimmed.empty() && (unsigned char)trimmed.front() <= 0x20)
+        trimmed.remove_prefix(1);
+    while (!trimmed.empty() && (unsigned char)trimmed.back() <= 0x20)
+        trimmed.remove_suffix(1);
+    std::string address;
+    for (char c : trimmed)
+        if ((unsigned char)c >= 0x20 && c != 0x7F)
+            address += c;
+
+    const std::size_t end = address.find_first_of(":/?#");
+    if (end != std::string::npos && address[end] == ':' && !isAllowedScheme(lower(address.substr(0, end))))
+        return std::nullopt;
+
+    std::string out;
+    for (char c : address) {
+        switch (c) {
+        case ' ': out += "%20"; break;
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// The characters of kNamedReferences, in the same order.
+constexpr std::array<char32_t, 24> kNamedCharacters = {U'&',   U'<',   U'>',   U'"',   U'\'',  0x00A0, 0x00A9, 0x00AE,
+                                                       0x2122, 0x2026, 0x2013, 0x2014, 0x2018, 0x2019, 0x201C, 0x201D,
+                                                       0x00AB, 0x00BB, 0x20AC, 0x00A3, 0x00B0, 0x00D7, 0x00B7, 0x00AD};
+
 } // namespace
+
+std::string decodeCharacterReferences(std::string_view html)
+{
+    std::string out;
+    out.reserve(html.size());
+    for (std::size_t i = 0; i < html.size(); ++i) {
+        if (html[i] != '&') {
+            out += html[i];
+            continue;
+        }
+        if (i + 1 < html.size() && html[i + 1] == '#') {
+            std::size_t j = i + 2;
+            const bool hex = j < html.size() && (html[j] == 'x' || html[j] == 'X');
+            if (hex)
+                ++j;
+            const std::size_t digitsStart = j;
+            std::uint32_t value = 0;
+            for (; j < html.size(); ++j) {
+                const char c = html[j];
+                int d = -1;
+                if (c >= '0' && c <= '9')
+                    d = c - '0';
+                else if (hex && c >= 'a' && c <= 'f')
+                    d = c - 'a' + 10;
+                else if (hex && c >= 'A' && c <= 'F')
+                    d = c - 'A' + 10;
+                if (d < 0)
+                    break;
+                value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + std::uint32_t(d), 0x110000);
+            }
+            if (j > digitsStart) {
+                if (j < html.size() && html[j] == ';')
+                    ++j;
+                const bool invalid = value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF);
+                appendUtf8(out, invalid ? char32_t(0xFFFD) : char32_t(value));
+                i = j - 1;
+                continue;
+            }
+        } else {
+            const std::size_t semicolon = html.find(';', i + 1);
+            if (semicolon != std::string_view::npos && semicolon - i <= 8) {
+                const std::string_view name = html.substr(i + 1, semicolon - i - 1);
+                const auto it = std::find(kNamedReferences.begin(), kNamedReferences.end(), name);
+                if (it != kNamedReferences.end()) {
+                    appendUtf8(out, kNamedCharacters[std::size_t(it - kNamedReferences.begin())]);
+                    i = semicolon;
+                    continue;
+                }
+            }
+        }
+        out += '&';
+    }
+    return out;
+}
 
 std::string inlineCaptionHtml(std::string_view caption, bool insideLink)
 {

@@ -18,4 +18,9 @@ std::string inlineCaptionHtml(std::string_view caption, bool insideLink = false)
 // collapsed, quotes, angle brackets and stray ampersands escaped; valid character references stay.
 std::string captionAttributeText(std::string_view caption);
 
+// The text a browser shows for `html` as far as character references go: numeric references (with or
+// without their semicolon) and the named ones a caption may hold become the characters they stand for,
+// in UTF-8; a number that is no character becomes U+FFFD; everything else stays as it is.
+std::string decodeCharacterReferences(std::string_view html);
+
 } // namespace marquelo

@@ -216,6 +216,17 @@ std::int64_t highestFigureNumber(std::string_view page)
     return highest;
 }
 
+int pageImageCount(std::string_view page)
+{
+    if (pageStyleOf(page) != PageStyle::Modern)
+        return pagePhotoCount(page);
+    constexpr std::string_view kFigure = "<figure id=\"";
+    int count = 0;
+    for (std::size_t at = page.find(kFigure); at != std::string_view::npos; at = page.find(kFigure, at + 1))
+        ++count;
+    return count;
+}
+
 std::int64_t nextImageNumberOf(std::string_view page)
 {
     return (pageStyleOf(page) == PageStyle::Modern ? highestFigureNumber(page) : highestAnchor(page)) + 1;

@@ -74,6 +74,9 @@ std::string modernMovieFragmentText(std::int64_t number, std::string_view fileNa
 // The highest figure number of a Modern page, at least 1; the next photo takes one more.
 std::int64_t highestFigureNumber(std::string_view page);
 
+// How many photos and movies a page of either style holds: its figures, or its numbered anchors.
+int pageImageCount(std::string_view page);
+
 // The number of the next image of a page of either style: its highest anchor or figure number plus one.
 std::int64_t nextImageNumberOf(std::string_view page);
 

@@ -1,5 +1,6 @@
 #include "core/page/PageFormat.h"
 
+#include "core/page/CaptionMarkup.h"
 #include "core/tools/ToolTemplates.h"
 
 #include <algorithm>
@@ -37,6 +38,18 @@ std::int64_t readNumber(std::string_view text)
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
         value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), INT_MAX);
     return negative ? -value : value;
+}
+
+// A typed value as it may stand inside the page-information comment: "--" would end the comment (as
+// "-->" or "--!>") and let the rest of the value into the page as markup, so runs of hyphens become one.
+std::string commentSafe(std::string_view value)
+{
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value)
+        if (c != '-' || out.empty() || out.back() != '-')
+            out += c;
+    return out;
 }
 
 } // namespace
@@ -82,17 +95,17 @@ std::string pageInfoText(const PageInfoValues& info, std::string_view promoName)
     std::snprintf(date, sizeof date, "%04d/%02d/%02d", info.date.year(), info.date.month(), info.date.day());
     addLine(out, "<!-- Quorvant page information");
     addLine(out, "TITLE");
-    addLine(out, info.title);
+    addLine(out, commentSafe(info.title));
     addLine(out, "DATE");
     addLine(out, date);
     addLine(out, "PROMOIMAGE");
     addLine(out, promoName);
     addLine(out, "CATEGORY");
-    addLine(out, info.category);
+    addLine(out, commentSafe(info.category));
     addLine(out, "COUNTRY");
-    addLine(out, info.country);
+    addLine(out, commentSafe(info.country));
     addLine(out, "LOCATION");
-    addLine(out, info.location);
+    addLine(out, commentSafe(info.location));
     addLine(out, "-->");
     addLine(out, "");
     return out;
@@ -205,6 +218,11 @@ std::string pageTitle(std::string_view page)
     return std::string(page.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from));
 }
 
+std::string pageTitleText(std::string_view page)
+{
+    return decodeCharacterReferences(pageTitle(page));
+}
+
 int pagePhotoCount(std::string_view page)
 {
     constexpr std::string_view kAnchor = "<a name=";
@@ -213,6 +231,19 @@ int pagePhotoCount(std::string_view page)
         if (readNumber(page.substr(at + kAnchor.size())) >= 2)
             ++count;
     return count;
+}
+
+bool looksLikeHtmlPage(std::string_view content)
+{
+    if (content.find('\0') != std::string_view::npos)
+        return false;
+    std::string lowered(content);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    for (std::string_view tag : {"<html", "<!doctype html", "<body", "<title"})
+        if (lowered.find(tag) != std::string::npos)
+            return true;
+    return false;
 }
 
 std::optional<std::string> withoutEnding(std::string_view page, std::string_view ending)

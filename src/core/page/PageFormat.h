@@ -89,8 +89,15 @@ std::int64_t highestAnchor(std::string_view page);
 
 // The page's title, the text of its first <title> element ("" when it has none).
 std::string pageTitle(std::string_view page);
+// The same title as the reader sees it: its character references decoded ("Lisbon &amp; Porto" is
+// "Lisbon & Porto").
+std::string pageTitleText(std::string_view page);
 // How many photos and movies the page holds: the anchors written for them (numbered 2 and up).
 int pagePhotoCount(std::string_view page);
+
+// True when `content` is an HTML page that additions can continue: text (no NUL byte) with an html,
+// body, title or doctype tag in it. A photo or any other file chosen by mistake is not.
+bool looksLikeHtmlPage(std::string_view content);
 
 // The page rebuilt line by line with CR LF ends (LF-only and CR LF input alike) and the one occurrence of
 // `ending` cut out. nullopt when the ending is empty or does not occur exactly once.

@@ -1,24 +1,31 @@
 #include "core/page/PageSession.h"
 
 #include "core/UserInterface.h"
+#include "core/settings/Logging.h"
 #include "core/settings/StartPath.h"
-#include "core/tools/FileCopy.h"
 #include "core/settings/UsableNumbers.h"
+#include "core/tools/FileCopy.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
 #include "core/tools/ToolJob.h"
 #include "core/tools/ToolTemplates.h"
 #include "core/viewer/ImageList.h"
-#include "core/viewer/PictureFormats.h"
 #include "core/viewer/PhotoDetails.h"
+#include "core/viewer/PictureFormats.h"
 #include "core/viewer/ViewGeometry.h"
+#include "media/RegularFile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <initializer_list>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace marquelo {
@@ -60,6 +67,41 @@ std::string languageOf(const QLocale& locale)
 {
     const QString tag = locale.bcp47Name();
     return tag.isEmpty() || tag == QLatin1String("C") ? std::string("en") : tag.toStdString();
+}
+
+// Why a page's folder could not be made and what the user can do about it, after the line that names it.
+std::string directoryFailureText(const std::string& directory, int code)
+{
+    std::string text = fill("Failed to create output directory '%s'", {directory});
+    std::string advice;
+    switch (code) {
+    case 0: return text + "\nThe page has no folder name.\n\nEnter a title or a folder name in Page Properties.";
+    case EEXIST:
+        advice = "A new page always gets a folder of its own. Give it another title or folder name, or reopen the "
+                 "page in that folder with Open existing page (O).";
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS: advice = "Choose a base output folder you may write to in the settings."; break;
+    case ENOSPC:
+    case EDQUOT: advice = "Free some space on that disk, then add the photo again."; break;
+    default: advice = "Check the base output folder in the settings, then add the photo again."; break;
+    }
+    return text + "\n" + std::strerror(code) + ".\n\n" + advice;
+}
+
+// True when `page` ends with `ending` (blanks after either aside): a closed page, which is never added to.
+bool endsWithEnding(std::string_view page, std::string_view ending)
+{
+    auto trim = [](std::string_view text) {
+        while (!text.empty() &&
+               (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '\t'))
+            text.remove_suffix(1);
+        return text;
+    };
+    page = trim(page);
+    ending = trim(ending);
+    return !ending.empty() && page.size() >= ending.size() && page.substr(page.size() - ending.size()) == ending;
 }
 
 } // namespace
@@ -107,11 +149,32 @@ bool PageSession::closePageFile()
 
 std::string PageSession::openPageTitle() const
 {
-    QFile page(q(pagePath()));
-    if (!page.open(QIODevice::ReadOnly))
+    const std::string path = pagePath();
+    // Asked for on every label, so only a stat is done each time: the page is read again when it is
+    // another file or has changed. A FIFO or device named like the page is never opened.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_titleCache.reset();
         return {};
-    // The title is in the header; the rest of a long page need not be read on every step.
-    return pageTitle(page.read(64 * 1024).toStdString());
+    }
+    const TitleKey key{path, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    if (m_titleCache && m_titleCache->key == key)
+        return m_titleCache->title;
+    media::RegularFile page(path);
+    std::string head;
+    if (page.isOpen()) {
+        // The title is in the header; the rest of a long page need not be read.
+        head.resize(64 * 1024);
+        ssize_t n = 0;
+        do
+            n = ::pread(page.fd(), head.data(), head.size(), 0);
+        while (n < 0 && errno == EINTR);
+        head.resize(n > 0 ? std::size_t(n) : 0);
+    } else {
+        qCWarning(lcPage) << "Cannot read the title of" << q(path) << ":" << q(page.error());
+    }
+    m_titleCache = TitleCache{key, pageTitleText(head)};
+    return m_titleCache->title;
 }
 
 QDate PageSession::pageDate() const
@@ -183,27 +246,36 @@ bool PageSession::createPage(const std::string& shownName)
     m_config.PageBgImage = setup.bgImage;
     m_config.PageStyle = setup.pageStyle == int(PageStyle::Modern) ? 1 : 0;
 
-    // A new page always gets a folder that did not exist, so no earlier page can be overwritten.
+    // A new page always gets a folder that did not exist, so no earlier page can be overwritten. The
+    // builder points at it only once it is made: pointing at a folder that was there already would make
+    // the page in it (closed long ago, perhaps) the open one.
     bool createdDirectory = false;
+    std::string subdirectory;
+    std::string directory = m_config.BaseOutputDirectory;
     if (m_config.CreateSubdirectory) {
-        m_config.CurPageSubdirectory = normalizeOutputName(setup.subdirectory);
-        m_config.CurOutputDirectory = m_config.BaseOutputDirectory + "/" + m_config.CurPageSubdirectory;
-        if (m_config.CurPageSubdirectory.empty() || !QDir().mkdir(q(m_config.CurOutputDirectory))) {
-            m_ui.message(fill("Failed to create output directory '%s'", {m_config.CurOutputDirectory}));
+        subdirectory = normalizeOutputName(setup.subdirectory);
+        directory = m_config.BaseOutputDirectory + "/" + subdirectory;
+        const int code = subdirectory.empty() ? 0 : ::mkdir(directory.c_str(), 0777) == 0 ? -1 : errno;
+        if (code >= 0) {
+            const std::string text = directoryFailureText(directory, code);
+            qCWarning(lcPage).noquote() << q(text);
+            m_ui.message(text);
+            m_creationFailed = true;
             return false;
         }
         createdDirectory = true;
-    } else {
-        m_config.CurOutputDirectory = m_config.BaseOutputDirectory;
-        m_config.CurPageSubdirectory.clear();
     }
-    const std::string directory = m_config.CurOutputDirectory;
+    const std::string previousDirectory = std::exchange(m_config.CurOutputDirectory, directory);
+    const std::string previousSubdirectory = std::exchange(m_config.CurPageSubdirectory, subdirectory);
     auto abandon = [&](const std::string& backgroundCopy) {
         if (!backgroundCopy.empty())
             QFile::remove(q(backgroundCopy));
         releaseReservation();
         if (createdDirectory)
             QDir().rmdir(q(directory)); // only succeeds while it is still empty
+        m_config.CurOutputDirectory = previousDirectory;
+        m_config.CurPageSubdirectory = previousSubdirectory;
+        m_creationFailed = true;
         return false;
     };
 
@@ -294,9 +366,15 @@ void PageSession::addImage(bool shift)
     m_captionText = m_host.captionText();
     const std::string shown = m_images.currentName();
 
-    if (!isPageOpen() && !createPage(shown)) {
-        finishAddition(true);
-        return;
+    if (!isPageOpen()) {
+        m_creationFailed = false;
+        if (!createPage(shown)) {
+            // A page that could not be made keeps the photo, its zoom and the caption box with its text,
+            // so Enter tries again; the dialogs cancelled move on as an addition does.
+            if (!std::exchange(m_creationFailed, false))
+                finishAddition(true);
+            return;
+        }
     }
 
     const int layout = usablePageLayoutStyle(m_config);
@@ -333,8 +411,12 @@ void PageSession::addImage(bool shift)
         return;
     }
     produceImageFile();
-    if (const auto page = PageFile::read(pagePath()))
-        m_host.notice("Added to '" + pageTitle(*page) + "' (" + std::to_string(pagePhotoCount(*page)) + " photos)");
+    if (const auto page = PageFile::read(pagePath())) {
+        const int count = pageImageCount(*page);
+        const std::string title = pageTitleText(*page);
+        m_host.notice((title.empty() ? std::string("Added to the page") : "Added to '" + title + "'") + " (" +
+                      std::to_string(count) + (count == 1 ? " photo)" : " photos)"));
+    }
     finishAddition(true);
 }
 
@@ -350,12 +432,23 @@ bool PageSession::writeImageFragment(FragmentKind kind)
         return false;
     // One page never mixes styles: each addition follows the style the page was made in.
     const std::string page = m_file.readAll();
+    const bool modern = pageStyleOf(page) == PageStyle::Modern;
+    if (endsWithEnding(page, modern ? std::string(kModernEnding) : m_config.TemplateEnd)) {
+        m_file.close();
+        const std::string text =
+            fill("'%s' is closed: nothing is added after its ending.\n\nReopen it with Open existing page (O) to "
+                 "add more photos to it, or move it away to start a new page there.",
+                 {pagePath()});
+        qCWarning(lcPage).noquote() << q(text);
+        m_ui.message(text);
+        return false;
+    }
     const std::int64_t number = nextImageNumberOf(page);
     const ImageEntry& entry = m_images.current();
     m_outputName = outputNameFor(entry.shownName());
     m_extraCopies.clear();
 
-    if (pageStyleOf(page) == PageStyle::Modern) {
+    if (modern) {
         m_file.write(modernFigureText(page, number, kind));
         return closePageFile();
     }
@@ -409,22 +502,34 @@ std::string PageSession::modernFigureText(const std::string& page, std::int64_t 
     return modernPictureFragmentText(figure);
 }
 
-bool PageSession::launchExtraCopies(std::vector<std::string> arguments, const ExpansionInput& input)
+bool PageSession::launchCopy(const std::vector<std::string>& arguments, const std::string& shown)
+{
+    if (!m_watchCopies)
+        return m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp);
+    // A copy that fails later (a full disk) is told over the picture, whichever page style it is for.
+    return launchWatchedCopy(m_config.ImageCompressApp, arguments, m_config.HideCompressApp, shown, m_ui,
+                             [host = std::weak_ptr<PageHost*>(m_hostForCopies)](const std::string& text) {
+                                 if (const auto alive = host.lock())
+                                     (*alive)->notice(text);
+                             });
+}
+
+bool PageSession::launchExtraCopies(std::vector<std::string> arguments, const ExpansionInput& input,
+                                    const std::string& shown)
 {
     if (isBundledConvert(m_config.ImageCompressApp)) {
         for (const ExtraCopy& copy : m_extraCopies)
             arguments.push_back("/also=(" + std::to_string(copy.size.width) + "," + std::to_string(copy.size.height) +
                                 "," + m_config.CurOutputDirectory + "/" + copy.name + ")");
-        return m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp);
+        return launchCopy(arguments, shown);
     }
-    if (!m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp))
+    if (!launchCopy(arguments, shown))
         return false; // already reported; the same program would fail the same way for the other sizes
     for (const ExtraCopy& copy : m_extraCopies) {
         ExpansionInput each = input;
         each.outputName = copy.name;
         each.size = copy.size;
-        m_launch(m_config.ImageCompressApp, expandToolArgumentList(m_config.ImageCompressArg, each),
-                 m_config.HideCompressApp);
+        launchCopy(expandToolArgumentList(m_config.ImageCompressArg, each), shown);
     }
     return true;
 }
@@ -446,17 +551,8 @@ void PageSession::produceImageFile()
             for (std::string& argument : arguments)
                 if (argument.rfind("/jpgq=", 0) == 0)
                     argument = "/jpgq=95";
-        bool started = false;
-        if (!m_extraCopies.empty())
-            started = launchExtraCopies(std::move(arguments), input);
-        else if (m_watchCopies)
-            started = launchWatchedCopy(m_config.ImageCompressApp, arguments, m_config.HideCompressApp, shown, m_ui,
-                                        [host = std::weak_ptr<PageHost*>(m_hostForCopies)](const std::string& text) {
-                                            if (const auto alive = host.lock())
-                                                (*alive)->notice(text);
-                                        });
-        else
-            started = m_launch(m_config.ImageCompressApp, arguments, m_config.HideCompressApp);
+        const bool started = m_extraCopies.empty() ? launchCopy(arguments, shown)
+                                                   : launchExtraCopies(std::move(arguments), input, shown);
         if (!started) {
             // Nothing will be written under the reserved names: hand them back.
             OutputNames::instance().release(directory, name);
@@ -521,6 +617,20 @@ void PageSession::openExistingPage()
     const StartPath split = splitStartPath(*chosen);
     if (split.directory.empty() || split.file.empty()) {
         m_ui.message(fill("Could not open '%s'", {*chosen}));
+        return;
+    }
+    // Only a page can be continued: anything else chosen here (a photo) would be written into by the
+    // next addition and give its name to every later page.
+    FileProblem problem;
+    const std::optional<std::string> content = readRegularFile(*chosen, &problem);
+    if (!content || !looksLikeHtmlPage(*content)) {
+        const std::string text =
+            content ? fill("'%s' is not an HTML page, so no photos can be added to it.\n\nChoose the page's HTML "
+                           "file (index.html, or the name it was given).",
+                           {*chosen})
+                    : fill(kFailedToOpen, {*chosen}) + "\n" + problem.reason + ".";
+        qCWarning(lcPage).noquote() << q(text);
+        m_ui.message(text);
         return;
     }
     m_config.OutputFilename = split.file;

@@ -11,9 +11,12 @@
 
 #include <QLocale>
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +51,8 @@ public:
     std::string pagePath() const;
     // True exactly when the page file can be opened for reading.
     bool isPageOpen() const;
-    // The open page's title, read from its header ("" when no page is open).
+    // The open page's title as a reader sees it, read from its header ("" when no page is open). Read
+    // again only when the page file has changed since.
     std::string openPageTitle() const;
 
     // The page file while one operation writes it: opened for reading and appending (created, never
@@ -98,7 +102,9 @@ private:
     QDate pageDate() const;
     bool launchWithPage(const std::string& application);
     std::string modernFigureText(const std::string& page, std::int64_t number, FragmentKind kind);
-    bool launchExtraCopies(std::vector<std::string> arguments, const ExpansionInput& input);
+    // Starts one compression of the photo `shown`, watched for its outcome unless a launcher replaced it.
+    bool launchCopy(const std::vector<std::string>& arguments, const std::string& shown);
+    bool launchExtraCopies(std::vector<std::string> arguments, const ExpansionInput& input, const std::string& shown);
     // The ending that closes the page at the page path: Classic's template, or the Modern one.
     std::string endingOfPage() const;
 
@@ -129,6 +135,24 @@ private:
         TargetSize size;
     };
     std::vector<ExtraCopy> m_extraCopies;
+    // Set when createPage failed (rather than was cancelled).
+    bool m_creationFailed = false;
+
+    // The last title read, with what identified the page file it came from.
+    struct TitleKey {
+        std::string path;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        time_t seconds = 0;
+        long nanoseconds = 0;
+        bool operator==(const TitleKey&) const = default;
+    };
+    struct TitleCache {
+        TitleKey key;
+        std::string title;
+    };
+    mutable std::optional<TitleCache> m_titleCache;
 };
 
 } // namespace marquelo

@@ -94,7 +94,7 @@ bool PageCommands::confirmClosePage(const std::string& question, const std::func
 std::optional<std::string> PageCommands::browseForPage(const std::string& title, const std::string& initialPath)
 {
     QString path = QString::fromStdString(initialPath);
-    if (!browseForFile(&m_window, QString::fromStdString(title), path))
+    if (!browseForHtmlPage(&m_window, QString::fromStdString(title), path))
         return std::nullopt;
     return path.toStdString();
 }

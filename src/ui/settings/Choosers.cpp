@@ -105,6 +105,11 @@ bool browseForFile(QWidget* parent, const QString& title, QString& target)
     return openFile(parent, title, {kAllFiles}, target, false);
 }
 
+bool browseForHtmlPage(QWidget* parent, const QString& title, QString& target)
+{
+    return openFile(parent, title, {QStringLiteral("HTML Files (*.html *.htm)"), kAllFiles}, target, false);
+}
+
 bool browseForFolder(QWidget* parent, const QString& title, QString& target)
 {
     const bool startHere = !target.isEmpty() && QFileInfo(target).isDir();

@@ -20,6 +20,8 @@ bool browseForApplication(QWidget* parent, const QString& title, QString& target
 bool browseForImage(QWidget* parent, const QString& title, QString& target);
 // Any existing file ("All Files"); as above.
 bool browseForFile(QWidget* parent, const QString& title, QString& target);
+// A web page ("HTML Files (*.html *.htm)", case-insensitive, or "All Files"); as above.
+bool browseForHtmlPage(QWidget* parent, const QString& title, QString& target);
 // A folder (see FolderChooser), opening on target when it is one; a path may be typed. On OK target
 // becomes the folder's path. A folder whose name is not UTF-8 is listed but refused, as text cannot
 // name it. True when one was chosen.

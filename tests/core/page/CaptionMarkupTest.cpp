@@ -46,6 +46,49 @@ TEST(CaptionMarkup, KeepsInlineMarkupShowsTheRestAndClosesWhatIsOpen)
     }
 }
 
+// A link's address is judged as the browser reads it: after its references are decoded and the blanks
+// and controls a browser drops are gone. What is kept is written so it decodes to exactly that.
+TEST(CaptionMarkup, NoSpellingOfAScriptAddressSurvives)
+{
+    const char* refused[] = {
+        "&#106;avascript:alert(1)",
+        "&#x6A;avascript:alert(1)",
+        "&#X6a;avascript:alert(1)",
+        "&#0000106avascript:alert(1)",
+        "java&#9;script:alert(1)",
+        "java&#x0A;script:alert(1)",
+        "java\tscript:alert(1)",
+        "javascript&#58;alert(1)",
+        "javascript&#x3a;alert(1)",
+        "\x01 javascript:alert(1)",
+        "JaVaScRiPt:alert(1)",
+        "vbscript:msgbox(1)",
+        "data:text/html,<script>alert(1)</script>",
+        "file:///etc/passwd",
+        "&nbsp;javascript:alert(1)",
+    };
+    for (const char* href : refused) {
+        SCOPED_TRACE(href);
+        EXPECT_EQ(inlineCaptionHtml(std::string("<a href=\"") + href + "\">x</a>"), "<a>x</a>");
+    }
+
+    const Row kept[] = {
+        {"<a href=\"https://example.org/?a=1&amp;b=2\">x</a>", "<a href=\"https://example.org/?a=1&amp;b=2\">x</a>",
+         ""},
+        {"<a href=\"HTTP://example.org\">x</a>", "<a href=\"HTTP://example.org\">x</a>", ""},
+        {"<a href=\"mailto:me@example.org\">x</a>", "<a href=\"mailto:me@example.org\">x</a>", ""},
+        {"<a href=\"../day 2.html#top\">x</a>", "<a href=\"../day%202.html#top\">x</a>", ""},
+        {"<a href=\"//example.org/a:b\">x</a>", "<a href=\"//example.org/a:b\">x</a>", ""},
+        {"<a href=\"page.html?q=a:b\">x</a>", "<a href=\"page.html?q=a:b\">x</a>", ""},
+        {"<a href=\"&#112;age.html\">x</a>", "<a href=\"page.html\">x</a>", ""},
+        {"<a href=\"x&copy\">x</a>", "<a href=\"x&amp;copy\">x</a>", ""},
+    };
+    for (const Row& row : kept) {
+        SCOPED_TRACE(row.caption);
+        EXPECT_EQ(inlineCaptionHtml(row.caption), row.html);
+    }
+}
+
 TEST(CaptionMarkup, InsideALinkCaptionLinksKeepOnlyTheirText)
 {
     EXPECT_EQ(inlineCaptionHtml("<a href=\"x\">my</a> <b>clip", true), "my <b>clip</b>");

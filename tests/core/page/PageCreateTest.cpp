@@ -121,11 +121,71 @@ TEST_F(PageTest, AnExistingFolderIsNeverReusedForANewPage)
     confirmSetup("Summer");
     add("x");
 
-    EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to create output directory '" + base + "/summer'"});
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].substr(0, ui.messages[0].find('\n')),
+              "Failed to create output directory '" + base + "/summer'");
+    EXPECT_NE(ui.messages[0].find("\nFile exists.\n\n"), std::string::npos) << ui.messages[0];
     EXPECT_FALSE(exists(base + "/summer/index.html"));
     EXPECT_TRUE(launches.empty());
-    EXPECT_EQ(host.nexts, 0); // the only photo: nowhere to move on to
-    EXPECT_EQ(host.captionEnds, 1);
+    EXPECT_EQ(host.nexts, 0);
+    EXPECT_EQ(host.captionEnds, 0); // the caption stays for another try
+}
+
+// A new page whose folder exists already (the page closed before it, same title) must not make that
+// closed page the open one: the photo and its caption stay, Enter asks again, the old page is untouched.
+TEST_F(PageTest, AFailedNewPageLeavesNoPageOpenAndKeepsThePhotoForTheRetry)
+{
+    addPhoto("DSC01235.JPG");
+    confirmSetup("Summer");
+    add("one");
+    session.closePage();
+    const std::string closed = readFile(base + "/summer/index.html");
+    ASSERT_EQ(images.currentIndex(), 1);
+    ui.messages.clear();
+
+    add("two");
+    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_FALSE(session.isPageOpen());
+    EXPECT_EQ(config.CurOutputDirectory, base);
+    EXPECT_EQ(images.currentIndex(), 1);
+    EXPECT_TRUE(session.captionActive());
+    EXPECT_EQ(readFile(base + "/summer/index.html"), closed);
+
+    // Enter again: the dialog is asked again and the page made under the new title.
+    int asked = 0;
+    host.pageSetup = [&asked](PageSetupValues& v, bool) {
+        ++asked;
+        v.title = "Summer again";
+        v.subdirectory = subdirectoryForTitle(v.title);
+        return true;
+    };
+    session.addImage(false);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(readFile(base + "/summer/index.html"), closed);
+    const std::string page = readFile(base + "/summer_again/index.html");
+    EXPECT_NE(page.find("<title>Summer again</title>"), std::string::npos);
+    EXPECT_NE(page.find("\r\ntwo\r\n"), std::string::npos);
+}
+
+// Without folders of their own, a closed page stays where the next one would go: it is never appended to.
+TEST_F(PageTest, AClosedPageIsNeverAppendedTo)
+{
+    addPhoto("DSC01235.JPG");
+    config.CreateSubdirectory = false;
+    confirmSetup("Summer");
+    add("one");
+    session.closePage();
+    const std::string closed = readFile(base + "/index.html");
+    ASSERT_EQ(images.currentIndex(), 1);
+    ui.messages.clear();
+    launches.clear();
+
+    add("two");
+    EXPECT_EQ(readFile(base + "/index.html"), closed);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].rfind("'" + base + "/index.html' is closed", 0), 0u) << ui.messages[0];
+    EXPECT_EQ(images.currentIndex(), 1);
+    EXPECT_TRUE(launches.empty());
 }
 
 TEST_F(PageTest, CancelledDialogsLeaveNothingBehindButTheViewerMovesOn)

@@ -1,5 +1,6 @@
 // The page format's pure rules: colours, folder names, numbering and the ending cut.
 #include "core/page/PageFormat.h"
+#include "core/page/ModernPageFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +55,31 @@ TEST(PageFormat, EndingIsCutOnlyWhenItOccursExactlyOnce)
     for (const Row& row : rows)
         EXPECT_EQ(withoutEnding(row.page, end), row.result) << row.page;
     EXPECT_EQ(withoutEnding("anything", ""), std::nullopt);
+}
+
+// Typed values stand inside the page-information comment; none may end it and put markup into the page.
+TEST(PageFormat, PageInformationCommentEndsOnlyWhereItShould)
+{
+    PageHeader header;
+    header.info =
+        PageInfoValues{"Trip --> <script>alert(1)</script>", QDate(2006, 7, 5), "a--!>b", "x---y", "here -->"};
+    header.title = "Trip";
+    for (const std::string& page : {headerText(header), modernHeaderText(header, "en")}) {
+        const std::size_t close = page.find("-->");
+        ASSERT_NE(close, std::string::npos);
+        // No hyphen pair between the comment's opening and its own closing line.
+        EXPECT_EQ(page.find("--", page.find("<!--") + 4), close) << page;
+        EXPECT_EQ(page.substr(close - 2, 5), "\r\n-->");
+        EXPECT_EQ(page.find("<script>", close), std::string::npos) << page;
+        EXPECT_NE(page.find("\r\nTrip -> <script>alert(1)</script>\r\n"), std::string::npos);
+    }
+
+    // A value without a double hyphen is written as typed.
+    header.info = PageInfoValues{"Lisbon - Porto", QDate(2006, 7, 5), "-a-", "b-", "-"};
+    EXPECT_NE(pageInfoText(*header.info, "p.jpg")
+                  .find("TITLE\r\nLisbon - Porto\r\nDATE\r\n2006/07/05\r\nPROMOIMAGE\r\np.jpg\r\nCATEGORY\r\n-a-\r\n"
+                        "COUNTRY\r\nb-\r\nLOCATION\r\n-\r\n-->"),
+              std::string::npos);
 }
 
 } // namespace

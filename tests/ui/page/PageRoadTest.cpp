@@ -8,6 +8,7 @@
 #include "support/ScriptedUserInterface.h"
 #include "support/TestSupport.h"
 #include "ui/page/ClosePageDialog.h"
+#include "ui/page/OpenPageDialog.h"
 #include "ui/page/PageCommands.h"
 #include "ui/page/PagePropertiesDialog.h"
 #include "ui/viewer/ViewerWindow.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
@@ -348,6 +350,99 @@ TEST(PageOfABrokenPhoto, AOnAPhotoThatCouldNotBeReadWritesNothing)
     EXPECT_TRUE(notice->isVisible());
     EXPECT_EQ(notice->text(), QStringLiteral("Cannot add 'broken.jpg': the picture could not be read"));
     EXPECT_TRUE(ui.messages.empty());
+}
+
+// O, a photo chosen in the chooser: the chooser offers web pages first, the photo is refused by its
+// name and nothing about it is remembered, so the next A makes a new page and Shift+! closes that one.
+// The photo keeps every byte.
+TEST(PageOpenChoice, APhotoChosenAsThePageIsRefusedAndNeverWrittenInto)
+{
+    QTemporaryDir tmp;
+    const QString photos = tmp.filePath(QStringLiteral("photos"));
+    const QString out = tmp.filePath(QStringLiteral("out"));
+    QDir().mkpath(photos);
+    QDir().mkpath(out);
+    const QString photo = photos + QStringLiteral("/photo.jpg");
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(photo, "JPEG"));
+    QFile photoFile(photo);
+    ASSERT_TRUE(photoFile.open(QIODevice::ReadOnly));
+    const QByteArray photoBytes = photoFile.readAll();
+    photoFile.close();
+
+    AppConfig config;
+    SettingsStore store(tmp.filePath(QStringLiteral("settings.ini")));
+    store.load(config, SettingsEnvironment{test::buildDir() + "/src", tmp.path().toStdString(), "true", "true"});
+    config.BaseOutputDirectory = config.CurOutputDirectory = out.toStdString();
+    config.ImageCompressApp.clear(); // plain copies: no program to wait for
+    config.HtmlEditor.clear();
+    config.PageInfo = false;
+    config.CreateSubdirectory = true;
+    config.StartMaximized = false;
+    OutputNames::instance().clear();
+    ImageList images;
+    ASSERT_TRUE(images.scanDirectory(photos.toStdString(), config));
+    ScriptedUserInterface ui;
+    ViewerWindow window(config, images, ui);
+    bindPageCommands(window);
+    window.resize(800, 600);
+    window.show();
+    window.showCurrent();
+    ASSERT_TRUE(waitFor([&] { return window.geometry().source.width() > 1; }, 20000));
+
+    // Every dialog answered as a user would, whichever comes: the chooser gets the photo.
+    QStringList filters;
+    QStringList seen;
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        seen << QString::fromLatin1(modal->metaObject()->className());
+        if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+            filters = chooser->nameFilters();
+            chooser->selectFile(photo);
+            QMetaObject::invokeMethod(chooser, "accept");
+        } else if (qobject_cast<PagePropertiesDialog*>(modal)) {
+            modal->findChild<QLineEdit*>(QStringLiteral("title"))->setText(QStringLiteral("Trip"));
+            modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        } else if (qobject_cast<ClosePageDialog*>(modal)) {
+            modal->findChild<QPushButton*>(QStringLiteral("closePage"))->click();
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->accept();
+        }
+    });
+    answer.start();
+
+    QTest::keyClick(&window, Qt::Key_O);
+    EXPECT_EQ(filters, (QStringList{QStringLiteral("HTML Files (*.html *.htm)"), QStringLiteral("All Files (*)")}));
+    ASSERT_LE(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages.empty() ? std::string::npos : ui.messages[0].find(photo.toStdString()), std::string::npos);
+    EXPECT_EQ(config.OutputFilename, "index.html");
+    EXPECT_EQ(config.CurOutputDirectory, out.toStdString());
+
+    QTest::keyClick(&window, Qt::Key_A);
+    ASSERT_TRUE(window.captionActive());
+    QLineEdit* box = nullptr;
+    for (QLineEdit* edit : window.findChildren<QLineEdit*>())
+        if (edit->isVisible())
+            box = edit;
+    ASSERT_NE(box, nullptr);
+    QTest::keyClicks(box, QStringLiteral("caption"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClick(&window, Qt::Key_Exclam, Qt::ShiftModifier);
+    answer.stop();
+
+    ASSERT_TRUE(photoFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(photoFile.readAll(), photoBytes);
+    QFile page(out + QStringLiteral("/trip/index.html"));
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << seen.join(u',').toStdString();
+    const QByteArray html = page.readAll();
+    EXPECT_TRUE(html.contains("\r\ncaption\r\n"));
+    EXPECT_TRUE(html.endsWith("</html>\r\n"));
+    EXPECT_EQ(ui.messages.size(), 1u);
 }
 
 } // namespace
