@@ -16,7 +16,7 @@ DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	libheif-dev libexiv2-dev liblcms2-dev libxcb1-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-apps imagemagick tidy chromium default-jre-headless nodejs \
-	openbox libxtst6 python3-numpy \
+	openbox libxtst6 python3-numpy dbus-daemon \
 	desktop-file-utils appstream dpkg-dev lintian file libimage-exiftool-perl \
 	clang libclang-rt-14-dev
 

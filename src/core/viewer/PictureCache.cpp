@@ -2,6 +2,7 @@
 
 #include "core/settings/UsableNumbers.h"
 #include "core/viewer/ImageOrder.h"
+#include "core/viewer/JpegBands.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/StartPicture.h"
 
@@ -113,7 +114,47 @@ int PictureCache::runningLoads() const
 
 void PictureCache::setViewSize(QSize devicePixels)
 {
+    if (devicePixels == m_viewSize)
+        return;
     m_viewSize = devicePixels;
+    const int current = m_images.currentIndex();
+    bool freed = false;
+    for (int i = 0; i < m_images.count(); ++i) {
+        ImageEntry& entry = m_images.at(i);
+        for (int v : {kOriginal, kEdited}) {
+            const std::shared_ptr<PictureSlot>& slot = entry.pictures[v];
+            if (!slot || !slot->ready() || coversView(*slot) || (i == current && v == entry.shown))
+                continue;
+            // A neighbour decoded for the smaller screen would be shown enlarged when stepped to.
+            evictPicture(i, v);
+            freed = true;
+        }
+    }
+    if (refineForView())
+        m_refillAfterDetail = m_refillAfterDetail || freed;
+    else if (freed && !m_readAheadHeld)
+        updateReadAhead();
+}
+
+bool PictureCache::coversView(const PictureSlot& slot) const
+{
+    if (slot.fullResolution || slot.decodedFor.isEmpty())
+        return true;
+    return !m_viewSize.isEmpty() && slot.decodedFor.width() >= m_viewSize.width() &&
+           slot.decodedFor.height() >= m_viewSize.height();
+}
+
+bool PictureCache::refineForView()
+{
+    if (m_images.count() == 0)
+        return false;
+    ImageEntry& entry = m_images.current();
+    const std::shared_ptr<PictureSlot> slot = entry.pictures[entry.shown];
+    if (!entry.isPicture || !slot || !slot->ready() || coversView(*slot) || slot->fullSize.isEmpty())
+        return false;
+    const double need = m_viewSize.isEmpty() ? 1.0 : neededScale(slot->fullSize, m_viewSize, 0);
+    // Someone is looking at it: both cores.
+    return startDetail(slot, entry.shown, need, 2);
 }
 
 bool PictureCache::startWorker(std::function<void()> work)
@@ -193,6 +234,7 @@ bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, d
 {
     // Every load has a thread of its own, so the current picture never waits behind a read-ahead.
     reapWorkers();
+    slot->decodedFor = m_viewSize;
     slot->loading.store(true, std::memory_order_release);
     LoadJob job{slot, std::move(path), m_viewSize, minScale, threads, screenCopy, {}};
     // Only a whole picture someone waits for (two threads) can be the start picture.
@@ -348,8 +390,11 @@ void PictureCache::takeFinishedLoads()
 void PictureCache::onLoadEnded(const std::shared_ptr<PictureSlot>& slot)
 {
     reapWorkers();
-    if (takeDetail(slot))
+    if (takeDetail(slot)) {
+        if (std::exchange(m_refillAfterDetail, false) && !m_readAheadHeld)
+            updateReadAhead();
         return;
+    }
     int index = -1;
     int version = 0;
     for (int i = 0; i < m_images.count() && index < 0; ++i) {
@@ -362,7 +407,10 @@ void PictureCache::onLoadEnded(const std::shared_ptr<PictureSlot>& slot)
             }
         }
     }
-    if (m_readAheadHeld)
+    // A load started before the window reached a larger screen ends decoded for the old one.
+    if (index == m_images.currentIndex() && index >= 0 && version == m_images.current().shown && refineForView())
+        m_refillAfterDetail = true;
+    else if (m_readAheadHeld)
         evictOutsideDepth();
     else
         updateReadAhead();
@@ -478,14 +526,18 @@ bool PictureCache::ensureDetail(const Rect& source, QSize destinationSize)
                                                double(destinationSize.height()) / source.height()));
     if (have >= need - 1e-9)
         return false;
-    if (m_detail && m_detail->base == slot && m_detail->scale >= need - 1e-9)
-        return false; // already on its way
+    return startDetail(slot, version, need, 1);
+}
 
+bool PictureCache::startDetail(const std::shared_ptr<PictureSlot>& slot, int version, double scale, int threads)
+{
+    if (m_detail && m_detail->base == slot && m_detail->scale >= scale - 1e-9)
+        return false; // already on its way
     auto sharper = std::make_shared<PictureSlot>();
-    if (!launch(sharper, m_images.pathOf(entry.files[version].name), need))
+    if (!launch(sharper, m_images.pathOf(m_images.current().files[version].name), scale, threads))
         return false;
     // A detail load that is overtaken by a larger one ends unused.
-    m_detail = DetailLoad{slot, std::move(sharper), need};
+    m_detail = DetailLoad{slot, std::move(sharper), scale};
     return true;
 }
 

@@ -80,7 +80,10 @@ public:
 
     // The largest area, in device pixels, a picture is ever fitted into (the screen). Pictures are
     // decoded at the smallest scale that still fills it; an empty size decodes at full resolution.
-    // Defaults to the primary screen. Takes effect for loads started afterwards.
+    // Defaults to the primary screen. The window follows its own screen: on a larger one, read-ahead
+    // decoded for the smaller screen is freed (and read again unless read-ahead is held) and the
+    // current picture is decoded again sharper, shown meanwhile as it is (pictureLoaded when the sharper
+    // one replaces it).
     void setViewSize(QSize devicePixels);
     QSize viewSize() const { return m_viewSize; }
     // The window that loads scale their picture for, fitted whole, as a new photo is shown; an invalid
@@ -130,6 +133,10 @@ private:
                 bool screenCopy = false);
     void onLoadEnded(const std::shared_ptr<PictureSlot>& slot);
     bool takeDetail(const std::shared_ptr<PictureSlot>& slot);
+    bool startDetail(const std::shared_ptr<PictureSlot>& slot, int version, double scale, int threads);
+    // Decodes the current picture again when its load was made for a smaller screen than the view's.
+    bool refineForView();
+    bool coversView(const PictureSlot& slot) const;
     struct DepthWindow {
         int lo;
         int hi;
@@ -145,6 +152,8 @@ private:
     QSize m_viewSize;
     bool m_checking = false;
     bool m_readAheadHeld = false;
+    // Read-ahead freed by a larger screen is read again once the current picture's sharper decode ends.
+    bool m_refillAfterDetail = false;
     std::vector<std::unique_ptr<Worker>> m_workers;
     // Slots whose load has ended, handed from the workers to the GUI thread. Shared with the workers,
     // so one left running at exit can still drop its result there.

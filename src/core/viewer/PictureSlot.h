@@ -28,6 +28,9 @@ struct PictureSlot {
     QSize fullSize;
     // The decoded image is the whole picture at full resolution.
     bool fullResolution = false;
+    // The screen (device pixels) the load decoded for; empty: full resolution. A larger screen needs
+    // the picture decoded again, whatever size this decode happened to come out at.
+    QSize decodedFor;
     // The whole picture scaled for the window the load was started for (empty when it had none).
     ScreenCopy screen;
     // The file as the worker found it, read or not: a failed load remembers it like a good one, so

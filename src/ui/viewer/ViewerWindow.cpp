@@ -3,6 +3,7 @@
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureColour.h"
 #include "ui/viewer/CaptionBox.h"
+#include "ui/viewer/ColordProfile.h"
 #include "ui/viewer/DisplayProfile.h"
 #include "ui/viewer/FileCommands.h"
 #include "ui/viewer/InfoLabels.h"
@@ -16,9 +17,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 
 namespace marquelo {
 
@@ -88,6 +93,8 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
         if (m_layoutPending && index == m_images.currentIndex() && version == m_images.current().shown)
             showCurrent();
     });
+    m_profile = std::make_unique<DisplayProfileFollower>();
+    connect(m_profile.get(), &DisplayProfileFollower::profileChanged, this, &ViewerWindow::profileChanged);
 }
 
 ViewerWindow::~ViewerWindow()
@@ -105,6 +112,7 @@ void ViewerWindow::start()
 void ViewerWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    watchScreen();
     if (m_windowState.firstShown() && !m_exit.confirmed())
         m_changeCheck.start();
 }
@@ -172,6 +180,12 @@ void ViewerWindow::paintEvent(QPaintEvent*)
     QPainter painter(this);
     m_picture.paint(painter);
     Q_EMIT painted();
+    // The desktop's colour manager is asked once the first picture is on screen (or has failed): the
+    // answer takes a trip over the bus, and a profile that differs only costs a second decode then.
+    if (!m_firstPaintDone && !m_cache->shown().loading) {
+        m_firstPaintDone = true;
+        QTimer::singleShot(0, this, &ViewerWindow::followScreen);
+    }
 }
 
 void ViewerWindow::resizeEvent(QResizeEvent* event)
@@ -193,6 +207,61 @@ void ViewerWindow::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         m_windowState.stateChanged();
+}
+
+bool ViewerWindow::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    // Sent on a move to another screen and when the screen's scale changes.
+    if (event->type() == QEvent::ScreenChangeInternal)
+        watchScreen();
+    return handled;
+}
+
+// ---- the screen the window is on -----------------------------------------------------------------------
+
+void ViewerWindow::watchScreen()
+{
+    QScreen* now = screen();
+    if (QWindow* handle = windowHandle(); handle && !m_screenConnections[0]) {
+        m_screenConnections[0] = connect(handle, &QWindow::screenChanged, this, &ViewerWindow::watchScreen);
+    }
+    for (int i = 1; i < 3; ++i)
+        disconnect(m_screenConnections[i]);
+    if (now) {
+        m_screenConnections[1] = connect(now, &QScreen::geometryChanged, this, &ViewerWindow::followScreen);
+        m_screenConnections[2] = connect(now, &QScreen::logicalDotsPerInchChanged, this, &ViewerWindow::followScreen);
+    }
+    followScreen();
+}
+
+void ViewerWindow::followScreen()
+{
+    const QScreen* now = screen();
+    if (!now)
+        return;
+    // Loads decode for the whole of this screen at its device pixels (the window may be zoomed to
+    // fill it); a denser or larger screen gets the current picture decoded again, sharper.
+    const qreal ratio = std::max(now->devicePixelRatio(), devicePixelRatioF());
+    const QSize pixels(int(std::lround(now->size().width() * ratio)), int(std::lround(now->size().height() * ratio)));
+    m_cache->setScreenTarget({size(), devicePixelRatioF()});
+    if (pixels != m_cache->viewSize()) {
+        m_cache->setViewSize(pixels);
+        m_picture.markUnsettled();
+        update();
+    }
+    if (m_firstPaintDone && now->name() != m_profileOutput) {
+        m_profileOutput = now->name();
+        m_profile->follow(m_profileOutput);
+    }
+}
+
+void ViewerWindow::profileChanged()
+{
+    // Pictures are converted to the display's colours as they are decoded: every one is decoded again.
+    m_cache->evictAll();
+    m_picture.clearCopies();
+    showCurrent();
 }
 
 // ---- commands ------------------------------------------------------------------------------------------

@@ -31,6 +31,7 @@ class QToolButton;
 namespace marquelo {
 
 class CaptionBox;
+class DisplayProfileFollower;
 class FileCommands;
 class InfoLabels;
 class NoticeOverlay;
@@ -118,6 +119,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -134,6 +136,11 @@ private:
     void layoutCurrent();
     void toggleGrid();
     void closeGrid(bool restore);
+    // The screen the window is on decides the decode size and the display profile; it may change as
+    // the window moves between monitors or a monitor changes its resolution or scale.
+    void watchScreen();
+    void followScreen();
+    void profileChanged();
 
     AppConfig& m_config;
     ImageList& m_images;
@@ -156,6 +163,12 @@ private:
     std::unique_ptr<FileCommands> m_files;
     NoticeOverlay* m_notices = nullptr;
     ThumbnailGrid* m_grid = nullptr;
+    std::unique_ptr<DisplayProfileFollower> m_profile;
+    // The screen whose signals are connected, and the output whose profile was last asked for.
+    QMetaObject::Connection m_screenConnections[3];
+    QString m_profileOutput;
+    // The first paint is done: from then on the display profile is asked for (never before it).
+    bool m_firstPaintDone = false;
 
     // The cache settings last applied, compared after the preferences dialog.
     struct Applied {

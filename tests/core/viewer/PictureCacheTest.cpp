@@ -388,5 +388,52 @@ TEST_F(CacheFolder, SteppingAndRemovingWhileLoadsRun)
     EXPECT_TRUE(cache.shown().loaded);
 }
 
+// The window moved to a larger screen: what was decoded for the smaller one would be shown enlarged.
+TEST_F(CacheFolder, ALargerScreenDecodesTheCurrentPictureAgainAndRereadsTheNeighbours)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        folder.jpeg(name, 3200, 2400);
+    scan();
+    list.setCurrent(1);
+    CountingCache cache(list, config);
+    cache.setViewSize(QSize(800, 600));
+    cache.waitForCurrent();
+    cache.updateReadAhead();
+    settleLoads(cache);
+    ASSERT_EQ(cache.shown().image.size(), QSize(800, 600));
+    ASSERT_EQ(list.at(0).pictures[kOriginal]->image.size(), QSize(800, 600));
+
+    QSignalSpy loaded(&cache, &PictureCache::pictureLoaded);
+    const QImage before = cache.shown().image;
+    cache.setViewSize(QSize(1600, 1200));
+    EXPECT_EQ(cache.shown().image.cacheKey(), before.cacheKey()) << "the picture stays until the sharper one is in";
+    settleLoads(cache);
+    EXPECT_EQ(cache.shown().image.size(), QSize(1600, 1200));
+    ASSERT_GE(loaded.count(), 1);
+    for (int i : {0, 2}) {
+        ASSERT_TRUE(list.at(i).pictures[kOriginal]) << i << " is read ahead again";
+        EXPECT_EQ(list.at(i).pictures[kOriginal]->image.size(), QSize(1600, 1200)) << i;
+    }
+
+    // Back on the smaller screen everything already has the detail it needs: nothing is decoded.
+    const int started = cache.started;
+    cache.setViewSize(QSize(800, 600));
+    settleLoads(cache);
+    EXPECT_EQ(cache.started, started);
+}
+
+// The screen changed while the current picture was still decoding for the old one.
+TEST_F(CacheFolder, ALoadForTheOldScreenIsDecodedAgainWhenItEnds)
+{
+    folder.jpeg("a.jpg", 3200, 2400);
+    scan();
+    PictureCache cache(list, config);
+    cache.setViewSize(QSize(800, 600));
+    ASSERT_TRUE(cache.requestPicture(0, PictureCache::Priority::Current));
+    cache.setViewSize(QSize(1600, 1200));
+    settleLoads(cache);
+    EXPECT_EQ(cache.shown().image.size(), QSize(1600, 1200));
+}
+
 } // namespace
 } // namespace marquelo
