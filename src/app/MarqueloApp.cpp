@@ -1,6 +1,7 @@
 #include "app/MarqueloApp.h"
 
 #include "core/settings/StartPath.h"
+#include "core/viewer/PictureDecoder.h"
 #include "ui/settings/QtUserInterface.h"
 #include "ui/viewer/ViewerWindow.h"
 
@@ -21,7 +22,11 @@ bool selectStartImage(ImageList& images, const AppConfig& config, const std::str
         return false;
     }
     if (!file.empty()) {
-        const auto found = images.findByName(file);
+        auto found = images.findByName(file);
+        // A photo named on the command line is shown even when no pattern lists its kind (a stored
+        // list from before the viewer read it, a camera's own extension): it joins the list.
+        if (!found && PictureDecoder::readsPicture(images.pathOf(file)))
+            found = images.addUnlisted(file, config);
         if (!found) {
             ui.message("Can't find '" + directory + "/" + file + "'");
             return false;

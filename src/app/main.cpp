@@ -6,6 +6,8 @@
 #include "ui/settings/Resources.h"
 #include "ui/viewer/DisplayProfile.h"
 
+#include "core/settings/CommandLine.h"
+#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/StartPicture.h"
@@ -13,41 +15,74 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv)
 {
-    // The two informational options work without a display.
-    if (argc >= 2) {
-        const std::string first = argv[1];
-        if (first == "--help" || first == "--version") {
-            const std::string text =
-                first == "--help" ? marquelo::MarqueloApp::helpText() : marquelo::MarqueloApp::versionText();
-            std::fputs(text.c_str(), stdout);
-            return 0;
-        }
+    // Everything that needs no window is answered before Qt starts: without a display Qt aborts.
+    const marquelo::CommandLine line = marquelo::parseCommandLine(std::vector<std::string>(argv, argv + argc));
+    switch (line.action) {
+    case marquelo::CommandLine::Action::Help: std::fputs(marquelo::MarqueloApp::helpText().c_str(), stdout); return 0;
+    case marquelo::CommandLine::Action::Version:
+        std::fputs(marquelo::MarqueloApp::versionText().c_str(), stdout);
+        return 0;
+    case marquelo::CommandLine::Action::Usage:
+        std::fprintf(stderr, "marquelo: unknown option '%s'\n", line.unknown.c_str());
+        std::fputs(marquelo::MarqueloApp::helpText().c_str(), stderr);
+        return 2;
+    case marquelo::CommandLine::Action::Run: break;
+    }
+    if (!marquelo::canReachDisplay(line, [](const char* name) {
+            const char* value = std::getenv(name);
+            return std::string(value ? value : "");
+        })) {
+        std::fputs("cannot open a display: set DISPLAY or WAYLAND_DISPLAY\n", stderr);
+        return 1;
     }
 
     // A photo named alone on the command line is read and decoded while Qt and the window start (the
     // decode begins once the screen is known: asked of X directly, or of Qt once it runs); started on a
     // folder or with Qt's options, the window loads it as ever.
-    marquelo::StartPicture startPicture(argc == 2 && argv[1][0] != '-' ? std::string(argv[1]) : std::string(),
-                                        marquelo::probeScreenBeforeQt);
+    std::optional<marquelo::StartPicture> startPicture;
+    startPicture.emplace(line.paths.size() == 1 && line.qtArguments.size() == 1 ? line.paths.front() : std::string(),
+                         marquelo::probeScreenBeforeQt);
 
-    QApplication app(argc, argv);
-    if (startPicture.started()) {
+    // Qt sees only its own options, so no path is ever taken for one of them; argc and the strings
+    // must live as long as the application.
+    std::vector<std::string> qtWords = line.qtArguments;
+    std::vector<char*> qtArgv;
+    for (std::string& word : qtWords)
+        qtArgv.push_back(word.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = int(qtWords.size());
+    QApplication app(qtArgc, qtArgv.data());
+    if (startPicture->started()) {
         marquelo::PictureColour::setDisplayProfile(marquelo::readDisplayProfile());
-        startPicture.screenKnown(marquelo::PictureCache::primaryScreenPixels());
+        startPicture->screenKnown(marquelo::PictureCache::primaryScreenPixels());
     }
     QApplication::setWindowIcon(marquelo::applicationIcon());
     marquelo::keepChoosersFromRemembering();
-    // QApplication has taken its own options (-platform, ...) out of argv; the rest is ours.
-    const std::vector<std::string> args(argv, argv + argc);
+    std::vector<std::string> args{line.qtArguments.front()};
+    args.insert(args.end(), line.paths.begin(), line.paths.end());
 
-    marquelo::SettingsStore store;
-    marquelo::QtUserInterface ui;
-    marquelo::QtStartupHooks hooks;
-    marquelo::MarqueloApp application(store, marquelo::SettingsEnvironment::current(), ui, hooks);
-    return application.run(args);
+    int code = 0;
+    {
+        marquelo::SettingsStore store;
+        marquelo::QtUserInterface ui;
+        marquelo::QtStartupHooks hooks;
+        marquelo::MarqueloApp application(store, marquelo::SettingsEnvironment::current(), ui, hooks);
+        code = application.run(args);
+    }
+    // The window and its loads are gone and the settings are written. A load that could not be
+    // stopped still uses Qt, the decoders' libraries and the colour transforms: the program leaves
+    // without tearing them down under it.
+    startPicture.reset();
+    if (marquelo::loadthreads::anyRunning()) {
+        std::fflush(nullptr);
+        std::quick_exit(code);
+    }
+    return code;
 }

@@ -39,9 +39,9 @@ inline std::string lowerExtension(std::string_view name)
 
 inline bool rawExtension(const std::string& ext)
 {
-    static constexpr std::string_view kRaw[] = {"3fr", "ari", "arw", "cr2", "cr3", "crw", "dcr", "dng",
-                                                "erf", "iiq", "k25", "kdc", "mef", "mos", "mrw", "nef",
-                                                "nrw", "orf", "pef", "raf", "rw2", "rwl", "sr2", "srw"};
+    static constexpr std::string_view kRaw[] = {"3fr", "ari", "arw", "cr2", "cr3", "crw", "dcr", "dng", "erf",
+                                                "iiq", "k25", "kdc", "mef", "mos", "mrw", "nef", "nrw", "orf",
+                                                "pef", "raf", "rw2", "rwl", "sr2", "srf", "srw"};
     return std::find(std::begin(kRaw), std::end(kRaw), ext) != std::end(kRaw);
 }
 

@@ -122,6 +122,27 @@ TEST_F(StartupRunTest, BareFileNameIsLookedForInTheCurrentFolder)
     EXPECT_EQ(QString::fromStdString(app->imageDirectory()), photos);
 }
 
+TEST_F(StartupRunTest, NamedPhotoOfAnUnlistedKindOpensAsTheStartEntry)
+{
+    // A list stored before the viewer read this kind: the named file still opens, where it sorts.
+    validStore("PictureExtensions=*.png\nSorting=1\n");
+    QFile::copy(QString::fromStdString(photo("IMG_0001.jpg")), photos + QStringLiteral("/IMG_0001b.hif"));
+    ASSERT_TRUE(app->prepare({"marquelo", photo("IMG_0001b.hif")}));
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(app->images().currentName(), "IMG_0001b.hif");
+    EXPECT_EQ(app->images().currentIndex(), 1);
+    EXPECT_TRUE(app->images().current().isPicture);
+
+    // A file that is no picture stays unknown to the viewer.
+    QFile text(photos + QStringLiteral("/notes.hif"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("words\n");
+    text.close();
+    MarqueloApp another(store, env, ui, hooks);
+    EXPECT_FALSE(another.prepare({"marquelo", photo("notes.hif")}));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Can't find '" + photos.toStdString() + "/notes.hif'"});
+}
+
 TEST_F(StartupRunTest, FolderWithAFullStopInItsNameIsTheImageFolder)
 {
     validStore();
@@ -264,6 +285,62 @@ TEST(ProgramOptionsTest, VersionAndHelpNeedNoDisplay)
         ASSERT_TRUE(p.waitForFinished(20000));
         EXPECT_EQ(p.exitCode(), 0);
         EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).startsWith(QLatin1String(expected))) << option;
+    }
+}
+
+// The program as a user starts it, with no display anywhere in its environment.
+struct ProgramRun {
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    QString out;
+    QString err;
+};
+
+ProgramRun runWithoutDisplay(const QStringList& arguments, const QString& platform = {})
+{
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        e.remove(QLatin1String(name));
+    if (!platform.isEmpty())
+        e.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    p.setProcessEnvironment(e);
+    p.start(QString::fromStdString(test::builtProgram("marquelo")), arguments);
+    ProgramRun run;
+    if (!p.waitForFinished(20000)) {
+        p.kill();
+        p.waitForFinished();
+        return run;
+    }
+    run.exitCode = p.exitCode();
+    run.status = p.exitStatus();
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
+TEST(ProgramOptionsTest, NoDisplaySaysSoInsteadOfAborting)
+{
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(test::sourceDir() + "/samples/IMG_0001.jpg"), photo));
+    for (const QString& platform : {QString(), QStringLiteral("xcb"), QStringLiteral("wayland")}) {
+        const ProgramRun run = runWithoutDisplay({photo}, platform);
+        EXPECT_EQ(run.status, QProcess::NormalExit) << platform.toStdString();
+        EXPECT_EQ(run.exitCode, 1) << platform.toStdString();
+        EXPECT_EQ(run.err, QStringLiteral("cannot open a display: set DISPLAY or WAYLAND_DISPLAY\n"));
+    }
+}
+
+TEST(ProgramOptionsTest, UnknownOptionPrintsTheUsage)
+{
+    for (const QStringList& arguments :
+         {QStringList{QStringLiteral("--foo")}, QStringList{QStringLiteral("photo.jpg"), QStringLiteral("-x")}}) {
+        const ProgramRun run = runWithoutDisplay(arguments);
+        EXPECT_EQ(run.status, QProcess::NormalExit);
+        EXPECT_EQ(run.exitCode, 2) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String("Usage: marquelo"))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(arguments.last())) << run.err.toStdString();
     }
 }
 

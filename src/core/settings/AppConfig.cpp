@@ -97,9 +97,11 @@ const std::array<SettingDef, 74> kSettings = {{
     text("PageBgImage", &C::PageBgImage, ""),
     number("CacheDepth", &C::CacheDepth, 1),
     text("OtherExtensions", &C::OtherExtensions, "*.mpg;*.mpeg;*.mov;*.wmv;*.avi;*.gif"),
+    // Every in-camera format the viewer shows: HEIF as cameras name it (.hif) and the RAW files whose
+    // embedded preview it draws. A stored value wins, so this reaches only settings made from now on.
     text("PictureExtensions", &C::PictureExtensions,
-         "*.heic;*.heif;*.avif;*.webp;*.png;*.tif;*.tiff;*.jxl;*.dng;*.cr2;*.cr3;*.nef;*.arw;*.orf;*.rw2;*.raf;*.pef;*."
-         "srw"),
+         "*.heic;*.heif;*.hif;*.avif;*.webp;*.png;*.tif;*.tiff;*.jxl;*.dng;*.cr2;*.cr3;*.crw;*.nef;*.nrw;*.arw;*.srf;"
+         "*.sr2;*.orf;*.rw2;*.raf;*.pef;*.srw"),
     flag("BundleRawImages", &C::BundleRawImages, true),
     number("FavoriteSize", &C::FavoriteSize, 1),
     text("ImageTag", &C::ImageTag, R"(<img src="%4" height=%6 width=%7 alt="">)"),

@@ -213,6 +213,42 @@ std::optional<ImageList::Found> ImageList::findByName(std::string_view name) con
     return std::nullopt;
 }
 
+std::optional<ImageList::Found> ImageList::addUnlisted(const std::string& name, const AppConfig& config)
+{
+    std::error_code ec;
+    const fs::path path = fs::path(m_directory) / name;
+    if (name.empty() || name.find('/') != std::string::npos || !fs::is_regular_file(path, ec))
+        return std::nullopt;
+    ImageEntry entry;
+    entry.isPicture = true;
+    entry.files[kOriginal].name = name;
+    const auto written = fs::last_write_time(path, ec);
+    if (!ec)
+        entry.files[kOriginal].lastWriteNs = nanosecondsSince1970(written);
+    const auto bytes = fs::file_size(path, ec);
+    entry.files[kOriginal].size = ec ? 0 : bytes;
+
+    const FileRecord& record = entry.files[kOriginal];
+    const auto after = [&](const ImageEntry& e) {
+        const FileRecord& other = e.files[kOriginal];
+        switch (config.Sorting) {
+        case 0: return lessByNumber(record, other);
+        case 1: return lessByName(record, other);
+        case 2: return lessByFileTime(record, other);
+        default: return false;
+        }
+    };
+    const auto at = std::find_if(m_entries.begin(), m_entries.end(), after);
+    int index = int(at - m_entries.begin());
+    // A full list makes room at its end: the photo asked for is the one that must be there.
+    if (count() >= kCapacity) {
+        m_entries.pop_back();
+        index = std::min(index, count());
+    }
+    insert(index, std::move(entry));
+    return Found{index, kOriginal};
+}
+
 void ImageList::setCurrent(int index)
 {
     if (index > count() - 1)

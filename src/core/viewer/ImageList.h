@@ -64,6 +64,10 @@ public:
     // The first entry whose original, then edited copy, is exactly `name` (case-sensitive).
     std::optional<Found> findByName(std::string_view name) const;
 
+    // Lists `name`, a picture of the folder that no pattern listed (the photo the program was started
+    // on), where config.Sorting places it. Nothing when it is not a regular file of the folder.
+    std::optional<Found> addUnlisted(const std::string& name, const AppConfig& config);
+
     // Clamps into 0..count-1 (0 when empty).
     void setCurrent(int index);
 

@@ -41,6 +41,7 @@ struct Target {
     int height;
     int bandRows;
     const std::function<void(int, int)>* band;
+    const std::atomic<bool>* stop;
 };
 
 // Everything between setjmp and the jumps to it is plain data: a longjmp skips no destructor.
@@ -59,6 +60,8 @@ bool readRows(jpeg_decompress_struct* info, ErrorManager* errors, JpegScale scal
         return false;
     int reported = 0;
     while (int(info->output_scanline) < target->height && !errors->warned) {
+        if (target->stop && target->stop->load(std::memory_order_relaxed))
+            return false;
         const int at = int(info->output_scanline);
         const int want = target->height - at;
         for (int i = 0; i < want; ++i)
@@ -80,7 +83,8 @@ bool readRows(jpeg_decompress_struct* info, ErrorManager* errors, JpegScale scal
 } // namespace
 
 bool decodeJpegRows(const unsigned char* data, std::size_t size, JpegScale scale, unsigned char* dst, int pitch,
-                    int width, int height, int bandRows, const std::function<void(int first, int count)>& band)
+                    int width, int height, int bandRows, const std::function<void(int first, int count)>& band,
+                    const std::atomic<bool>* stop)
 {
     if (!data || !dst || width <= 0 || height <= 0 || bandRows <= 0)
         return false;
@@ -93,7 +97,7 @@ bool decodeJpegRows(const unsigned char* data, std::size_t size, JpegScale scale
     errors.mgr.output_message = outputMessage;
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
-    const Target target{dst, pitch, width, height, bandRows, &band};
+    const Target target{dst, pitch, width, height, bandRows, &band, stop};
     const bool ok = readRows(&info, &errors, scale, &target, rows.data());
     jpeg_destroy_decompress(&info);
     return ok;

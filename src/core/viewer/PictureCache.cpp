@@ -3,6 +3,7 @@
 #include "core/settings/UsableNumbers.h"
 #include "core/viewer/ImageOrder.h"
 #include "core/viewer/JpegBands.h"
+#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/StartPicture.h"
 
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <future>
 #include <utility>
 
 namespace marquelo {
@@ -47,6 +49,8 @@ struct PictureCache::LoadJob {
     bool screenCopy = false;
     // The start picture, decoded while the program started: taken instead of decoding the file.
     std::shared_future<DecodedPicture> early;
+    // Set when the cache is destroyed: the decode gives up.
+    std::shared_ptr<const std::atomic<bool>> cancel;
 };
 
 QSize PictureCache::primaryScreenPixels()
@@ -61,7 +65,7 @@ QSize PictureCache::primaryScreenPixels()
 
 PictureCache::PictureCache(ImageList& images, AppConfig& config, QObject* parent)
     : QObject(parent), m_images(images), m_config(config), m_viewSize(primaryScreenPixels()),
-      m_mailbox(std::make_shared<Mailbox>())
+      m_mailbox(std::make_shared<Mailbox>()), m_cancel(std::make_shared<std::atomic<bool>>(false))
 {
     m_mailbox->owner = this;
 #if defined(__GLIBC__)
@@ -79,8 +83,11 @@ PictureCache::~PictureCache()
         const std::lock_guard lock(m_mailbox->mutex);
         m_mailbox->owner = nullptr;
     }
-    // A load that does not end (a file system that stopped answering, minutes of decoding) must not
-    // keep the program from ending: after a moment it is left to finish on its own.
+    // Nobody waits for a picture any more: the decodes stop at their next step and are joined. One that
+    // cannot be interrupted in time (a file system that stopped answering, a reader with no way to stop
+    // it) must not hold the end of the program, nor may it run on while the libraries it uses are torn
+    // down: it is kept for the program's end, which then leaves without tearing anything down.
+    m_cancel->store(true, std::memory_order_relaxed);
     const auto deadline = std::chrono::steady_clock::now() + kExitPatience;
     for (const std::unique_ptr<Worker>& w : m_workers) {
         while (!w->done->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
@@ -90,7 +97,7 @@ PictureCache::~PictureCache()
         if (w->done->load(std::memory_order_acquire))
             w->thread.join();
         else
-            w->thread.detach();
+            loadthreads::keep(std::move(w->thread), w->done);
     }
 }
 
@@ -189,9 +196,17 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
     PictureSlot& slot = *job.slot;
     DecodedPicture decoded;
     try {
-        decoded = job.early.valid() ? job.early.get()
-                                    : PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale,
-                                                                 PictureDecoder::kMaxDecodedBytes, job.threads);
+        if (job.early.valid()) {
+            // The start picture's own thread decodes it; waiting for it ends with the cache too.
+            while (job.early.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready &&
+                   !job.cancel->load(std::memory_order_relaxed)) {
+            }
+            if (job.early.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+                decoded = job.early.get();
+        } else {
+            decoded = PictureDecoder::decodeFile(job.path, job.fitInto, job.minScale, PictureDecoder::kMaxDecodedBytes,
+                                                 job.threads, job.cancel.get());
+        }
     } catch (...) {
         // Out of memory for the file or the picture: shown as a picture that failed to load. The slot
         // must still be handed back, or the wait for it would never end.
@@ -236,7 +251,7 @@ bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, d
     reapWorkers();
     slot->decodedFor = m_viewSize;
     slot->loading.store(true, std::memory_order_release);
-    LoadJob job{slot, std::move(path), m_viewSize, minScale, threads, screenCopy, {}};
+    LoadJob job{slot, std::move(path), m_viewSize, minScale, threads, screenCopy, {}, m_cancel};
     // Only a whole picture someone waits for (two threads) can be the start picture.
     if (threads > 1 && minScale <= 0) {
         if (std::optional<std::shared_future<DecodedPicture>> early = StartPicture::claim(job.path, m_viewSize))

@@ -43,12 +43,14 @@ public:
     // long enough that an ordinary photo is never drawn late, short enough that a load that takes
     // minutes (or never ends) cannot hold the window.
     static constexpr std::chrono::milliseconds kCurrentPatience{1000};
-    // How long the end of the program waits for running loads before it leaves them behind.
-    static constexpr std::chrono::milliseconds kExitPatience{500};
+    // How long the end of the cache waits for its cancelled loads to stop before it hands those still
+    // running to the end of the program (core/viewer/LoadThreads.h).
+    static constexpr std::chrono::milliseconds kExitPatience{2000};
 
     PictureCache(ImageList& images, AppConfig& config, QObject* parent = nullptr);
-    // Waits a moment for the running loads, then leaves those still running behind; their results
-    // are dropped and they never touch the cache again.
+    // Cancels the running loads and joins them; one that does not stop within kExitPatience is kept
+    // for the program's end (loadthreads::anyRunning). Their results are dropped and they never touch
+    // the cache again.
     ~PictureCache() override;
 
     // Makes sure the shown version of entry `index` is loaded or loading; true only when it started a
@@ -158,6 +160,8 @@ private:
     // Slots whose load has ended, handed from the workers to the GUI thread. Shared with the workers,
     // so one left running at exit can still drop its result there.
     std::shared_ptr<Mailbox> m_mailbox;
+    // Set once, by the destructor: every load still running gives up.
+    std::shared_ptr<std::atomic<bool>> m_cancel;
     std::optional<DetailLoad> m_detail;
 };
 

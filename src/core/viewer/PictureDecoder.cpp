@@ -5,6 +5,7 @@
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureFormats.h"
 #include "core/viewer/VipsPictureDecoder.h"
+#include "media/RegularFile.h"
 
 #include <QBuffer>
 #include <QImageIOHandler>
@@ -12,7 +13,12 @@
 #include <QThreadPool>
 #include <QTransform>
 
+#include "media/RegularFile.h"
+
 #include <turbojpeg.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +26,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace marquelo {
@@ -222,13 +229,18 @@ struct TjHandle {
     }
 };
 
-enum class TjResult { Decoded, Refused, NotReadable };
+enum class TjResult { Decoded, Refused, NotReadable, Cancelled };
+
+bool cancelled(const std::atomic<bool>* cancel)
+{
+    return cancel && cancel->load(std::memory_order_relaxed);
+}
 
 // `colour`, when not null, brings the pixels into the display's colours; `coloured` tells whether that
 // was done on the way (otherwise it is still to do).
 TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxBytes,
                              const JpegLayout& layout, int threads, const PictureColour::RowConversion* colour,
-                             bool& coloured, DecodedPicture& out)
+                             const std::atomic<bool>* cancel, bool& coloured, DecodedPicture& out)
 {
     coloured = false;
     TjHandle tj;
@@ -266,15 +278,26 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     const bool banded =
         threads > 1 && !layout.progressive &&
         decodeJpegInBands(data, size, scale, image.bits(), int(image.bytesPerLine()), pixelFormat, threads);
-    if (!banded && colour && !layout.progressive) {
-        // Row by row, so the colours of the rows decoded so far are converted meanwhile. A file that
-        // warns or fails this way is decoded again below, where TurboJPEG decides what it shows.
-        BandConversions conversions(*colour, image);
-        coloured =
-            decodeJpegRows(data, size, scale, image.bits(), int(image.bytesPerLine()), scaledW, scaledH,
-                           std::max(16, scaledH / 32), [&](int first, int count) { conversions.add(first, count); });
+    bool rowsDone = false;
+    if (!banded && (colour || cancel) && !layout.progressive) {
+        // Row by row, so the colours of the rows decoded so far are converted meanwhile, and a load
+        // nobody waits for any more stops within a few rows. A file that warns or fails this way is
+        // decoded again below, where TurboJPEG decides what it shows.
+        std::optional<BandConversions> conversions;
+        if (colour)
+            conversions.emplace(*colour, image);
+        rowsDone = decodeJpegRows(
+            data, size, scale, image.bits(), int(image.bytesPerLine()), scaledW, scaledH, std::max(16, scaledH / 32),
+            [&](int first, int count) {
+                if (conversions)
+                    conversions->add(first, count);
+            },
+            cancel);
+        coloured = rowsDone && colour;
     }
-    if (!banded && !coloured &&
+    if (cancelled(cancel))
+        return TjResult::Cancelled;
+    if (!banded && !rowsDone &&
         tjDecompress2(tj.handle, data, size, image.bits(), scaledW, int(image.bytesPerLine()), scaledH, pixelFormat,
                       TJFLAG_LIMITSCANS) != 0) {
         // A warning (for example a truncated file) still leaves a whole, partly grey picture. Qt's
@@ -348,7 +371,7 @@ DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minSc
 } // namespace
 
 DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale,
-                                      std::int64_t maxDecodedBytes, int threads)
+                                      std::int64_t maxDecodedBytes, int threads, const std::atomic<bool>* cancel)
 {
     DecodedPicture out;
     if (bytes.isEmpty())
@@ -360,37 +383,75 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     const std::shared_ptr<const PictureColour::RowConversion> colour =
         layout.isJpeg ? PictureColour::rowConversion(icc) : nullptr;
     bool coloured = false;
-    switch (
-        decodeWithTurboJpeg(bytes, fitInto, minScale, maxDecodedBytes, layout, threads, colour.get(), coloured, out)) {
+    switch (decodeWithTurboJpeg(bytes, fitInto, minScale, maxDecodedBytes, layout, threads, colour.get(), cancel,
+                                coloured, out)) {
     case TjResult::Decoded:
-        if (colour && !coloured)
+        if (colour && !coloured && !cancelled(cancel))
             PictureColour::toDisplay(out.image, icc);
-        return out;
-    case TjResult::Refused: return DecodedPicture();
+        return cancelled(cancel) ? DecodedPicture() : out;
+    case TjResult::Refused:
+    case TjResult::Cancelled: return DecodedPicture();
     case TjResult::NotReadable: break;
     }
+    if (cancelled(cancel))
+        return DecodedPicture();
     if (VipsPictureDecoder::recognises(bytes))
         return VipsPictureDecoder::decode(bytes, fitInto, minScale, maxDecodedBytes);
     return decodeWithQt(bytes, fitInto, minScale, maxDecodedBytes, layout);
 }
 
+bool PictureDecoder::readsPicture(const std::string& path)
+{
+    const media::RegularFile file(path);
+    if (!file.isOpen())
+        return false;
+    if (isRawName(path))
+        return true; // shown through its embedded preview, which only a whole read can find
+    // The headers every reader recognises its format by are in the first few kilobytes; a movie or an
+    // archive of gigabytes is never read whole on the chance that it is a picture.
+    QByteArray head(64 * 1024, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::pread(file.fd(), head.data() + got, std::size_t(head.size() - got), off_t(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    head.truncate(got);
+    if (head.size() < 4)
+        return false;
+    if (jpegLayout(head).isJpeg)
+        return true;
+    QBuffer buffer(&head);
+    buffer.open(QIODevice::ReadOnly);
+    if (QImageReader(&buffer).canRead())
+        return true;
+    return VipsPictureDecoder::recognises(head);
+}
+
 DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto, double minScale,
-                                          std::int64_t maxDecodedBytes, int threads)
+                                          std::int64_t maxDecodedBytes, int threads, const std::atomic<bool>* cancel)
 {
     // Opened by the bytes of its name: a name that is not UTF-8 would not survive a round trip through
     // QString, and could land on a neighbour whose name is its look-alike. A file cut short meanwhile is
     // being rewritten: the next change check loads it again.
-    return decodeContents(path, readRegularFile(path, maxDecodedBytes), fitInto, minScale, maxDecodedBytes, threads);
+    FileContents contents = readRegularFile(path, maxDecodedBytes);
+    if (cancelled(cancel))
+        contents.ok = false;
+    return decodeContents(path, std::move(contents), fitInto, minScale, maxDecodedBytes, threads, cancel);
 }
 
 DecodedPicture PictureDecoder::decodeContents(const std::string& path, FileContents contents, QSize fitInto,
-                                              double minScale, std::int64_t maxDecodedBytes, int threads)
+                                              double minScale, std::int64_t maxDecodedBytes, int threads,
+                                              const std::atomic<bool>* cancel)
 {
     DecodedPicture out;
     if (contents.ok) {
         // A camera's RAW data is not developed here: its largest embedded preview stands in for it.
         out = isRawName(path) ? VipsPictureDecoder::decodeRawPreview(contents.bytes, fitInto, minScale)
-                              : decode(contents.bytes, fitInto, minScale, maxDecodedBytes, threads);
+                              : decode(contents.bytes, fitInto, minScale, maxDecodedBytes, threads, cancel);
         contents.bytes = QByteArray();
     }
     out.file = contents.status;

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -39,17 +40,25 @@ public:
     // resolution. JPEG is decoded by TurboJPEG with DCT scaling; what TurboJPEG cannot read (CMYK,
     // other formats named .jpg) goes through Qt's readers. With `threads` > 1 a JPEG whose restart
     // markers allow it is decoded in that many bands at once. Never throws; ok is false on any failure.
+    // Once `cancel` (when given) is set the decode gives up (ok false) at its next step: within a few
+    // rows for a single-scan JPEG, between the stages of the others.
     static DecodedPicture decode(const QByteArray& bytes, QSize fitInto, double minScale = 0,
-                                 std::int64_t maxDecodedBytes = kMaxDecodedBytes, int threads = 1);
+                                 std::int64_t maxDecodedBytes = kMaxDecodedBytes, int threads = 1,
+                                 const std::atomic<bool>* cancel = nullptr);
 
     // Reads the whole regular file in one read (never opening a FIFO or a device) and decodes it.
     // Files larger than kMaxDecodedBytes are refused.
     static DecodedPicture decodeFile(const std::string& path, QSize fitInto, double minScale = 0,
-                                     std::int64_t maxDecodedBytes = kMaxDecodedBytes, int threads = 1);
+                                     std::int64_t maxDecodedBytes = kMaxDecodedBytes, int threads = 1,
+                                     const std::atomic<bool>* cancel = nullptr);
+    // True when `path` names a regular file the viewer can show whatever its name: a camera RAW file,
+    // or a file whose first bytes one of the decoders recognises. Reads only the start of the file.
+    static bool readsPicture(const std::string& path);
+
     // decodeFile's second half, for a caller that read the file itself (earlier, on another thread).
     static DecodedPicture decodeContents(const std::string& path, FileContents contents, QSize fitInto,
                                          double minScale = 0, std::int64_t maxDecodedBytes = kMaxDecodedBytes,
-                                         int threads = 1);
+                                         int threads = 1, const std::atomic<bool>* cancel = nullptr);
 };
 
 } // namespace marquelo

@@ -12,9 +12,9 @@ namespace marquelo {
 
 namespace {
 
-constexpr std::array<std::string_view, 24> kRawExtensions = {"3fr", "ari", "arw", "cr2", "cr3", "crw", "dcr", "dng",
-                                                             "erf", "iiq", "k25", "kdc", "mef", "mos", "mrw", "nef",
-                                                             "nrw", "orf", "pef", "raf", "rw2", "rwl", "sr2", "srw"};
+constexpr std::array<std::string_view, 25> kRawExtensions = {
+    "3fr", "ari", "arw", "cr2", "cr3", "crw", "dcr", "dng", "erf", "iiq", "k25", "kdc", "mef",
+    "mos", "mrw", "nef", "nrw", "orf", "pef", "raf", "rw2", "rwl", "sr2", "srf", "srw"};
 
 constexpr std::array<std::string_view, 3> kJpegExtensions = {"jpg", "jpeg", "jpe"};
 

@@ -10,7 +10,7 @@ namespace marquelo {
 // The extension of `name` after its last dot, lower-cased (ASCII); "" when there is none.
 std::string lowerExtension(std::string_view name);
 
-// A camera RAW file (.dng, .cr2, .cr3, .crw, .nef, .arw, .orf, .rw2, .raf, .pef, .srw, ...), shown
+// A camera RAW file (.dng, .cr2, .cr3, .crw, .nef, .arw, .srf, .orf, .rw2, .raf, .pef, .srw, ...), shown
 // through its embedded preview.
 bool isRawName(std::string_view name);
 

@@ -2,6 +2,7 @@
 
 #include "core/settings/AppConfig.h"
 #include "core/viewer/ImageOrder.h"
+#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureFormats.h"
 
@@ -58,6 +59,8 @@ struct StartPicture::State {
     std::shared_ptr<Gate> gate = std::make_shared<Gate>();
     std::thread thread;
     std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
+    // Set when the start picture is withdrawn at the end: a decode still running gives up.
+    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
     // Taken by the claim (GUI thread) only.
     std::shared_future<DecodedPicture> result;
 };
@@ -99,34 +102,34 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
     std::promise<DecodedPicture> result;
     state->result = result.get_future().share();
     try {
-        state->thread =
-            std::thread([path = state->path, gate = state->gate, go = state->gate->go.get_future(),
-                         probe = std::move(probe), result = std::move(result), done = state->done]() mutable {
-                // The read goes on while Qt starts. The decode needs the screen: asked of the window system
-                // here when it can be, else known once Qt has started.
-                FileContents contents = readRegularFile(path, PictureDecoder::kMaxDecodedBytes);
-                if (probe) {
-                    if (const std::optional<Screen> screen = probe(); screen && !screen->pixels.isEmpty()) {
-                        PictureColour::setDisplayProfile(screen->profile);
-                        gate->give(screen->pixels);
-                    }
+        state->thread = std::thread([path = state->path, gate = state->gate, go = state->gate->go.get_future(),
+                                     probe = std::move(probe), result = std::move(result), done = state->done,
+                                     cancel = state->cancel]() mutable {
+            // The read goes on while Qt starts. The decode needs the screen: asked of the window system
+            // here when it can be, else known once Qt has started.
+            FileContents contents = readRegularFile(path, PictureDecoder::kMaxDecodedBytes);
+            if (probe) {
+                if (const std::optional<Screen> screen = probe(); screen && !screen->pixels.isEmpty()) {
+                    PictureColour::setDisplayProfile(screen->profile);
+                    gate->give(screen->pixels);
                 }
-                const std::optional<QSize> fit = go.get();
-                DecodedPicture out;
-                try {
-                    if (fit)
-                        out = PictureDecoder::decodeContents(path, std::move(contents), *fit, 0,
-                                                             PictureDecoder::kMaxDecodedBytes, 2);
-                    else
-                        out.file = contents.status;
-                } catch (...) {
-                    // Out of memory: the picture failed to load, as the cache's own load would report it.
-                    out = DecodedPicture();
-                    out.file = statFile(path);
-                }
-                result.set_value(std::move(out));
-                done->store(true, std::memory_order_release);
-            });
+            }
+            const std::optional<QSize> fit = go.get();
+            DecodedPicture out;
+            try {
+                if (fit)
+                    out = PictureDecoder::decodeContents(path, std::move(contents), *fit, 0,
+                                                         PictureDecoder::kMaxDecodedBytes, 2, cancel.get());
+                else
+                    out.file = contents.status;
+            } catch (...) {
+                // Out of memory: the picture failed to load, as the cache's own load would report it.
+                out = DecodedPicture();
+                out.file = statFile(path);
+            }
+            result.set_value(std::move(out));
+            done->store(true, std::memory_order_release);
+        });
     } catch (...) {
         return; // no thread: the cache loads the picture itself
     }
@@ -145,15 +148,17 @@ StartPicture::~StartPicture()
             s_offer.reset();
     }
     m_state->gate->give(std::nullopt);
-    // A decode that runs on (a huge or hostile file) must not hold the program's end: as the cache does
-    // with its own loads, it is left to finish on its own after a moment.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    // Nobody takes the picture any more. A decode that cannot stop in time (a huge or hostile file) must
+    // not hold the program's end, nor run on while the libraries it uses are torn down: as the cache
+    // does with its own loads, it is kept for the program's end, which then tears nothing down.
+    m_state->cancel->store(true, std::memory_order_relaxed);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
     while (!m_state->done->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (m_state->done->load(std::memory_order_acquire))
         m_state->thread.join();
     else
-        m_state->thread.detach();
+        loadthreads::keep(std::move(m_state->thread), m_state->done);
 }
 
 void StartPicture::screenKnown(QSize fitInto)

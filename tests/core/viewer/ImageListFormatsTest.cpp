@@ -120,12 +120,54 @@ TEST(ImageListFormats, EditedPairingKeepsTheRawCompanion)
     EXPECT_EQ(list.at(0).rawCompanion, "IMG_5.ARW");
 }
 
+TEST(ImageListFormats, NewSettingsListEveryInCameraFormatTheViewerShows)
+{
+    const SettingDef* pictures = findSetting("PictureExtensions");
+    ASSERT_NE(pictures, nullptr);
+    const std::vector<std::string> camera = {"a.hif", "b.CRW", "c.cr2", "d.cr3", "e.nef", "f.NRW", "g.arw", "h.srf",
+                                             "i.sr2", "j.dng", "k.orf", "l.rw2", "m.raf", "n.pef", "o.srw"};
+    const std::string defaults(pictures->textDefault);
+    const std::vector<Listed> listed = listing(camera, formatsConfig(false, defaults.c_str()));
+    ASSERT_EQ(listed.size(), camera.size());
+    for (std::size_t i = 0; i < camera.size(); ++i) {
+        EXPECT_EQ(listed[i].name, camera[i]);
+        EXPECT_TRUE(listed[i].isPicture) << camera[i];
+        // Every RAW kind listed is one the viewer draws through its preview, not decoded as a whole.
+        if (i > 0) {
+            EXPECT_TRUE(isRawName(camera[i])) << camera[i];
+        }
+    }
+}
+
+TEST(ImageListFormats, UnlistedStartPhotoJoinsWhereItsOrderPlacesIt)
+{
+    PhotoFolder folder;
+    for (const char* name : {"IMG_1.jpg", "IMG_3.jpg", "IMG_2.cam", "notes.txt"})
+        folder.touch(name);
+    AppConfig config = formatsConfig();
+    ImageList list;
+    ASSERT_TRUE(list.scanDirectory(folder.path(), config));
+    ASSERT_EQ(list.count(), 2);
+    const std::optional<ImageList::Found> found = list.addUnlisted("IMG_2.cam", config);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->index, 1);
+    EXPECT_EQ(list.at(1).files[kOriginal].name, "IMG_2.cam");
+    EXPECT_TRUE(list.at(1).isPicture);
+    EXPECT_EQ(list.at(1).files[kOriginal].size, 1u);
+    EXPECT_EQ(list.findByName("IMG_2.cam")->index, 1);
+    // Only a file of the folder itself.
+    EXPECT_FALSE(list.addUnlisted("missing.cam", config));
+    EXPECT_FALSE(list.addUnlisted("../IMG_1.jpg", config));
+    EXPECT_EQ(list.count(), 3);
+}
+
 TEST(PictureFormats, NamesTellRawJpegAndBrowserFormats)
 {
     EXPECT_TRUE(isRawName("a.CR3"));
     EXPECT_TRUE(isRawName("a.b.dng"));
     EXPECT_FALSE(isRawName("cr2"));
     EXPECT_FALSE(isRawName("a.tif"));
+    EXPECT_TRUE(isRawName("a.SRF"));
     EXPECT_TRUE(isJpegName("A.JPEG"));
     EXPECT_FALSE(isJpegName("a.jpg.heic"));
     for (const char* shown : {"a.jpg", "a.PNG", "a.webp", "a.avif", "a.gif", "clip.avi", "noextension"})

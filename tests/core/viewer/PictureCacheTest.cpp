@@ -1,5 +1,6 @@
 #include "core/viewer/PictureCache.h"
 #include "ViewerTestFiles.h"
+#include "core/viewer/LoadThreads.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <QSignalSpy>
 
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -433,6 +435,43 @@ TEST_F(CacheFolder, ALoadForTheOldScreenIsDecodedAgainWhenItEnds)
     cache.setViewSize(QSize(1600, 1200));
     settleLoads(cache);
     EXPECT_EQ(cache.shown().image.size(), QSize(1600, 1200));
+}
+
+int runningThreads()
+{
+    std::error_code ec;
+    return int(std::distance(std::filesystem::directory_iterator("/proc/self/task", ec),
+                             std::filesystem::directory_iterator()));
+}
+
+// Ending the program in the middle of a large decode: the decode stops at once and its thread is
+// joined, so nothing is left running while the decoders' libraries and statics are torn down.
+TEST_F(CacheFolder, EndingDuringALargeDecodeStopsAndJoinsIt)
+{
+    // Detail everywhere, so the decode has real work in every block: well over the patience the end
+    // of the cache once had for it.
+    QImage big(7000, 5000, QImage::Format_RGB32);
+    for (int y = 0; y < big.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(big.scanLine(y));
+        for (int x = 0; x < big.width(); ++x)
+            row[x] = qRgb((x * 7 + y * 3) & 255, (x ^ y) & 255, ((x * y) >> 5) & 255);
+    }
+    ASSERT_TRUE(big.save(QString::fromStdString(folder.file("big.jpg")), "JPEG", 95));
+    big = QImage();
+    scan();
+    const int before = runningThreads();
+    std::optional<PictureCache> cache;
+    cache.emplace(list, config);
+    cache->setViewSize(QSize()); // full resolution
+    ASSERT_TRUE(cache->requestPicture(0, PictureCache::Priority::Current));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    ASSERT_EQ(cache->runningLoads(), 1) << "the decode ended before the cache did";
+    const auto start = std::chrono::steady_clock::now();
+    cache.reset();
+    const auto ending = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(ending, PictureCache::kExitPatience / 2);
+    EXPECT_LE(runningThreads(), before);
+    EXPECT_FALSE(loadthreads::anyRunning());
 }
 
 } // namespace

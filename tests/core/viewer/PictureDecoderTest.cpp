@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 namespace marquelo {
 namespace {
 
@@ -91,6 +93,29 @@ TEST(PictureDecoder, MissingAndEmptyFilesFail)
     EXPECT_FALSE(PictureDecoder::decodeFile("/nonexistent/a.jpg", QSize()).ok);
     EXPECT_FALSE(PictureDecoder::decode(QByteArray(), QSize()).ok);
     EXPECT_FALSE(PictureDecoder::decode(QByteArray("\xff\xd8\xff", 3), QSize()).ok);
+}
+
+TEST(PictureDecoder, ReadsPictureByContentWhateverTheName)
+{
+    QTemporaryDir dir;
+    const auto path = [&](const char* name) { return dir.filePath(QLatin1String(name)).toStdString(); };
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(QString::fromStdString(path("photo.cam")), "JPEG"));
+    ASSERT_TRUE(picture.save(QString::fromStdString(path("scan.dat")), "PNG"));
+    {
+        QFile text(QString::fromStdString(path("notes.cam")));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("not a picture at all, only words\n");
+    }
+    EXPECT_TRUE(PictureDecoder::readsPicture(path("photo.cam")));
+    EXPECT_TRUE(PictureDecoder::readsPicture(path("scan.dat")));
+    EXPECT_FALSE(PictureDecoder::readsPicture(path("notes.cam")));
+    EXPECT_FALSE(PictureDecoder::readsPicture(path("missing.jpg")));
+    // A folder, or a FIFO that would block a reader, is never taken for a picture.
+    EXPECT_FALSE(PictureDecoder::readsPicture(dir.path().toStdString()));
+    ASSERT_EQ(::mkfifo(path("pipe.nef").c_str(), 0600), 0);
+    EXPECT_FALSE(PictureDecoder::readsPicture(path("pipe.nef")));
 }
 
 // Bytes that are not UTF-8 turn into U+FFFD on the way through QString; a file reached by such a
