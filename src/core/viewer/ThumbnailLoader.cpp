@@ -1,5 +1,6 @@
 #include "core/viewer/ThumbnailLoader.h"
 
+#include "core/viewer/LoadThreads.h"
 #include "core/viewer/ThumbnailMaker.h"
 
 #include <algorithm>
@@ -84,8 +85,14 @@ ThumbnailLoader::ThumbnailLoader(ThumbnailCache cache, int threads, Maker maker,
     m_shared->owner = this;
     const int count = std::max(1, threads);
     m_shared->running = count;
-    for (int i = 0; i < count; ++i)
-        m_workers.emplace_back([shared = m_shared] { Shared::run(shared); });
+    for (int i = 0; i < count; ++i) {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        m_workerDone.push_back(done);
+        m_workers.emplace_back([shared = m_shared, done] {
+            Shared::run(shared);
+            done->store(true, std::memory_order_release);
+        });
+    }
 }
 
 ThumbnailLoader::~ThumbnailLoader()
@@ -105,11 +112,13 @@ ThumbnailLoader::~ThumbnailLoader()
         std::unique_lock lock(m_shared->mutex);
         allReturned = m_shared->finished.wait_for(lock, kExitPatience, [this] { return m_shared->running == 0; });
     }
-    for (std::thread& worker : m_workers) {
-        if (allReturned)
-            worker.join();
+    // A worker stuck in a decode holds the shared state until it returns; the program's end waits for
+    // it no longer and leaves without tearing the decoders down under it.
+    for (std::size_t i = 0; i < m_workers.size(); ++i) {
+        if (allReturned || m_workerDone[i]->load(std::memory_order_acquire))
+            m_workers[i].join();
         else
-            worker.detach(); // it holds the shared state until its decode ends, then returns
+            loadthreads::keep(std::move(m_workers[i]), m_workerDone[i]);
     }
 }
 

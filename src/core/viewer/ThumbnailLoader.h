@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QObject>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -60,6 +61,7 @@ private:
 
     std::shared_ptr<Shared> m_shared;
     std::vector<std::thread> m_workers;
+    std::vector<std::shared_ptr<std::atomic<bool>>> m_workerDone; // set as each worker returns
 };
 
 } // namespace marquelo

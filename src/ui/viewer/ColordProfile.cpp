@@ -1,6 +1,7 @@
 #include "ui/viewer/ColordProfile.h"
 
 #include "core/settings/Logging.h"
+#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureColour.h"
 #include "media/RegularFile.h"
 #include "ui/viewer/DisplayProfile.h"
@@ -148,7 +149,7 @@ DisplayProfileFollower::~DisplayProfileFollower()
         m_shared->owner = nullptr;
     }
     // A bus that does not answer cannot hold the program's end: each call gives up after its timeout,
-    // and whatever outlasts a few of them is left to finish on its own.
+    // and whatever outlasts a few of them is kept running until the program leaves without tearing down.
     const auto deadline = std::chrono::steady_clock::now() + 5 * kColordTimeout;
     for (std::size_t i = 0; i < m_shared->threads.size(); ++i) {
         while (!m_shared->done[i]->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
@@ -156,7 +157,7 @@ DisplayProfileFollower::~DisplayProfileFollower()
         if (m_shared->done[i]->load(std::memory_order_acquire))
             m_shared->threads[i].join();
         else
-            m_shared->threads[i].detach();
+            loadthreads::keep(std::move(m_shared->threads[i]), m_shared->done[i]);
     }
 }
 
