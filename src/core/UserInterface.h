@@ -12,7 +12,8 @@ namespace marquelo {
 
 class UserInterface {
 public:
-    enum class Buttons { Ok, YesNo, YesNoCancel };
+    // YesNoDefaultNo: Yes and No with No preselected, for a question whose Yes cannot be taken back.
+    enum class Buttons { Ok, YesNo, YesNoCancel, YesNoDefaultNo };
     enum class Answer { Ok, Yes, No, Cancel };
 
     virtual ~UserInterface() = default;

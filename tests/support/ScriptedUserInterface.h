@@ -11,10 +11,10 @@ namespace marquelo::test {
 
 class ScriptedUserInterface : public UserInterface {
 public:
-    std::vector<std::string> messages;   // every message() and information() text, in order
-    std::vector<std::string> informed;   // the information() texts among them
-    std::vector<std::string> questions;  // every ask() text, in order
-    std::deque<Answer> answers;          // answers handed out in order; when empty, the last button
+    std::vector<std::string> messages;  // every message() and information() text, in order
+    std::vector<std::string> informed;  // the information() texts among them
+    std::vector<std::string> questions; // every ask() text, in order
+    std::deque<Answer> answers;         // answers handed out in order; when empty, the last button
 
     void message(std::string_view text) override { messages.emplace_back(text); }
     void information(std::string_view text) override
@@ -33,7 +33,8 @@ public:
         }
         switch (buttons) {
         case Buttons::Ok: return Answer::Ok;
-        case Buttons::YesNo: return Answer::No;
+        case Buttons::YesNo:
+        case Buttons::YesNoDefaultNo: return Answer::No;
         case Buttons::YesNoCancel: return Answer::Cancel;
         }
         return Answer::Cancel;

@@ -1,13 +1,9 @@
 #include "core/viewer/DeleteUndo.h"
 
+#include "core/settings/Logging.h"
 #include "core/viewer/PictureCache.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include <algorithm>
-#include <filesystem>
 
 namespace marquelo {
 
@@ -16,50 +12,7 @@ namespace {
 // Keeps the undo list from holding on to a whole day's work.
 constexpr std::size_t kMaxRecords = 100;
 
-bool nameableByQt(const std::string& path)
-{
-    return QString::fromStdString(path).toStdString() == path;
-}
-
-// The trash keeps a note named after the file plus ".trashinfo" (and a " (N)" when the name is taken):
-// a name near the file system's limit cannot get one, and Qt would go on looking for a free name.
-bool fitsTheTrash(const std::string& path)
-{
-    return std::filesystem::path(path).filename().string().size() <= 200;
-}
-
 } // namespace
-
-std::optional<std::string> moveFileToTrash(const std::string& path)
-{
-    if (!nameableByQt(path) || !fitsTheTrash(path))
-        return std::nullopt;
-    QString inTrash;
-    if (!QFile::moveToTrash(QString::fromStdString(path), &inTrash))
-        return std::nullopt;
-    return inTrash.toStdString();
-}
-
-bool restoreFromTrash(const TrashedFile& file, std::string& error)
-{
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(file.original, ec))) {
-        error = "'" + file.original + "' exists again";
-        return false;
-    }
-    // QFile::rename never replaces a file, and copies across file systems when the trash is elsewhere.
-    QFile trashed(QString::fromStdString(file.inTrash));
-    if (!trashed.rename(QString::fromStdString(file.original))) {
-        error = trashed.errorString().toStdString();
-        return false;
-    }
-    // The trash's note about the file would otherwise describe a file that is no longer there.
-    const QFileInfo info(QString::fromStdString(file.inTrash));
-    const QString infoFile =
-        info.dir().absolutePath() + QStringLiteral("/../info/") + info.fileName() + QStringLiteral(".trashinfo");
-    QFile::remove(infoFile);
-    return true;
-}
 
 void DeleteUndo::push(Record record)
 {
@@ -75,8 +28,14 @@ bool DeleteUndo::undoLast(ImageList& images, PictureCache& cache, std::string& e
         return false;
     Record& record = m_records.back();
     while (!record.files.empty()) {
-        if (!restoreFromTrash(record.files.back(), error))
+        bool gone = false;
+        if (!restoreFromTrash(record.files.back(), error, &gone)) {
+            qCWarning(lcViewer) << "Cannot put back" << record.files.back().original.c_str() << ":" << error.c_str();
+            // Another try could only fail again, and would keep the deletions before it out of reach.
+            if (gone)
+                m_records.pop_back();
             return false;
+        }
         record.files.pop_back();
     }
     const int index = std::clamp(record.index, 0, images.count());

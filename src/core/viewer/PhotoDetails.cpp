@@ -1,5 +1,8 @@
 #include "core/viewer/PhotoDetails.h"
 
+#include "core/settings/Logging.h"
+#include "media/RegularFile.h"
+
 #include <exiv2/exiv2.hpp>
 
 #include <cmath>
@@ -8,6 +11,10 @@
 namespace marquelo {
 
 namespace {
+
+// libexiv2 reads from memory here: it would otherwise open the path itself (a FIFO named like a photo
+// would hang the window) and map it. Larger files than any camera writes are not read for details.
+constexpr std::size_t kLargestFile = 512u * 1024 * 1024;
 
 QString text(const Exiv2::ExifData& exif, const char* key)
 {
@@ -72,8 +79,13 @@ PhotoDetails readPhotoDetails(const std::string& path)
 {
     PhotoDetails details;
     setUpExiv2();
+    const media::FileBytes file = media::readRegularFile(path, kLargestFile);
+    if (!file.ok) {
+        qCWarning(lcViewer) << "No photo details from" << path.c_str() << ":" << file.error.c_str();
+        return details;
+    }
     try {
-        auto image = Exiv2::ImageFactory::open(path);
+        auto image = Exiv2::ImageFactory::open(file.bytes.data(), long(file.bytes.size()));
         if (!image.get())
             return details;
         image->readMetadata();

@@ -47,16 +47,19 @@ UserInterface::Answer QtUserInterface::ask(std::string_view text, Buttons button
     QMessageBox::StandardButtons set = QMessageBox::Ok;
     switch (buttons) {
     case Buttons::Ok: set = QMessageBox::Ok; break;
-    case Buttons::YesNo: set = QMessageBox::Yes | QMessageBox::No; break;
+    case Buttons::YesNo:
+    case Buttons::YesNoDefaultNo: set = QMessageBox::Yes | QMessageBox::No; break;
     case Buttons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     }
     QMessageBox box(QMessageBox::Question, kCaption, shownText(text), set, owner());
     box.setTextFormat(Qt::PlainText);
     // Escape and the close box answer with the last button, as the question boxes always did.
-    if (buttons == Buttons::YesNo)
+    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo)
         box.setEscapeButton(QMessageBox::No);
     else if (buttons == Buttons::YesNoCancel)
         box.setEscapeButton(QMessageBox::Cancel);
+    if (buttons == Buttons::YesNoDefaultNo)
+        box.setDefaultButton(QMessageBox::No);
     box.exec();
     const auto clicked = box.standardButton(box.clickedButton());
     switch (clicked) {
@@ -67,7 +70,8 @@ UserInterface::Answer QtUserInterface::ask(std::string_view text, Buttons button
     }
     switch (buttons) {
     case Buttons::Ok: return Answer::Ok;
-    case Buttons::YesNo: return Answer::No;
+    case Buttons::YesNo:
+    case Buttons::YesNoDefaultNo: return Answer::No;
     case Buttons::YesNoCancel: return Answer::Cancel;
     }
     return Answer::Cancel;

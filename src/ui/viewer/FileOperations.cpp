@@ -1,14 +1,17 @@
 #include "ui/viewer/FileOperations.h"
 
+#include "core/settings/Logging.h"
 #include "core/viewer/DeleteUndo.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureFormats.h"
+#include "media/FileMove.h"
 #include "ui/viewer/RenameDialog.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -31,37 +34,10 @@ std::string printfArg(std::string_view format, const std::string& arg)
     return out;
 }
 
-// A name whose bytes are not UTF-8 has no QString that names it: the conversion would name another
-// file (each bad byte becomes U+FFFD). Such files are handled by their bytes.
-bool nameableByQt(const std::string& path)
-{
-    return qs(path).toStdString() == path;
-}
-
 bool removeFile(const std::string& path)
 {
     std::error_code ec;
     return std::filesystem::remove(path, ec);
-}
-
-// Moves `from` to `to` unless something already has that name.
-bool moveWithoutReplacing(const std::string& from, const std::string& to, QString& error)
-{
-    if (nameableByQt(from) && nameableByQt(to)) {
-        // QFile::rename never replaces an existing file: it fails instead, which is what we want.
-        QFile file(qs(from));
-        if (file.rename(qs(to)))
-            return true;
-        error = file.errorString();
-        return false;
-    }
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(to, ec)))
-        ec = std::make_error_code(std::errc::file_exists);
-    else
-        std::filesystem::rename(from, to, ec);
-    error = QString::fromStdString(ec.message());
-    return !ec;
 }
 
 } // namespace
@@ -79,25 +55,30 @@ bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& u
         return false;
 
     const std::string path = images.pathOf(name);
-    std::optional<std::string> inTrash;
+    std::optional<TrashedFile> inTrash;
     if (undo) {
-        inTrash = moveFileToTrash(path);
+        std::string reason;
+        inTrash = moveFileToTrash(path, reason);
         // A file that is gone already needs no question; its deletion fails as it always did.
         std::error_code ec;
         const bool present = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
-        if (!inTrash && present &&
-            ui.ask(printfArg("'%s' cannot be moved to the trash. Delete it permanently?", name),
-                   UserInterface::Buttons::YesNo) != UserInterface::Answer::Yes)
-            return false;
+        if (!inTrash && present) {
+            qCWarning(lcViewer) << "Cannot move" << path.c_str() << "to the trash:" << reason.c_str();
+            if (ui.ask("Cannot move to the trash: " + reason + ". Delete for good?",
+                       UserInterface::Buttons::YesNoDefaultNo) != UserInterface::Answer::Yes)
+                return false;
+        }
     }
     DeleteUndo::Record record;
     if (inTrash)
-        record = {index, entry, false, {TrashedFile{path, *inTrash}}};
+        record = {index, entry, false, {*inTrash}};
 
     const int version = entry.shown;
     cache.evictPicture(index, version);
-    if (!inTrash && !removeFile(path))
+    if (!inTrash && !removeFile(path)) {
+        qCWarning(lcViewer) << "Failed to delete" << path.c_str();
         ui.message(printfArg("Failed to delete '%s'", path));
+    }
     const auto recordUndo = [&](bool removedFromList) {
         if (!inTrash)
             return;
@@ -157,9 +138,18 @@ bool renameCurrentImage(ImageList& images, PictureCache& cache, UserInterface& u
         ui.message(refusal.toStdString());
         return false;
     }
-    QString error;
-    if (!moveWithoutReplacing(images.pathOf(oldName), images.pathOf(newName.toStdString()), error)) {
-        ui.message(QStringLiteral("Failed to rename '%1' to '%2': %3").arg(qs(oldName), newName, error).toStdString());
+    // The name may have been taken since it was checked: the move itself refuses to replace it.
+    const int error = media::renameNoReplace(images.pathOf(oldName), images.pathOf(newName.toStdString()));
+    if (error == EEXIST) {
+        qCWarning(lcViewer) << "Rename of" << oldName.c_str() << "refused:" << newName << "appeared meanwhile";
+        ui.message(QStringLiteral("A file named '%1' already exists.").arg(newName).toStdString());
+        return false;
+    }
+    if (error != 0) {
+        qCWarning(lcViewer) << "Failed to rename" << oldName.c_str() << "to" << newName << ":" << std::strerror(error);
+        ui.message(QStringLiteral("Failed to rename '%1' to '%2': %3")
+                       .arg(qs(oldName), newName, QString::fromLocal8Bit(std::strerror(error)))
+                       .toStdString());
         return false;
     }
     entry.files[kOriginal].name = newName.toStdString();

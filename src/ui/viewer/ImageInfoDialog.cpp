@@ -28,6 +28,8 @@ ImageInfoDialog::ImageInfoDialog(const ImageInfoTexts& texts, QWidget* parent) :
     form->addRow(QStringLiteral("Filename:"), path);
     auto addText = [&](const QString& label, const QString& text, const char* name) {
         auto* value = new QLabel(text, this);
+        // File names and what a camera wrote are shown as they are, never as markup.
+        value->setTextFormat(Qt::PlainText);
         value->setObjectName(QLatin1String(name));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         form->addRow(label, value);
@@ -59,6 +61,7 @@ ImageInfoDialog::ImageInfoDialog(const ImageInfoTexts& texts, QWidget* parent) :
         row->setContentsMargins(0, 0, 0, 0);
         auto* position = new QLabel(gpsText(*d.latitude, *d.longitude), place);
         position->setObjectName(QStringLiteral("gps"));
+        position->setTextFormat(Qt::PlainText);
         position->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* map = new QPushButton(QStringLiteral("Show on &map"), place);
         map->setObjectName(QStringLiteral("map"));

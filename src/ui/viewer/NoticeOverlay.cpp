@@ -17,6 +17,8 @@ NoticeOverlay::NoticeOverlay(QWidget* window)
     m_label->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_label->setAttribute(Qt::WA_ShowWithoutActivating);
     m_label->setAlignment(Qt::AlignCenter);
+    // Notices carry file names, which may look like markup.
+    m_label->setTextFormat(Qt::PlainText);
     m_label->setStyleSheet(QStringLiteral("QLabel { background-color: rgba(32, 32, 32, 210); color: white;"
                                           " border-radius: 6px; padding: 6px 14px; }"));
     m_label->setGraphicsEffect(m_opacity);

@@ -184,6 +184,17 @@ INSTANTIATE_TEST_SUITE_P(Rows, QtUserInterfaceTest,
                                            AskCase{B::YesNoCancel, "", A::Cancel}, AskCase{B::YesNo, "", A::No},
                                            AskCase{B::YesNo, "Yes", A::Yes}, AskCase{B::Ok, "OK", A::Ok}));
 
+// Enter on a question whose Yes cannot be taken back must not be that Yes.
+TEST(QtUserInterfaceDefaultTest, EnterAnswersNoWhereNoIsTheDefault)
+{
+    const auto pressEnter = [] { whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); }); };
+    QtUserInterface ui;
+    pressEnter();
+    EXPECT_EQ(ui.ask("Cannot move to the trash: x. Delete for good?", B::YesNoDefaultNo), A::No);
+    pressEnter();
+    EXPECT_EQ(ui.ask("Ok to go on?", B::YesNo), A::Yes);
+}
+
 TEST(QtUserInterfaceMessageTest, MessageHasTheProgramsCaptionAndIsOwnedByTheActiveWindow)
 {
     QWidget owner;

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -284,6 +285,25 @@ TEST_F(ViewerFixture, ImageInformationOfAZoomedPicture)
     });
     QTest::keyClick(window.get(), Qt::Key_Return, Qt::AltModifier);
     EXPECT_TRUE(opened);
+}
+
+// What a camera wrote is shown as it stands: a "lens" that looks like markup must not pull a picture
+// from the disk into the dialog.
+TEST(ImageInfoDialog, ShowsCameraTextsAndNamesAsPlainText)
+{
+    ImageInfoTexts texts;
+    texts.title = QStringLiteral("<b>x.jpg");
+    texts.path = QStringLiteral("/p/<b>x.jpg");
+    texts.size = QStringLiteral("<unknown>");
+    texts.details.camera = QStringLiteral("<img src=x><h1>x</h1>");
+    texts.details.lens = QStringLiteral("<i>50 mm</i>");
+    ImageInfoDialog dialog(texts);
+    for (const char* name : {"camera", "lens", "size"}) {
+        auto* label = dialog.findChild<QLabel*>(QLatin1String(name));
+        ASSERT_NE(label, nullptr) << name;
+        // Rendered as markup, the text would shrink to a heading "x" and a broken picture.
+        EXPECT_GE(label->sizeHint().width(), label->fontMetrics().horizontalAdvance(label->text())) << name;
+    }
 }
 
 TEST_F(ViewerFixture, MovieEntryHasNoSize)
