@@ -9,6 +9,8 @@
 #include "convert/RawPreview.h"
 #include "convert/TurnRules.h"
 #include "convert/WebpFile.h"
+#include "media/HdrColour.h"
+#include "media/vips/HeifHdr.h"
 
 #include <vips/vips8>
 
@@ -188,6 +190,22 @@ vips::VImage toSrgb(vips::VImage image, bool byProfile = true)
         image = image.colourspace(VIPS_INTERPRETATION_sRGB);
     if (image.format() != VIPS_FORMAT_UCHAR)
         image = image.cast(VIPS_FORMAT_UCHAR);
+    return image;
+}
+
+// libvips loads the samples of an HDR HEIF/AVIF (PQ or HLG) as they are stored, with nothing that says what
+// they mean: converted as sRGB they come out grey and flat. They get the profile the viewer shows them
+// through, so that a copy looks as the photo did in the viewer.
+vips::VImage withHdrProfile(vips::VImage image, InputFile& in)
+{
+    std::string reason;
+    const std::span<const unsigned char> bytes = in.bytes(reason);
+    const std::vector<unsigned char> icc = media::hdrProfile(media::heifHdrDescription(bytes.data(), bytes.size()));
+    in.dropBytes();
+    if (icc.empty())
+        return image;
+    image = image.copy();
+    vips_image_set_blob_copy(image.get_image(), VIPS_META_ICC_NAME, icc.data(), icc.size());
     return image;
 }
 
@@ -728,6 +746,10 @@ bool convertImage(const ConvertOptions& o, std::string& error)
                 image = image.extract_area(x0, y0, x1 - x0, y1 - y0);
             placement = {rawCut.x0 * fx - x0, rawCut.y0 * fy - y0, double(rawCutW) * fx, double(rawCutH) * fy};
         }
+
+        // Only a copy for a page is made sRGB; a photo rewritten as it is keeps its own description.
+        if (derived && format->name == "heif" && image.format() == VIPS_FORMAT_USHORT)
+            image = withHdrProfile(image, *in);
 
         if (!sizes.empty())
             return writeSeveralSizes(image, placement, std::move(sizes), turns.after(upright), o.jpegQuality, error);

@@ -1,10 +1,14 @@
 #include "convert/ConvertOptions.h"
 #include "convert/Converter.h"
+#include "core/viewer/PictureColour.h"
+#include "core/viewer/VipsPictureDecoder.h"
 
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <vips/vips8>
@@ -124,6 +128,51 @@ TEST_F(ConvertFormats, BrowserFormatsKeepTheirTypeOnThePage)
         EXPECT_EQ(copy.format(), VIPS_FORMAT_UCHAR) << file << ": 8-bit sRGB for the web";
     }
     EXPECT_NE(readAll(out("copy.avif")).find("avif"), std::string::npos) << "an AVIF brand, not HEVC";
+}
+
+// The mean of each of R, G, B over a picture, in 0..255.
+std::vector<double> channelMeans(const QImage& picture)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    std::vector<double> sums(3, 0.0);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            sums[0] += qRed(row[x]);
+            sums[1] += qGreen(row[x]);
+            sums[2] += qBlue(row[x]);
+        }
+    }
+    for (double& sum : sums)
+        sum /= double(rgb.width()) * rgb.height();
+    return sums;
+}
+
+// The viewer tone-maps the PQ samples of an HDR photo for an SDR screen; a copy for a page has to look the
+// same, never show the stored samples as if they were sRGB. Both ways of making copies: one size, several.
+TEST_F(ConvertFormats, HdrPhotoCopiesLookAsInTheViewer)
+{
+    const std::string photo = test::sourceDir() + "/tests/data/pixel4a_seine_10bit_pq_rec2020.avif";
+    QFile file(QString::fromStdString(photo));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const PictureColour::SrgbTarget srgb;
+    const DecodedPicture viewer = VipsPictureDecoder::decode(file.readAll(), QSize(200, 150));
+    ASSERT_TRUE(viewer.ok);
+    const std::vector<double> shown = channelMeans(viewer.image);
+
+    std::string error;
+    ASSERT_TRUE(convert({photo, "/resample=(200,150)", "/jpgq=95", "/convert=" + out("one.jpg")}, &error)) << error;
+    ASSERT_TRUE(convert({photo, "/resample=(400,300)", "/also=(200,150," + out("small.jpg") + ")", "/jpgq=95",
+                         "/convert=" + out("large.jpg")},
+                        &error))
+        << error;
+    for (const char* name : {"one.jpg", "small.jpg", "large.jpg"}) {
+        const QImage copy(QString::fromStdString(out(name)));
+        ASSERT_FALSE(copy.isNull()) << name;
+        const std::vector<double> written = channelMeans(copy);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(written[c], shown[c], 4.0) << name << ", channel " << c;
+    }
 }
 
 TEST_F(ConvertFormats, LosslessFormatsTurnExactlyAndKeepTheirDepth)

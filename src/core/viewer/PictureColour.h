@@ -49,15 +49,6 @@ public:
     static QImage fromInterleaved(const void* pixels, int width, int height, qsizetype stride, int bands, int bits,
                                   const QByteArray& sourceIcc);
 
-    // How the samples of an HDR picture encode light (the transfer of its nclx colour description).
-    enum class HdrTransfer { Pq, Hlg };
-    // The colour primaries of an nclx description: BT.709/sRGB, BT.2020, Display P3.
-    enum class Primaries { Bt709, Bt2020, DisplayP3 };
-    // An RGB profile that takes HDR samples to the SDR screen: the transfer's light (PQ: absolute nits;
-    // HLG: 1000-nit display) with SDR reference white (203 nits) kept, brighter light rolled off
-    // smoothly below white instead of clipped. Pixels converted from it look neither black nor flat.
-    static QByteArray hdrProfile(HdrTransfer transfer, Primaries primaries);
-
     // The ICC profile a JPEG carries in its APP2 "ICC_PROFILE" segments, joined in sequence order; empty
     // when there is none or its pieces do not add up.
     static QByteArray jpegIccProfile(const QByteArray& jpeg);

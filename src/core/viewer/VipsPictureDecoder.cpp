@@ -107,13 +107,9 @@ QByteArray profileOf(const VipsPixels& pixels)
 {
     if (pixels.madeSrgb)
         return {};
-    const auto primaries = pixels.hdrPrimaries == VipsPrimaries::Bt2020      ? PictureColour::Primaries::Bt2020
-                           : pixels.hdrPrimaries == VipsPrimaries::DisplayP3 ? PictureColour::Primaries::DisplayP3
-                                                                             : PictureColour::Primaries::Bt709;
-    switch (pixels.hdr) {
-    case VipsHdrTransfer::Pq: return PictureColour::hdrProfile(PictureColour::HdrTransfer::Pq, primaries);
-    case VipsHdrTransfer::Hlg: return PictureColour::hdrProfile(PictureColour::HdrTransfer::Hlg, primaries);
-    case VipsHdrTransfer::None: break;
+    if (pixels.hdr.transfer != media::HdrTransfer::None) {
+        const std::vector<unsigned char> icc = media::hdrProfile(pixels.hdr);
+        return QByteArray(reinterpret_cast<const char*>(icc.data()), qsizetype(icc.size()));
     }
     return pixels.icc;
 }

@@ -1,6 +1,7 @@
 #include "core/viewer/vips/VipsModule.h"
 
 #include "core/viewer/vips/HeifGeometry.h"
+#include "media/vips/HeifHdr.h"
 
 #include <libheif/heif.h>
 #include <vips/vips8>
@@ -72,36 +73,6 @@ bool toRgb(vips::VImage& image)
     if (image.bands() > 4)
         image = image.extract_band(0, vips::VImage::option()->set("n", 4));
     return madeSrgb;
-}
-
-// How an HDR HEIF/AVIF (PQ or HLG in its nclx colour description) stores its samples; libvips hands
-// them over as they are stored.
-void readHdr(const QByteArray& bytes, VipsPixels& out)
-{
-    heif_context* context = heif_context_alloc();
-    if (!context)
-        return;
-    heif_image_handle* handle = nullptr;
-    heif_color_profile_nclx* nclx = nullptr;
-    if (heif_context_read_from_memory_without_copy(context, bytes.constData(), size_t(bytes.size()), nullptr).code ==
-            heif_error_Ok &&
-        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok &&
-        heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx) {
-        const auto transfer = nclx->transfer_characteristics;
-        out.hdrPrimaries = nclx->color_primaries == heif_color_primaries_ITU_R_BT_2020_2_and_2100_0
-                               ? VipsPrimaries::Bt2020
-                           : nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1 ? VipsPrimaries::DisplayP3
-                                                                                          : VipsPrimaries::Bt709;
-        if (transfer == heif_transfer_characteristic_ITU_R_BT_2100_0_PQ)
-            out.hdr = VipsHdrTransfer::Pq;
-        else if (transfer == heif_transfer_characteristic_ITU_R_BT_2100_0_HLG)
-            out.hdr = VipsHdrTransfer::Hlg;
-    }
-    if (nclx)
-        heif_nclx_color_profile_free(nclx);
-    if (handle)
-        heif_image_handle_release(handle);
-    heif_context_free(context);
 }
 
 struct HeifContextDeleter {
@@ -277,8 +248,9 @@ VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::
             const void* data = image.get_blob(VIPS_META_ICC_NAME, &length);
             out.icc = QByteArray(static_cast<const char*>(data), qsizetype(length));
         }
+        // libvips hands HDR samples over as they are stored; the viewer converts them by their description.
         if (heif && image.format() == VIPS_FORMAT_USHORT)
-            readHdr(bytes, out);
+            out.hdr = media::heifHdrDescription(bytes.constData(), std::size_t(bytes.size()));
         out.madeSrgb = toRgb(image);
         out.bits = image.format() == VIPS_FORMAT_USHORT ? 16 : 8;
         size_t size = 0;

@@ -5,6 +5,8 @@
 // included. Only this header is shared: the program never links libvips, the module never links the
 // program's code (so no state, such as the display's profile, exists twice).
 
+#include "media/HdrColour.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -15,11 +17,7 @@
 namespace marquelo {
 
 // Bumped whenever VipsModule or VipsPixels change, so a stale module is refused rather than misread.
-inline constexpr int kVipsModuleVersion = 2;
-
-// How an HDR HEIF/AVIF describes its samples (nclx); None for every other picture.
-enum class VipsHdrTransfer { None, Pq, Hlg };
-enum class VipsPrimaries { Bt709, Bt2020, DisplayP3 };
+inline constexpr int kVipsModuleVersion = 3;
 
 // A picture as libvips decoded it: interleaved RGB or RGBA of 8 or 16 bits, neither in the display's
 // colours nor upright yet.
@@ -34,8 +32,8 @@ struct VipsPixels {
     // The embedded profile; cleared when libvips itself made the pixels sRGB on the way.
     QByteArray icc;
     bool madeSrgb = false;
-    VipsHdrTransfer hdr = VipsHdrTransfer::None;
-    VipsPrimaries hdrPrimaries = VipsPrimaries::Bt709;
+    // How an HDR HEIF/AVIF describes its samples (nclx); no transfer for every other picture.
+    media::HdrDescription hdr;
     int orientation = 1; // EXIF 1..8
     QSize fullSize;      // upright, at full resolution
     bool fullResolution = false;
