@@ -1,5 +1,7 @@
 #include "app/MarqueloApp.h"
 
+#include "core/settings/Logging.h"
+
 #include "core/settings/StartPath.h"
 #include "core/viewer/PictureDecoder.h"
 #include "ui/settings/QtUserInterface.h"
@@ -18,6 +20,7 @@ bool selectStartImage(ImageList& images, const AppConfig& config, const std::str
     // Made absolute against the folder start-up was run in ("." included), so that titles and tool
     // arguments name a real place; by its bytes, so a name that is not UTF-8 still names this folder.
     if (directory.empty() || !images.scanDirectory(absoluteFolder(directory), config)) {
+        qCWarning(lcApp) << "cannot list the folder" << QString::fromStdString(directory);
         ui.message("Error opening directory: " + directory);
         return false;
     }
@@ -28,6 +31,7 @@ bool selectStartImage(ImageList& images, const AppConfig& config, const std::str
         if (!found && PictureDecoder::readsPicture(images.pathOf(file)))
             found = images.addUnlisted(file, config);
         if (!found) {
+            qCWarning(lcApp) << "the start file is not a picture the viewer lists:" << QString::fromStdString(file);
             ui.message("Can't find '" + directory + "/" + file + "'");
             return false;
         }

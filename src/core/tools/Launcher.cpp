@@ -1,5 +1,7 @@
 #include "core/tools/Launcher.h"
 
+#include "core/settings/Logging.h"
+
 #include "core/UserInterface.h"
 #include "core/tools/ToolTemplates.h"
 #include "core/viewer/ImageList.h"
@@ -156,8 +158,10 @@ unsigned startApplication(std::string_view application, const std::vector<std::s
     }
     // Working folder left empty: the program inherits ours, the photo folder.
     qint64 started = 0;
-    if (!process.startDetached(&started))
+    if (!process.startDetached(&started)) {
+        qCWarning(lcTools) << "cannot start" << process.program() << ":" << process.errorString();
         return kLaunchAccessDenied;
+    }
     if (pid)
         *pid = started;
     return kLaunchOk;
@@ -168,6 +172,7 @@ bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui
     if (code >= 32)
         return true;
     const std::string app(application);
+    qCWarning(lcTools) << "launching" << QString::fromStdString(app) << "failed with code" << code;
     if (code == kLaunchFileNotFound)
         ui.message("Failed to launch '" + app + "'");
     else

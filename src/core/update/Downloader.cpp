@@ -1,5 +1,7 @@
 #include "core/update/Downloader.h"
 
+#include "core/settings/Logging.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -131,6 +133,7 @@ bool Downloader::download(const std::string& address, const BodyLimits& limits,
     // reach the server at all is reported here.
     if (reply->error() != QNetworkReply::NoError &&
         !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+        qCWarning(lcUpdate) << "request failed:" << reply->url() << reply->errorString();
         m_ui.message("Failed to retrieve update:\n" + openingError(*reply));
         return false;
     }
@@ -184,6 +187,7 @@ bool Downloader::download(const std::string& address, const BodyLimits& limits,
         progress->closeWindow();
 
     if (received != length || !taken) {
+        qCWarning(lcUpdate) << "download ended after" << received << "of" << length << "bytes";
         m_ui.message("Download did not complete");
         return false;
     }

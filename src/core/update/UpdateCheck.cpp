@@ -1,5 +1,7 @@
 #include "core/update/UpdateCheck.h"
 
+#include "core/settings/Logging.h"
+
 #include "core/settings/AppConfig.h"
 #include "core/update/Downloader.h"
 #include "core/update/ExecutableSwap.h"
@@ -92,6 +94,7 @@ void UpdateCheck::checkForUpdates()
     const std::string text =
         downloader.fetchText(m_options.baseAddress + kVersionFile, {kMaxVersionFileBytes, false, m_options.deadline});
     if (text.empty()) {
+        qCWarning(lcUpdate) << "no version file from" << QString::fromStdString(m_options.baseAddress);
         if (!showUpgradePage())
             m_ui.message("Connection to the server failed. Please try again later.");
         return;
@@ -119,10 +122,12 @@ void UpdateCheck::checkForUpdates()
         return;
 
     if (!downloadVerifiedExecutable(inFolder(folder, kNewExecutableFile))) {
+        qCWarning(lcUpdate) << "the new version was not downloaded whole or its signature did not verify";
         m_ui.message("Failed to download the new version. Please try again later.");
         return;
     }
     if (!swapInNewExecutable(folder)) {
+        qCWarning(lcUpdate) << "replacing the program in" << QString::fromStdString(folder) << "failed";
         m_ui.message("Download complete. Failed to replace current version.\n"
                      "Try to manually replace the current version with the new version.");
         return;
