@@ -7,6 +7,7 @@
 #include "core/tools/FileCopy.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
+#include "core/tools/PublishedCopy.h"
 #include "core/tools/ToolJob.h"
 #include "core/tools/ToolTemplates.h"
 #include "core/viewer/ImageList.h"
@@ -303,8 +304,10 @@ bool PageSession::createPage(const std::string& shownName)
         header.backgroundName = OutputNames::instance().reserve(directory, normalizeOutputName(base));
         const std::string target = directory + "/" + header.backgroundName;
         FileProblem problem;
-        if (!copyRegularFile(source, target, problem)) {
+        // The background is on the public page as much as any photo, so it goes without its camera data.
+        if (!copyWithoutMetadata(source, target, problem)) {
             OutputNames::instance().release(directory, header.backgroundName);
+            qCWarning(lcPage).noquote() << "Background copy failed:" << q(source) << q(problem.reason);
             m_ui.message(copyFailureMessage(source, target, problem));
             return abandon({});
         }
@@ -566,8 +569,13 @@ void PageSession::produceImageFile()
     const std::string source = m_images.pathOf(shown);
     const std::string target = directory + "/" + name;
     FileProblem problem;
-    if (!copyRegularFile(source, target, problem)) {
+    // A photo as it is keeps its pixels but never its camera data (place, camera, the uncropped
+    // thumbnail). A movie is copied whole.
+    const bool copied =
+        entry.isPicture ? copyWithoutMetadata(source, target, problem) : copyRegularFile(source, target, problem);
+    if (!copied) {
         OutputNames::instance().release(directory, name);
+        qCWarning(lcPage).noquote() << "Page copy failed:" << q(source) << q(problem.reason);
         m_ui.message(copyFailureMessage(source, target, problem));
     }
 }

@@ -152,6 +152,22 @@ bool copyRegularFile(const std::string& source, const std::string& destination, 
     return commit(out, temporary, destination, 0, false, problem);
 }
 
+bool writeCopy(const std::string& destination, const std::string& content, FileProblem& problem)
+{
+    const std::string folder = folderOf(destination);
+    removeStaleTemporaryFiles(folder);
+    std::string temporary;
+    Descriptor out{createTemporaryFile(folder, temporary)};
+    if (out.fd < 0)
+        return fail(problem, errno);
+    if (!writeAll(out.fd, content.data(), content.size())) {
+        const int code = errno;
+        ::unlink(temporary.c_str());
+        return fail(problem, code);
+    }
+    return commit(out, temporary, destination, 0, false, problem);
+}
+
 bool replaceFileContent(const std::string& path, const std::string& content, FileProblem& problem)
 {
     // A page reached through a link stays a link: its target is what gets the new content.
@@ -183,6 +199,8 @@ std::string copyFailureMessage(const std::string& source, const std::string& des
     std::string text = "Failed to copy '" + source + "' to '" + destination + "'";
     if (problem.notRegular)
         text += "\n\n'" + source + "' is not a regular file.";
+    else if (problem.keepsMetadata)
+        text += "\n\n" + problem.reason;
     return text;
 }
 

@@ -1,5 +1,6 @@
 // Adding photos and movies: layouts, the L/R alternation, sizes, copies and output names.
 #include "PageFixture.h"
+#include "support/TestSupport.h"
 
 #include <algorithm>
 
@@ -193,6 +194,30 @@ TEST_F(PageTest, UncompressedCopiesTheWholeFileWhileTheTagTakesTheSelection)
               kSummerHeader + anchor(2) + center(tag("dsc01234.jpg", 750, 1000), "Zoomed"));
     EXPECT_EQ(readFile(base + "/summer/dsc01234.jpg"), readFile(photos + "/DSC01234.JPG"));
     EXPECT_TRUE(launches.empty());
+}
+
+// A public page never gets the camera's data: the photo copied as it is loses its GPS position and
+// EXIF while the user's file stays as it was.
+TEST_F(PageTest, UncompressedCopyOfACameraPhotoLeavesItsPlaceBehind)
+{
+    const std::string camera = readFile(test::sourceDir() + "/tests/data/nikon_coolpix_p6000_gps.jpg");
+    ASSERT_NE(camera.find("Exif"), std::string::npos);
+    ASSERT_NE(camera.find("NIKON"), std::string::npos);
+    writeFile(photos + "/DSC01234.JPG", camera);
+    confirmSetup("Summer");
+    host.imageSize = [](AddImageChoice& c, bool) {
+        c.size = 3; // Uncompressed
+        return true;
+    };
+    add("Trip", true);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(launches.empty());
+    const std::string copy = readFile(base + "/summer/dsc01234.jpg");
+    EXPECT_EQ(readFile(photos + "/DSC01234.JPG"), camera);
+    EXPECT_EQ(copy.rfind("\xFF\xD8", 0), 0u);
+    EXPECT_EQ(copy.find("Exif"), std::string::npos);
+    EXPECT_EQ(copy.find("NIKON"), std::string::npos);
+    EXPECT_EQ(copy.substr(copy.rfind("\xFF\xDA")), camera.substr(camera.rfind("\xFF\xDA")));
 }
 
 TEST_F(PageTest, WithoutACompressionProgramPhotosAreCopiedAndTheTagKeepsTheComputedSize)

@@ -79,7 +79,7 @@ TEST_F(PageTest, PropertiesOfTheDialogGoIntoTheBodyTagAndTheSettings)
     config.CreateSubdirectory = false;
     config.OutputFilename = "trip.htm";
     config.TemplateBegin2 = "<center>";
-    writeFile(tmp.path().toStdString() + "/My Sky.JPG", "sky");
+    writeFile(tmp.path().toStdString() + "/My Sky.JPG", smallPicture("sky.jpg"));
     host.pageSetup = [&](PageSetupValues& v, bool createSubdirectory) {
         EXPECT_FALSE(createSubdirectory);
         v.bgColor = makeColour(0x12, 0x34, 0x56);
@@ -100,7 +100,7 @@ TEST_F(PageTest, PropertiesOfTheDialogGoIntoTheBodyTagAndTheSettings)
     EXPECT_EQ(config.PageLayoutStyle, 2);
     EXPECT_EQ(config.CurOutputDirectory, base);
     EXPECT_EQ(config.CurPageSubdirectory, "");
-    EXPECT_EQ(readFile(base + "/my_sky.jpg"), "sky");
+    EXPECT_EQ(readFile(base + "/my_sky.jpg"), smallPicture("sky.jpg"));
     const std::string page = readFile(base + "/trip.htm");
     const std::string tail =
         "<title></title>\r\n</head>\r\n\r\n"

@@ -9,13 +9,18 @@
 #include "core/viewer/ViewGeometry.h"
 #include "support/ScriptedUserInterface.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -127,7 +132,10 @@ protected:
     {
         QFile file(QString::fromStdString(photos + "/" + name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(file.resize(bytes));
+        // A photo copied as it is must be a real picture: its camera data is taken out on the way.
+        const std::string real = picture ? smallPicture(name) : std::string();
+        file.write(real.data(), qint64(real.size()));
+        ASSERT_TRUE(file.resize(std::max<qint64>(bytes, qint64(real.size()))));
         file.close();
         ImageEntry entry;
         entry.isPicture = picture;
@@ -161,6 +169,21 @@ protected:
         session.startCaption();
         host.caption = caption;
         session.addImage(shift);
+    }
+
+    // A few pixels in the format `name`'s extension names, or nothing for a format Qt cannot write here.
+    static std::string smallPicture(const std::string& name)
+    {
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QByteArray encoded;
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        const QString suffix = QFileInfo(QString::fromStdString(name)).suffix().toLower();
+        const QByteArray format = suffix == QLatin1String("jpeg") ? QByteArray("jpg") : suffix.toLatin1();
+        if (QImageWriter::supportedImageFormats().contains(format))
+            image.save(&buffer, format.constData());
+        return encoded.toStdString();
     }
 
     std::string readFile(const std::string& path)
