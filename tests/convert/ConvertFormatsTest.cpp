@@ -22,7 +22,7 @@ using vips::VImage;
 
 std::string formats(const std::string& name)
 {
-    return test::corpusDir() + "/formats/" + name;
+    return test::photo("formats/" + name);
 }
 
 std::string readAll(const std::string& path)

@@ -17,7 +17,7 @@ using test::PhotoFolder;
 
 QByteArray corpusBytes(const std::string& name)
 {
-    QFile f(QString::fromStdString(test::corpusDir() + "/formats/" + name));
+    QFile f(QString::fromStdString(test::photo("formats/" + name)));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 

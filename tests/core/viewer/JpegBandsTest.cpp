@@ -44,7 +44,7 @@ TEST(JpegScaleChoice, SmallestEighthThatStillFillsThePlace)
 
 QByteArray corpusFile(const char* name)
 {
-    QFile file(QString::fromStdString(test::corpusDir() + "/" + name));
+    QFile file(QString::fromStdString(test::photo(name)));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 

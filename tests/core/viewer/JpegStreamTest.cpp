@@ -23,7 +23,7 @@ const QSize kScreen(1920, 1080);
 
 QByteArray corpusJpeg(const char* name)
 {
-    QFile f(QString::fromStdString(test::corpusDir() + "/formats/" + name));
+    QFile f(QString::fromStdString(test::photo(std::string("formats/") + name)));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 

@@ -20,7 +20,7 @@ const QSize kScreen(1920, 1080);
 
 std::string formatsFile(const std::string& name)
 {
-    return test::corpusDir() + "/formats/" + name;
+    return test::photo("formats/" + name);
 }
 
 QByteArray readAll(const std::string& path)

@@ -247,7 +247,7 @@ TEST_F(ViewerFixture, StepsAndJumpsBlitTheCopyTheirLoadScaled)
 
 TEST_F(ViewerFixture, ZoomAsksForFullResolutionWhenTheScreenCanShowIt)
 {
-    const QString photo = QString::fromStdString(corpusDir()) + QStringLiteral("/camera/canon_eos5d.jpg");
+    const QString photo = QString::fromStdString(photo("camera/canon_eos5d.jpg"));
     ASSERT_TRUE(QFile::copy(photo, path("a.jpg")));
     window.reset();
     open(0);
