@@ -41,6 +41,8 @@ int main(int argc, char** argv)
         startPicture.screenKnown(marquelo::PictureCache::primaryScreenPixels());
     }
     QApplication::setWindowIcon(marquelo::applicationIcon());
+    // X11 matches windows to the entry by WM_CLASS, the executable's name (its StartupWMClass).
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(marquelo::kDesktopFileName));
     marquelo::keepChoosersFromRemembering();
     // QApplication has taken its own options (-platform, ...) out of argv; the rest is ours.
     const std::vector<std::string> args(argv, argv + argc);
