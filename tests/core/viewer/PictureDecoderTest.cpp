@@ -125,7 +125,8 @@ TEST(PictureDecoder, EveryBrokenFileFailsOrDecodesWhole)
             EXPECT_TRUE(d.image.isNull()) << name;
         }
     }
-    EXPECT_EQ(decoded + failed, 187);
+    // The large corpus's broken/ holds 187 files, the checkout's a selection of 154 of them.
+    EXPECT_EQ(decoded + failed, test::haveCorpus() ? 187 : 154);
     EXPECT_GT(failed, 0);
     EXPECT_GT(decoded, 0);
 }
