@@ -258,8 +258,8 @@ TEST_F(ViewerFixture, StepsAndJumpsBlitTheCopyTheirLoadScaled)
 
 TEST_F(ViewerFixture, ZoomAsksForFullResolutionWhenTheScreenCanShowIt)
 {
-    const QString photo = QString::fromStdString(photo("camera/canon_eos5d.jpg"));
-    ASSERT_TRUE(QFile::copy(photo, path("a.jpg")));
+    const QString source = QString::fromStdString(test::photo("camera/canon_eos5d.jpg"));
+    ASSERT_TRUE(QFile::copy(source, path("a.jpg")));
     window.reset();
     open(0);
     const QSize full = window->cache().shown().fullSize;
