@@ -7,8 +7,8 @@ set(gen ${PROJECT_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${gen})
 
 install(TARGETS marquelo marquelo-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# Found by the program beside its own folder: bin/../lib/marquelo.
-install(TARGETS marquelo_vips LIBRARY DESTINATION lib/marquelo)
+# Found by the program beside its own folder: bin/../lib/<multiarch>/marquelo (src/CMakeLists.txt).
+install(TARGETS marquelo_vips LIBRARY DESTINATION ${MARQUELO_MODULE_INSTALL_DIR})
 install(FILES ${desk}/io.marquelo.Marquelo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${desk}/io.marquelo.Marquelo.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${desk}/marquelo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -57,6 +57,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
+# Qt's own Wayland platform: without it a Wayland session runs the program through XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://marquelo.invalid/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -3,6 +3,8 @@
 // side by side in one run, and prints wall time and peak memory of each with the ratios.
 //
 // usage: bench_convert [CORPUS_CAMERA_DIR] [REPEATS]
+#include "../Corpus.h"
+
 #include <vips/vips8>
 
 #include <algorithm>
@@ -39,8 +41,8 @@ Sample run(const std::vector<std::string>& args)
     std::fflush(stdout); // or the child flushes our buffered lines a second time
     const pid_t pid = fork();
     if (pid == 0) {
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
+        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+            _exit(126);
         execvp(argv[0], argv.data());
         _exit(127);
     }
@@ -81,7 +83,9 @@ int main(int argc, char** argv)
 {
     if (VIPS_INIT(argv[0]))
         return 1;
-    const std::string cameraDir = argc > 1 ? argv[1] : std::string(MARQUELO_CORPUS_DIR) + "/camera";
+    const std::string cameraDir = argc > 1 ? argv[1] : marquelo::bench::corpusFolder("camera", "bench_convert");
+    if (cameraDir.empty())
+        return marquelo::bench::kSkipped;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const std::string tmp = fs::temp_directory_path() / ("bench_convert_" + std::to_string(getpid()));
     fs::create_directories(tmp);

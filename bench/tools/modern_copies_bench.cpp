@@ -7,6 +7,7 @@
 // whole photos, for cuts and for both.
 //
 // usage: bench_modern_copies [CORPUS_CAMERA_DIR] [REPEATS]
+#include "../Corpus.h"
 #include "core/page/ModernPageFormat.h"
 
 #include <vips/vips8>
@@ -36,8 +37,8 @@ double cpuOf(const std::vector<std::string>& args)
     std::fflush(stdout);
     const pid_t pid = fork();
     if (pid == 0) {
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
+        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+            _exit(126);
         execvp(argv[0], argv.data());
         _exit(127);
     }
@@ -84,7 +85,9 @@ int main(int argc, char** argv)
 {
     if (VIPS_INIT(argv[0]))
         return 1;
-    const std::string cameraDir = argc > 1 ? argv[1] : std::string(MARQUELO_CORPUS_DIR) + "/camera";
+    const std::string cameraDir = argc > 1 ? argv[1] : marquelo::bench::corpusFolder("camera", "bench_modern_copies");
+    if (cameraDir.empty())
+        return marquelo::bench::kSkipped;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const std::string tmp = fs::temp_directory_path() / ("bench_modern_" + std::to_string(getpid()));
     fs::create_directories(tmp);

@@ -1,6 +1,7 @@
 // Showing a photo nothing has prepared: the viewer's decode for a 1920x1080 screen against
 // TurboJPEG's own full-size decode of the same bytes, measured in the same run, per camera photo.
 // Also measures Qt's reader asked for the same scaled size, the other candidate decoder.
+#include "../Corpus.h"
 #include "core/viewer/PictureDecoder.h"
 
 #include <QBuffer>
@@ -62,8 +63,11 @@ void qtScaled(const QByteArray& bytes, QSize screen)
 int main()
 {
     const QSize screen(1920, 1080);
+    const std::string camera = marquelo::bench::corpusFolder("camera", "bench_viewer_decode");
+    if (camera.empty())
+        return marquelo::bench::kSkipped;
     std::vector<std::filesystem::path> files;
-    for (const auto& e : std::filesystem::directory_iterator(std::string(MARQUELO_CORPUS_DIR) + "/camera"))
+    for (const auto& e : std::filesystem::directory_iterator(camera))
         files.push_back(e.path());
     std::sort(files.begin(), files.end());
 

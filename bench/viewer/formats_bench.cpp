@@ -10,6 +10,7 @@
 // (all the work, on whichever threads).
 //
 // Usage: bench_viewer_formats [heic|raw|colour|all]... (default: every part)
+#include "../Corpus.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/VipsPictureDecoder.h"
 
@@ -36,7 +37,7 @@ const QSize kScreen(1920, 1080);
 
 std::string formats(const char* name)
 {
-    return std::string(MARQUELO_CORPUS_DIR) + "/formats/" + name;
+    return marquelo::bench::corpusDir() + "/formats/" + name;
 }
 
 QByteArray readAll(const std::string& path)
@@ -149,6 +150,8 @@ bool wanted(int argc, char** argv, const char* part)
 
 int main(int argc, char** argv)
 {
+    if (marquelo::bench::corpusFolder("formats", "bench_viewer_formats").empty())
+        return marquelo::bench::kSkipped;
     VipsPictureDecoder::startLibrary();
 
     if (wanted(argc, argv, "heic")) {
@@ -201,7 +204,7 @@ int main(int argc, char** argv)
         return 0;
     std::printf("\n%-44s %9s %11s\n", "file", "cold show", "decoded");
     std::vector<std::filesystem::path> files;
-    for (const auto& e : std::filesystem::directory_iterator(std::string(MARQUELO_CORPUS_DIR) + "/formats"))
+    for (const auto& e : std::filesystem::directory_iterator(marquelo::bench::corpusDir() + "/formats"))
         if (e.path().extension() != ".tsv")
             files.push_back(e.path());
     std::sort(files.begin(), files.end());

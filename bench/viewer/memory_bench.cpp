@@ -3,6 +3,7 @@
 // window is filled against the end of the walk. Then the same walk through a folder of each format of
 // the formats corpus (HEIF, AVIF, WebP, PNG, TIFF, JPEG XL, RAW previews, profiled JPEG): pictures held
 // at most, whatever the decoder, and the resident memory it takes.
+#include "../Corpus.h"
 #include "FormatFolders.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/PictureCache.h"
@@ -90,8 +91,12 @@ Walk walk(const std::string& folder, const std::string& extensions, bool verbose
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    const std::string camera = marquelo::bench::corpusFolder("camera", "bench_viewer_memory");
+    const std::string formats = marquelo::bench::corpusFolder("formats", "bench_viewer_memory");
+    if (camera.empty() || formats.empty())
+        return marquelo::bench::kSkipped;
     std::vector<std::filesystem::path> photos;
-    for (const auto& e : std::filesystem::directory_iterator(std::string(MARQUELO_CORPUS_DIR) + "/camera"))
+    for (const auto& e : std::filesystem::directory_iterator(camera))
         photos.push_back(e.path());
     std::sort(photos.begin(), photos.end());
     {
@@ -112,7 +117,7 @@ int main(int argc, char** argv)
     std::printf("\nCacheDepth 1 by format, 24 steps each (goal: at most 3 decoded pictures held)\n");
     std::printf("%-8s %5s %12s %12s %10s\n", "format", "held", "first MiB", "peak MiB", "peak/first");
     const std::string extensions = marquelo::bench::corpusExtensions();
-    for (const auto& folder : marquelo::bench::formatFolders(std::string(MARQUELO_CORPUS_DIR) + "/formats", 24)) {
+    for (const auto& folder : marquelo::bench::formatFolders(formats, 24)) {
         const Walk w = walk(folder.path(), extensions, false);
         std::printf("%-8s %5d %12.0f %12.0f %10.2f\n", folder.format.c_str(), w.maxHeld, w.firstWindow, w.peak,
                     w.peak / w.firstWindow);

@@ -4,6 +4,7 @@
 // `djpeg -scale 1/8` does, and its full-size decode.
 //
 // Usage: bench_thumbnail_make [cell device pixels] [rounds]   (defaults: 160, 3)
+#include "../Corpus.h"
 #include "core/viewer/ThumbnailCache.h"
 #include "core/viewer/ThumbnailMaker.h"
 
@@ -53,7 +54,10 @@ int main(int argc, char** argv)
 {
     const int cell = argc > 1 ? std::max(16, std::atoi(argv[1])) : 160;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    const QDir camera(QStringLiteral(MARQUELO_CORPUS_DIR "/camera"));
+    const std::string cameraFolder = marquelo::bench::corpusFolder("camera", "bench_thumbnail_make");
+    if (cameraFolder.empty())
+        return marquelo::bench::kSkipped;
+    const QDir camera(QString::fromStdString(cameraFolder));
     const QStringList names = camera.entryList({QStringLiteral("*.jpg")}, QDir::Files);
     if (names.isEmpty()) {
         std::fprintf(stderr, "no photos in %s\n", qPrintable(camera.path()));

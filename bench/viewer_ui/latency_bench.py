@@ -156,7 +156,8 @@ def one_round(a, work, screen, keys, display, files):
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--marquelo", default=os.path.normpath(os.path.join(HERE, "..", "..", "src", "marquelo")))
-    ap.add_argument("--corpus", default=os.environ.get("MARQUELO_CORPUS", "/work/shared/corpus/camera"))
+    corpus = os.environ.get("MARQUELO_CORPUS_DIR") or os.path.join(HERE, "..", "..", "..", "shared", "corpus")
+    ap.add_argument("--corpus", default=os.path.join(corpus, "camera"))
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--display", type=int, default=140)
     a = ap.parse_args()
@@ -164,6 +165,9 @@ def main():
         if not shutil.which(tool):
             print(f"skipped: {tool} is not installed")
             return 0
+    if not os.path.isdir(a.corpus):
+        print(f"skipped: no photo corpus folder {a.corpus} (set MARQUELO_CORPUS_DIR or --corpus)")
+        return 0
     work = tempfile.mkdtemp(prefix="marquelo-latency-")
     files = []
     for i, name in enumerate(PHOTOS, 1):

@@ -16,10 +16,11 @@ set -euo pipefail
 count="${1:-1000}"
 first="${2:-66}"
 here="$(cd "$(dirname "$0")" && pwd)"
-source="${3:-$here/../../../shared/corpus/camera}"
+source="${3:-${MARQUELO_CORPUS_DIR:-$here/../../../shared/corpus}/camera}"
 marquelo="${MARQUELO:-$here/../../build/src/marquelo}"
 limit="${PEER_LIMIT_S:-900}"
 idle_s="${IDLE_S:-2}"
+[ -d "$source" ] || { echo "skipped: no photo corpus folder $source (set MARQUELO_CORPUS_DIR)"; exit 0; }
 for tool in Xvfb xdotool djpeg gthumb bc; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 0; }
 done

@@ -7,6 +7,7 @@
 //        bench_viewer_step --formats: the step median for a folder of each format of the formats corpus
 //        (HEIF, AVIF, WebP, PNG, TIFF, JPEG XL, RAW previews, profiled JPEG), against the same bare blit.
 
+#include "../Corpus.h"
 #include "../viewer/FormatFolders.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/PictureCache.h"
@@ -155,7 +156,10 @@ int stepFormats()
     const double blit = bareBlitMs();
     std::printf("key press to finished paint by format, 12 photos each (goal: median <= 16 ms)\n");
     std::printf("%-8s %6s %10s %10s %12s\n", "format", "steps", "median ms", "max ms", "median/blit");
-    for (const auto& folder : marquelo::bench::formatFolders(std::string(MARQUELO_CORPUS_DIR) + "/formats", 12)) {
+    const std::string formats = marquelo::bench::corpusFolder("formats", "bench_viewer_step");
+    if (formats.empty())
+        return marquelo::bench::kSkipped;
+    for (const auto& folder : marquelo::bench::formatFolders(formats, 12)) {
         marquelo::AppConfig config = stepConfig();
         config.PictureExtensions = marquelo::bench::corpusExtensions();
         marquelo::ImageList images;
@@ -181,7 +185,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "--formats") == 0)
         return stepFormats();
-    const std::string folder = argc > 1 ? argv[1] : std::string(MARQUELO_CORPUS_DIR) + "/camera";
+    const std::string folder = argc > 1 ? argv[1] : marquelo::bench::corpusFolder("camera", "bench_viewer_step");
+    if (folder.empty())
+        return marquelo::bench::kSkipped;
 
     marquelo::AppConfig config = stepConfig();
     marquelo::ImageList images;

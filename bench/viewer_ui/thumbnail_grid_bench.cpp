@@ -10,6 +10,7 @@
 // The folder of `count` photos is made of hard links (symbolic links across file systems) in a
 // temporary folder; the cache is a temporary XDG_CACHE_HOME. Both are removed at the end.
 
+#include "../Corpus.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ThumbnailLoader.h"
 #include "ui/viewer/ThumbnailGrid.h"
@@ -167,7 +168,11 @@ int main(int argc, char** argv)
     qputenv("XDG_CACHE_HOME", cacheHome.path().toUtf8());
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
-    const QString source = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(MARQUELO_CORPUS_DIR "/camera");
+    const QString source =
+        argc > 2 ? QString::fromLocal8Bit(argv[2])
+                 : QString::fromStdString(marquelo::bench::corpusFolder("camera", "bench_thumbnail_grid"));
+    if (source.isEmpty())
+        return marquelo::bench::kSkipped;
     const QStringList photos = QDir(source).entryList({QStringLiteral("*.jpg"), QStringLiteral("*.JPG")}, QDir::Files);
     if (photos.isEmpty()) {
         std::fprintf(stderr, "no photos in %s\n", qPrintable(source));

@@ -1,8 +1,8 @@
 #include "app/MarqueloApp.h"
 
 #include "core/settings/Logging.h"
-
 #include "core/settings/StartPath.h"
+#include "core/update/ExecutableSwap.h"
 #include "core/viewer/PictureDecoder.h"
 #include "ui/settings/QtUserInterface.h"
 #include "ui/viewer/ViewerWindow.h"
@@ -82,7 +82,12 @@ bool MarqueloApp::prepare(const std::vector<std::string>& argv)
     if (argument.empty() && !m_hooks.chooseImageDirectory(start.directory))
         return false;
 
-    if (!loadSettings(m_store, m_env, m_config, m_ui, m_hooks, m_context.checkForUpdates))
+    // A packaged installation (a folder the program cannot write in, as the update check tells it) is
+    // updated by the package manager: the first run does not offer the check. Probed on the first run
+    // only, so that later starts never write in the program's folder.
+    const bool selfUpdating = m_store.readConfigIsValid() != 0 || canWriteInDirectory(m_env.programDirectory);
+    if (!loadSettings(m_store, m_env, m_config, m_ui, m_hooks,
+                      selfUpdating ? m_context.checkForUpdates : std::function<void()>()))
         return false;
     if (!ensureOutputFolders(m_config, m_ui))
         return false;

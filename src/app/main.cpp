@@ -64,6 +64,8 @@ int main(int argc, char** argv)
         startPicture->screenKnown(marquelo::PictureCache::primaryScreenPixels());
     }
     QApplication::setWindowIcon(marquelo::applicationIcon());
+    // X11 matches windows to the entry by WM_CLASS, the executable's name (its StartupWMClass).
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(marquelo::kDesktopFileName));
     marquelo::keepChoosersFromRemembering();
     std::vector<std::string> args{line.qtArguments.front()};
     args.insert(args.end(), line.paths.begin(), line.paths.end());

@@ -16,7 +16,7 @@ TEST(ConvertLeakRegression, CutWithoutShrinkOnLoadFreesItsOptions)
 {
     QTemporaryDir dir;
     convert::ConvertOptions o;
-    o.input = corpusDir() + "/orientation/Landscape_1.jpg";
+    o.input = photo("orientation/Landscape_1.jpg");
     o.output = dir.filePath(QStringLiteral("cut.jpg")).toStdString();
     o.crop = convert::CropBox{10, 10, 200, 100};
     std::string error;

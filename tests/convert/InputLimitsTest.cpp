@@ -99,13 +99,17 @@ protected:
 
 TEST_F(InputLimits, EveryListedFormatIsReadWhateverItsName)
 {
-    const std::string formats = test::corpusDir() + "/formats/";
-    for (const char* file :
-         {"leaves_apple_display_icc_rgba.png", "olympus_d450_camera.tif", "htc_one_pan_animated.gif",
-          "nikon_d3100_lossless.webp", "libheif_example_two_images.heic", "bicycles.jxl", "canon_eos7d_adobergb.jpg"}) {
+    const char* files[] = {"leaves_apple_display_icc_rgba.png", "olympus_d450_camera.tif",
+                           "htc_one_pan_animated.gif",          "nikon_d3100_lossless.webp",
+                           "libheif_example_two_images.heic",   "bicycles.jxl",
+                           "canon_eos7d_adobergb.jpg"};
+    for (const char* file : files)
+        MARQUELO_NEED_PHOTO(std::string("formats/") + file);
+    for (const char* file : files) {
         SCOPED_TRACE(file);
         // Named like a JPEG, as a renamed download would be: the bytes decide.
-        fs::copy_file(formats + file, path("in.jpg"), fs::copy_options::overwrite_existing);
+        fs::copy_file(test::photo(std::string("formats/") + file), path("in.jpg"),
+                      fs::copy_options::overwrite_existing);
         std::string error;
         EXPECT_TRUE(convert({path("in.jpg"), "/resample=(64,0)", "/convert=" + path("out.jpg")}, error)) << error;
         EXPECT_EQ(vips::VImage::new_from_file(path("out.jpg").c_str()).width(), 64);

@@ -70,7 +70,7 @@ TEST_F(PageCopyInput, EveryOutputFormatLeavesTheCameraDataBehind)
     const QString exiftool = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
     if (exiftool.isEmpty())
         GTEST_SKIP() << "exiftool is not installed (Debian: libimage-exiftool-perl)";
-    const std::string photo = testData("nikon_coolpix_p6000_gps.jpg");
+    const std::string photo = testData("camera/nikon_coolpix_p6000_gps.jpg");
     std::vector<std::string> outputs;
     for (const char* ext : {"jpg", "webp", "png", "tif", "avif", "gif"}) {
         const std::string saver = std::string(".") + (std::string(ext) == "avif" ? "heif" : ext);
@@ -120,7 +120,7 @@ TEST_F(PageCopyInput, EveryOutputFormatLeavesTheCameraDataBehind)
 TEST_F(PageCopyInput, FileCutShortAfterOpeningIsRefusedByItsReason)
 {
     const std::string path = out("photo.jpg");
-    fs::copy_file(testData("nikon_coolpix_p6000_gps.jpg"), path);
+    fs::copy_file(testData("camera/nikon_coolpix_p6000_gps.jpg"), path);
     InputFile input;
     std::string reason;
     ASSERT_TRUE(input.open(path, reason)) << reason;
@@ -133,7 +133,7 @@ TEST_F(PageCopyInput, FileCutShortAfterOpeningIsRefusedByItsReason)
 // and a file not even holding its header is refused for a copy as well.
 TEST_F(PageCopyInput, ShortJpegWritesNothing)
 {
-    std::ifstream in(testData("nikon_coolpix_p6000_gps.jpg"), std::ios::binary);
+    std::ifstream in(testData("camera/nikon_coolpix_p6000_gps.jpg"), std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (const std::size_t length : {std::size_t(300), bytes.size() / 2}) {
         SCOPED_TRACE(length);

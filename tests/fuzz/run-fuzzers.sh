@@ -18,6 +18,8 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_picture_decoder fuzz_picture_formats fuzz_convert_image fuzz_convert_options fuzz_page_format fuzz_caption_links
                                      fuzz_tool_templates fuzz_command_line fuzz_version_number)
 corpus="${MARQUELO_CORPUS_DIR:-$here/../../../shared/corpus}"
+# Without the large corpus, the photos the tests carry (laid out the same way) seed the runs.
+[ -d "$corpus/camera" ] || corpus="$here/../data"
 work="$build/fuzz-corpus"
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$work" "$artifacts"

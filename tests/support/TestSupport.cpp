@@ -4,8 +4,47 @@
 #include <QDir>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace marquelo::test {
+
+std::string corpusDir()
+{
+    if (const char* dir = std::getenv("MARQUELO_CORPUS_DIR"); dir && *dir)
+        return dir;
+    return MARQUELO_CORPUS_DIR;
+}
+
+bool haveCorpus()
+{
+    std::error_code error;
+    return std::filesystem::is_directory(corpusDir() + "/camera", error);
+}
+
+std::string dataDir()
+{
+    return sourceDir() + "/tests/data";
+}
+
+std::string photo(const std::string& relative)
+{
+    const std::string own = dataDir() + "/" + relative;
+    std::error_code error;
+    if (std::filesystem::exists(own, error))
+        return own;
+    return corpusDir() + "/" + relative;
+}
+
+std::string photoFolder(const std::string& relative)
+{
+    return (haveCorpus() ? corpusDir() : dataDir()) + "/" + relative;
+}
+
+bool havePhoto(const std::string& relative)
+{
+    std::error_code error;
+    return std::filesystem::exists(photo(relative), error);
+}
 
 std::string buildDir()
 {

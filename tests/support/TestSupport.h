@@ -1,5 +1,11 @@
 #pragma once
-// Small helpers shared by the tests: where the corpus and the built programs are.
+// Small helpers shared by the tests: where the test photos and the built programs are.
+//
+// The photos the tests need live in the checkout (tests/data, laid out like the large corpus: camera/,
+// orientation/, broken/, formats/). The large corpus beside the checkout is optional: tests that need
+// more than the checkout carries skip without it.
+
+#include <gtest/gtest.h>
 
 #include <QString>
 
@@ -7,11 +13,32 @@
 
 namespace marquelo::test {
 
-// The read-only corpus of real and broken photos beside the checkout.
-inline std::string corpusDir() { return MARQUELO_CORPUS_DIR; }
+// The large corpus of real and broken photos: MARQUELO_CORPUS_DIR from the environment when set, else
+// the folder the build was configured with. It may not exist.
+std::string corpusDir();
+
+// Whether the large corpus is there.
+bool haveCorpus();
+
+// The photos the checkout carries (tests/data).
+std::string dataDir();
+
+// A photo named by its path below the corpus ("camera/canon_eos5d.jpg"): the checkout's copy when it
+// has one, else the large corpus's (which may be missing: see MARQUELO_NEED_PHOTO).
+std::string photo(const std::string& relative);
+
+// A folder of photos to go through ("broken"): the large corpus's when it is there, else the
+// checkout's smaller one.
+std::string photoFolder(const std::string& relative);
+
+// Whether photo(relative) exists.
+bool havePhoto(const std::string& relative);
 
 // The source checkout (for samples/ and res/).
-inline std::string sourceDir() { return MARQUELO_SOURCE_DIR; }
+inline std::string sourceDir()
+{
+    return MARQUELO_SOURCE_DIR;
+}
 
 // The build tree's directory that holds `marquelo` and `marquelo-convert`.
 std::string buildDir();
@@ -20,3 +47,19 @@ std::string buildDir();
 std::string builtProgram(const std::string& name);
 
 } // namespace marquelo::test
+
+// Skips the running test when a photo it needs is neither in the checkout nor in a large corpus.
+#define MARQUELO_NEED_PHOTO(relative)                                                                                  \
+    do {                                                                                                               \
+        if (!::marquelo::test::havePhoto(relative))                                                                    \
+            GTEST_SKIP() << "needs " << std::string(relative) << " of the large photo corpus, not found in "           \
+                         << ::marquelo::test::corpusDir() << " (set MARQUELO_CORPUS_DIR)";                             \
+    } while (false)
+
+// Skips the running test when the large corpus is not there (tests that go through all of a folder).
+#define MARQUELO_NEED_CORPUS()                                                                                         \
+    do {                                                                                                               \
+        if (!::marquelo::test::haveCorpus())                                                                           \
+            GTEST_SKIP() << "needs the large photo corpus, not found in " << ::marquelo::test::corpusDir()             \
+                         << " (set MARQUELO_CORPUS_DIR)";                                                              \
+    } while (false)

@@ -11,8 +11,11 @@ namespace marquelo {
 
 void offerUpdateCheck(UserInterface& ui, const std::function<void()>& check)
 {
+    // Nothing to run (a packaged installation, which its package manager updates): nothing to ask.
+    if (!check)
+        return;
     const auto answer = ui.ask("Connect to the internet and check for updates?", UserInterface::Buttons::YesNoCancel);
-    if (answer == UserInterface::Answer::Yes && check)
+    if (answer == UserInterface::Answer::Yes)
         check();
 }
 

@@ -28,7 +28,8 @@ public:
     virtual void showHelpPage(int page) = 0;
 };
 
-// Asks "Connect to the internet and check for updates?" (Yes, No, Cancel); only Yes runs check.
+// Asks "Connect to the internet and check for updates?" (Yes, No, Cancel); only Yes runs check. Without
+// a check (a packaged installation) nothing is asked.
 void offerUpdateCheck(UserInterface& ui, const std::function<void()>& check);
 
 // Whether a program text names something that exists, resolved the way the launcher resolves it:

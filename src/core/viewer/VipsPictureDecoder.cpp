@@ -42,15 +42,19 @@ QImage oriented(QImage image, int orientation)
     }
 }
 
-// Installed beside the program's folder (bin/../lib/marquelo); tests and benchmarks of the build tree
-// find it where the build put it.
+// Beside the program's folder: bin/../lib/marquelo in the build tree, the multiarch library folder when
+// installed; tests and benchmarks of the build tree find it where the build put it.
 std::vector<std::string> moduleCandidates()
 {
     std::vector<std::string> paths;
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec)
+    if (!ec) {
         paths.push_back((exe.parent_path() / "../lib/marquelo/marquelo_vips.so").lexically_normal().string());
+#ifdef MARQUELO_VIPS_MODULE_INSTALLED
+        paths.push_back((exe.parent_path() / MARQUELO_VIPS_MODULE_INSTALLED).lexically_normal().string());
+#endif
+    }
 #ifdef MARQUELO_VIPS_MODULE_BUILT
     paths.emplace_back(MARQUELO_VIPS_MODULE_BUILT);
 #endif

@@ -200,7 +200,7 @@ TEST_F(PageTest, UncompressedCopiesTheWholeFileWhileTheTagTakesTheSelection)
 // EXIF while the user's file stays as it was.
 TEST_F(PageTest, UncompressedCopyOfACameraPhotoLeavesItsPlaceBehind)
 {
-    const std::string camera = readFile(test::sourceDir() + "/tests/data/nikon_coolpix_p6000_gps.jpg");
+    const std::string camera = readFile(test::sourceDir() + "/tests/data/camera/nikon_coolpix_p6000_gps.jpg");
     ASSERT_NE(camera.find("Exif"), std::string::npos);
     ASSERT_NE(camera.find("NIKON"), std::string::npos);
     writeFile(photos + "/DSC01234.JPG", camera);

@@ -125,7 +125,7 @@ TEST_F(PageTest, APhotoThatCouldNotBeReadIsNotAddedButAMovieIs)
 TEST_F(PageTest, PageDateIsTheCaptureDateWhenThePhotoHasOne)
 {
     // A copy made today still says when the photo was taken.
-    ASSERT_TRUE(QFile::copy(QString::fromStdString(corpusDir() + "/camera/canon_eos5d.jpg"),
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(photo("camera/canon_eos5d.jpg")),
                             QString::fromStdString(photos + "/copy.jpg")));
     addPhoto("plain.jpg", true, 100, localTimeNs(2006, 7, 5));
     entries.front().files[0] = FileRecord{"copy.jpg", localTimeNs(2024, 1, 2), 2009540};

@@ -47,6 +47,14 @@ TEST_F(FirstRunTest, DeclinedDisclaimerEndsAndWritesNothing)
     EXPECT_FALSE(QFile::exists(file));
 }
 
+TEST_F(FirstRunTest, APackagedInstallationIsNotAskedAboutUpdates)
+{
+    hooks.accept = true;
+    EXPECT_TRUE(loadSettings(store, env, config, ui, hooks, {}));
+    EXPECT_EQ(store.readConfigIsValid(), 1);
+    EXPECT_TRUE(ui.questions.empty());
+}
+
 TEST_F(FirstRunTest, AcceptedDisclaimerSavesThenAsksThenShowsTheNotice)
 {
     // The bundled tool is neither beside the (test) program nor on PATH.

@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kGpsPhoto = test::sourceDir() + "/tests/data/nikon_coolpix_p6000_gps.jpg";
+const std::string kGpsPhoto = test::sourceDir() + "/tests/data/camera/nikon_coolpix_p6000_gps.jpg";
 
 std::string contentOf(const std::string& path)
 {

@@ -75,7 +75,9 @@ TEST(HeifGeometry, PhonePhotosTurnedAsTheirFilesSay)
 {
     for (const char* name : {"apple_iphone13pro_grid_irot270_p3.heic", "samsung_galaxy_s10_irot270.heic",
                              "hmd_nokia_8_3_irot270_exif1.heif"}) {
-        QFile file(QString::fromStdString(test::corpusDir() + "/formats/" + name));
+        if (!test::havePhoto("formats/" + std::string(name)))
+            continue; // only in the large corpus
+        QFile file(QString::fromStdString(test::photo("formats/" + std::string(name))));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
         const QByteArray bytes = file.readAll();
         EXPECT_EQ(turnsOf(bytes.toStdString()), 3) << name;

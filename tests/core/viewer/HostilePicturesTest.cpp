@@ -140,21 +140,22 @@ TEST_P(UnreadableFiles, AreReadOnceAndAgainOnlyWhenTheyChange)
     EXPECT_FALSE(cache.checkCurrentFile());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, UnreadableFiles,
-    ::testing::Values(UnreadableFile{"Empty", [](const std::string& path) { std::ofstream{path}; }},
-                      UnreadableFile{"HugeHeader",
-                                     [](const std::string& path) {
-                                         fs::copy_file(test::corpusDir() + "/broken/max_size_65535.jpg", path);
-                                     }},
-                      UnreadableFile{"Zeros",
-                                     [](const std::string& path) {
-                                         std::ofstream out(path, std::ios::binary);
-                                         const std::string block(1 << 20, '\0');
-                                         for (int i = 0; i < 8; ++i)
-                                             out << block;
-                                     }}),
-    [](const auto& row) { return std::string(row.param.label); });
+INSTANTIATE_TEST_SUITE_P(Kinds, UnreadableFiles,
+                         ::testing::Values(UnreadableFile{"Empty",
+                                                          [](const std::string& path) { std::ofstream{path}; }},
+                                           UnreadableFile{"HugeHeader",
+                                                          [](const std::string& path) {
+                                                              fs::copy_file(test::photo("broken/max_size_65535.jpg"),
+                                                                            path);
+                                                          }},
+                                           UnreadableFile{"Zeros",
+                                                          [](const std::string& path) {
+                                                              std::ofstream out(path, std::ios::binary);
+                                                              const std::string block(1 << 20, '\0');
+                                                              for (int i = 0; i < 8; ++i)
+                                                                  out << block;
+                                                          }}),
+                         [](const auto& row) { return std::string(row.param.label); });
 
 // ---- entries that are not pictures -----------------------------------------------------------------------
 
@@ -345,7 +346,7 @@ TEST(DecodeBound, HoldsOnEveryDecodePath)
 {
     PhotoFolder folder;
     constexpr std::int64_t MiB = 1 << 20;
-    const std::string orientation = test::corpusDir() + "/orientation/";
+    const std::string orientation = test::photo("orientation") + "/";
     QImage deep(1024, 684, QImage::Format_RGBA64); // 8 bytes a pixel as Qt's reader decodes it
     deep.fill(Qt::darkGreen);
     QImage flat(1024, 1024, QImage::Format_ARGB32);

@@ -17,7 +17,7 @@ namespace {
 
 TEST(PhotoDetails, CameraExposureAndDateOfACameraPhoto)
 {
-    const PhotoDetails d = readPhotoDetails(test::corpusDir() + "/camera/canon_eos5d.jpg");
+    const PhotoDetails d = readPhotoDetails(test::photo("camera/canon_eos5d.jpg"));
     EXPECT_EQ(d.camera, QStringLiteral("Canon EOS 5D")); // the maker is not said twice
     EXPECT_EQ(d.exposureTime, QStringLiteral("1/160 s"));
     EXPECT_EQ(d.fNumber, QStringLiteral("f/5"));
@@ -29,7 +29,7 @@ TEST(PhotoDetails, CameraExposureAndDateOfACameraPhoto)
 
 TEST(PhotoDetails, PositionOfAPhotoWithGps)
 {
-    const PhotoDetails d = readPhotoDetails(test::corpusDir() + "/camera/nikon_coolpix_p6000_gps.jpg");
+    const PhotoDetails d = readPhotoDetails(test::photo("camera/nikon_coolpix_p6000_gps.jpg"));
     EXPECT_EQ(d.camera, QStringLiteral("NIKON COOLPIX P6000"));
     EXPECT_EQ(d.exposureTime, QStringLiteral("1/75 s"));
     EXPECT_EQ(d.fNumber, QStringLiteral("f/5.9"));
@@ -48,7 +48,7 @@ TEST(PhotoDetails, FilesWithoutDetailsOrNotReadableHaveNone)
     folder.jpeg("plain.jpg", 20, 10);
     EXPECT_TRUE(readPhotoDetails(folder.file("plain.jpg")).empty());
     for (const char* broken : {"zero_length.jpg", "sharp_corrupt_header.jpg"})
-        EXPECT_TRUE(readPhotoDetails(test::corpusDir() + "/broken/" + broken).empty()) << broken;
+        EXPECT_TRUE(readPhotoDetails(test::photo(std::string("broken/") + broken)).empty()) << broken;
     EXPECT_TRUE(readPhotoDetails(folder.file("missing.jpg")).empty());
 }
 

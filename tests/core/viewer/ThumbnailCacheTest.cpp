@@ -216,7 +216,7 @@ TEST(ThumbnailCache, AnUnwritableCacheFailsWithoutWritingElsewhere)
 
 TEST(ThumbnailMaker, ThumbnailsAreUprightAndFitTheirSize)
 {
-    const std::string folder = test::corpusDir() + "/orientation/";
+    const std::string folder = test::photo("orientation") + "/";
     const QImage reference = ThumbnailMaker::make(QByteArray::fromStdString(folder + "Landscape_1.jpg"), 256);
     ASSERT_EQ(reference.width(), 256);
     EXPECT_NEAR(reference.height(), 171, 1);
@@ -238,6 +238,7 @@ TEST(ThumbnailMaker, ThumbnailsAreUprightAndFitTheirSize)
 
 TEST(ThumbnailMaker, UsesTheCameraThumbnailOnlyWhenItIsLargeEnough)
 {
+    MARQUELO_NEED_CORPUS();
     const QDir camera(QString::fromStdString(test::corpusDir() + "/camera"));
     int withExif = 0;
     for (const QString& name : camera.entryList({QStringLiteral("*.jpg")})) {
@@ -272,6 +273,7 @@ QByteArray readAll(const QString& path)
 
 TEST(ThumbnailMaker, ACameraThumbnailThatCoversTheCellIsUsedUprightButNotStored)
 {
+    MARQUELO_NEED_CORPUS();
     const QDir camera(QString::fromStdString(test::corpusDir() + "/camera"));
     // 3264 x 2448 turned a quarter (orientation 6), with a 160 x 120 camera thumbnail.
     const QByteArray phone = QFile::encodeName(camera.filePath(QStringLiteral("apple_iphone4s.jpg")));
@@ -321,7 +323,7 @@ TEST(ThumbnailMaker, PhotosWithLongHeadsOrCutShortAreReadSafely)
 {
     test::PhotoFolder folder;
     const QByteArray photo =
-        readAll(QString::fromStdString(test::corpusDir() + "/camera/sony_dsc_h9.jpg")); // 160 x 120 camera thumbnail
+        readAll(QString::fromStdString(test::photo("camera/kodak_pixpro_fz201.jpg"))); // 160 x 120 camera thumbnail
     ASSERT_FALSE(photo.isEmpty());
     // Four 60 KB application segments after the start: the frame header lies beyond the first read.
     QByteArray padded = photo.left(2);
@@ -398,7 +400,7 @@ TEST(ThumbnailLoader, BrokenFilesGiveNoThumbnailAndAreRecordedAsFailures)
 {
     QTemporaryDir dir;
     const QString root = dir.path() + QStringLiteral("/thumbnails");
-    const QDir broken(QString::fromStdString(test::corpusDir() + "/broken"));
+    const QDir broken(QString::fromStdString(test::photoFolder("broken")));
     std::vector<QByteArray> paths;
     for (const QString& name : broken.entryList(QDir::Files))
         paths.push_back(QFile::encodeName(broken.filePath(name)));

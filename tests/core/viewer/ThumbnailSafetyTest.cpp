@@ -128,7 +128,7 @@ QByteArray jpegOf(QSize size, QColor colour)
 TEST(ThumbnailsLikeTheViewer, RawPhotosShowTheirPreviewAndNoFailureIsRecorded)
 {
     PhotoFolder folder;
-    const std::string raw = copyData(folder, "canon_eos_r6_pruned.cr3", "IMG_0001.CR3");
+    const std::string raw = copyData(folder, "formats/canon_eos_r6_pruned.cr3", "IMG_0001.CR3");
     const DecodedPicture viewer = PictureDecoder::decodeFile(raw, QSize(256, 256));
     ASSERT_TRUE(viewer.ok) << "the viewer shows the RAW's preview";
 
@@ -163,8 +163,8 @@ TEST(ThumbnailsLikeTheViewer, RawPhotosShowTheirPreviewAndNoFailureIsRecorded)
 TEST(ThumbnailsLikeTheViewer, ColourProfilesAndHdrComeOutInSrgbWhateverTheDisplay)
 {
     PhotoFolder folder;
-    const std::string swapped = copyData(folder, "bench_oriented_brg_icc.jxl", "swapped.jxl");
-    const std::string hdr = copyData(folder, "pixel4a_seine_10bit_pq_rec2020.avif", "hdr.avif");
+    const std::string swapped = copyData(folder, "formats/bench_oriented_brg_icc.jxl", "swapped.jxl");
+    const std::string hdr = copyData(folder, "formats/pixel4a_seine_10bit_pq_rec2020.avif", "hdr.avif");
     write(folder.file("red.jpg"), jpegOf(QSize(800, 600), QColor(250, 10, 10)));
 
     PictureColour::setDisplayProfile({});

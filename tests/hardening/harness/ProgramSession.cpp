@@ -129,7 +129,7 @@ void typeCaption(ViewerWindow& window, const QString& text, bool shift)
 std::vector<std::string> copyCorpusPhotos(const std::string& folder, int count, int side)
 {
     std::vector<fs::path> sources;
-    for (const auto& entry : fs::directory_iterator(corpusDir() + "/camera"))
+    for (const auto& entry : fs::directory_iterator(photoFolder("camera")))
         if (entry.path().extension() == ".jpg")
             sources.push_back(entry.path());
     std::sort(sources.begin(), sources.end());

@@ -60,6 +60,7 @@ protected:
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
         GTEST_SKIP() << "the page checks judge the page, not the program: run in the plain build only";
 #endif
+        MARQUELO_NEED_CORPUS();
         PageTest::SetUp();
         // Twenty camera photos, in the corpus' order.
         entries.clear();

@@ -103,7 +103,7 @@ protected:
                                 "epson_photopc3000z.jpg"};
         for (int i = 0; i < 4; ++i) {
             const QString target = photos + QStringLiteral("/%1_%2").arg(i + 1).arg(QString::fromLatin1(corpus[i]));
-            ASSERT_TRUE(QFile::copy(QString::fromStdString(test::corpusDir() + "/camera/" + corpus[i]), target));
+            ASSERT_TRUE(QFile::copy(QString::fromStdString(test::photo(std::string("camera/") + corpus[i])), target));
             QFile file(target);
             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
             file.setFileTime(QDateTime(QDate(2006, 7, 5), QTime(10 + i, 0)), QFileDevice::FileModificationTime);
@@ -326,7 +326,7 @@ TEST(PageOfABrokenPhoto, AOnAPhotoThatCouldNotBeReadWritesNothing)
     QTemporaryDir tmp;
     const QString photos = tmp.filePath(QStringLiteral("photos"));
     QDir().mkpath(photos);
-    ASSERT_TRUE(QFile::copy(QString::fromStdString(test::corpusDir() + "/broken/sharp_corrupt_header.jpg"),
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(test::photo("broken/sharp_corrupt_header.jpg")),
                             photos + QStringLiteral("/broken.jpg")));
     AppConfig config;
     config.StartMaximized = false;

@@ -62,7 +62,7 @@ protected:
         photos = base + "/My Photos";
         favorites = base + "/favorites";
         fs::create_directories(photos);
-        fs::copy_file(test::corpusDir() + "/camera/canon_eos5d.jpg", photos + "/IMG_0042.JPG");
+        fs::copy_file(test::photo("camera/canon_eos5d.jpg"), photos + "/IMG_0042.JPG");
         recorder = base + "/recorder";
         record = base + "/record";
         std::ofstream(recorder) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" << record
@@ -279,7 +279,7 @@ bool spinUntil(const std::function<bool()>& done)
 
 TEST_F(ImageActionsTest, FavoriteSaysItWasAddedOrWhyItsCopyFailedWhileTheViewerStepsOn)
 {
-    fs::copy_file(test::corpusDir() + "/camera/nikon_coolpix_p6000_gps.jpg", photos + "/IMG_0043.JPG");
+    fs::copy_file(test::photo("camera/nikon_coolpix_p6000_gps.jpg"), photos + "/IMG_0043.JPG");
     ImageEntry second = entry();
     second.files[kOriginal].name = "IMG_0043.JPG";
     list.assign(photos, {entry(), second});

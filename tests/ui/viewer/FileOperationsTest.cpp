@@ -199,6 +199,7 @@ TEST_F(ViewerFixture, FailedMoveKeepsTheOldName)
 TEST_F(ViewerFixture, SteppingAndDeletingWhileLoadsRun)
 {
     // Real camera photos take long enough to decode that read-ahead is still running at each key.
+    MARQUELO_NEED_CORPUS();
     const QDir camera(QString::fromStdString(corpusDir()) + QStringLiteral("/camera"));
     const QStringList photos = camera.entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name).mid(0, 8);
     ASSERT_EQ(photos.size(), 8);

@@ -83,8 +83,8 @@ TEST_F(ViewerFixture, BrokenAndMissingPicturesShowTheNoPicturePlaceholder)
     QFile::remove(path("b.jpg"));
     window->changeTimer().stop();
     window->changeTimer().start(1);
-    QTest::qWait(50);
-    EXPECT_TRUE(near(pixelAt(ring.x(), ring.y()), kPlaceholderRed, 8)) << "missing is shown within a tick";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return near(pixelAt(ring.x(), ring.y()), kPlaceholderRed, 8); }, 2000))
+        << "missing is shown within a tick";
 }
 
 TEST_F(ViewerFixture, OutsideRewriteIsShownWithinOneTick)
@@ -197,7 +197,13 @@ TEST_F(ViewerFixture, PaintingReusesOneScaledCopyPerView)
     ASSERT_NE(window->geometry().destination, before);
     window->grab(); // quick draw while the view is moving
     EXPECT_EQ(window->scaledCopies(), made);
-    QTest::qWait(400); // settled: one smooth copy for the new view
+    // Once settled: one smooth copy for the new view.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            window->grab();
+            return window->scaledCopies() == made + 1;
+        },
+        3000));
     window->grab();
     EXPECT_EQ(window->scaledCopies(), made + 1);
 }
@@ -240,15 +246,20 @@ TEST_F(ViewerFixture, StepsAndJumpsBlitTheCopyTheirLoadScaled)
     EXPECT_EQ(window->scaledCopies(), made) << "the GUI thread scaled a photo its load had scaled already";
     // A view the load did not scale for is still scaled here.
     window->resize(window->size() - QSize(40, 40));
-    QTest::qWait(400);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            window->grab();
+            return window->scaledCopies() == made + 1;
+        },
+        3000));
     window->grab();
     EXPECT_EQ(window->scaledCopies(), made + 1);
 }
 
 TEST_F(ViewerFixture, ZoomAsksForFullResolutionWhenTheScreenCanShowIt)
 {
-    const QString photo = QString::fromStdString(corpusDir()) + QStringLiteral("/camera/canon_eos5d.jpg");
-    ASSERT_TRUE(QFile::copy(photo, path("a.jpg")));
+    const QString source = QString::fromStdString(test::photo("camera/canon_eos5d.jpg"));
+    ASSERT_TRUE(QFile::copy(source, path("a.jpg")));
     window.reset();
     open(0);
     const QSize full = window->cache().shown().fullSize;
