@@ -37,6 +37,8 @@ protected:
     void SetUp() override
     {
         QDir().mkpath(photos);
+        // A program folder of its own, as an unpacked installation has: it updates itself.
+        QDir().mkpath(tmp.filePath(QStringLiteral("bin")));
         for (const char* name : {"IMG_0001.jpg", "IMG_0002.jpg", "IMG_0002_edit.jpg"})
             QFile::copy(QString::fromStdString(test::sourceDir() + "/samples/") + QLatin1String(name),
                         photos + u'/' + QLatin1String(name));
