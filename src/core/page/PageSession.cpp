@@ -423,12 +423,6 @@ void PageSession::addImage(bool shift)
     finishAddition(true);
 }
 
-std::int64_t PageSession::nextImageNumber()
-{
-    const std::string page = m_file.isOpen() ? m_file.readAll() : PageFile::read(pagePath()).value_or("");
-    return nextImageNumberOf(page);
-}
-
 bool PageSession::writeImageFragment(FragmentKind kind)
 {
     if (!openPageFile())

@@ -78,8 +78,6 @@ public:
     bool captionActive() const { return m_captionActive; }
     const std::string& captionText() const { return m_captionText; }
 
-    // The number of the next image of the open page: its highest anchor plus one (2 on a new page).
-    std::int64_t nextImageNumber();
     // Appends the anchor and the fragment of the current entry; false when the page could not be written.
     bool writeImageFragment(FragmentKind kind);
     // Starts the compression of the current photo into the page's folder, or copies the file there.

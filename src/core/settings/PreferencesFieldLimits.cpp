@@ -75,26 +75,6 @@ std::optional<std::int32_t> parseNonNegativeInteger(std::string_view text)
     return parseIntegerInRange(t, 0, std::numeric_limits<std::int32_t>::max());
 }
 
-std::string toStoredLineBreaks(std::string_view shown)
-{
-    std::string stored;
-    stored.reserve(shown.size() + shown.size() / 32);
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        const char c = shown[i];
-        if (c == '\r') {
-            // A lone CR or an existing CR LF both become one CR LF.
-            stored += "\r\n";
-            if (i + 1 < shown.size() && shown[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            stored += "\r\n";
-        } else {
-            stored += c;
-        }
-    }
-    return stored;
-}
-
 std::string toShownLineBreaks(std::string_view stored)
 {
     std::string shown;

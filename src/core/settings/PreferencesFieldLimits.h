@@ -36,7 +36,6 @@ std::optional<std::int32_t> parseIntegerInRange(std::string_view text, std::int3
 std::optional<std::int32_t> parseNonNegativeInteger(std::string_view text);
 
 // Multi-line fields show lines separated by '\n'; the settings keep CR LF between lines.
-std::string toStoredLineBreaks(std::string_view shown);
 std::string toShownLineBreaks(std::string_view stored);
 
 } // namespace marquelo

@@ -115,11 +115,6 @@ DocumentOpener setDocumentOpener(DocumentOpener opener)
     return previous;
 }
 
-unsigned startApplication(std::string_view application, std::string_view arguments, bool hide)
-{
-    return startApplication(application, splitCommandLine(arguments), hide);
-}
-
 unsigned startApplication(std::string_view application, const std::vector<std::string>& arguments, bool hide,
                           std::int64_t* pid)
 {
@@ -178,11 +173,6 @@ bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui
     else
         ui.message("Failed to launch '" + app + "'\n\n(ShellExecute returned " + std::to_string(code) + ")");
     return false;
-}
-
-bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui)
-{
-    return reportLaunch(startApplication(application, arguments, hide), application, ui);
 }
 
 bool launchTool(std::string_view application, const std::vector<std::string>& arguments, bool hide, UserInterface& ui)

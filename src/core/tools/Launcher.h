@@ -45,24 +45,18 @@ using DocumentOpener = std::function<bool(const std::string& path)>;
 // Replaces the document opener (tests); returns the previous one. An empty opener restores the default.
 DocumentOpener setDocumentOpener(DocumentOpener opener);
 
-// Starts `application` with `arguments` and does not wait. Returns kLaunchOk or a failure code.
-// `hide` detaches the program's standard input and output. Shows nothing.
-unsigned startApplication(std::string_view application, std::string_view arguments, bool hide);
-
-// The same with arguments already split: each reaches the program as one argument, unchanged. `pid`, when
-// given, receives the started program's process id (0 when a document was handed to its program).
+// Starts `application` with `arguments` and does not wait; each argument reaches the program as one
+// argument, unchanged. Returns kLaunchOk or a failure code. `hide` detaches the program's standard input
+// and output. `pid`, when given, receives the started program's process id (0 when a document was handed
+// to its program). Shows nothing.
 unsigned startApplication(std::string_view application, const std::vector<std::string>& arguments, bool hide,
                           std::int64_t* pid = nullptr);
 
 // Shows the failure message of a launch result; true when `code` is a success.
 bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui);
 
-// Shows the failure message of a launch result; true when `code` is a success.
-bool reportLaunch(unsigned code, std::string_view application, UserInterface& ui);
-
 // startApplication, reporting a failure to the user: "Failed to launch '%s'" for a missing program,
 // else "Failed to launch '%s'\n\n(ShellExecute returned %u)". True when the program was started.
-bool launchTool(std::string_view application, std::string_view arguments, bool hide, UserInterface& ui);
 bool launchTool(std::string_view application, const std::vector<std::string>& arguments, bool hide, UserInterface& ui);
 
 // Opens an existing file in the desktop's default program, never running it even when it carries an

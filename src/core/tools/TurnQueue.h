@@ -34,8 +34,6 @@ public:
     // ten seconds for each), so that no turn the user asked for is dropped at exit.
     ~TurnQueue() override;
 
-    // Replaces how programs are started (tests).
-    void setStarter(Starter starter) { m_start = std::move(starter); }
     // How long a turn may run before the next one of its file starts anyway (a tool that never ends).
     void setGiveUpAfter(int ms) { m_giveUpMs = ms; }
 

@@ -27,15 +27,6 @@ const std::array<ToolbarButton, kToolbarSize> kToolbar = {{
     {1010, Command::Delete, "Delete image (Delete)", "delete", 558, ToolRequirement::None},
 }};
 
-const ToolbarButton* findToolbarButton(Command command)
-{
-    for (const ToolbarButton& button : kToolbar) {
-        if (button.command == command)
-            return &button;
-    }
-    return nullptr;
-}
-
 bool toolAvailable(ToolRequirement requirement, const AppConfig& config)
 {
     switch (requirement) {

@@ -43,9 +43,6 @@ inline constexpr double kToolbarUnit = 1.5;
 
 extern const std::array<ToolbarButton, kToolbarSize> kToolbar;
 
-// The row of a command, or nullptr when no button sends it.
-const ToolbarButton* findToolbarButton(Command command);
-
 // True when the settings hold what the button needs (always true for ToolRequirement::None).
 bool toolAvailable(ToolRequirement requirement, const AppConfig& config);
 

@@ -100,11 +100,6 @@ bool browseForImage(QWidget* parent, const QString& title, QString& target)
     return openFile(parent, title, {QStringLiteral("Image Files (*.jpg *.jpeg *.gif)"), kAllFiles}, target, false);
 }
 
-bool browseForFile(QWidget* parent, const QString& title, QString& target)
-{
-    return openFile(parent, title, {kAllFiles}, target, false);
-}
-
 bool browseForHtmlPage(QWidget* parent, const QString& title, QString& target)
 {
     return openFile(parent, title, {QStringLiteral("HTML Files (*.html *.htm)"), kAllFiles}, target, false);
@@ -158,11 +153,6 @@ bool browseForApplication(QWidget* parent, const QString& title, QLineEdit* fiel
 bool browseForImage(QWidget* parent, const QString& title, QLineEdit* field)
 {
     return onField(field, [&](QString& v) { return browseForImage(parent, title, v); });
-}
-
-bool browseForFile(QWidget* parent, const QString& title, QLineEdit* field)
-{
-    return onField(field, [&](QString& v) { return browseForFile(parent, title, v); });
 }
 
 bool browseForFolder(QWidget* parent, const QString& title, QLineEdit* field)

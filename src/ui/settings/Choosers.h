@@ -18,8 +18,6 @@ namespace marquelo {
 bool browseForApplication(QWidget* parent, const QString& title, QString& target);
 // A picture ("Image Files (*.jpg *.jpeg *.gif)", case-insensitive, or "All Files"); as above.
 bool browseForImage(QWidget* parent, const QString& title, QString& target);
-// Any existing file ("All Files"); as above.
-bool browseForFile(QWidget* parent, const QString& title, QString& target);
 // A web page ("HTML Files (*.html *.htm)", case-insensitive, or "All Files"); as above.
 bool browseForHtmlPage(QWidget* parent, const QString& title, QString& target);
 // A folder (see FolderChooser), opening on target when it is one; a path may be typed. On OK target
@@ -43,7 +41,6 @@ void keepChoosersFromRemembering();
 // field holds the (possibly unchanged) value afterwards, so nothing typed is lost.
 bool browseForApplication(QWidget* parent, const QString& title, QLineEdit* field);
 bool browseForImage(QWidget* parent, const QString& title, QLineEdit* field);
-bool browseForFile(QWidget* parent, const QString& title, QLineEdit* field);
 bool browseForFolder(QWidget* parent, const QString& title, QLineEdit* field);
 
 } // namespace marquelo

@@ -32,12 +32,6 @@ const PictureRenderer::Copy& PictureRenderer::make(const QImage& image, const QR
     return m_copies.front();
 }
 
-bool PictureRenderer::hasCopyFor(const QImage& image, const QRectF& source, const QRect& destination,
-                                 qreal devicePixelRatio) const
-{
-    return find(image, source, destination, devicePixelRatio) != nullptr;
-}
-
 bool PictureRenderer::paint(QPainter& painter, const QImage& image, const QRectF& source, const QRect& destination,
                             qreal devicePixelRatio, bool settled)
 {

@@ -33,8 +33,6 @@ public:
 
     // Drops every copy (a picture replaced, memory to give back).
     void clear();
-    // True when a scaled copy for exactly this view exists.
-    bool hasCopyFor(const QImage& image, const QRectF& source, const QRect& destination, qreal devicePixelRatio) const;
     // How many scaled copies were made so far (tests and the benchmark).
     int copiesMade() const { return m_copiesMade; }
 

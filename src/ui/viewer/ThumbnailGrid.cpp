@@ -221,11 +221,6 @@ void ThumbnailGrid::wheelEvent(QWheelEvent* event)
     update();
 }
 
-void ThumbnailGrid::setHighlighted(int index)
-{
-    moveTo(std::clamp(index, 0, std::max(0, m_images.count() - 1)));
-}
-
 void ThumbnailGrid::moveTo(int index)
 {
     if (index == highlighted())

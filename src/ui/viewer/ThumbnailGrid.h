@@ -49,7 +49,6 @@ public:
     void listChanged();
 
     int highlighted() const { return m_images.currentIndex(); }
-    void setHighlighted(int index);
     int cellSize() const { return m_cell; }
     int columns() const;
     // Rows that fit whole in the window.

@@ -97,8 +97,6 @@ public:
     ViewGeometry& geometry() { return m_geometry; }
     UserInterface& userInterface() { return m_ui; }
     PictureCache& cache() { return *m_cache; }
-    // The key table applies only while this is true (no caption typed).
-    bool acceleratorsActive() const { return !captionActive(); }
     // The toolbar button that sends `command` (tests, tooltips, focus).
     QToolButton* toolbarButton(Command command) const;
     // The change check's timer (tests drive it; it runs every 250 ms).

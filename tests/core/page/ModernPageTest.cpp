@@ -1,6 +1,7 @@
 // Modern pages: whole pages written, closed, reopened and continued, compared with bytes written by hand;
 // the copies each photo asks for; a page keeps the style it was made in.
 #include "PageFixture.h"
+#include "core/page/ModernPageFormat.h"
 
 namespace marquelo::test {
 namespace {
@@ -264,7 +265,7 @@ TEST_F(ModernPageTest, NumberingFollowsTheFiguresAndIgnoresCaptionMarkup)
     const std::string page = readFile(summer());
     EXPECT_NE(page.find("<figure id=\"3\" class=\"center\">"), std::string::npos);
     EXPECT_EQ(highestFigureNumber(page), 3);
-    EXPECT_EQ(session.nextImageNumber(), 4);
+    EXPECT_EQ(nextImageNumberOf(page), 4);
 }
 
 TEST_F(ModernPageTest, PageInformationAndAnEmptyTitle)

@@ -41,10 +41,8 @@ TEST(PreferencesFieldLimits, NumbersAreWholeIntegersWithinTheirRange)
     }
 }
 
-TEST(PreferencesFieldLimits, StoredTextHasCrLfBetweenLinesWhateverArrives)
+TEST(PreferencesFieldLimits, ShownTextHasOneNewlineForEachStoredLineBreak)
 {
-    EXPECT_EQ(toStoredLineBreaks("a\nb\n"), "a\r\nb\r\n");
-    EXPECT_EQ(toStoredLineBreaks("a\r\nb\rc\nd"), "a\r\nb\r\nc\r\nd");
     EXPECT_EQ(toShownLineBreaks("a\r\n\r\nb\rc"), "a\n\nb\nc");
 }
 

@@ -82,7 +82,7 @@ TEST_F(LauncherTest, ArgumentsReachTheProgramAsPlainText)
     const std::string program = writeRecorder();
     const std::string args =
         R"("/photos/My Trip/DSC 0012 (Copy).JPG" /crop=(0,0,4000,3000) /convert="/out/it's; $(touch pwned) `id`.jpg")";
-    EXPECT_TRUE(launchTool(program, args, false, ui));
+    EXPECT_TRUE(launchTool(program, splitCommandLine(args), false, ui));
     EXPECT_EQ(recorded(), (Args{"/photos/My Trip/DSC 0012 (Copy).JPG", "/crop=(0,0,4000,3000)",
                                 "/convert=/out/it's; $(touch pwned) `id`.jpg"}));
     EXPECT_TRUE(ui.messages.empty());
@@ -96,7 +96,7 @@ TEST_F(LauncherTest, ProgramIsFoundOnPath)
     const QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", dir.path().toUtf8() + ":" + oldPath);
     const ResolvedApplication found = resolveApplication("marquelo-test-recorder");
-    EXPECT_TRUE(launchTool("marquelo-test-recorder", "x y", false, ui));
+    EXPECT_TRUE(launchTool("marquelo-test-recorder", Args{"x", "y"}, false, ui));
     qputenv("PATH", oldPath);
     EXPECT_EQ(found.kind, ResolvedApplication::Program);
     EXPECT_EQ(found.path, path("marquelo-test-recorder"));
@@ -116,8 +116,8 @@ TEST_F(LauncherTest, CurrentFolderNeverSuppliesAProgram)
 TEST_F(LauncherTest, MissingProgramSaysFailedToLaunch)
 {
     const std::string missing = path("no such program");
-    EXPECT_FALSE(launchTool(missing, "a", false, ui));
-    EXPECT_FALSE(launchTool("marquelo-no-such-program-anywhere", "", false, ui));
+    EXPECT_FALSE(launchTool(missing, Args{"a"}, false, ui));
+    EXPECT_FALSE(launchTool("marquelo-no-such-program-anywhere", Args{}, false, ui));
     EXPECT_EQ(ui.messages, (std::vector<std::string>{"Failed to launch '" + missing + "'",
                                                      "Failed to launch 'marquelo-no-such-program-anywhere'"}));
 }
@@ -131,7 +131,7 @@ TEST_F(LauncherTest, DocumentGoesToTheDefaultProgram)
         opened.push_back(p);
         return true;
     });
-    EXPECT_TRUE(launchTool(page, "arguments are ignored", false, ui));
+    EXPECT_TRUE(launchTool(page, Args{"arguments", "are", "ignored"}, false, ui));
     EXPECT_TRUE(openDocument(page, ui));
     setDocumentOpener(previous);
     EXPECT_EQ(opened, (std::vector<std::string>{page, page}));
@@ -143,7 +143,7 @@ TEST_F(LauncherTest, DocumentWithoutAProgramReportsCode31)
     const std::string movie = path("clip.xyz");
     std::ofstream(movie) << "data";
     const DocumentOpener previous = setDocumentOpener([](const std::string&) { return false; });
-    EXPECT_FALSE(launchTool(movie, "", false, ui));
+    EXPECT_FALSE(launchTool(movie, Args{}, false, ui));
     setDocumentOpener(previous);
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to launch '" + movie + "'\n\n(ShellExecute returned 31)"});
 }
@@ -171,7 +171,7 @@ TEST_F(LauncherTest, ProgramThatCannotStartReportsCode5)
     std::ofstream(file) << "\x7f"
                            "ELF garbage";
     QFile::setPermissions(QString::fromStdString(file), QFile::ReadOwner | QFile::ExeOwner);
-    EXPECT_FALSE(launchTool(file, "", false, ui));
+    EXPECT_FALSE(launchTool(file, Args{}, false, ui));
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to launch '" + file + "'\n\n(ShellExecute returned 5)"});
 }
 

@@ -97,7 +97,7 @@ TEST(ChoosersTest, FieldOverloadsReadTheFieldFirstAndKeepItOnCancel)
         seen = fileNameEdit(modal)->text();
         QTest::keyClick(modal, Qt::Key_Escape);
     });
-    EXPECT_FALSE(browseForFile(nullptr, QStringLiteral("Open page"), &field));
+    EXPECT_FALSE(browseForImage(nullptr, QStringLiteral("Background image"), &field));
     EXPECT_EQ(seen, QStringLiteral("saved")); // the folder does not exist: the name alone
     EXPECT_EQ(field.text(), QStringLiteral("/typed/but/not/saved"));
 
