@@ -23,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
@@ -404,7 +405,11 @@ TEST(PageOpenChoice, APhotoChosenAsThePageIsRefusedAndNeverWrittenInto)
         if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
             filters = chooser->nameFilters();
             chooser->selectFile(photo);
-            QMetaObject::invokeMethod(chooser, "accept");
+            // Queued, so a question the chooser itself asks is answered by the next tick.
+            QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->text();
+            box->accept();
         } else if (qobject_cast<PagePropertiesDialog*>(modal)) {
             modal->findChild<QLineEdit*>(QStringLiteral("title"))->setText(QStringLiteral("Trip"));
             modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
