@@ -59,7 +59,7 @@ test: build node-tools
 
 # The whole suite again under AddressSanitizer+UBSan, and under ThreadSanitizer (loaders share state with the GUI).
 sanitize-asan:
-	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DMARQUELO_ASAN=ON -DMARQUELO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug"
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DMARQUELO_ASAN=ON -DMARQUELO_BENCH=OFF -DMARQUELO_TEST_CASES=OFF -DCMAKE_BUILD_TYPE=Debug"
 
 # The system libraries (glib, libvips and the codecs below it) are not instrumented: what they do is
 # invisible to the sanitizer except through the allocator and memcpy, which would then look unsynchronised.
@@ -67,7 +67,7 @@ sanitize-asan:
 # and leaves it believing the parent itself was forked; the parent may go on starting threads.
 sanitize-tsan:
 	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp ignore_noninstrumented_modules=1 die_after_fork=0 $$TSAN_OPTIONS" \
-	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="$(CMAKE_FLAGS) -DMARQUELO_TSAN=ON -DMARQUELO_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug"
+	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="$(CMAKE_FLAGS) -DMARQUELO_TSAN=ON -DMARQUELO_BENCH=OFF -DMARQUELO_TEST_CASES=OFF -DCMAKE_BUILD_TYPE=Debug"
 
 # The libFuzzer targets (clang, ASan+UBSan) in their own build, each run FUZZ_SECONDS on its corpus.
 FUZZ_SECONDS ?= 60

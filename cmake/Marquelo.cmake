@@ -67,6 +67,7 @@ endfunction()
 
 # marquelo_test(NAME DIR LIBS...): one GoogleTest executable of every .cpp below DIR, registered with CTest.
 # Tests run on Qt's offscreen platform and with a private settings home, never the user's own.
+include(GoogleTest)
 function(marquelo_test name dir)
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
   if(NOT srcs)
@@ -74,10 +75,20 @@ function(marquelo_test name dir)
   endif()
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE marquelo_test_support ${ARGN})
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MARQUELO_BUILD_DIR=${PROJECT_BINARY_DIR}"
-    TIMEOUT 900)
+  # Each case is a test of its own, so CTest names what failed. The cases are listed when the tests run,
+  # not at build time (listing starts Qt). The cases of one executable never run at the same time, as
+  # when the executable ran them itself: some share a display, a port or a scratch folder by name.
+  # The test main picks the offscreen platform itself; one variable only, as the properties are a list.
+  # The sanitizer builds run each executable whole (MARQUELO_TEST_CASES=OFF): under their instrumentation
+  # a process start costs ten times as much, and a failure there is found by its report anyway.
+  if(MARQUELO_TEST_CASES)
+    gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+      PROPERTIES ENVIRONMENT "MARQUELO_BUILD_DIR=${PROJECT_BINARY_DIR}" TIMEOUT 900 RESOURCE_LOCK ${name})
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MARQUELO_BUILD_DIR=${PROJECT_BINARY_DIR}" TIMEOUT 900)
+  endif()
 endfunction()
 
 # marquelo_check_picture_loaders(): says at configure time which of the photo formats the installed

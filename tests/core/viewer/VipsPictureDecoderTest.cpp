@@ -46,8 +46,17 @@ double difference(const QImage& a, const QImage& b)
 }
 
 // A reference rendering made by libvips alone: autorotated, 8-bit sRGB through its own icc_transform.
+// The program's libvips lives in its module; the tests' own use of it starts it here, so that no test
+// depends on another one having run first.
+bool testVipsStarted()
+{
+    static const bool started = VIPS_INIT("marquelo-test") == 0;
+    return started;
+}
+
 QImage vipsReference(const std::string& path)
 {
+    EXPECT_TRUE(testVipsStarted());
     vips::VImage image = vips::VImage::new_from_file(path.c_str()).autorot();
     if (image.get_typeof(VIPS_META_ICC_NAME) != 0)
         image = image.icc_transform("srgb", vips::VImage::option()->set("embedded", true));
@@ -156,6 +165,7 @@ TEST(VipsPictureDecoder, AlphaIsKeptForTheBackgroundToShowThrough)
     ASSERT_TRUE(source.save(&buffer, "PNG"));
     void* webpData = nullptr;
     size_t webpSize = 0;
+    ASSERT_TRUE(testVipsStarted());
     vips::VImage::new_from_buffer(png.constData(), size_t(png.size()), "")
         .write_to_buffer(".webp", &webpData, &webpSize, vips::VImage::option()->set("lossless", true));
     const QByteArray webp(static_cast<const char*>(webpData), qsizetype(webpSize));
