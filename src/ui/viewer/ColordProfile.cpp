@@ -131,8 +131,14 @@ QByteArray colordProfile(const QString& outputName, std::chrono::milliseconds ti
 }
 
 struct DisplayProfileFollower::Shared {
+    struct Answer {
+        quint64 generation = 0;
+        QString outputName;
+        QByteArray profile;
+    };
     std::mutex mutex;
-    DisplayProfileFollower* owner = nullptr; // null once the follower is gone
+    DisplayProfileFollower* owner = nullptr; // null once the follower is gone; guarded by mutex
+    std::vector<Answer> answers;             // guarded by mutex
     std::vector<std::thread> threads;
     std::vector<std::shared_ptr<std::atomic<bool>>> done;
 };
@@ -186,11 +192,10 @@ void DisplayProfileFollower::follow(const QString& outputName)
             const QByteArray profile = colordProfile(outputName);
             {
                 const std::lock_guard lock(shared->mutex);
-                if (DisplayProfileFollower* owner = shared->owner)
-                    QMetaObject::invokeMethod(
-                        owner,
-                        [owner, generation, outputName, profile] { owner->apply(generation, outputName, profile); },
-                        Qt::QueuedConnection);
+                if (DisplayProfileFollower* owner = shared->owner) {
+                    shared->answers.push_back({generation, outputName, profile});
+                    QMetaObject::invokeMethod(owner, "takeAnswers", Qt::QueuedConnection);
+                }
             }
             done->store(true, std::memory_order_release);
         });
@@ -201,6 +206,17 @@ void DisplayProfileFollower::follow(const QString& outputName)
         return;
     }
     m_shared->done.push_back(std::move(done));
+}
+
+void DisplayProfileFollower::takeAnswers()
+{
+    std::vector<Shared::Answer> answers;
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        answers.swap(m_shared->answers);
+    }
+    for (const Shared::Answer& answer : answers)
+        apply(answer.generation, answer.outputName, answer.profile);
 }
 
 void DisplayProfileFollower::apply(quint64 generation, const QString& outputName, const QByteArray& colord)

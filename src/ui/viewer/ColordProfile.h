@@ -40,6 +40,9 @@ Q_SIGNALS:
     void profileChanged();
 
 private:
+    // Applies the answers the lookup threads left in the shared mailbox (called queued, by name, so that
+    // nothing a thread wrote is handed over outside the mailbox's lock).
+    Q_INVOKABLE void takeAnswers();
     void apply(quint64 generation, const QString& outputName, const QByteArray& colord);
 
     struct Shared;

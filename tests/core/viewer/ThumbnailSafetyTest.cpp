@@ -2,6 +2,7 @@
 // and photos the viewer shows in colours or formats a plain loader gets wrong.
 
 #include "ViewerTestFiles.h"
+#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/ThumbnailCache.h"
@@ -372,6 +373,13 @@ TEST(ThumbnailLoader, ItsEndDoesNotWaitForAStuckDecodeNorHearsFromIt)
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(delivered, 0);
     EXPECT_TRUE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+
+    // The worker left behind was kept, not detached: once it returns, it is joined.
+    QElapsedTimer joined;
+    joined.start();
+    while (loadthreads::anyRunning() && joined.elapsed() < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(loadthreads::anyRunning());
 }
 
 } // namespace
