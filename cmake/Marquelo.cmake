@@ -81,9 +81,16 @@ function(marquelo_test name dir)
   # The test main picks the offscreen platform itself; one variable only, as the properties are a list.
   # The sanitizer builds run each executable whole (MARQUELO_TEST_CASES=OFF): under their instrumentation
   # a process start costs ten times as much, and a failure there is found by its report anyway.
+  # The page tests time a Modern page in Chromium (Lighthouse's performance score): they run alone, so
+  # that another test's load on the cores is not counted against the page.
+  set(alone FALSE)
+  if(name STREQUAL "test_ui_page")
+    set(alone TRUE)
+  endif()
   if(MARQUELO_TEST_CASES)
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-      PROPERTIES ENVIRONMENT "MARQUELO_BUILD_DIR=${PROJECT_BINARY_DIR}" TIMEOUT 900 RESOURCE_LOCK ${name})
+      PROPERTIES ENVIRONMENT "MARQUELO_BUILD_DIR=${PROJECT_BINARY_DIR}" TIMEOUT 900 RESOURCE_LOCK ${name}
+                 RUN_SERIAL ${alone})
   else()
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
