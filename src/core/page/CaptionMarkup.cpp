@@ -11,6 +11,18 @@ namespace marquelo {
 
 namespace {
 
+// The value of one digit of a numeric character reference, -1 for a character that ends it.
+int referenceDigit(char c, bool hex)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (hex && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 bool isAsciiAlpha(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -53,13 +65,7 @@ std::size_t referenceLength(std::string_view text, std::size_t at)
             return 0;
         unsigned long value = 0;
         for (char c : digits) {
-            int d = -1;
-            if (c >= '0' && c <= '9')
-                d = c - '0';
-            else if (hex && c >= 'a' && c <= 'f')
-                d = c - 'a' + 10;
-            else if (hex && c >= 'A' && c <= 'F')
-                d = c - 'A' + 10;
+            const int d = referenceDigit(c, hex);
             if (d < 0)
                 return 0;
             value = value * (hex ? 16 : 10) + unsigned(d);
@@ -260,13 +266,7 @@ std::string decodeCharacterReferences(std::string_view html)
             std::uint32_t value = 0;
             for (; j < html.size(); ++j) {
                 const char c = html[j];
-                int d = -1;
-                if (c >= '0' && c <= '9')
-                    d = c - '0';
-                else if (hex && c >= 'a' && c <= 'f')
-                    d = c - 'a' + 10;
-                else if (hex && c >= 'A' && c <= 'F')
-                    d = c - 'A' + 10;
+                const int d = referenceDigit(c, hex);
                 if (d < 0)
                     break;
                 value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + std::uint32_t(d), 0x110000);
