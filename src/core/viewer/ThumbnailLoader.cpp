@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -67,6 +68,9 @@ struct ThumbnailLoader::Shared {
     static void run(const std::shared_ptr<Shared>& shared);
     void work(const Job& job);
     void prepare(const Job& job);
+    // Makes the thumbnail and records it (or the failure) in the cache; nullopt once the loader ends.
+    std::optional<QImage> makeAndStore(const Job& job, const QByteArray& uri, std::int64_t mtimeSeconds,
+                                       ThumbnailSize size);
     bool stopping()
     {
         const std::lock_guard lock(mutex);
@@ -191,18 +195,10 @@ void ThumbnailLoader::Shared::work(const Job& job)
         if (std::optional<QImage> stored = cache.find(uri, version.mtimeSeconds, size)) {
             image = std::move(*stored);
         } else if (!cache.hasFailure(uri, version.mtimeSeconds)) {
-            ThumbnailMaker::Made made = maker(job.path, int(size), job.side);
-            // Once the loader has ended the program is quitting: a write its end cut off would leave
-            // a temporary file in the cache.
-            if (stopping())
+            std::optional<QImage> made = makeAndStore(job, uri, version.mtimeSeconds, size);
+            if (!made)
                 return;
-            // A full or read-only cache only costs the next start its speed. A camera thumbnail that
-            // covers the cell but not the cache size is not stored: it is as quick to read again.
-            if (made.image.isNull())
-                cache.storeFailure(uri, version.mtimeSeconds);
-            else if (made.fullSize)
-                cache.store(uri, version.mtimeSeconds, made.image, size);
-            image = std::move(made.image);
+            image = std::move(*made);
         }
         if (!image.isNull() && (image.width() > job.side || image.height() > job.side))
             image = image.scaled(job.side, job.side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -216,6 +212,23 @@ void ThumbnailLoader::Shared::work(const Job& job)
         Q_EMIT owner->ready(job.path, version.mtimeNs, image, job.side);
 }
 
+std::optional<QImage> ThumbnailLoader::Shared::makeAndStore(const Job& job, const QByteArray& uri,
+                                                            std::int64_t mtimeSeconds, ThumbnailSize size)
+{
+    ThumbnailMaker::Made made = maker(job.path, int(size), job.side);
+    // Once the loader has ended the program is quitting: a write its end cut off would leave a
+    // temporary file in the cache.
+    if (stopping())
+        return std::nullopt;
+    // A full or read-only cache only costs the next start its speed. A camera thumbnail that covers the
+    // cell but not the cache size is not stored: it is as quick to read again.
+    if (made.image.isNull())
+        cache.storeFailure(uri, mtimeSeconds);
+    else if (made.fullSize)
+        cache.store(uri, mtimeSeconds, made.image, size);
+    return std::move(made.image);
+}
+
 void ThumbnailLoader::Shared::prepare(const Job& job)
 {
     const FileVersion version = versionOf(job.path);
@@ -224,13 +237,8 @@ void ThumbnailLoader::Shared::prepare(const Job& job)
     const QByteArray uri = ThumbnailCache::uriOf(job.path);
     const ThumbnailSize size = thumbnailSizeFor(job.side);
     if (!cache.has(uri, version.mtimeSeconds, size) && !cache.hasFailure(uri, version.mtimeSeconds)) {
-        const ThumbnailMaker::Made made = maker(job.path, int(size), job.side);
-        if (stopping())
+        if (!makeAndStore(job, uri, version.mtimeSeconds, size))
             return;
-        if (made.image.isNull())
-            cache.storeFailure(uri, version.mtimeSeconds);
-        else if (made.fullSize)
-            cache.store(uri, version.mtimeSeconds, made.image, size);
     }
     const std::lock_guard lock(ownerMutex);
     if (owner)
