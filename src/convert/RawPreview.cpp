@@ -1,5 +1,7 @@
 #include "convert/RawPreview.h"
 
+#include "media/Exiv2Library.h"
+
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
@@ -10,14 +12,7 @@ namespace marquelo::convert {
 
 RawPreview largestRawPreview(const std::string& path)
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
-#ifdef EXV_ENABLE_BMFF
-        Exiv2::enableBMFF(true);
-#endif
-    });
+    media::startExiv2();
     RawPreview result;
     try {
         auto image = Exiv2::ImageFactory::open(path);

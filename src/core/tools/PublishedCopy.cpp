@@ -1,5 +1,6 @@
 #include "core/tools/PublishedCopy.h"
 
+#include "media/Exiv2Library.h"
 #include "media/RegularFile.h"
 
 #include <exiv2/exiv2.hpp>
@@ -12,19 +13,6 @@ namespace {
 
 // The picture is held three times while its metadata goes (as read, in libexiv2, as written).
 constexpr std::size_t kLargestPicture = 512u * 1024 * 1024;
-
-void setUpExiv2()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // Damage is reported through the exceptions; its warnings would only fill the terminal.
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
-#ifdef EXV_ENABLE_BMFF
-        Exiv2::enableBMFF(true);
-#endif
-    });
-}
 
 bool carriesMetadata(Exiv2::Image& image)
 {
@@ -46,7 +34,7 @@ long orientationOf(const Exiv2::ExifData& exif)
 
 std::optional<std::string> withoutMetadata(const std::string& picture, std::string& reason)
 {
-    setUpExiv2();
+    media::startExiv2();
     try {
         Exiv2::Image::AutoPtr image =
             Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(picture.data()), long(picture.size()));

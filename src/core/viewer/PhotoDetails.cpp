@@ -1,6 +1,7 @@
 #include "core/viewer/PhotoDetails.h"
 
 #include "core/settings/Logging.h"
+#include "media/Exiv2Library.h"
 #include "media/RegularFile.h"
 
 #include <exiv2/exiv2.hpp>
@@ -49,19 +50,6 @@ std::optional<double> coordinate(const Exiv2::ExifData& exif, const char* valueK
     return value;
 }
 
-void setUpExiv2()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // Its warnings about odd maker notes would fill the terminal; damage is handled by the caller.
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
-#ifdef EXV_ENABLE_BMFF
-        Exiv2::enableBMFF(true);
-#endif
-    });
-}
-
 QString number(double value)
 {
     return QString::number(value, 'g', 4);
@@ -78,7 +66,7 @@ bool PhotoDetails::empty() const
 PhotoDetails readPhotoDetails(const std::string& path)
 {
     PhotoDetails details;
-    setUpExiv2();
+    media::startExiv2();
     const media::FileBytes file = media::readRegularFile(path, kLargestFile);
     if (!file.ok) {
         qCWarning(lcViewer) << "No photo details from" << path.c_str() << ":" << file.error.c_str();

@@ -2,6 +2,7 @@
 
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/vips/VipsModule.h"
+#include "media/Exiv2Library.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -94,19 +95,6 @@ const VipsModule* vips()
     return module;
 }
 
-bool startExiv2()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
-#ifdef EXV_ENABLE_BMFF
-        Exiv2::enableBMFF(true);
-#endif
-    });
-    return true;
-}
-
 QByteArray profileOf(const VipsPixels& pixels)
 {
     if (pixels.madeSrgb)
@@ -161,8 +149,9 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
 VipsPictureDecoder::RawPreview VipsPictureDecoder::largestRawPreview(const QByteArray& raw)
 {
     RawPreview result;
-    if (raw.isEmpty() || !startExiv2())
+    if (raw.isEmpty())
         return result;
+    media::startExiv2();
     try {
         auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(raw.constData()), long(raw.size()));
         if (!image.get())
