@@ -7,9 +7,9 @@
 #include "convert/JpegRegion.h"
 #include "convert/Orientation.h"
 #include "convert/RawPreview.h"
-#include "convert/TurnRules.h"
 #include "convert/WebpFile.h"
 #include "media/HdrColour.h"
+#include "media/TurnRules.h"
 #include "media/vips/HeifHdr.h"
 
 #include <vips/vips8>
@@ -434,7 +434,7 @@ Turnable reducedByRows(const Turnable& from, int w, int h)
         return {resampleExactly(from.image, w, h).copy_memory(), from.toUpright};
     const Orientation& o = from.toUpright;
     const Orientation quarter =
-        o.swapsSides() && o.b == 1 ? Orientation::fromTurn(Turn::RotateLeft) : Orientation::fromTurn(Turn::RotateRight);
+        o.swapsSides() && o.b == 1 ? orientationOf(Turn::RotateLeft) : orientationOf(Turn::RotateRight);
     const vips::VImage image = reduceRows(turned(reduceRows(from.image, h), quarter), w).copy_memory();
     return {image, o.after(quarter.inverse())};
 }
@@ -599,7 +599,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     InputFile previewInput;
     InputFile* in = &snapshotInput;
     int rawOrientation = 0;
-    if (detail::rawExtension(detail::lowerExtension(o.input))) {
+    if (media::detail::rawExtension(media::detail::lowerExtension(o.input))) {
         RawPreview raw = largestRawPreview(snapshotInput.path());
         if (raw.bytes.empty())
             return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
@@ -628,7 +628,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
 
     Orientation turns;
     for (Turn t : o.turns)
-        turns = Orientation::fromTurn(t).after(turns);
+        turns = orientationOf(t).after(turns);
     const bool derived = o.crop || o.resample || !o.also.empty();
     const bool jpegOut = hasJpegExtension(o.output);
 
@@ -636,10 +636,10 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     bool losslessTurn = false;
     if (!o.turns.empty() && !derived) {
         const std::vector<unsigned char> head = snapshotInput.head(1 << 16);
-        const TurnVerdict verdict = turnVerdict(o.input, head.data(), head.size());
-        if (verdict.kind == TurnKind::Refused)
+        const media::TurnVerdict verdict = media::turnVerdict(o.input, head.data(), head.size());
+        if (verdict.kind == media::TurnKind::Refused)
             return fail(error, "unable to turn " + quoted(o.input) + ": " + verdict.reason);
-        losslessTurn = verdict.kind == TurnKind::Lossless;
+        losslessTurn = verdict.kind == media::TurnKind::Lossless;
     }
 
     if (!derived && jpegOut && jpegIn && !preview) {

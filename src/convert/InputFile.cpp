@@ -44,18 +44,7 @@ bool InputFile::open(const std::string& path, std::string& reason)
 
 std::vector<unsigned char> InputFile::head(std::size_t count) const
 {
-    std::vector<unsigned char> data(count);
-    std::size_t got = 0;
-    while (m_fd >= 0 && got < count) {
-        const ssize_t n = ::pread(m_fd, data.data() + got, count - got, off_t(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += std::size_t(n);
-    }
-    data.resize(got);
-    return data;
+    return media::readHead(m_fd, count);
 }
 
 std::span<const unsigned char> InputFile::bytes(std::string& reason)

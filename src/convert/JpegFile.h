@@ -3,6 +3,7 @@
 // orientation, and quarter turns and mirrors in the DCT domain (no quality lost).
 
 #include "convert/Orientation.h"
+#include "media/JpegSegments.h"
 
 #include <cstdint>
 #include <span>
@@ -19,8 +20,7 @@ using ByteView = std::span<const unsigned char>;
 // limit, more than this many scans is refused on every decode path.
 inline constexpr int kMaxJpegScans = 500;
 
-// True when the data starts like a JPEG file.
-bool isJpeg(ByteView data);
+using media::countJpegScans;
 
 // The EXIF orientation 1..8 of a JPEG; 1 when there is none or it cannot be read.
 int exifOrientation(ByteView jpeg);
@@ -30,10 +30,6 @@ void setExifOrientation(Bytes& jpeg, int value);
 
 // Width and height of a JPEG as stored; false when its header cannot be read.
 bool jpegSize(ByteView jpeg, int& width, int& height);
-
-// The number of scans (start-of-scan markers) of the first picture in `jpeg`, counted up to `stopAt`:
-// the markers are walked without decoding, so a scan bomb is found in one quick pass.
-int countJpegScans(ByteView jpeg, int stopAt);
 
 // Turns the stored pixels of `jpeg` by `o` without re-encoding, keeping every marker. Fails (returns
 // false, `error` says why) when the size does not allow a perfect transform or the data is damaged.

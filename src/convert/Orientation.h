@@ -1,35 +1,16 @@
 #pragma once
-// The eight ways a picture can lie (quarter turns and mirrors), as 2x2 matrices on pixel coordinates
-// with x to the right and y downwards, so that EXIF orientation and the user's turns compose exactly.
+// The user's turns (/rotate and friends) as orientations of the media floor, where EXIF orientation and
+// every other turn of a picture are worked out.
 
 #include "convert/ConvertOptions.h"
-
-#include <array>
+#include "media/Orientation.h"
 
 namespace marquelo::convert {
 
-struct Orientation {
-    // (x, y) -> (a*x + b*y, c*x + d*y) about the picture's centre.
-    int a = 1, b = 0, c = 0, d = 1;
+using media::EdgeRect;
+using media::mapBack;
+using media::Orientation;
 
-    static Orientation identity() { return {}; }
-    // The turn that makes the stored pixels of an EXIF orientation 1..8 upright (others: identity).
-    static Orientation fromExif(int exif);
-    static Orientation fromTurn(Turn turn);
-
-    // First `first`, then this.
-    Orientation after(const Orientation& first) const;
-    Orientation inverse() const { return {a, c, b, d}; } // orthogonal: the transpose
-    bool swapsSides() const { return a == 0; }
-    bool isIdentity() const { return a == 1 && b == 0 && c == 0 && d == 1; }
-    bool operator==(const Orientation&) const = default;
-};
-
-// A rectangle of the picture after `o` (whose size is `outWidth` x `outHeight` before it) mapped back onto
-// the picture before it. Coordinates are pixel edges: [x0, x1) x [y0, y1).
-struct EdgeRect {
-    long long x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-};
-EdgeRect mapBack(const Orientation& o, const EdgeRect& after, long long widthBefore, long long heightBefore);
+Orientation orientationOf(Turn turn);
 
 } // namespace marquelo::convert

@@ -64,6 +64,22 @@ bool isRegularFile(const std::string& path, std::string* error)
     return true;
 }
 
+std::vector<unsigned char> readHead(int fd, std::size_t count)
+{
+    std::vector<unsigned char> data(count);
+    std::size_t got = 0;
+    while (fd >= 0 && got < count) {
+        const ssize_t n = ::pread(fd, data.data() + got, count - got, off_t(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += std::size_t(n);
+    }
+    data.resize(got);
+    return data;
+}
+
 FileBytes readRegularFile(const std::string& path, std::size_t maxBytes)
 {
     FileBytes result;

@@ -37,6 +37,10 @@ private:
 // prefer reading through RegularFile where the library takes bytes.
 bool isRegularFile(const std::string& path, std::string* error = nullptr);
 
+// Up to `count` bytes from the start of the open file `fd` (fewer when it is shorter or a read fails):
+// the head a format is told by, read without moving the descriptor's offset.
+std::vector<unsigned char> readHead(int fd, std::size_t count);
+
 struct FileBytes {
     std::vector<unsigned char> bytes;
     bool ok = false;

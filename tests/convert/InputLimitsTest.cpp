@@ -177,7 +177,7 @@ TEST_F(InputLimits, ScanBombsAreRefusedOnEveryDecodePath)
                   refinements == 10 ? RegionDecode::Refused : RegionDecode::Decoded);
         Bytes turned;
         std::string reason;
-        EXPECT_EQ(losslessTransform(jpeg, Orientation::fromTurn(Turn::RotateRight), turned, reason), refinements != 10)
+        EXPECT_EQ(losslessTransform(jpeg, orientationOf(Turn::RotateRight), turned, reason), refinements != 10)
             << reason;
         for (std::vector<std::string> args : paths) {
             SCOPED_TRACE(std::to_string(refinements) + " " + args.front());

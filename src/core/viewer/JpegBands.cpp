@@ -1,5 +1,7 @@
 #include "core/viewer/JpegBands.h"
 
+#include "media/JpegSegments.h"
+
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -42,87 +44,68 @@ struct ScanLayout {
 // sequence gives nothing: those files are decoded whole.
 std::optional<ScanLayout> readLayout(const unsigned char* data, std::size_t size)
 {
-    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
-        return std::nullopt;
     ScanLayout layout;
     int components = 0;
-    std::size_t pos = 2;
-    while (true) {
-        if (pos + 4 > size || data[pos] != 0xFF)
-            return std::nullopt;
-        const unsigned char marker = data[pos + 1];
-        if (marker == 0xFF) { // fill byte
-            ++pos;
-            continue;
+    bool scanRead = false;
+    bool refused = false;
+    media::JpegWalk how;
+    how.throughScans = true;
+    how.restart = [&](std::size_t at, unsigned char marker) {
+        if (marker != 0xD0 + layout.markers.size() % 8)
+            refused = true;
+        layout.markers.push_back(at);
+    };
+    // False ends the walk: at the end of the one scan (EOI is all that may follow it) or on anything
+    // that refuses bands.
+    auto segment = [&](const media::JpegSegment& s) {
+        if (scanRead) {
+            if (s.marker == 0xD9)
+                layout.entropyEnd = s.at;
+            else
+                refused = true; // a second scan, or damage
+            return false;
         }
-        if (marker == 0xD8 || marker == 0xD9 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
-            return std::nullopt;
-        const std::size_t length = be16(data + pos + 2);
-        if (length < 2 || pos + 2 + length > size)
-            return std::nullopt;
-        const unsigned char* segment = data + pos + 4;
-        const std::size_t segmentLength = length - 2;
-        if (marker == 0xC0 || marker == 0xC1) {
-            if (components != 0 || segmentLength < 6 || segment[0] != 8)
-                return std::nullopt;
-            layout.heightOffset = pos + 5;
-            layout.height = int(be16(segment + 1));
-            layout.width = int(be16(segment + 3));
-            components = segment[5];
-            if (layout.height <= 0 || layout.width <= 0 || components <= 0 || segmentLength < 6 + 3u * components)
-                return std::nullopt;
+        const unsigned char* body = data + s.bodyAt;
+        const std::size_t bodyLength = s.bodyLength;
+        if (s.marker == 0xC0 || s.marker == 0xC1) {
+            if (components != 0 || bodyLength < 6 || body[0] != 8)
+                return !(refused = true);
+            layout.heightOffset = s.bodyAt + 1;
+            layout.height = int(be16(body + 1));
+            layout.width = int(be16(body + 3));
+            components = body[5];
+            if (layout.height <= 0 || layout.width <= 0 || components <= 0 || bodyLength < 6 + 3u * components)
+                return !(refused = true);
             int hMax = 1, vMax = 1;
             for (int c = 0; c < components; ++c) {
-                const int h = segment[7 + 3 * c] >> 4, v = segment[7 + 3 * c] & 15;
+                const int h = body[7 + 3 * c] >> 4, v = body[7 + 3 * c] & 15;
                 if (h < 1 || h > 4 || v < 1 || v > 4)
-                    return std::nullopt;
+                    return !(refused = true);
                 hMax = std::max(hMax, h);
                 vMax = std::max(vMax, v);
             }
             // A one-component scan is not interleaved: its MCU is one block whatever the sampling says.
             layout.mcuWidth = components == 1 ? 8 : 8 * hMax;
             layout.mcuHeight = components == 1 ? 8 : 8 * vMax;
-        } else if (marker >= 0xC2 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-            return std::nullopt; // progressive, lossless, hierarchical or arithmetic coding
-        } else if (marker == 0xDD) {
-            if (segmentLength < 2)
-                return std::nullopt;
-            layout.restartInterval = int(be16(segment));
-        } else if (marker == 0xDA) {
-            if (components == 0 || segmentLength < 1 || segment[0] != components)
-                return std::nullopt;
-            layout.entropyStart = pos + 2 + length;
-            break;
+        } else if (s.marker >= 0xC2 && s.marker <= 0xCF && s.marker != 0xC4 && s.marker != 0xC8 && s.marker != 0xCC) {
+            return !(refused = true); // progressive, lossless, hierarchical or arithmetic coding
+        } else if (s.marker == 0xDD) {
+            if (bodyLength < 2)
+                return !(refused = true);
+            layout.restartInterval = int(be16(body));
+        } else if (s.marker == 0xDA) {
+            if (components == 0 || bodyLength < 1 || body[0] != components || layout.restartInterval <= 0)
+                return !(refused = true);
+            layout.entropyStart = s.end();
+            scanRead = true;
+        } else if (s.marker == 0xD9) {
+            return !(refused = true);
         }
-        pos += 2 + length;
-    }
-    if (layout.restartInterval <= 0)
+        return true;
+    };
+    if (media::walkJpeg({data, size}, segment, how) != media::JpegWalkEnd::EndOfImage || refused || !scanRead ||
+        layout.entropyEnd == 0)
         return std::nullopt;
-
-    // Inside entropy-coded data a 0xFF byte is followed by a stuffed zero, a fill byte or a marker.
-    std::size_t p = layout.entropyStart;
-    while (true) {
-        const auto* hit = static_cast<const unsigned char*>(std::memchr(data + p, 0xFF, size - p));
-        if (!hit || std::size_t(hit - data) + 1 >= size)
-            return std::nullopt;
-        const std::size_t at = std::size_t(hit - data);
-        const unsigned char next = data[at + 1];
-        if (next == 0x00) {
-            p = at + 2;
-        } else if (next == 0xFF) {
-            p = at + 1;
-        } else if (next >= 0xD0 && next <= 0xD7) {
-            if (next != 0xD0 + layout.markers.size() % 8)
-                return std::nullopt;
-            layout.markers.push_back(at);
-            p = at + 2;
-        } else if (next == 0xD9) {
-            layout.entropyEnd = at;
-            break;
-        } else {
-            return std::nullopt; // a second scan, or damage
-        }
-    }
     const std::int64_t mcus = std::int64_t(layout.mcusPerRow()) * layout.mcuRows();
     if (std::int64_t(layout.markers.size()) != (mcus - 1) / layout.restartInterval)
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "core/viewer/PictureColour.h"
 
+#include "media/JpegHeader.h"
+
 #include <QColorSpace>
 #include <QColorTransform>
 #include <QSysInfo>
@@ -355,46 +357,9 @@ QImage PictureColour::fromInterleaved(const void* pixels, int width, int height,
 
 QByteArray PictureColour::jpegIccProfile(const QByteArray& jpeg)
 {
-    const auto* p = reinterpret_cast<const uchar*>(jpeg.constData());
-    const qsizetype n = jpeg.size();
-    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
-        return {};
-    static constexpr char kTag[] = "ICC_PROFILE"; // 12 bytes with its zero
-    std::map<int, QByteArray> pieces;
-    int expected = 0;
-    qsizetype pos = 2;
-    while (pos + 4 <= n) {
-        if (p[pos] != 0xFF)
-            return {};
-        const uchar marker = p[pos + 1];
-        if (marker == 0xFF) { // fill byte
-            ++pos;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9) // image data or end: no more headers
-            break;
-        const int length = (p[pos + 2] << 8) | p[pos + 3];
-        if (length < 2 || pos + 2 + length > n)
-            break;
-        const uchar* body = p + pos + 4;
-        const int bodyLength = length - 2;
-        if (marker == 0xE2 && bodyLength > 14 && std::memcmp(body, kTag, sizeof kTag) == 0) {
-            const int seq = body[12];
-            const int count = body[13];
-            if (count == 0 || (expected != 0 && count != expected))
-                return {};
-            expected = count;
-            pieces[seq] = QByteArray(reinterpret_cast<const char*>(body + 14), bodyLength - 14);
-        }
-        pos += 2 + length;
-    }
-    if (expected == 0 || int(pieces.size()) != expected || pieces.begin()->first != 1 ||
-        pieces.rbegin()->first != expected)
-        return {};
-    QByteArray icc;
-    for (const auto& [seq, piece] : pieces)
-        icc += piece;
-    return icc;
+    const media::JpegHeader header = media::readJpegHeader(
+        media::ByteView(reinterpret_cast<const unsigned char*>(jpeg.constData()), std::size_t(jpeg.size())));
+    return QByteArray(reinterpret_cast<const char*>(header.icc.data()), qsizetype(header.icc.size()));
 }
 
 } // namespace marquelo

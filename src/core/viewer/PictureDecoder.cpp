@@ -4,21 +4,19 @@
 #include "core/viewer/JpegStream.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureFormats.h"
+#include "core/viewer/Upright.h"
 #include "core/viewer/VipsPictureDecoder.h"
+#include "media/ExifTiff.h"
+#include "media/JpegHeader.h"
+#include "media/JpegSegments.h"
 #include "media/RegularFile.h"
 
 #include <QBuffer>
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QThreadPool>
-#include <QTransform>
-
-#include "media/RegularFile.h"
 
 #include <turbojpeg.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include <algorithm>
 #include <cmath>
@@ -53,94 +51,29 @@ struct JpegLayout {
     // libjpeg holds every DCT coefficient of a progressive picture (two bytes each, at full
     // resolution whatever the output scale) until the last scan has been read.
     std::int64_t coefficientBytes = 0;
+    media::Orientation toUpright;
+    QByteArray icc;
 };
 
 JpegLayout jpegLayout(const QByteArray& bytes)
 {
     JpegLayout out;
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8)
+    const media::ByteView view(reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size()));
+    if (view.size() < 4 || view[0] != 0xFF || view[1] != 0xD8)
         return out;
     out.isJpeg = true;
-    qsizetype i = 2;
-    while (i + 3 < n) {
-        if (p[i] != 0xFF || p[i + 1] == 0xFF) {
-            ++i; // stray bytes and fill bytes between markers
-            continue;
-        }
-        const unsigned char marker = p[i + 1];
-        i += 2;
-        if (marker == 0xD9)
-            break;
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
-            continue; // markers without a length
-        const qsizetype length = (qsizetype(p[i]) << 8) | p[i + 1];
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame && length >= 8 && i + length <= n) {
-            out.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
-            const std::int64_t height = (std::int64_t(p[i + 3]) << 8) | p[i + 4];
-            const std::int64_t width = (std::int64_t(p[i + 5]) << 8) | p[i + 6];
-            const int components = p[i + 7];
-            int hMax = 1, vMax = 1;
-            for (int c = 0; c < components && i + 10 + 3 * c < n; ++c) {
-                hMax = std::max(hMax, p[i + 9 + 3 * c] >> 4);
-                vMax = std::max(vMax, p[i + 9 + 3 * c] & 15);
-            }
-            out.coefficientBytes = 0;
-            for (int c = 0; c < components && i + 10 + 3 * c < n; ++c) {
-                const int h = std::max(1, p[i + 9 + 3 * c] >> 4);
-                const int v = std::max(1, p[i + 9 + 3 * c] & 15);
-                const std::int64_t blocksWide = (width * h / hMax + 7) / 8;
-                const std::int64_t blocksHigh = (height * v / vMax + 7) / 8;
-                out.coefficientBytes += blocksWide * blocksHigh * 64 * 2;
-            }
-        }
-        i += length;
-        if (marker == 0xDA) {
-            ++out.scans;
-            // The entropy-coded data runs to the next marker; 0xFF inside it is followed by 0 or a restart.
-            while (i + 1 < n) {
-                const void* next = std::memchr(p + i, 0xFF, size_t(n - i - 1));
-                if (!next)
-                    return out;
-                i = static_cast<const unsigned char*>(next) - p;
-                const unsigned char after = p[i + 1];
-                if (after != 0x00 && !(after >= 0xD0 && after <= 0xD7))
-                    break;
-                i += 2;
-            }
-        }
-    }
+    // Counted first: a scan bomb is refused before anything else reads it.
+    out.scans = media::countJpegScans(view, PictureDecoder::kMaxScans + 1);
+    if (out.scans > PictureDecoder::kMaxScans)
+        return out;
+    const media::JpegHeader header = media::readJpegHeader(view);
+    if (!header.ok)
+        return out;
+    out.progressive = header.progressive;
+    out.coefficientBytes = header.coefficientBytes;
+    out.toUpright = media::Orientation::fromExif(media::exifOrientation(header.exif));
+    out.icc = QByteArray(reinterpret_cast<const char*>(header.icc.data()), qsizetype(header.icc.size()));
     return out;
-}
-
-Transformations orientationOf(const QByteArray& bytes)
-{
-    QByteArray copy = bytes; // shares the data; QBuffer needs a non-const array
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "jpeg");
-    return reader.transformation();
-}
-
-QImage upright(QImage image, Transformations t)
-{
-    if (t == QImageIOHandler::TransformationNone || image.isNull())
-        return image;
-    // Mirror and flip first, then a quarter turn: together they make all eight EXIF orientations.
-    const bool mirror = t & QImageIOHandler::TransformationMirror;
-    const bool flip = t & QImageIOHandler::TransformationFlip;
-    if (mirror || flip)
-        image = std::move(image).mirrored(mirror, flip);
-    if (t & QImageIOHandler::TransformationRotate90)
-        image = image.transformed(QTransform().rotate(90));
-    return image;
-}
-
-QSize uprightSize(QSize raw, Transformations t)
-{
-    return (t & QImageIOHandler::TransformationRotate90) ? raw.transposed() : raw;
 }
 
 // Brings the bands of rows a decoder has finished into the display's colours on one of Qt's pool threads
@@ -256,7 +189,7 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
         return TjResult::NotReadable;
 
-    const Transformations t = orientationOf(bytes);
+    const media::Orientation& t = layout.toUpright;
     const QSize full = uprightSize(QSize(width, height), t);
     const JpegScale scale = chooseJpegScale(neededScale(full, fitInto, minScale));
     const tjscalingfactor factor{scale.num, scale.denom};
@@ -264,7 +197,7 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
     const int scaledH = TJSCALED(height, factor);
 
     const std::int64_t picture = pixelBytes(QSize(scaledW, scaledH), 4);
-    const std::int64_t turned = (t & QImageIOHandler::TransformationRotate90) ? picture : 0;
+    const std::int64_t turned = t.swapsSides() ? picture : 0;
     if (picture + turned + (layout.progressive ? layout.coefficientBytes : 0) > maxBytes)
         return TjResult::Refused;
 
@@ -327,7 +260,7 @@ DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minSc
     if (!raw.isValid() || tooLarge(raw.width(), raw.height(), maxBytes))
         return out;
     const Transformations t = reader.transformation();
-    const QSize full = uprightSize(raw, t);
+    const QSize full = (t & QImageIOHandler::TransformationRotate90) ? raw.transposed() : raw;
     const double scale = neededScale(full, fitInto, minScale);
     const QSize scaled = scale < 1.0 ? QSize(std::max(1, int(std::ceil(raw.width() * scale))),
                                              std::max(1, int(std::ceil(raw.height() * scale))))
@@ -379,7 +312,7 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     const JpegLayout layout = jpegLayout(bytes);
     if (layout.scans > kMaxScans)
         return out;
-    const QByteArray icc = layout.isJpeg ? PictureColour::jpegIccProfile(bytes) : QByteArray();
+    const QByteArray& icc = layout.icc;
     const std::shared_ptr<const PictureColour::RowConversion> colour =
         layout.isJpeg ? PictureColour::rowConversion(icc) : nullptr;
     bool coloured = false;
@@ -409,21 +342,12 @@ bool PictureDecoder::readsPicture(const std::string& path)
         return true; // shown through its embedded preview, which only a whole read can find
     // The headers every reader recognises its format by are in the first few kilobytes; a movie or an
     // archive of gigabytes is never read whole on the chance that it is a picture.
-    QByteArray head(64 * 1024, Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < head.size()) {
-        const ssize_t n = ::pread(file.fd(), head.data() + got, std::size_t(head.size() - got), off_t(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    head.truncate(got);
-    if (head.size() < 4)
+    const std::vector<unsigned char> bytes = media::readHead(file.fd(), 64 * 1024);
+    if (bytes.size() < 4)
         return false;
-    if (jpegLayout(head).isJpeg)
+    if (media::startsLikeJpeg(bytes))
         return true;
+    QByteArray head(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
     QBuffer buffer(&head);
     buffer.open(QIODevice::ReadOnly);
     if (QImageReader(&buffer).canRead())

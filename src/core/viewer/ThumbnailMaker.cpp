@@ -4,11 +4,11 @@
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/PictureFormats.h"
+#include "core/viewer/Upright.h"
 #include "core/viewer/VipsPictureDecoder.h"
+#include "media/ExifTiff.h"
+#include "media/JpegHeader.h"
 #include "media/RegularFile.h"
-
-#include <QImageIOHandler>
-#include <QTransform>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,42 +23,6 @@ namespace marquelo {
 
 namespace {
 
-// Reads the TIFF structure inside an EXIF block, every offset checked against its end.
-class TiffReader {
-public:
-    TiffReader(const char* data, std::size_t size) : m_data(reinterpret_cast<const unsigned char*>(data)), m_size(size)
-    {
-        if (size >= 8 && m_data[0] == 'I' && m_data[1] == 'I')
-            m_little = true;
-        else if (size >= 8 && m_data[0] == 'M' && m_data[1] == 'M')
-            m_little = false;
-        else
-            m_size = 0;
-    }
-
-    std::optional<std::uint32_t> u16(std::size_t at) const
-    {
-        if (at + 2 > m_size)
-            return std::nullopt;
-        return m_little ? std::uint32_t(m_data[at] | m_data[at + 1] << 8)
-                        : std::uint32_t(m_data[at] << 8 | m_data[at + 1]);
-    }
-    std::optional<std::uint32_t> u32(std::size_t at) const
-    {
-        const auto lo = u16(m_little ? at : at + 2);
-        const auto hi = u16(m_little ? at + 2 : at);
-        if (!lo || !hi)
-            return std::nullopt;
-        return *hi << 16 | *lo;
-    }
-    std::size_t size() const { return m_size; }
-
-private:
-    const unsigned char* m_data;
-    std::size_t m_size;
-    bool m_little = true;
-};
-
 constexpr Qt::TransformationMode kSmooth = Qt::SmoothTransformation;
 // Enough for the markers before the first scan of nearly every camera JPEG: the EXIF block is at most
 // 64 KiB, and the frame header follows it and the quantisation and Huffman tables.
@@ -71,118 +35,41 @@ QImage fitInto(QImage image, int side)
     return image.scaled(side, side, Qt::KeepAspectRatio, kSmooth);
 }
 
-QImage upright(QImage image, QImageIOHandler::Transformations t)
+media::ByteView view(const QByteArray& bytes)
 {
-    const bool mirror = t & QImageIOHandler::TransformationMirror;
-    const bool flip = t & QImageIOHandler::TransformationFlip;
-    if (mirror || flip)
-        image = std::move(image).mirrored(mirror, flip);
-    if (t & QImageIOHandler::TransformationRotate90)
-        image = image.transformed(QTransform().rotate(90));
-    return image;
+    return {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())};
 }
 
-// The EXIF orientation as Qt's readers apply it.
-QImageIOHandler::Transformations transformationOf(std::uint32_t orientation)
+QByteArray toBytes(const std::vector<unsigned char>& bytes)
 {
-    switch (orientation) {
-    case 2: return QImageIOHandler::TransformationMirror;
-    case 3: return QImageIOHandler::TransformationRotate180;
-    case 4: return QImageIOHandler::TransformationFlip;
-    case 5: return QImageIOHandler::TransformationFlipAndRotate90;
-    case 6: return QImageIOHandler::TransformationRotate90;
-    case 7: return QImageIOHandler::TransformationMirrorAndRotate90;
-    case 8: return QImageIOHandler::TransformationRotate270;
-    default: return QImageIOHandler::TransformationNone;
-    }
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
 // What the markers before the first scan tell: enough to judge the camera's thumbnail without
 // touching the compressed picture.
 struct JpegHead {
-    bool sawFrame = false; // the frame header was within the bytes given
+    bool sawFrame = false; // the markers up to the first scan were within the bytes given
     QSize stored;          // the main picture as stored (not yet turned)
-    QImageIOHandler::Transformations orientation = QImageIOHandler::TransformationNone;
+    media::Orientation toUpright;
     QByteArray thumbnail; // the EXIF (IFD1) JPEG
+    QByteArray icc;
 };
-
-// IFD0's orientation and IFD1's JPEG of the TIFF structure inside an EXIF block.
-void readExif(const char* tiffStart, std::size_t length, JpegHead& head)
-{
-    const TiffReader tiff(tiffStart, length);
-    const auto ifd0 = tiff.u32(4);
-    if (!ifd0)
-        return;
-    const auto count0 = tiff.u16(*ifd0);
-    if (!count0)
-        return;
-    for (std::uint32_t e = 0; e < *count0; ++e) {
-        const std::size_t at = std::size_t(*ifd0) + 2 + 12 * e;
-        const auto tag = tiff.u16(at);
-        if (!tag)
-            return;
-        if (*tag == 0x0112) {
-            if (const auto value = tiff.u16(at + 8))
-                head.orientation = transformationOf(*value);
-        }
-    }
-    const auto ifd1 = tiff.u32(std::size_t(*ifd0) + 2 + 12 * std::size_t(*count0));
-    if (!ifd1 || *ifd1 == 0)
-        return;
-    const auto count1 = tiff.u16(*ifd1);
-    if (!count1)
-        return;
-    std::optional<std::uint32_t> offset, size;
-    for (std::uint32_t e = 0; e < *count1; ++e) {
-        const std::size_t at = std::size_t(*ifd1) + 2 + 12 * e;
-        const auto tag = tiff.u16(at);
-        if (!tag)
-            return;
-        if (*tag == 0x0201)
-            offset = tiff.u32(at + 8);
-        else if (*tag == 0x0202)
-            size = tiff.u32(at + 8);
-    }
-    if (!offset || !size || *size == 0 || std::size_t(*offset) + *size > tiff.size())
-        return;
-    head.thumbnail = QByteArray(tiffStart + *offset, qsizetype(*size));
-}
-
-bool isJpeg(const QByteArray& bytes)
-{
-    return bytes.size() > 3 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xD8 && uchar(bytes[2]) == 0xFF;
-}
 
 JpegHead readJpegHead(const QByteArray& jpeg)
 {
     JpegHead head;
-    if (!isJpeg(jpeg))
+    if (!media::startsLikeJpeg(view(jpeg)))
         return head;
-    const auto* d = reinterpret_cast<const unsigned char*>(jpeg.constData());
-    const std::size_t n = std::size_t(jpeg.size());
-    bool sawExif = false;
-    std::size_t i = 2;
-    while (i + 4 <= n && d[i] == 0xFF) {
-        const int marker = d[i + 1];
-        if (marker == 0xFF) {
-            ++i; // a fill byte before the marker
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9)
-            break;
-        const std::size_t length = std::size_t(d[i + 2]) << 8 | d[i + 3];
-        if (length < 2 || i + 2 + length > n)
-            break;
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame && length >= 7) {
-            head.sawFrame = true;
-            head.stored = QSize(d[i + 7] << 8 | d[i + 8], d[i + 5] << 8 | d[i + 6]);
-        } else if (marker == 0xE1 && !sawExif && length >= 8 + 8 && std::memcmp(d + i + 4, "Exif\0\0", 6) == 0) {
-            sawExif = true;
-            readExif(jpeg.constData() + i + 10, length - 8, head);
-        }
-        i += 2 + length;
-    }
+    const media::JpegHeader header = media::readJpegHeader(view(jpeg));
+    if (!header.ok)
+        return head;
+    head.sawFrame = true;
+    head.stored = QSize(header.width, header.height);
+    head.toUpright = media::Orientation::fromExif(media::exifOrientation(header.exif));
+    if (const auto place = media::findExifThumbnail(header.exif))
+        head.thumbnail =
+            QByteArray(reinterpret_cast<const char*>(header.exif.data() + place->offset), qsizetype(place->size));
+    head.icc = toBytes(header.icc);
     return head;
 }
 
@@ -243,7 +130,7 @@ QImage cameraThumbnail(const JpegHead& head, int need, const QByteArray& photoIc
     if (!decoded.ok)
         return QImage();
     QImage image = decoded.image;
-    if (!photoIcc.isEmpty() && PictureColour::jpegIccProfile(head.thumbnail).isEmpty())
+    if (!photoIcc.isEmpty() && small.icc.isEmpty())
         PictureColour::toDisplay(image, photoIcc);
     const double shapeMain = double(head.stored.width()) / head.stored.height();
     const double shapeSmall = double(image.width()) / image.height();
@@ -259,7 +146,7 @@ QImage cameraThumbnail(const JpegHead& head, int need, const QByteArray& photoIc
     }
     if (std::max(image.width(), image.height()) < need)
         return QImage();
-    return upright(image, head.orientation);
+    return upright(image, head.toUpright);
 }
 
 // Reads a regular file's head first and the rest only when it is asked for: the camera's thumbnail
@@ -318,10 +205,10 @@ QByteArray ThumbnailMaker::exifThumbnail(const QByteArray& jpeg)
 
 namespace {
 
-ThumbnailMaker::Made fromCamera(const QByteArray& photoHead, int side, int cell)
+ThumbnailMaker::Made fromCamera(const JpegHead& head, int side, int cell)
 {
     ThumbnailMaker::Made made;
-    QImage small = cameraThumbnail(readJpegHead(photoHead), cell, PictureColour::jpegIccProfile(photoHead));
+    QImage small = cameraThumbnail(head, cell, head.icc);
     if (small.isNull())
         return made;
     made.fromCamera = true;
@@ -346,7 +233,7 @@ ThumbnailMaker::Made decodeJpeg(const QByteArray& bytes, int side)
 ThumbnailMaker::Made ThumbnailMaker::jpegForCell(const QByteArray& bytes, int side, int cell)
 {
     const PictureColour::SrgbTarget srgb;
-    Made made = fromCamera(bytes, side, std::min(cell, side));
+    Made made = fromCamera(readJpegHead(bytes), side, std::min(cell, side));
     return made.image.isNull() ? decodeJpeg(bytes, side) : made;
 }
 
@@ -365,11 +252,15 @@ ThumbnailMaker::Made ThumbnailMaker::forCell(const QByteArray& path, int side, i
     // A camera's RAW data is not developed: its largest embedded preview stands in for it, as in the
     // viewer. Nothing else reads a RAW name, whatever its bytes look like.
     const bool raw = isRawName(std::string_view(path.constData(), std::size_t(path.size())));
-    if (!raw && isJpeg(file.bytes())) {
-        // An EXIF block or a table so large that the frame header lies beyond the head.
-        if (!readJpegHead(file.bytes()).sawFrame && !file.whole() && !file.readTo(file.size()))
-            return {};
-        if (Made made = fromCamera(file.bytes(), side, cell); !made.image.isNull())
+    if (!raw && media::startsLikeJpeg(view(file.bytes()))) {
+        // An EXIF block or a table so large that the first scan lies beyond the head.
+        JpegHead head = readJpegHead(file.bytes());
+        if (!head.sawFrame && !file.whole()) {
+            if (!file.readTo(file.size()))
+                return {};
+            head = readJpegHead(file.bytes());
+        }
+        if (Made made = fromCamera(head, side, cell); !made.image.isNull())
             return made;
         if (!file.readTo(file.size()))
             return {};

@@ -1,12 +1,11 @@
 #include "core/viewer/VipsPictureDecoder.h"
 
 #include "core/viewer/PictureColour.h"
+#include "core/viewer/Upright.h"
 #include "core/viewer/vips/VipsModule.h"
+#include "media/ExifTiff.h"
 #include "media/Exiv2Library.h"
-
-#include <QBuffer>
-#include <QImageReader>
-#include <QTransform>
+#include "media/JpegHeader.h"
 
 #include <exiv2/exiv2.hpp>
 
@@ -22,26 +21,6 @@
 namespace marquelo {
 
 namespace {
-
-bool turnsQuarter(int orientation)
-{
-    return orientation >= 5;
-}
-
-// EXIF orientation 1..8 applied to a picture: mirror or flip first, then a quarter turn.
-QImage oriented(QImage image, int orientation)
-{
-    switch (orientation) {
-    case 2: return std::move(image).mirrored(true, false);
-    case 3: return std::move(image).mirrored(true, true);
-    case 4: return std::move(image).mirrored(false, true);
-    case 5: return image.mirrored(false, true).transformed(QTransform().rotate(90));
-    case 6: return image.transformed(QTransform().rotate(90));
-    case 7: return image.mirrored(true, false).transformed(QTransform().rotate(90));
-    case 8: return image.transformed(QTransform().rotate(270));
-    default: return image;
-    }
-}
 
 // Beside the program's folder: bin/../lib/marquelo in the build tree, the multiarch library folder when
 // installed; tests and benchmarks of the build tree find it where the build put it.
@@ -136,7 +115,7 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
         pixels.data.reset();
         if (picture.isNull())
             return out;
-        out.image = oriented(std::move(picture), pixels.orientation);
+        out.image = upright(std::move(picture), media::Orientation::fromExif(pixels.orientation));
         out.fullSize = pixels.fullSize;
         out.fullResolution = pixels.fullResolution;
         out.ok = !out.image.isNull();
@@ -188,19 +167,17 @@ DecodedPicture VipsPictureDecoder::decodeRawPreview(const QByteArray& bytes, QSi
     if (preview.bytes.isEmpty())
         return DecodedPicture();
     // The preview JPEG rarely carries an orientation of its own; the camera wrote it into the RAW.
-    QByteArray copy = preview.bytes;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    const bool ownOrientation = QImageReader(&buffer).transformation() != QImageIOHandler::TransformationNone;
-    const int orientation = ownOrientation ? 1 : preview.orientation;
+    const media::JpegHeader own = media::readJpegHeader(media::ByteView(
+        reinterpret_cast<const unsigned char*>(preview.bytes.constData()), std::size_t(preview.bytes.size())));
+    const bool ownOrientation = media::exifOrientation(own.exif) != 1;
+    const media::Orientation toUpright = media::Orientation::fromExif(ownOrientation ? 1 : preview.orientation);
     // Scale to fit the upright picture: ask with the box turned when the RAW turns a quarter.
-    const QSize box = turnsQuarter(orientation) ? fitInto.transposed() : fitInto;
+    const QSize box = uprightSize(fitInto, toUpright);
     DecodedPicture decoded = PictureDecoder::decode(preview.bytes, box, minScale);
-    if (!decoded.ok || orientation == 1)
+    if (!decoded.ok || toUpright.isIdentity())
         return decoded;
-    decoded.image = oriented(std::move(decoded.image), orientation);
-    if (turnsQuarter(orientation))
-        decoded.fullSize.transpose();
+    decoded.image = upright(std::move(decoded.image), toUpright);
+    decoded.fullSize = uprightSize(decoded.fullSize, toUpright);
     return decoded;
 }
 

@@ -1,6 +1,7 @@
 #include "core/viewer/vips/VipsModule.h"
 
 #include "core/viewer/vips/HeifGeometry.h"
+#include "media/Orientation.h"
 #include "media/vips/HeifHdr.h"
 
 #include <libheif/heif.h>
@@ -136,7 +137,8 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     // EXIF's numbers for the turns still to make: 90 degrees counter-clockwise is 8, 270 is 6.
     static constexpr int kOrientationOfTurns[] = {1, 8, 3, 6};
     out.orientation = turns ? kOrientationOfTurns[*turns] : 1;
-    out.fullSize = out.orientation >= 5 ? QSize(height, width) : QSize(width, height);
+    out.fullSize =
+        media::Orientation::fromExif(out.orientation).swapsSides() ? QSize(height, width) : QSize(width, height);
     const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle.get());
     if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
         QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle.get())), '\0');
@@ -230,7 +232,7 @@ VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::
             return out;
         out.orientation = orientationOf(image);
         const QSize raw(image.width(), image.height());
-        out.fullSize = out.orientation >= 5 ? raw.transposed() : raw;
+        out.fullSize = media::Orientation::fromExif(out.orientation).swapsSides() ? raw.transposed() : raw;
         const double scale = neededScale(out.fullSize, fitInto, minScale);
         if (scale < 1.0) {
             if (webp) {

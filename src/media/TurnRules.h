@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace marquelo::convert {
+namespace marquelo::media {
 
 enum class TurnKind {
     Jpeg,     // DCT-domain transform (or re-encoded at /jpgq when the size forbids it)
@@ -98,4 +98,4 @@ inline TurnVerdict turnVerdict(std::string_view name, const unsigned char* head,
     return {TurnKind::Other, {}};
 }
 
-} // namespace marquelo::convert
+} // namespace marquelo::media
