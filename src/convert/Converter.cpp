@@ -1,6 +1,5 @@
 #include "convert/Converter.h"
 
-#include "convert/AtomicFile.h"
 #include "convert/InputFile.h"
 #include "convert/InputFormat.h"
 #include "convert/JpegFile.h"
@@ -9,6 +8,7 @@
 #include "convert/RawPreview.h"
 #include "convert/TurnRules.h"
 #include "convert/WebpFile.h"
+#include "media/AtomicFile.h"
 #include "media/HdrColour.h"
 #include "media/vips/HeifHdr.h"
 
@@ -38,6 +38,9 @@ namespace fs = std::filesystem;
 namespace marquelo::convert {
 
 namespace {
+
+// A copy replaces what had its name only as a whole, and keeps the permissions the user gave the old one.
+constexpr media::AtomicWriteOptions kOutputWrite{.keepPermissions = true};
 
 // Bytes held in an anonymous in-memory file that every decoder can open by name (/proc/self/fd/N): the
 // copy of the input that nobody else can cut short, and the preview of a RAW file, which so goes through
@@ -259,7 +262,7 @@ bool tryLossless(const ConvertOptions& o, ByteView data, const Orientation& turn
     if (!losslessTransform(data, total, out, reason))
         return true; // size not a whole number of blocks, or damaged data: re-encode (strictly) instead
     setExifOrientation(out, 1);
-    if (!writeFileAtomically(o.output, out, reason))
+    if (!media::writeFileAtomically(o.output, out.data(), out.size(), reason, kOutputWrite))
         return fail(error, "unable to write " + quoted(o.output) + ": " + reason);
     done = true;
     return true;
@@ -355,7 +358,7 @@ bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, i
     if (strip && ext == ".webp" && !dropWebpMetadata(data))
         return fail(error, "unable to write " + quoted(output) + ": the WebP encoder gave a malformed file");
     std::string reason;
-    if (!writeFileAtomically(output, data, reason))
+    if (!media::writeFileAtomically(output, data.data(), data.size(), reason, kOutputWrite))
         return fail(error, "unable to write " + quoted(output) + ": " + reason);
     return true;
 }
