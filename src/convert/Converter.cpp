@@ -5,10 +5,10 @@
 #include "convert/JpegFile.h"
 #include "convert/JpegRegion.h"
 #include "convert/Orientation.h"
-#include "convert/RawPreview.h"
 #include "convert/TurnRules.h"
 #include "convert/WebpFile.h"
 #include "media/AtomicFile.h"
+#include "media/Exiv2Library.h"
 #include "media/HdrColour.h"
 #include "media/vips/HeifHdr.h"
 
@@ -603,7 +603,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     InputFile* in = &snapshotInput;
     int rawOrientation = 0;
     if (detail::rawExtension(detail::lowerExtension(o.input))) {
-        RawPreview raw = largestRawPreview(snapshotInput.path());
+        media::RawPreview raw = media::largestRawPreview(snapshotInput.path());
         if (raw.bytes.empty())
             return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
         preview = std::make_unique<MemoryInput>(raw.bytes);
