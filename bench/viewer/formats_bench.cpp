@@ -13,6 +13,7 @@
 #include "../Corpus.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/VipsPictureDecoder.h"
+#include "media/Exiv2Library.h"
 
 #include <QFile>
 
@@ -171,7 +172,10 @@ int main(int argc, char** argv)
     if (wanted(argc, argv, "raw")) {
         for (const char* raw : {"canon_eos_r6_pruned.cr3", "canon_powershot_g2.crw"}) {
             const std::string path = formats(raw);
-            const QByteArray preview = VipsPictureDecoder::largestRawPreview(readAll(path)).bytes;
+            const QByteArray file = readAll(path);
+            const std::vector<unsigned char> jpeg =
+                marquelo::media::largestRawPreview(file.constData(), std::size_t(file.size())).bytes;
+            const QByteArray preview(reinterpret_cast<const char*>(jpeg.data()), qsizetype(jpeg.size()));
             // The viewer's cold show reads the file too; the baseline gets the preview bytes for free.
             const Pair r = compare([&] { PictureDecoder::decodeFile(path, kScreen); },
                                    [&] { PictureDecoder::decode(preview, kScreen); });

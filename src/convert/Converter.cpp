@@ -1,13 +1,13 @@
 #include "convert/Converter.h"
 
-#include "convert/AtomicFile.h"
 #include "convert/InputFile.h"
 #include "convert/InputFormat.h"
 #include "convert/JpegFile.h"
 #include "convert/JpegRegion.h"
 #include "convert/Orientation.h"
-#include "convert/RawPreview.h"
 #include "convert/WebpFile.h"
+#include "media/AtomicFile.h"
+#include "media/Exiv2Library.h"
 #include "media/HdrColour.h"
 #include "media/TurnRules.h"
 #include "media/vips/HeifHdr.h"
@@ -38,6 +38,9 @@ namespace fs = std::filesystem;
 namespace marquelo::convert {
 
 namespace {
+
+// A copy replaces what had its name only as a whole, and keeps the permissions the user gave the old one.
+constexpr media::AtomicWriteOptions kOutputWrite{.keepPermissions = true};
 
 // Bytes held in an anonymous in-memory file that every decoder can open by name (/proc/self/fd/N): the
 // copy of the input that nobody else can cut short, and the preview of a RAW file, which so goes through
@@ -259,7 +262,7 @@ bool tryLossless(const ConvertOptions& o, ByteView data, const Orientation& turn
     if (!losslessTransform(data, total, out, reason))
         return true; // size not a whole number of blocks, or damaged data: re-encode (strictly) instead
     setExifOrientation(out, 1);
-    if (!writeFileAtomically(o.output, out, reason))
+    if (!media::writeFileAtomically(o.output, out.data(), out.size(), reason, kOutputWrite))
         return fail(error, "unable to write " + quoted(o.output) + ": " + reason);
     done = true;
     return true;
@@ -355,7 +358,7 @@ bool encodeAndWrite(vips::VImage image, const std::string& output, bool strip, i
     if (strip && ext == ".webp" && !dropWebpMetadata(data))
         return fail(error, "unable to write " + quoted(output) + ": the WebP encoder gave a malformed file");
     std::string reason;
-    if (!writeFileAtomically(output, data, reason))
+    if (!media::writeFileAtomically(output, data.data(), data.size(), reason, kOutputWrite))
         return fail(error, "unable to write " + quoted(output) + ": " + reason);
     return true;
 }
@@ -600,7 +603,7 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     InputFile* in = &snapshotInput;
     int rawOrientation = 0;
     if (media::detail::rawExtension(media::detail::lowerExtension(o.input))) {
-        RawPreview raw = largestRawPreview(snapshotInput.path());
+        media::RawPreview raw = media::largestRawPreview(snapshotInput.path());
         if (raw.bytes.empty())
             return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
         preview = std::make_unique<MemoryInput>(raw.bytes);

@@ -15,7 +15,7 @@ seconds="${1:-60}"
 build="$(cd "${2:-$here/../../build-fuzz}" && pwd)"
 shift 2 2>/dev/null || shift $#
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_picture_decoder fuzz_picture_formats fuzz_media_jpeg fuzz_convert_image fuzz_convert_options fuzz_page_format fuzz_caption_links
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_picture_decoder fuzz_picture_formats fuzz_media_jpeg fuzz_media_metadata fuzz_convert_image fuzz_convert_options fuzz_page_format fuzz_caption_links
                                      fuzz_tool_templates fuzz_command_line fuzz_version_number)
 corpus="${MARQUELO_CORPUS_DIR:-$here/../../../shared/corpus}"
 # Without the large corpus, the photos the tests carry (laid out the same way) seed the runs.
@@ -73,7 +73,7 @@ format_seeds() {
 
 seeds_for() {
     case "$1" in
-    fuzz_picture_decoder | fuzz_convert_image | fuzz_media_jpeg) picture_seeds ;;
+    fuzz_picture_decoder | fuzz_convert_image | fuzz_media_jpeg | fuzz_media_metadata) picture_seeds ;;
     fuzz_picture_formats) format_seeds ;;
     fuzz_convert_options) echo "$here/seeds/convert_options" ;;
     fuzz_page_format) echo "$here/seeds/page_format" ;;
@@ -94,7 +94,7 @@ timeout_for() {
 
 max_len_for() {
     case "$1" in
-    fuzz_picture_decoder | fuzz_picture_formats | fuzz_convert_image) echo 262144 ;;
+    fuzz_picture_decoder | fuzz_picture_formats | fuzz_convert_image | fuzz_media_metadata) echo 262144 ;;
     fuzz_media_jpeg) echo 131072 ;;
     *) echo 4096 ;;
     esac

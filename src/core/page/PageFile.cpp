@@ -1,7 +1,7 @@
 #include "core/page/PageFile.h"
 
 #include "core/tools/FileCopy.h"
-#include "core/tools/TemporaryFiles.h"
+#include "media/TemporaryFiles.h"
 
 #include <cerrno>
 #include <chrono>
@@ -71,7 +71,7 @@ bool PageFile::open(const std::string& path)
 {
     close();
     m_failed = false;
-    removeStaleTemporaryFiles(folderOf(path));
+    media::removeStaleTemporaryFiles(media::folderOf(path));
     m_fd = openLocked(path, true);
     return m_fd >= 0;
 }

@@ -1,6 +1,6 @@
 #include "core/tools/FileCopy.h"
 
-#include "core/tools/TemporaryFiles.h"
+#include "media/AtomicFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,23 +32,6 @@ bool fail(FileProblem& problem, int code)
     return false;
 }
 
-bool writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
-
 // Reads up to `limit` bytes of `in` into `out` (written through `sink`); false with errno on failure.
 template <typename Sink> bool copyBounded(int in, std::int64_t limit, Sink&& sink)
 {
@@ -68,22 +51,15 @@ template <typename Sink> bool copyBounded(int in, std::int64_t limit, Sink&& sin
     return true;
 }
 
-// Finishes a temporary file written through `fd` and renames it to `destination`; on failure the
-// temporary file is removed.
-bool commit(Descriptor& out, const std::string& temporary, const std::string& destination, mode_t mode, bool keepMode,
-            FileProblem& problem)
+// Writes `content` as `destination` through one of the program's temporary files and a rename.
+bool writeThrough(const std::string& destination, const std::string& content, const media::AtomicWriteOptions& options,
+                  FileProblem& problem)
 {
-    const auto abandon = [&](int code) {
-        ::unlink(temporary.c_str());
-        return fail(problem, code);
-    };
-    if ((keepMode && ::fchmod(out.fd, mode & 07777) != 0) || ::fsync(out.fd) != 0)
-        return abandon(errno);
-    if (::close(std::exchange(out.fd, -1)) != 0)
-        return abandon(errno);
-    if (::rename(temporary.c_str(), destination.c_str()) != 0)
-        return abandon(errno);
-    return true;
+    media::AtomicFile out(destination, options);
+    if (out.write(content.data(), content.size()) && out.commit())
+        return true;
+    problem.reason = out.error();
+    return false;
 }
 
 } // namespace
@@ -136,36 +112,20 @@ bool copyRegularFile(const std::string& source, const std::string& destination, 
     Descriptor in{openRegularFile(source, size, problem)};
     if (in.fd < 0)
         return false;
-    const std::string folder = folderOf(destination);
-    removeStaleTemporaryFiles(folder);
-    std::string temporary;
-    Descriptor out{createTemporaryFile(folder, temporary)};
-    if (out.fd < 0)
-        return fail(problem, errno);
+    media::AtomicFile out(destination);
     const bool copied =
-        copyBounded(in.fd, size, [&out](const char* data, std::size_t n) { return writeAll(out.fd, data, n); });
-    if (!copied) {
-        const int code = errno;
-        ::unlink(temporary.c_str());
-        return fail(problem, code);
-    }
-    return commit(out, temporary, destination, 0, false, problem);
+        copyBounded(in.fd, size, [&out](const char* data, std::size_t n) { return out.write(data, n); });
+    if (!copied && out.error().empty())
+        return fail(problem, errno); // the source could not be read
+    if (copied && out.commit())
+        return true;
+    problem.reason = out.error();
+    return false;
 }
 
 bool writeCopy(const std::string& destination, const std::string& content, FileProblem& problem)
 {
-    const std::string folder = folderOf(destination);
-    removeStaleTemporaryFiles(folder);
-    std::string temporary;
-    Descriptor out{createTemporaryFile(folder, temporary)};
-    if (out.fd < 0)
-        return fail(problem, errno);
-    if (!writeAll(out.fd, content.data(), content.size())) {
-        const int code = errno;
-        ::unlink(temporary.c_str());
-        return fail(problem, code);
-    }
-    return commit(out, temporary, destination, 0, false, problem);
+    return writeThrough(destination, content, {}, problem);
 }
 
 bool replaceFileContent(const std::string& path, const std::string& content, FileProblem& problem)
@@ -178,20 +138,7 @@ bool replaceFileContent(const std::string& path, const std::string& content, Fil
         if (::realpath(path.c_str(), resolved))
             target = resolved;
     }
-    const std::string folder = folderOf(target);
-    removeStaleTemporaryFiles(folder);
-    struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0;
-    std::string temporary;
-    Descriptor out{createTemporaryFile(folder, temporary)};
-    if (out.fd < 0)
-        return fail(problem, errno);
-    if (!writeAll(out.fd, content.data(), content.size())) {
-        const int code = errno;
-        ::unlink(temporary.c_str());
-        return fail(problem, code);
-    }
-    return commit(out, temporary, target, old.st_mode, existed, problem);
+    return writeThrough(target, content, {.keepPermissions = true}, problem);
 }
 
 std::string copyFailureMessage(const std::string& source, const std::string& destination, const FileProblem& problem)

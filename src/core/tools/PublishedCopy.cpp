@@ -5,8 +5,6 @@
 
 #include <exiv2/exiv2.hpp>
 
-#include <mutex>
-
 namespace marquelo {
 
 namespace {
@@ -20,35 +18,24 @@ bool carriesMetadata(Exiv2::Image& image)
            !image.iptcData().empty() || !image.comment().empty();
 }
 
-// The turn a viewer still has to apply, 1 (none) when the value is missing or makes no sense.
-long orientationOf(const Exiv2::ExifData& exif)
-{
-    const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-    if (found == exif.end() || found->count() == 0)
-        return 1;
-    const long value = found->toLong();
-    return value >= 1 && value <= 8 ? value : 1;
-}
-
 } // namespace
 
 std::optional<std::string> withoutMetadata(const std::string& picture, std::string& reason)
 {
-    media::startExiv2();
+    media::MetadataImage opened = media::openMetadata(picture.data(), picture.size());
+    if (!opened) {
+        reason = "Its camera data could not be read: " + opened.error;
+        return std::nullopt;
+    }
+    Exiv2::Image* image = opened.image.get();
     try {
-        Exiv2::Image::AutoPtr image =
-            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(picture.data()), long(picture.size()));
-        if (!image.get()) {
-            reason = "Its camera data could not be read.";
-            return std::nullopt;
-        }
-        image->readMetadata();
         // Nothing to take out: published unchanged. This is how formats libexiv2 only reads (GIF, AVIF)
         // get through; one of them that carries camera data fails below, where writing throws.
         if (!carriesMetadata(*image))
             return picture;
 
-        const long orientation = orientationOf(image->exifData());
+        // The turn a viewer still has to apply stays: the published picture must stand as the photo does.
+        const int orientation = media::exifOrientation(image->exifData());
         image->clearExifData();
         image->clearXmpData();
         image->clearXmpPacket();

@@ -4,10 +4,7 @@
 #include "media/Exiv2Library.h"
 #include "media/RegularFile.h"
 
-#include <exiv2/exiv2.hpp>
-
 #include <cmath>
-#include <mutex>
 
 namespace marquelo {
 
@@ -19,28 +16,14 @@ constexpr std::size_t kLargestFile = 512u * 1024 * 1024;
 
 QString text(const Exiv2::ExifData& exif, const char* key)
 {
-    const auto it = exif.findKey(Exiv2::ExifKey(key));
-    if (it == exif.end())
-        return {};
-    return QString::fromStdString(it->toString()).trimmed();
-}
-
-std::optional<double> rational(const Exiv2::ExifData& exif, const char* key, long n = 0)
-{
-    const auto it = exif.findKey(Exiv2::ExifKey(key));
-    if (it == exif.end() || it->count() <= n)
-        return std::nullopt;
-    const Exiv2::Rational r = it->toRational(n);
-    if (r.second == 0)
-        return std::nullopt;
-    return double(r.first) / double(r.second);
+    return QString::fromStdString(media::exifText(exif, key).value_or(std::string())).trimmed();
 }
 
 std::optional<double> coordinate(const Exiv2::ExifData& exif, const char* valueKey, const char* refKey, char negative)
 {
-    const auto degrees = rational(exif, valueKey, 0);
-    const auto minutes = rational(exif, valueKey, 1);
-    const auto seconds = rational(exif, valueKey, 2);
+    const auto degrees = media::exifRational(exif, valueKey, 0);
+    const auto minutes = media::exifRational(exif, valueKey, 1);
+    const auto seconds = media::exifRational(exif, valueKey, 2);
     if (!degrees || !minutes || !seconds)
         return std::nullopt;
     double value = *degrees + *minutes / 60.0 + *seconds / 3600.0;
@@ -66,18 +49,18 @@ bool PhotoDetails::empty() const
 PhotoDetails readPhotoDetails(const std::string& path)
 {
     PhotoDetails details;
-    media::startExiv2();
     const media::FileBytes file = media::readRegularFile(path, kLargestFile);
     if (!file.ok) {
         qCWarning(lcViewer) << "No photo details from" << path.c_str() << ":" << file.error.c_str();
         return details;
     }
+    const media::MetadataImage opened = media::openMetadata(file.bytes.data(), file.bytes.size());
+    if (!opened) {
+        qCDebug(lcViewer) << "No photo details from" << path.c_str() << ":" << opened.error.c_str();
+        return details;
+    }
     try {
-        auto image = Exiv2::ImageFactory::open(file.bytes.data(), long(file.bytes.size()));
-        if (!image.get())
-            return details;
-        image->readMetadata();
-        const Exiv2::ExifData& exif = image->exifData();
+        const Exiv2::ExifData& exif = opened.image->exifData();
         if (exif.empty())
             return details;
 
@@ -88,14 +71,14 @@ PhotoDetails readPhotoDetails(const std::string& path)
                              ? model
                              : (make + QLatin1Char(' ') + model).trimmed();
         details.lens = text(exif, "Exif.Photo.LensModel");
-        if (const auto t = rational(exif, "Exif.Photo.ExposureTime"); t && *t > 0)
+        if (const auto t = media::exifRational(exif, "Exif.Photo.ExposureTime"); t && *t > 0)
             details.exposureTime =
                 *t < 1.0 ? QStringLiteral("1/%1 s").arg(std::lround(1.0 / *t)) : QStringLiteral("%1 s").arg(number(*t));
-        if (const auto f = rational(exif, "Exif.Photo.FNumber"); f && *f > 0)
+        if (const auto f = media::exifRational(exif, "Exif.Photo.FNumber"); f && *f > 0)
             details.fNumber = QStringLiteral("f/%1").arg(number(*f));
         if (const QString iso = text(exif, "Exif.Photo.ISOSpeedRatings"); !iso.isEmpty())
             details.iso = QStringLiteral("ISO %1").arg(iso.section(QLatin1Char(' '), 0, 0));
-        if (const auto mm = rational(exif, "Exif.Photo.FocalLength"); mm && *mm > 0)
+        if (const auto mm = media::exifRational(exif, "Exif.Photo.FocalLength"); mm && *mm > 0)
             details.focalLength = QStringLiteral("%1 mm").arg(number(*mm));
         const QString taken = text(exif, "Exif.Photo.DateTimeOriginal");
         details.taken = QDateTime::fromString(taken, QStringLiteral("yyyy:MM:dd HH:mm:ss"));
@@ -105,8 +88,9 @@ PhotoDetails readPhotoDetails(const std::string& path)
             details.latitude.reset();
             details.longitude.reset();
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // libexiv2 throws on every kind of damage; such a file has no details for us.
+        qCDebug(lcViewer) << "No photo details from" << path.c_str() << ":" << error.what();
         return PhotoDetails{};
     }
     return details;

@@ -1,6 +1,7 @@
 #include "core/viewer/ThumbnailCache.h"
 
 #include "core/settings/Logging.h"
+#include "media/AtomicFile.h"
 #include "media/RegularFile.h"
 
 #include <QCryptographicHash>
@@ -9,10 +10,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QTemporaryFile>
 
 #include <cerrno>
-#include <cstdio>
 #include <sys/stat.h>
 
 namespace marquelo {
@@ -186,24 +185,34 @@ bool ThumbnailCache::write(const QString& folder, const QString& path, const QBy
 {
     if (!makePrivateFolder(folder))
         return false;
-    // QTemporaryFile creates its file with mode 0600 in the same folder, so the rename below is atomic
-    // and a reader never sees half a PNG.
-    QTemporaryFile temp(folder + QStringLiteral("/.marquelo-XXXXXX.png"));
-    if (!temp.open())
+    // Written beside its final name and renamed over it, so a reader never sees half a PNG. Owner-only
+    // like the folders; not flushed to disk, as a lost entry is made again; the folder holds thousands
+    // of entries and is not read through for leftovers on every write.
+    media::AtomicFile temp(QFile::encodeName(path).toStdString(),
+                           {.clearLeftovers = false, .sync = false, .ownerOnly = true});
+    QFile device;
+    if (!temp.isOpen() || !device.open(temp.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        qCWarning(lcThumbnails) << "cannot write the cache entry" << path << ":" << temp.error().c_str();
         return false;
+    }
     QImage tagged = image;
     tagged.setText(QLatin1String(kUriKey), QString::fromUtf8(uri));
     tagged.setText(QLatin1String(kMTimeKey), QString::number(mtimeSeconds));
     tagged.setText(QStringLiteral("Software"), QStringLiteral("Marquelo"));
     // Thumbnails are written far more often than they are worth squeezing: Qt's PNG writer turns
     // quality 80..89 into zlib level 1, a third of the default level's time for ~10% more bytes.
-    QImageWriter writer(&temp, "png");
+    QImageWriter writer(&device, "png");
     writer.setQuality(85);
-    if (!writer.write(tagged) || !temp.flush())
-        return false;
-    if (::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+    if (!writer.write(tagged) || !device.flush()) {
+        qCWarning(lcThumbnails) << "cannot write the cache entry" << path << ":" << writer.errorString()
+                                << device.errorString();
         return false; // the temporary file is removed with `temp`
-    temp.setAutoRemove(false);
+    }
+    device.close();
+    if (!temp.commit()) {
+        qCWarning(lcThumbnails) << "cannot store the cache entry" << path << ":" << temp.error().c_str();
+        return false;
+    }
     return true;
 }
 

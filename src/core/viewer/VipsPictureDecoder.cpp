@@ -7,14 +7,11 @@
 #include "media/Exiv2Library.h"
 #include "media/JpegHeader.h"
 
-#include <exiv2/exiv2.hpp>
-
 #include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -125,55 +122,19 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
     return out;
 }
 
-VipsPictureDecoder::RawPreview VipsPictureDecoder::largestRawPreview(const QByteArray& raw)
-{
-    RawPreview result;
-    if (raw.isEmpty())
-        return result;
-    media::startExiv2();
-    try {
-        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(raw.constData()), long(raw.size()));
-        if (!image.get())
-            return result;
-        image->readMetadata();
-        Exiv2::PreviewManager previews(*image);
-        const Exiv2::PreviewPropertiesList list = previews.getPreviewProperties();
-        if (list.empty())
-            return result;
-        const auto largest = std::max_element(list.begin(), list.end(), [](const auto& a, const auto& b) {
-            const auto area = [](const Exiv2::PreviewProperties& p) {
-                return std::uint64_t(p.width_) * p.height_ * 16 + p.size_ / 1024;
-            };
-            return area(a) < area(b);
-        });
-        const Exiv2::PreviewImage preview = previews.getPreviewImage(*largest);
-        result.bytes = QByteArray(reinterpret_cast<const char*>(preview.pData()), qsizetype(preview.size()));
-        const Exiv2::ExifData& exif = image->exifData();
-        const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-        if (found != exif.end() && found->count() > 0) {
-            const long o = found->toLong();
-            result.orientation = o >= 1 && o <= 8 ? int(o) : 1;
-        }
-    } catch (...) {
-        // libexiv2 throws on every kind of damage; a RAW it cannot read has no preview for us.
-        return RawPreview();
-    }
-    return result;
-}
-
 DecodedPicture VipsPictureDecoder::decodeRawPreview(const QByteArray& bytes, QSize fitInto, double minScale)
 {
-    const RawPreview preview = largestRawPreview(bytes);
-    if (preview.bytes.isEmpty())
+    const media::RawPreview raw = media::largestRawPreview(bytes.constData(), std::size_t(bytes.size()));
+    if (raw.bytes.empty())
         return DecodedPicture();
+    QByteArray jpeg(reinterpret_cast<const char*>(raw.bytes.data()), qsizetype(raw.bytes.size()));
     // The preview JPEG rarely carries an orientation of its own; the camera wrote it into the RAW.
-    const media::JpegHeader own = media::readJpegHeader(media::ByteView(
-        reinterpret_cast<const unsigned char*>(preview.bytes.constData()), std::size_t(preview.bytes.size())));
+    const media::JpegHeader own = media::readJpegHeader(media::ByteView(raw.bytes.data(), raw.bytes.size()));
     const bool ownOrientation = media::exifOrientation(own.exif) != 1;
-    const media::Orientation toUpright = media::Orientation::fromExif(ownOrientation ? 1 : preview.orientation);
+    const media::Orientation toUpright = media::Orientation::fromExif(ownOrientation ? 1 : raw.orientation);
     // Scale to fit the upright picture: ask with the box turned when the RAW turns a quarter.
     const QSize box = uprightSize(fitInto, toUpright);
-    DecodedPicture decoded = PictureDecoder::decode(preview.bytes, box, minScale);
+    DecodedPicture decoded = PictureDecoder::decode(jpeg, box, minScale);
     if (!decoded.ok || toUpright.isIdentity())
         return decoded;
     decoded.image = upright(std::move(decoded.image), toUpright);

@@ -27,14 +27,6 @@ public:
     // the preview has none of its own. fullSize is the preview's: RAW data is never developed.
     static DecodedPicture decodeRawPreview(const QByteArray& bytes, QSize fitInto, double minScale = 0);
 
-    // The largest preview image embedded in a RAW file (a JPEG as a rule) and the RAW's EXIF
-    // orientation (1..8; 1 when none); empty bytes when it has none.
-    struct RawPreview {
-        QByteArray bytes;
-        int orientation = 1;
-    };
-    static RawPreview largestRawPreview(const QByteArray& raw);
-
     // Loads libvips (a module of its own, on first use) and starts it, once for the process
     // (thread-safe); false when it cannot run.
     static bool startLibrary();

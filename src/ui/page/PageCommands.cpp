@@ -1,7 +1,7 @@
 #include "ui/page/PageCommands.h"
 
-#include "core/tools/TemporaryFiles.h"
 #include "core/viewer/PictureCache.h"
+#include "media/TemporaryFiles.h"
 #include "ui/page/ClosePageDialog.h"
 #include "ui/page/ImageSizeDialog.h"
 #include "ui/page/NewPageInfoDialog.h"
@@ -112,7 +112,7 @@ PageCommands* bindPageCommands(ViewerWindow& window)
 {
     auto* commands = new PageCommands(window);
     // What an interrupted write left in the page's folder goes at start.
-    removeStaleTemporaryFiles(window.config().CurOutputDirectory);
+    media::removeStaleTemporaryFiles(window.config().CurOutputDirectory);
     PageSession& session = commands->session();
     window.setCommandHandler(Command::AddImage, [&session] { session.startCaption(); });
     window.setPageTitleSource([&session] { return QString::fromStdString(session.openPageTitle()); });

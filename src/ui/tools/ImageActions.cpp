@@ -6,11 +6,11 @@
 #include "core/tools/FileCopy.h"
 #include "core/tools/Launcher.h"
 #include "core/tools/OutputNames.h"
-#include "core/tools/TemporaryFiles.h"
 #include "core/tools/ToolJob.h"
 #include "core/tools/ToolTemplates.h"
-#include "core/tools/TurnQueue.h"
 #include "core/tools/TurnCheck.h"
+#include "core/tools/TurnQueue.h"
+#include "media/TemporaryFiles.h"
 #include "ui/viewer/ViewerWindow.h"
 
 #include <QPointer>
@@ -188,8 +188,8 @@ void addFavorite(ViewerWindow& window)
         if (w)
             w->showNotice(QString::fromStdString(text));
     };
-    if (!launchWatchedCopy(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp,
-                           photo, ui, notice, [notice, photo] { notice("Added to favorites: " + photo); }))
+    if (!launchWatchedCopy(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, photo,
+                           ui, notice, [notice, photo] { notice("Added to favorites: " + photo); }))
         OutputNames::instance().release(c.BestOfDirectory, name);
 }
 
@@ -215,7 +215,7 @@ void bindToolCommands(ViewerWindow& window)
     ViewerWindow* w = &window;
     TurnQueue* turns = new TurnQueue(&window);
     // What an interrupted copy or tool left in the photo folder goes at start.
-    removeStaleTemporaryFiles(window.images().directory());
+    media::removeStaleTemporaryFiles(window.images().directory());
     using C = AppConfig;
     window.setCommandHandler(Command::Edit, [w] { edit(*w); });
     window.setCommandHandler(Command::Swap, [w] { swap(*w); });

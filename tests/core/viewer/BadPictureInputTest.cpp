@@ -1,6 +1,7 @@
 #include "ViewerTestFiles.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/VipsPictureDecoder.h"
+#include "media/Exiv2Library.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -155,7 +156,7 @@ TEST(BadPictureInput, NamesDoNotDecideTheFormatButRawNeedsAPreview)
     const QByteArray cr3 = corpusBytes("canon_eos_r6_pruned.cr3");
     write(folder.file("cut.cr3"), cr3.left(cr3.size() / 4));
     EXPECT_FALSE(PictureDecoder::decodeFile(folder.file("cut.cr3"), QSize()).ok);
-    EXPECT_TRUE(VipsPictureDecoder::largestRawPreview("garbage").bytes.isEmpty());
+    EXPECT_TRUE(media::largestRawPreview("garbage", 7).bytes.empty());
 }
 
 } // namespace

@@ -3,19 +3,20 @@
 // beside its final name and renamed over it is called ".marquelo-PID-RANDOM.tmp", so that what an
 // interrupted writer left behind can be told from the user's files and removed later.
 //
-// Plain C++ and POSIX only: marquelo-convert builds this file too.
+// Writers normally go through AtomicFile.h, which uses these names; the folder scans that clear
+// leftovers call removeStaleTemporaryFiles themselves.
 
 #include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace marquelo {
+namespace marquelo::media {
 
 // Creates a new, empty temporary file in `folder` that no other writer can have picked (exclusive
-// creation), with the permissions a new file of the user's gets. Returns its descriptor (close-on-exec)
-// and sets `path`; -1 with errno set on failure.
-int createTemporaryFile(const std::string& folder, std::string& path);
+// creation) with `mode` through the umask (0666: the permissions a new file of the user's gets).
+// Returns its descriptor (close-on-exec) and sets `path`; -1 with errno set on failure.
+int createTemporaryFile(const std::string& folder, std::string& path, unsigned mode = 0666);
 
 // The process id of the writer when `name` (a bare file name) is one of our temporary files.
 std::optional<long> temporaryFileWriter(std::string_view name);
@@ -28,4 +29,4 @@ int removeStaleTemporaryFiles(const std::string& folder, std::chrono::seconds id
 // The folder part of `path` ("." for a bare name).
 std::string folderOf(const std::string& path);
 
-} // namespace marquelo
+} // namespace marquelo::media

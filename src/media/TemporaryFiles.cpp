@@ -1,4 +1,4 @@
-#include "core/tools/TemporaryFiles.h"
+#include "media/TemporaryFiles.h"
 
 #include <cerrno>
 #include <csignal>
@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace marquelo {
+namespace marquelo::media {
 
 namespace {
 
@@ -23,7 +23,7 @@ bool writerRunning(long pid)
 
 } // namespace
 
-int createTemporaryFile(const std::string& folder, std::string& path)
+int createTemporaryFile(const std::string& folder, std::string& path, unsigned mode)
 {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
@@ -32,8 +32,8 @@ int createTemporaryFile(const std::string& folder, std::string& path)
         for (int i = 0; i < 8; ++i)
             token.push_back(digits[random() % 36]);
         path = folder + "/" + std::string(kPrefix) + std::to_string(::getpid()) + "-" + token + std::string(kSuffix);
-        // 0666 through the umask: a finished copy must not be owner-only like mkstemp's files.
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        // 0666 through the umask by default: a finished copy must not be owner-only like mkstemp's files.
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode_t(mode));
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -98,4 +98,4 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-} // namespace marquelo
+} // namespace marquelo::media
