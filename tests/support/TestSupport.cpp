@@ -3,7 +3,10 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <cctype>
 #include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 
 namespace marquelo::test {
@@ -57,6 +60,23 @@ std::string buildDir()
 std::string builtProgram(const std::string& name)
 {
     return buildDir() + "/src/" + name;
+}
+
+long endedProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return long(child);
+}
+
+std::string testName(std::string text)
+{
+    for (char& ch : text)
+        if (!std::isalnum(static_cast<unsigned char>(ch)))
+            ch = '_';
+    return text;
 }
 
 } // namespace marquelo::test

@@ -46,6 +46,21 @@ std::string buildDir();
 // Full path of a program built by this project (for example "marquelo-convert").
 std::string builtProgram(const std::string& name);
 
+// A process id that no running process has: one that has ended and been reaped. A temporary file named
+// after it is an interrupted writer's leftover.
+long endedProcess();
+
+// `text` as a parameterised test's name: every character but letters and digits becomes '_'.
+std::string testName(std::string text);
+
+// Names each row of a parameterised test by its `file` member (INSTANTIATE_TEST_SUITE_P's last argument).
+struct NameByFile {
+    template <typename Row> std::string operator()(const ::testing::TestParamInfo<Row>& row) const
+    {
+        return testName(row.param.file);
+    }
+};
+
 } // namespace marquelo::test
 
 // Skips the running test when a photo it needs is neither in the checkout nor in a large corpus.

@@ -1,5 +1,6 @@
 #include "core/tools/FileCopy.h"
 #include "core/tools/TemporaryFiles.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -96,16 +97,6 @@ TEST(CopyRegularFile, RefusesWhatIsNoRegularFile)
     EXPECT_EQ(copyFailureMessage("a", "b", problem), "Failed to copy 'a' to 'b'");
 }
 
-// A process id that no running process has (one that has ended and been reaped).
-long endedProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return long(child);
-}
-
 void makeOld(const std::string& path)
 {
     fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(5));
@@ -123,7 +114,7 @@ TEST(TemporaryFiles, StaleOnesGoOthersStay)
     ::close(fd);
     EXPECT_EQ(temporaryFileWriter(fs::path(mine).filename().string()), long(::getpid()));
 
-    const std::string ended = folder + "/.marquelo-" + std::to_string(endedProcess()) + "-abc123.tmp";
+    const std::string ended = folder + "/.marquelo-" + std::to_string(test::endedProcess()) + "-abc123.tmp";
     const std::string oldOfLiveWriter = folder + "/.marquelo-1-zz99.tmp"; // pid 1 never ends
     std::ofstream(ended) << "half a photo";
     std::ofstream(oldOfLiveWriter) << "half a page";
@@ -134,7 +125,7 @@ TEST(TemporaryFiles, StaleOnesGoOthersStay)
         std::ofstream(folder + "/" + name) << "the user's";
         makeOld(folder + "/" + name);
     }
-    fs::create_directory(folder + "/.marquelo-" + std::to_string(endedProcess()) + "-dir.tmp");
+    fs::create_directory(folder + "/.marquelo-" + std::to_string(test::endedProcess()) + "-dir.tmp");
 
     EXPECT_EQ(removeStaleTemporaryFiles(folder), 2);
     EXPECT_TRUE(fs::exists(mine));
