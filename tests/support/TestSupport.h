@@ -14,11 +14,15 @@
 namespace marquelo::test {
 
 // The large corpus of real and broken photos: MARQUELO_CORPUS_DIR from the environment when set, else
-// the folder the build was configured with. It may not exist.
+// the folder the build was configured with (-DMARQUELO_CORPUS_DIR). Empty when neither names one: the
+// tests then read nothing outside the checkout. It may not exist.
 std::string corpusDir();
 
 // Whether the large corpus is there.
 bool haveCorpus();
+
+// Why haveCorpus() is false, for a skipped test to say.
+std::string noCorpusReason();
 
 // The photos the checkout carries (tests/data).
 std::string dataDir();
@@ -67,14 +71,13 @@ struct NameByFile {
 #define MARQUELO_NEED_PHOTO(relative)                                                                                  \
     do {                                                                                                               \
         if (!::marquelo::test::havePhoto(relative))                                                                    \
-            GTEST_SKIP() << "needs " << std::string(relative) << " of the large photo corpus, not found in "           \
-                         << ::marquelo::test::corpusDir() << " (set MARQUELO_CORPUS_DIR)";                             \
+            GTEST_SKIP() << "needs " << std::string(relative)                                                          \
+                         << " of the large photo corpus: " << ::marquelo::test::noCorpusReason();                      \
     } while (false)
 
 // Skips the running test when the large corpus is not there (tests that go through all of a folder).
 #define MARQUELO_NEED_CORPUS()                                                                                         \
     do {                                                                                                               \
         if (!::marquelo::test::haveCorpus())                                                                           \
-            GTEST_SKIP() << "needs the large photo corpus, not found in " << ::marquelo::test::corpusDir()             \
-                         << " (set MARQUELO_CORPUS_DIR)";                                                              \
+            GTEST_SKIP() << "needs the large photo corpus: " << ::marquelo::test::noCorpusReason();                    \
     } while (false)
