@@ -1,7 +1,8 @@
 #pragma once
 // Where the benchmarks find the large photo corpus: MARQUELO_CORPUS_DIR from the environment when set,
-// else the folder the build was configured with. Without it a benchmark has nothing to measure and says
-// so instead of failing, so that bench/run-all.sh goes on to the next program.
+// else the folder the build was configured with, else ../shared/corpus beside the checkout (the tests
+// never look there by themselves; a measurement wants the real photos). Without it a benchmark has nothing to measure
+// and says so instead of failing, so that bench/run-all.sh goes on to the next program.
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,10 @@ constexpr int kSkipped = 0;
 inline std::string corpusDir()
 {
     const char* fromEnvironment = std::getenv("MARQUELO_CORPUS_DIR");
-    return fromEnvironment && *fromEnvironment ? std::string(fromEnvironment) : std::string(MARQUELO_CORPUS_DIR);
+    if (fromEnvironment && *fromEnvironment)
+        return fromEnvironment;
+    const std::string configured = MARQUELO_CORPUS_DIR;
+    return configured.empty() ? std::string(MARQUELO_SOURCE_DIR) + "/../shared/corpus" : configured;
 }
 
 // corpusDir()/relative, checked: when the folder is missing, a line saying the benchmark skips is

@@ -3,7 +3,7 @@
 # two compete for the processor, and keeps each one's output in <build>/bench-results/<name>.txt.
 # Figures are meant to be read as ratios against the baselines each program measures in the same run.
 # Programs that measure the photo corpus find it in MARQUELO_CORPUS_DIR (else the folder the build was
-# configured with); without it they say they skipped and exit 0.
+# configured with, else ../shared/corpus beside the checkout); without it they say they skipped and exit 0.
 set -uo pipefail
 build="${1:-build}"
 results="$build/bench-results"

@@ -563,213 +563,313 @@ void resampledSize(int width, int height, const ResampleSize& r, bool keepAspect
         outHeight = fitH;
 }
 
-bool convertImage(const ConvertOptions& o, std::string& error)
+namespace {
+
+// The input as the decoders see it: a copy of the user's file in memory (or of the preview a camera
+// RAW file embeds), its format, and for a JPEG all of its bytes.
+struct OpenedInput {
+    InputFile file;
+    std::unique_ptr<MemoryInput> snapshot;
+    InputFile snapshotInput;
+    std::unique_ptr<MemoryInput> preview;
+    InputFile previewInput;
+    InputFile* in = nullptr; // snapshotInput, or previewInput for a RAW file
+    int rawOrientation = 0;
+    const InputFormat* format = nullptr;
+    ByteView jpeg;
+
+    bool isJpeg() const { return format->name == "jpeg"; }
+    const std::string& source() const { return in->path(); }
+};
+
+// A camera RAW file is read through the largest preview the camera embedded in it, which then goes
+// through the same format check, limits and cut as any photo.
+bool openRawPreview(const ConvertOptions& o, OpenedInput& opened, std::string& error)
 {
-    startImageLibrary();
+    if (!media::detail::rawExtension(media::detail::lowerExtension(o.input)))
+        return true;
+    media::RawPreview raw = media::largestRawPreview(opened.snapshotInput.path());
+    if (raw.bytes.empty())
+        return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
+    opened.preview = std::make_unique<MemoryInput>(raw.bytes);
+    std::string reason;
+    if (opened.preview->path().empty() || !opened.previewInput.open(opened.preview->path(), reason))
+        return fail(error, "unable to load " + quoted(o.input) + ": no memory for its preview");
+    opened.in = &opened.previewInput;
+    opened.rawOrientation = raw.orientation;
+    return true;
+}
+
+// The format by the first bytes alone, whatever the file is called; a JPEG's scans are counted here.
+bool readFormat(const ConvertOptions& o, OpenedInput& opened, std::string& error)
+{
+    opened.format = detectInputFormat(opened.in->head(kFormatHeadBytes));
+    if (!opened.format)
+        return fail(error, "unable to load " + quoted(o.input) + ": not a picture this tool can read");
+    if (!opened.isJpeg())
+        return true;
+    std::string reason;
+    opened.jpeg = opened.in->bytes(reason);
+    if (opened.jpeg.empty())
+        return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
+    // libvips' JPEG loader has no scan limit of its own: every path is guarded here, before any decoding.
+    if (countJpegScans(opened.jpeg, kMaxJpegScans + 1) > kMaxJpegScans)
+        return fail(error, "unable to load " + quoted(o.input) + ": more than " + std::to_string(kMaxJpegScans) +
+                               " scans in a progressive JPEG");
+    return true;
+}
+
+bool openInput(const ConvertOptions& o, OpenedInput& opened, std::string& error)
+{
     std::error_code ec;
     if (!fs::is_regular_file(o.input, ec))
         return fail(error, "unable to read " + quoted(o.input) + ": " +
                                (fs::exists(o.input, ec) ? "not a regular file" : "no such file"));
     // Every decoder reads the input through this one handle (see InputFile).
-    InputFile input;
     std::string reason;
-    if (!input.open(o.input, reason))
+    if (!opened.file.open(o.input, reason))
         return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
     // Nothing of the file is read before its size is known: a 3 GB file named .jpg is refused here.
-    if (input.size() > kMaxInputBytes)
-        return fail(error, "unable to load " + quoted(o.input) + ": file too large (" + std::to_string(input.size()) +
-                               " bytes)");
+    if (opened.file.size() > kMaxInputBytes)
+        return fail(error, "unable to load " + quoted(o.input) + ": file too large (" +
+                               std::to_string(opened.file.size()) + " bytes)");
 
     // The decoders never see the file itself, only a copy of it read in one go: another program may cut
     // the file short meanwhile, and libvips maps some inputs (a mapped page past the new end is a bus
     // fault). A file that changes while it is read is refused before anything is written.
-    std::unique_ptr<MemoryInput> snapshot;
-    InputFile snapshotInput;
-    {
-        const ByteView whole = input.bytes(reason);
-        // An empty file is left to the format check, which names it for what it is not.
-        if (whole.empty() && input.size() != 0)
-            return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
-        snapshot = std::make_unique<MemoryInput>(whole);
-        input.dropBytes();
-        if (snapshot->path().empty() || !snapshotInput.open(snapshot->path(), reason))
-            return fail(error, "unable to load " + quoted(o.input) + ": no memory for a copy of it");
-    }
+    const ByteView whole = opened.file.bytes(reason);
+    // An empty file is left to the format check, which names it for what it is not.
+    if (whole.empty() && opened.file.size() != 0)
+        return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
+    opened.snapshot = std::make_unique<MemoryInput>(whole);
+    opened.file.dropBytes();
+    if (opened.snapshot->path().empty() || !opened.snapshotInput.open(opened.snapshot->path(), reason))
+        return fail(error, "unable to load " + quoted(o.input) + ": no memory for a copy of it");
+    opened.in = &opened.snapshotInput;
+    return openRawPreview(o, opened, error) && readFormat(o, opened, error);
+}
 
-    // A camera RAW file is read through the largest preview the camera embedded in it, which then goes
-    // through the same format check, limits and cut as any photo.
-    std::unique_ptr<MemoryInput> preview;
-    InputFile previewInput;
-    InputFile* in = &snapshotInput;
-    int rawOrientation = 0;
-    if (media::detail::rawExtension(media::detail::lowerExtension(o.input))) {
-        media::RawPreview raw = media::largestRawPreview(snapshotInput.path());
-        if (raw.bytes.empty())
-            return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
-        preview = std::make_unique<MemoryInput>(raw.bytes);
-        if (preview->path().empty() || !previewInput.open(preview->path(), reason))
-            return fail(error, "unable to load " + quoted(o.input) + ": no memory for its preview");
-        in = &previewInput;
-        rawOrientation = raw.orientation;
-    }
-
-    const InputFormat* format = detectInputFormat(in->head(kFormatHeadBytes));
-    if (!format)
-        return fail(error, "unable to load " + quoted(o.input) + ": not a picture this tool can read");
-    const std::string& source = in->path();
-    const bool jpegIn = format->name == "jpeg";
-    ByteView jpeg;
-    if (jpegIn) {
-        jpeg = in->bytes(reason);
-        if (jpeg.empty())
-            return fail(error, "unable to read " + quoted(o.input) + ": " + reason);
-        // libvips' JPEG loader has no scan limit of its own: every path is guarded here, before any decoding.
-        if (countJpegScans(jpeg, kMaxJpegScans + 1) > kMaxJpegScans)
-            return fail(error, "unable to load " + quoted(o.input) + ": more than " + std::to_string(kMaxJpegScans) +
-                                   " scans in a progressive JPEG");
-    }
-
+// What the command line asks of the picture as a whole.
+struct Plan {
     Orientation turns;
+    bool derived = false; // a cut, a new size or several sizes: a copy (for a page), not the photo rewritten
+    bool jpegOut = false;
+    bool losslessTurn = false;
+};
+
+bool planConversion(const ConvertOptions& o, OpenedInput& opened, Plan& plan, std::string& error)
+{
     for (Turn t : o.turns)
-        turns = orientationOf(t).after(turns);
-    const bool derived = o.crop || o.resample || !o.also.empty();
-    const bool jpegOut = hasJpegExtension(o.output);
+        plan.turns = orientationOf(t).after(plan.turns);
+    plan.derived = o.crop || o.resample || !o.also.empty();
+    plan.jpegOut = hasJpegExtension(o.output);
 
     // Turning a photo in place never loses quality silently: what cannot be turned losslessly is refused.
-    bool losslessTurn = false;
-    if (!o.turns.empty() && !derived) {
-        const std::vector<unsigned char> head = snapshotInput.head(1 << 16);
+    if (!o.turns.empty() && !plan.derived) {
+        const std::vector<unsigned char> head = opened.snapshotInput.head(1 << 16);
         const media::TurnVerdict verdict = media::turnVerdict(o.input, head.data(), head.size());
         if (verdict.kind == media::TurnKind::Refused)
             return fail(error, "unable to turn " + quoted(o.input) + ": " + verdict.reason);
-        losslessTurn = verdict.kind == media::TurnKind::Lossless;
+        plan.losslessTurn = verdict.kind == media::TurnKind::Lossless;
     }
+    return true;
+}
 
-    if (!derived && jpegOut && jpegIn && !preview) {
+// The picture as stored, from its header alone, and how it stands upright.
+struct Stored {
+    vips::VImage header;
+    long long width = 0, height = 0;
+    Orientation upright;
+    VipsFailOn failOn = VIPS_FAIL_ON_NONE;
+};
+
+// Reads the header and refuses what would take too much memory before any pixel is decoded.
+bool readHeader(const ConvertOptions& o, const OpenedInput& opened, const Plan& plan, Stored& stored,
+                std::string& error)
+{
+    // Rewriting a photo must not bake damage into it; a copy for a page may show what could be read.
+    stored.failOn = plan.derived ? VIPS_FAIL_ON_NONE : VIPS_FAIL_ON_TRUNCATED;
+    stored.header = load(*opened.format, opened.source(),
+                         vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", stored.failOn));
+    const vips::VImage& header = stored.header;
+    const long long rawW = header.width(), rawH = header.height();
+    stored.width = rawW;
+    stored.height = rawH;
+    if ((unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() > kMaxDecodedBytes)
+        return fail(error, "unable to load " + quoted(o.input) + ": picture too large (" + std::to_string(rawW) + "x" +
+                               std::to_string(rawH) + ")");
+    // libvips composes every frame of an animation on a whole canvas, however small the frame itself,
+    // so a few kilobytes of 1x1 frames on a huge canvas cost minutes: the bound covers them all.
+    const unsigned long long frames = animationFrames(*opened.format, header);
+    if (frames > 1 &&
+        (unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() * frames >
+            kMaxDecodedBytes)
+        return fail(error, "unable to load " + quoted(o.input) + ": animation too large (" + std::to_string(rawW) +
+                               "x" + std::to_string(rawH) + ", " + std::to_string(frames) + " frames)");
+    int exif = header.get_typeof(VIPS_META_ORIENTATION) ? header.get_int(VIPS_META_ORIENTATION) : 1;
+    // The preview rarely has an orientation of its own; the camera wrote it into the RAW file.
+    if (opened.rawOrientation != 0 && header.get_typeof(VIPS_META_ORIENTATION) == 0)
+        exif = opened.rawOrientation;
+    stored.upright = Orientation::fromExif(exif);
+    return true;
+}
+
+// The cut and the sizes asked for, in the stored pixels, and the scale the decoder may read them at.
+struct CutPlan {
+    EdgeRect rawCut;
+    int rawCutW = 0, rawCutH = 0;
+    int rawTargetW = 0, rawTargetH = 0;
+    std::vector<SizedOutput> sizes; // with /also: every output's size
+    int shrink = 1, eighths = 8;
+};
+
+// The cut, in the pixels of the upright picture, clamped to it.
+bool uprightCut(const ConvertOptions& o, long long uprightW, long long uprightH, EdgeRect& cut, std::string& error)
+{
+    cut = {0, 0, uprightW, uprightH};
+    if (!o.crop)
+        return true;
+    const CropBox& c = *o.crop;
+    cut = {std::max(0LL, c.left), std::max(0LL, c.top), std::min(uprightW, c.left + c.width),
+           std::min(uprightH, c.top + c.height)};
+    if (cut.x0 >= cut.x1 || cut.y0 >= cut.y1)
+        return fail(error, "unable to crop " + quoted(o.input) + ": the rectangle (" + std::to_string(c.left) + "," +
+                               std::to_string(c.top) + "," + std::to_string(c.width) + "," + std::to_string(c.height) +
+                               ") lies outside the " + std::to_string(uprightW) + "x" + std::to_string(uprightH) +
+                               " picture");
+    return true;
+}
+
+bool planCut(const ConvertOptions& o, const OpenedInput& opened, const Plan& plan, const Stored& stored, CutPlan& p,
+             std::string& error)
+{
+    const Orientation& upright = stored.upright;
+    EdgeRect cut;
+    if (!uprightCut(o, upright.swapsSides() ? stored.height : stored.width,
+                    upright.swapsSides() ? stored.width : stored.height, cut, error))
+        return false;
+    const int cutW = int(cut.x1 - cut.x0), cutH = int(cut.y1 - cut.y0);
+    int targetW = cutW, targetH = cutH;
+    if (o.resample)
+        resampledSize(cutW, cutH, *o.resample, o.keepAspect, targetW, targetH);
+    // The result is held whole in memory before it is written, so it gets the same bound as the input.
+    const int bands = stored.header.bands();
+    if ((unsigned long long)targetW * (unsigned long long)targetH * (unsigned long long)bands > kMaxDecodedBytes)
+        return fail(error, "unable to resample " + quoted(o.input) + ": the result would be too large (" +
+                               std::to_string(targetW) + "x" + std::to_string(targetH) + ")");
+
+    // The same work on the stored pixels: cut and resample first, turn the small result last.
+    p.rawCut = mapBack(upright, cut, stored.width, stored.height);
+    p.rawCutW = int(p.rawCut.x1 - p.rawCut.x0);
+    p.rawCutH = int(p.rawCut.y1 - p.rawCut.y0);
+    p.rawTargetW = upright.swapsSides() ? targetH : targetW;
+    p.rawTargetH = upright.swapsSides() ? targetW : targetH;
+    if (!o.also.empty() && !planSeveralSizes(o, cutW, cutH, upright.swapsSides(), bands, p.sizes, error))
+        return false;
+
+    if (opened.isJpeg() && plan.derived && p.sizes.empty()) {
+        p.shrink = decoderShrink(std::min(double(p.rawCutW) / p.rawTargetW, double(p.rawCutH) / p.rawTargetH));
+        p.eighths = 8 / p.shrink;
+    } else if (opened.isJpeg() && plan.derived) {
+        p.eighths = decoderEighthsForSizes(p.rawCutW, p.rawCutH, p.sizes);
+        p.shrink = decoderShrinkForEighths(p.eighths);
+    }
+    return true;
+}
+
+// Decodes the cut, at the planned scale, and says where in the decoded pixels it lies.
+bool decodeCut(const ConvertOptions& o, const OpenedInput& opened, const Stored& stored, const CutPlan& p,
+               vips::VImage& image, CutPlacement& placement, std::string& error)
+{
+    // A real cut of a plain JPEG decodes only what the cut needs, straight from the file; so does a
+    // JPEG that feeds several sizes, for the scales in eighths that libvips' loader does not offer.
+    const bool partial = p.rawCutW < stored.width || p.rawCutH < stored.height;
+    const RegionDecode region = opened.isJpeg() && (partial || !p.sizes.empty())
+                                    ? decodeJpegRegion(opened.source(), p.eighths, p.rawCut, image, &placement)
+                                    : RegionDecode::NotThisWay;
+    if (region == RegionDecode::Refused)
+        return fail(error, "unable to load " + quoted(o.input) + ": scans that repeat or exceed " +
+                               std::to_string(kMaxJpegScans) + " in a progressive JPEG");
+    if (region != RegionDecode::NotThisWay)
+        return true;
+    // An option list is freed only by the call it is handed to, so it is made only when there is one.
+    image = stored.header;
+    if (p.shrink > 1)
+        image = load(*opened.format, opened.source(),
+                     vips::VImage::option()
+                         ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                         ->set("fail_on", stored.failOn)
+                         ->set("shrink", p.shrink));
+
+    // Cut in the decoder's (possibly shrunk) coordinates.
+    const double fx = double(image.width()) / double(stored.width);
+    const double fy = double(image.height()) / double(stored.height);
+    const EdgeRect& rawCut = p.rawCut;
+    const int x0 = std::clamp(int(std::floor(rawCut.x0 * fx)), 0, image.width() - 1);
+    const int y0 = std::clamp(int(std::floor(rawCut.y0 * fy)), 0, image.height() - 1);
+    const int x1 = std::clamp(int(std::ceil(rawCut.x1 * fx)), x0 + 1, image.width());
+    const int y1 = std::clamp(int(std::ceil(rawCut.y1 * fy)), y0 + 1, image.height());
+    if (x0 != 0 || y0 != 0 || x1 != image.width() || y1 != image.height())
+        image = image.extract_area(x0, y0, x1 - x0, y1 - y0);
+    placement = {rawCut.x0 * fx - x0, rawCut.y0 * fy - y0, double(p.rawCutW) * fx, double(p.rawCutH) * fy};
+    return true;
+}
+
+// Resamples, turns and writes the decoded cut: the one output, or every size of several.
+bool writeOutputs(const ConvertOptions& o, OpenedInput& opened, const Plan& plan, const Stored& stored, CutPlan& p,
+                  vips::VImage image, const CutPlacement& placement, std::string& error)
+{
+    // Only a copy for a page is made sRGB; a photo rewritten as it is keeps its own description.
+    if (plan.derived && opened.format->name == "heif" && image.format() == VIPS_FORMAT_USHORT)
+        image = withHdrProfile(image, *opened.in);
+
+    const Orientation turned = plan.turns.after(stored.upright);
+    if (!p.sizes.empty())
+        return writeSeveralSizes(image, placement, std::move(p.sizes), turned, o.jpegQuality, error);
+
+    image = resampleExactly(image, p.rawTargetW, p.rawTargetH);
+    if (plan.derived)
+        image = toSrgb(image);
+    if (plan.jpegOut && image.has_alpha())
+        image = image.flatten(vips::VImage::option()->set("background", std::vector<double>{255.0}));
+    image = applyOrientation(image, turned);
+    image = image.copy();
+    image.set(VIPS_META_ORIENTATION, 1);
+
+    if (!checkOutputType(o.output, error))
+        return false;
+    return encodeAndWrite(image, o.output, plan.derived, o.jpegQuality, error, plan.losslessTurn);
+}
+
+} // namespace
+
+// Open, plan, decode, write: each step refuses what it cannot do with its reason, before anything is written.
+bool convertImage(const ConvertOptions& o, std::string& error)
+{
+    startImageLibrary();
+    OpenedInput opened;
+    if (!openInput(o, opened, error))
+        return false;
+    Plan plan;
+    if (!planConversion(o, opened, plan, error))
+        return false;
+
+    if (!plan.derived && plan.jpegOut && opened.isJpeg() && !opened.preview) {
         bool done = false;
-        if (!tryLossless(o, jpeg, turns, error, done))
+        if (!tryLossless(o, opened.jpeg, plan.turns, error, done))
             return false;
         if (done)
             return true;
     }
 
     try {
-        // Rewriting a photo must not bake damage into it; a copy for a page may show what could be read.
-        const VipsFailOn failOn = derived ? VIPS_FAIL_ON_NONE : VIPS_FAIL_ON_TRUNCATED;
-        vips::VImage header = load(
-            *format, source, vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
-        const long long rawW = header.width(), rawH = header.height();
-        if ((unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() > kMaxDecodedBytes)
-            return fail(error, "unable to load " + quoted(o.input) + ": picture too large (" + std::to_string(rawW) +
-                                   "x" + std::to_string(rawH) + ")");
-        // libvips composes every frame of an animation on a whole canvas, however small the frame itself,
-        // so a few kilobytes of 1x1 frames on a huge canvas cost minutes: the bound covers them all.
-        const unsigned long long frames = animationFrames(*format, header);
-        if (frames > 1 &&
-            (unsigned long long)rawW * (unsigned long long)rawH * (unsigned long long)header.bands() * frames >
-                kMaxDecodedBytes)
-            return fail(error, "unable to load " + quoted(o.input) + ": animation too large (" + std::to_string(rawW) +
-                                   "x" + std::to_string(rawH) + ", " + std::to_string(frames) + " frames)");
-        int exif = header.get_typeof(VIPS_META_ORIENTATION) ? header.get_int(VIPS_META_ORIENTATION) : 1;
-        // The preview rarely has an orientation of its own; the camera wrote it into the RAW file.
-        if (rawOrientation != 0 && header.get_typeof(VIPS_META_ORIENTATION) == 0)
-            exif = rawOrientation;
-        const Orientation upright = Orientation::fromExif(exif);
-        const long long uprightW = upright.swapsSides() ? rawH : rawW;
-        const long long uprightH = upright.swapsSides() ? rawW : rawH;
-
-        // The cut, in the pixels of the upright picture, clamped to it.
-        EdgeRect cut{0, 0, uprightW, uprightH};
-        if (o.crop) {
-            const CropBox& c = *o.crop;
-            cut = {std::max(0LL, c.left), std::max(0LL, c.top), std::min(uprightW, c.left + c.width),
-                   std::min(uprightH, c.top + c.height)};
-            if (cut.x0 >= cut.x1 || cut.y0 >= cut.y1)
-                return fail(error, "unable to crop " + quoted(o.input) + ": the rectangle (" + std::to_string(c.left) +
-                                       "," + std::to_string(c.top) + "," + std::to_string(c.width) + "," +
-                                       std::to_string(c.height) + ") lies outside the " + std::to_string(uprightW) +
-                                       "x" + std::to_string(uprightH) + " picture");
-        }
-        const int cutW = int(cut.x1 - cut.x0), cutH = int(cut.y1 - cut.y0);
-        int targetW = cutW, targetH = cutH;
-        if (o.resample)
-            resampledSize(cutW, cutH, *o.resample, o.keepAspect, targetW, targetH);
-        // The result is held whole in memory before it is written, so it gets the same bound as the input.
-        if ((unsigned long long)targetW * (unsigned long long)targetH * (unsigned long long)header.bands() >
-            kMaxDecodedBytes)
-            return fail(error, "unable to resample " + quoted(o.input) + ": the result would be too large (" +
-                                   std::to_string(targetW) + "x" + std::to_string(targetH) + ")");
-
-        // The same work on the stored pixels: cut and resample first, turn the small result last.
-        const EdgeRect rawCut = mapBack(upright, cut, rawW, rawH);
-        const int rawCutW = int(rawCut.x1 - rawCut.x0), rawCutH = int(rawCut.y1 - rawCut.y0);
-        const int rawTargetW = upright.swapsSides() ? targetH : targetW;
-        const int rawTargetH = upright.swapsSides() ? targetW : targetH;
-
-        std::vector<SizedOutput> sizes;
-        if (!o.also.empty() && !planSeveralSizes(o, cutW, cutH, upright.swapsSides(), header.bands(), sizes, error))
-            return false;
-
-        int shrink = 1, eighths = 8;
-        if (jpegIn && derived && sizes.empty()) {
-            shrink = decoderShrink(std::min(double(rawCutW) / rawTargetW, double(rawCutH) / rawTargetH));
-            eighths = 8 / shrink;
-        } else if (jpegIn && derived) {
-            eighths = decoderEighthsForSizes(rawCutW, rawCutH, sizes);
-            shrink = decoderShrinkForEighths(eighths);
-        }
+        Stored stored;
+        CutPlan cut;
         vips::VImage image;
         CutPlacement placement;
-        // A real cut of a plain JPEG decodes only what the cut needs, straight from the file; so does a
-        // JPEG that feeds several sizes, for the scales in eighths that libvips' loader does not offer.
-        const bool partial = rawCutW < rawW || rawCutH < rawH;
-        const RegionDecode region = jpegIn && (partial || !sizes.empty())
-                                        ? decodeJpegRegion(source, eighths, rawCut, image, &placement)
-                                        : RegionDecode::NotThisWay;
-        if (region == RegionDecode::Refused)
-            return fail(error, "unable to load " + quoted(o.input) + ": scans that repeat or exceed " +
-                                   std::to_string(kMaxJpegScans) + " in a progressive JPEG");
-        if (region == RegionDecode::NotThisWay) {
-            // An option list is freed only by the call it is handed to, so it is made only when there is one.
-            image = header;
-            if (shrink > 1)
-                image = load(*format, source,
-                             vips::VImage::option()
-                                 ->set("access", VIPS_ACCESS_SEQUENTIAL)
-                                 ->set("fail_on", failOn)
-                                 ->set("shrink", shrink));
-
-            // Cut in the decoder's (possibly shrunk) coordinates.
-            const double fx = double(image.width()) / double(rawW), fy = double(image.height()) / double(rawH);
-            const int x0 = std::clamp(int(std::floor(rawCut.x0 * fx)), 0, image.width() - 1);
-            const int y0 = std::clamp(int(std::floor(rawCut.y0 * fy)), 0, image.height() - 1);
-            const int x1 = std::clamp(int(std::ceil(rawCut.x1 * fx)), x0 + 1, image.width());
-            const int y1 = std::clamp(int(std::ceil(rawCut.y1 * fy)), y0 + 1, image.height());
-            if (x0 != 0 || y0 != 0 || x1 != image.width() || y1 != image.height())
-                image = image.extract_area(x0, y0, x1 - x0, y1 - y0);
-            placement = {rawCut.x0 * fx - x0, rawCut.y0 * fy - y0, double(rawCutW) * fx, double(rawCutH) * fy};
-        }
-
-        // Only a copy for a page is made sRGB; a photo rewritten as it is keeps its own description.
-        if (derived && format->name == "heif" && image.format() == VIPS_FORMAT_USHORT)
-            image = withHdrProfile(image, *in);
-
-        if (!sizes.empty())
-            return writeSeveralSizes(image, placement, std::move(sizes), turns.after(upright), o.jpegQuality, error);
-
-        image = resampleExactly(image, rawTargetW, rawTargetH);
-
-        if (derived)
-            image = toSrgb(image);
-        if (jpegOut && image.has_alpha())
-            image = image.flatten(vips::VImage::option()->set("background", std::vector<double>{255.0}));
-        image = applyOrientation(image, turns.after(upright));
-        image = image.copy();
-        image.set(VIPS_META_ORIENTATION, 1);
-
-        if (!checkOutputType(o.output, error))
-            return false;
-        return encodeAndWrite(image, o.output, derived, o.jpegQuality, error, losslessTurn);
+        return readHeader(o, opened, plan, stored, error) && planCut(o, opened, plan, stored, cut, error) &&
+               decodeCut(o, opened, stored, cut, image, placement, error) &&
+               writeOutputs(o, opened, plan, stored, cut, image, placement, error);
     } catch (const vips::VError& e) {
         return fail(error, "unable to convert " + quoted(o.input) + ": " + vipsReason(e));
     }

@@ -3,6 +3,7 @@
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/VipsPictureDecoder.h"
 
+#include "support/ConvertRun.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,8 @@ namespace fs = std::filesystem;
 
 namespace marquelo::convert {
 namespace {
+
+using test::convert;
 
 using vips::VImage;
 
@@ -52,16 +55,6 @@ protected:
         fs::copy_file(source, out(name));
         fs::permissions(out(name), fs::perms::owner_read | fs::perms::owner_write);
         return out(name);
-    }
-    bool convert(std::vector<std::string> args, std::string* error = nullptr)
-    {
-        const ParseResult parsed = parseArguments(args);
-        EXPECT_EQ(parsed.action, ParseResult::Convert) << parsed.error;
-        std::string e;
-        const bool ok = convertImage(parsed.options, e);
-        if (error)
-            *error = e;
-        return ok;
     }
 };
 
@@ -107,13 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, PageCopies,
                                            PageCopyCase{"bench_oriented_brg_icc.jxl", 606, 500},
                                            PageCopyCase{"canon_eos_r6_pruned.cr3", 1620, 1080},
                                            PageCopyCase{"canon_powershot_g2.crw", 640, 480}),
-                         [](const auto& row) {
-                             std::string name = row.param.file;
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
-                         });
+                         test::NameByFile());
 
 TEST_F(ConvertFormats, BrowserFormatsKeepTheirTypeOnThePage)
 {

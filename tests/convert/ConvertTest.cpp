@@ -1,6 +1,7 @@
 #include "convert/ConvertOptions.h"
 #include "convert/Converter.h"
 
+#include "support/ConvertRun.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@ namespace fs = std::filesystem;
 
 namespace marquelo::convert {
 namespace {
+
+using test::convert;
 
 using vips::VImage;
 
@@ -76,17 +79,6 @@ protected:
         return out(name);
     }
     int filesInDir() const { return int(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size()); }
-
-    bool convert(std::vector<std::string> args, std::string* error = nullptr)
-    {
-        const ParseResult parsed = parseArguments(args);
-        EXPECT_EQ(parsed.action, ParseResult::Convert) << parsed.error;
-        std::string e;
-        const bool ok = convertImage(parsed.options, e);
-        if (error)
-            *error = e;
-        return ok;
-    }
 };
 
 struct SizeCase {

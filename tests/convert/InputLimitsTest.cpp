@@ -6,7 +6,8 @@
 #include "convert/JpegFile.h"
 #include "convert/JpegRegion.h"
 
-#include "support/ProgressiveJpeg.h"
+#include "support/ConvertRun.h"
+#include "support/HostilePictures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,8 @@ namespace fs = std::filesystem;
 
 namespace marquelo::convert {
 namespace {
+
+using test::convert;
 
 using namespace std::string_literals;
 
@@ -87,13 +90,6 @@ protected:
     {
         std::ofstream(path(name), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    }
-    bool convert(std::vector<std::string> args, std::string& error)
-    {
-        const ParseResult parsed = parseArguments(args);
-        EXPECT_EQ(parsed.action, ParseResult::Convert) << parsed.error;
-        error.clear();
-        return convertImage(parsed.options, error);
     }
 };
 

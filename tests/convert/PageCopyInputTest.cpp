@@ -4,6 +4,7 @@
 #include "convert/Converter.h"
 #include "convert/InputFile.h"
 
+#include "support/ConvertRun.h"
 #include "support/HostilePictures.h"
 #include "support/TestSupport.h"
 
@@ -29,6 +30,8 @@ namespace fs = std::filesystem;
 namespace marquelo::convert {
 namespace {
 
+using test::convert;
+
 std::string testData(const char* name)
 {
     return test::sourceDir() + "/tests/data/" + name;
@@ -40,13 +43,6 @@ protected:
     QTemporaryDir dir;
     std::string out(const std::string& name) const { return dir.path().toStdString() + "/" + name; }
     int filesInDir() const { return int(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size()); }
-
-    bool convert(std::vector<std::string> args, std::string& error)
-    {
-        const ParseResult parsed = parseArguments(args);
-        EXPECT_EQ(parsed.action, ParseResult::Convert) << parsed.error;
-        return convertImage(parsed.options, error);
-    }
 };
 
 // Whether exiftool's "group:tag" describes the photo or the camera rather than the copy's own file. A

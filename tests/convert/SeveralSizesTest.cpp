@@ -2,6 +2,7 @@
 #include "convert/ConvertOptions.h"
 #include "convert/Converter.h"
 
+#include "support/ConvertRun.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 
 namespace marquelo::convert {
 namespace {
+
+using test::convert;
 
 using vips::VImage;
 
@@ -46,12 +49,6 @@ class SeveralSizes : public ::testing::Test {
 protected:
     void SetUp() override { startImageLibrary(); }
     std::string out(const std::string& name) const { return dir.path().toStdString() + "/" + name; }
-    bool convert(const std::vector<std::string>& args, std::string& error)
-    {
-        const ParseResult parsed = parseArguments(args);
-        EXPECT_EQ(parsed.action, ParseResult::Convert) << parsed.error;
-        return convertImage(parsed.options, error);
-    }
     QTemporaryDir dir;
 };
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of a MARQUELO_FUZZ build for SECONDS each and prints executions, coverage and
 # crashes per target. The corpus of each target lives in BUILD/fuzz-corpus and grows from run to run;
-# it starts from the photo corpus (small files, and thumbnails of the camera photos) and the hand-written
-# seeds beside this script. Every saved reproducer in regressions/ is replayed first.
+# it starts from tests/data, or the photo corpus MARQUELO_CORPUS_DIR names (small files, and thumbnails
+# of the camera photos), and the hand-written seeds beside this script. Every saved reproducer in regressions/ is replayed first.
 #
 #   tests/fuzz/run-fuzzers.sh [SECONDS] [BUILD] [TARGET...]
 #
@@ -17,9 +17,10 @@ shift 2 2>/dev/null || shift $#
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_picture_decoder fuzz_picture_formats fuzz_media_jpeg fuzz_media_metadata fuzz_convert_image fuzz_convert_options fuzz_page_format fuzz_caption_links
                                      fuzz_tool_templates fuzz_command_line fuzz_version_number)
-corpus="${MARQUELO_CORPUS_DIR:-$here/../../../shared/corpus}"
-# Without the large corpus, the photos the tests carry (laid out the same way) seed the runs.
-[ -d "$corpus/camera" ] || corpus="$here/../data"
+# The photos the tests carry (laid out like the large corpus) seed the runs; the large corpus only when
+# MARQUELO_CORPUS_DIR names it, so that a run reads nothing outside the checkout unless asked to.
+corpus="${MARQUELO_CORPUS_DIR:-}"
+[ -n "$corpus" ] && [ -d "$corpus/camera" ] || corpus="$here/../data"
 work="$build/fuzz-corpus"
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$work" "$artifacts"

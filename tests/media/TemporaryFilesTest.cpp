@@ -1,4 +1,5 @@
 #include "media/TemporaryFiles.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -19,16 +19,6 @@ namespace {
 std::size_t entriesIn(const std::string& folder)
 {
     return std::size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
-
-// A process id that no running process has (one that has ended and been reaped).
-long endedProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return long(child);
 }
 
 void makeOld(const std::string& path)
@@ -48,7 +38,7 @@ TEST(TemporaryFiles, StaleOnesGoOthersStay)
     ::close(fd);
     EXPECT_EQ(temporaryFileWriter(fs::path(mine).filename().string()), long(::getpid()));
 
-    const std::string ended = folder + "/.marquelo-" + std::to_string(endedProcess()) + "-abc123.tmp";
+    const std::string ended = folder + "/.marquelo-" + std::to_string(test::endedProcess()) + "-abc123.tmp";
     const std::string oldOfLiveWriter = folder + "/.marquelo-1-zz99.tmp"; // pid 1 never ends
     std::ofstream(ended) << "half a photo";
     std::ofstream(oldOfLiveWriter) << "half a page";
@@ -59,7 +49,7 @@ TEST(TemporaryFiles, StaleOnesGoOthersStay)
         std::ofstream(folder + "/" + name) << "the user's";
         makeOld(folder + "/" + name);
     }
-    fs::create_directory(folder + "/.marquelo-" + std::to_string(endedProcess()) + "-dir.tmp");
+    fs::create_directory(folder + "/.marquelo-" + std::to_string(test::endedProcess()) + "-dir.tmp");
 
     EXPECT_EQ(removeStaleTemporaryFiles(folder), 2);
     EXPECT_TRUE(fs::exists(mine));

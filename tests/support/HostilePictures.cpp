@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,10 +111,10 @@ Fifo::~Fifo()
     ::unlink(m_path.c_str());
 }
 
-bool writeProgressiveJpeg(const std::string& path, QSize size, int passesPerBand)
+std::vector<unsigned char> progressiveJpeg(int width, int height, int passesPerBand)
 {
-    if (passesPerBand < 1 || passesPerBand > 10)
-        return false;
+    if (passesPerBand < 1 || passesPerBand > 10 || width < 1 || height < 1)
+        return {};
     std::vector<jpeg_scan_info> scans;
     scans.push_back({1, {0}, 0, 0, 0, 0});
     for (int k = 1; k <= 63; ++k) {
@@ -123,23 +124,22 @@ bool writeProgressiveJpeg(const std::string& path, QSize size, int passesPerBand
         for (int bit = low; bit > 0; --bit)
             scans.push_back({1, {0}, k, k, bit, bit - 1});
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
     jpeg_compress_struct info{};
     JpegError error{};
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = onJpegError;
-    std::vector<JSAMPLE> row(std::size_t(size.width()));
+    std::vector<JSAMPLE> row(std::size_t(width), 0);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
     if (setjmp(error.jump)) {
         jpeg_destroy_compress(&info);
-        std::fclose(file);
-        return false;
+        std::free(buffer);
+        return {};
     }
     jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = JDIMENSION(size.width());
-    info.image_height = JDIMENSION(size.height());
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
     info.input_components = 1;
     info.in_color_space = JCS_GRAYSCALE;
     jpeg_set_defaults(&info);
@@ -149,14 +149,28 @@ bool writeProgressiveJpeg(const std::string& path, QSize size, int passesPerBand
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         // A pattern, so that the scans carry bits.
-        for (int x = 0; x < size.width(); ++x)
+        for (int x = 0; x < width; ++x)
             row[std::size_t(x)] = JSAMPLE((x * 7 + int(info.next_scanline) * 13) & 0xff);
         JSAMPROW rows[] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
-    return std::fclose(file) == 0;
+    std::vector<unsigned char> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+bool writeProgressiveJpeg(const std::string& path, QSize size, int passesPerBand)
+{
+    const std::vector<unsigned char> bytes = progressiveJpeg(size.width(), size.height(), passesPerBand);
+    if (bytes.empty())
+        return false;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace marquelo::test {
 
@@ -37,8 +38,12 @@ private:
     std::thread m_watchdog;
 };
 
-// A grey progressive JPEG of `size` whose every AC coefficient is sent in `passesPerBand` scans
-// (1..10), so it holds 1 + 63 * passesPerBand scans. False when it could not be written.
+// A scan bomb: a grey progressive JPEG of width x height whose every AC coefficient is sent in
+// `passesPerBand` scans (1..10), one bit more each, so it holds progressiveScans(passesPerBand) scans
+// and keeps a decoder busy far longer than its size says. Empty when it could not be made.
+std::vector<unsigned char> progressiveJpeg(int width, int height, int passesPerBand);
+
+// progressiveJpeg() written to `path`. False when it could not be written.
 bool writeProgressiveJpeg(const std::string& path, QSize size, int passesPerBand);
 
 // A PNG whose header claims `size` (8-bit RGBA) over a few rows of zeros: a decompression bomb as

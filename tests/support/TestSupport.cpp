@@ -3,8 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace marquelo::test {
 
@@ -17,8 +20,17 @@ std::string corpusDir()
 
 bool haveCorpus()
 {
+    const std::string dir = corpusDir();
     std::error_code error;
-    return std::filesystem::is_directory(corpusDir() + "/camera", error);
+    return !dir.empty() && std::filesystem::is_directory(dir + "/camera", error);
+}
+
+std::string noCorpusReason()
+{
+    const std::string dir = corpusDir();
+    if (dir.empty())
+        return "no large photo corpus was given (configure with -DMARQUELO_CORPUS_DIR=... or set MARQUELO_CORPUS_DIR)";
+    return "the large photo corpus is not in " + dir + " (set MARQUELO_CORPUS_DIR)";
 }
 
 std::string dataDir()
@@ -30,7 +42,8 @@ std::string photo(const std::string& relative)
 {
     const std::string own = dataDir() + "/" + relative;
     std::error_code error;
-    if (std::filesystem::exists(own, error))
+    // Without a corpus the checkout's (missing) path, so that nothing outside the checkout is looked at.
+    if (std::filesystem::exists(own, error) || corpusDir().empty())
         return own;
     return corpusDir() + "/" + relative;
 }
@@ -57,6 +70,23 @@ std::string buildDir()
 std::string builtProgram(const std::string& name)
 {
     return buildDir() + "/src/" + name;
+}
+
+long endedProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return long(child);
+}
+
+std::string testName(std::string text)
+{
+    for (char& ch : text)
+        if (!std::isalnum(static_cast<unsigned char>(ch)))
+            ch = '_';
+    return text;
 }
 
 } // namespace marquelo::test

@@ -14,11 +14,15 @@
 namespace marquelo::test {
 
 // The large corpus of real and broken photos: MARQUELO_CORPUS_DIR from the environment when set, else
-// the folder the build was configured with. It may not exist.
+// the folder the build was configured with (-DMARQUELO_CORPUS_DIR). Empty when neither names one: the
+// tests then read nothing outside the checkout. It may not exist.
 std::string corpusDir();
 
 // Whether the large corpus is there.
 bool haveCorpus();
+
+// Why haveCorpus() is false, for a skipped test to say.
+std::string noCorpusReason();
 
 // The photos the checkout carries (tests/data).
 std::string dataDir();
@@ -46,20 +50,34 @@ std::string buildDir();
 // Full path of a program built by this project (for example "marquelo-convert").
 std::string builtProgram(const std::string& name);
 
+// A process id that no running process has: one that has ended and been reaped. A temporary file named
+// after it is an interrupted writer's leftover.
+long endedProcess();
+
+// `text` as a parameterised test's name: every character but letters and digits becomes '_'.
+std::string testName(std::string text);
+
+// Names each row of a parameterised test by its `file` member (INSTANTIATE_TEST_SUITE_P's last argument).
+struct NameByFile {
+    template <typename Row> std::string operator()(const ::testing::TestParamInfo<Row>& row) const
+    {
+        return testName(row.param.file);
+    }
+};
+
 } // namespace marquelo::test
 
 // Skips the running test when a photo it needs is neither in the checkout nor in a large corpus.
 #define MARQUELO_NEED_PHOTO(relative)                                                                                  \
     do {                                                                                                               \
         if (!::marquelo::test::havePhoto(relative))                                                                    \
-            GTEST_SKIP() << "needs " << std::string(relative) << " of the large photo corpus, not found in "           \
-                         << ::marquelo::test::corpusDir() << " (set MARQUELO_CORPUS_DIR)";                             \
+            GTEST_SKIP() << "needs " << std::string(relative)                                                          \
+                         << " of the large photo corpus: " << ::marquelo::test::noCorpusReason();                      \
     } while (false)
 
 // Skips the running test when the large corpus is not there (tests that go through all of a folder).
 #define MARQUELO_NEED_CORPUS()                                                                                         \
     do {                                                                                                               \
         if (!::marquelo::test::haveCorpus())                                                                           \
-            GTEST_SKIP() << "needs the large photo corpus, not found in " << ::marquelo::test::corpusDir()             \
-                         << " (set MARQUELO_CORPUS_DIR)";                                                              \
+            GTEST_SKIP() << "needs the large photo corpus: " << ::marquelo::test::noCorpusReason();                    \
     } while (false)

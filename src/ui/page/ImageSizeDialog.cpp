@@ -1,11 +1,15 @@
 #include "ui/page/ImageSizeDialog.h"
 
+#include "ui/settings/FormBuilder.h"
+
 #include <QButtonGroup>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <vector>
 
 namespace marquelo {
 
@@ -16,28 +20,19 @@ ImageSizeDialog::ImageSizeDialog(const AddImageChoice& initial, bool isPicture, 
     auto* sizeGroup = new QGroupBox(QStringLiteral("Image Size"), this);
     auto* sizeLayout = new QVBoxLayout(sizeGroup);
     m_size = new QButtonGroup(this);
-    const char* sizes[] = {"&Small", "&Medium", "&Large", "&Uncompressed", "Current Si&ze"};
-    for (int i = 0; i < 5; ++i) {
-        auto* radio = new QRadioButton(QString::fromLatin1(sizes[i]), sizeGroup);
-        radio->setObjectName(QStringLiteral("size%1").arg(i));
-        // A movie is copied as it is: only the last choice stays open, and it changes nothing.
-        radio->setEnabled(isPicture || i == 4);
-        m_size->addButton(radio, i);
-        sizeLayout->addWidget(radio);
-    }
+    const std::vector<QRadioButton*> sizes =
+        addRadioButtons(m_size, QStringLiteral("size"),
+                        {"&Small", "&Medium", "&Large", "&Uncompressed", "Current Si&ze"}, sizeGroup, sizeLayout);
+    // A movie is copied as it is: only the last choice stays open, and it changes nothing.
+    for (QRadioButton* radio : sizes)
+        radio->setEnabled(isPicture || radio == sizes.back());
     if (auto* button = m_size->button(initial.size))
         button->setChecked(true);
 
     auto* sideGroup = new QGroupBox(QStringLiteral("Image Alignment"), this);
     auto* sideLayout = new QVBoxLayout(sideGroup);
     m_side = new QButtonGroup(this);
-    const char* sides[] = {"L&eft", "&Center", "&Right"};
-    for (int i = 0; i < 3; ++i) {
-        auto* radio = new QRadioButton(QString::fromLatin1(sides[i]), sideGroup);
-        radio->setObjectName(QStringLiteral("side%1").arg(i));
-        m_side->addButton(radio, i);
-        sideLayout->addWidget(radio);
-    }
+    addRadioButtons(m_side, QStringLiteral("side"), {"L&eft", "&Center", "&Right"}, sideGroup, sideLayout);
     sideLayout->addStretch();
     m_side->button(int(initial.side))->setChecked(true);
 

@@ -3,6 +3,7 @@
 #include "core/UserInterface.h"
 #include "ui/page/LayoutPreview.h"
 #include "ui/settings/Choosers.h"
+#include "ui/settings/FormBuilder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -54,7 +55,30 @@ PagePropertiesDialog::PagePropertiesDialog(const PageSetupValues& initial, bool 
     setWindowTitle(QStringLiteral("Page Properties"));
     m_pickColour = [this](ColourRef& colour) { return pickColour(this, colour); };
 
-    // Title and folder.
+    // Made in the order the keyboard goes through them.
+    QGroupBox* titleGroup = makeTitleGroup(initial);
+    QGroupBox* dateGroup = makeDateGroup(initial);
+    QGroupBox* imageGroup = makeImageGroup(initial);
+    QGroupBox* colourGroup = makeColourGroup(initial);
+    QGroupBox* layoutGroup = makeLayoutGroup(initial);
+    QGroupBox* styleGroup = makeStyleGroup(initial);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    placeCells(new QGridLayout(this), {{titleGroup, 0, 0, 1, 3},
+                                       {dateGroup, 1, 0, 1, 3},
+                                       {imageGroup, 2, 0, 1, 3},
+                                       {colourGroup, 3, 0},
+                                       {layoutGroup, 3, 1},
+                                       {styleGroup, 3, 2},
+                                       {buttons, 4, 0, 1, 3}});
+    m_title->setFocus();
+}
+
+QGroupBox* PagePropertiesDialog::makeTitleGroup(const PageSetupValues& initial)
+{
     auto* titleGroup = new QGroupBox(QStringLiteral("Title"), this);
     m_title = new QLineEdit(QString::fromStdString(initial.title), titleGroup);
     m_title->setObjectName(QStringLiteral("title"));
@@ -69,7 +93,7 @@ PagePropertiesDialog::PagePropertiesDialog(const PageSetupValues& initial, bool 
     titleLayout->addWidget(m_title, 0, 0, 1, 2);
     titleLayout->addWidget(subLabel, 1, 0);
     titleLayout->addWidget(m_subdirectory, 1, 1);
-    if (createSubdirectory) {
+    if (m_createSubdirectory) {
         m_subdirectory->setText(QString::fromStdString(subdirectoryForTitle(initial.title)));
         m_subdirFollowsTitle = true;
     } else {
@@ -79,8 +103,11 @@ PagePropertiesDialog::PagePropertiesDialog(const PageSetupValues& initial, bool 
     connect(m_title, &QLineEdit::textChanged, this, &PagePropertiesDialog::titleChanged);
     // Only the user's own typing counts; what the dialog writes into the box comes through setText.
     connect(m_subdirectory, &QLineEdit::textEdited, this, [this] { m_subdirFollowsTitle = false; });
+    return titleGroup;
+}
 
-    // Date.
+QGroupBox* PagePropertiesDialog::makeDateGroup(const PageSetupValues& initial)
+{
     auto* dateGroup = new QGroupBox(QStringLiteral("Date"), this);
     m_datePickerMode = new QRadioButton(dateGroup);
     m_datePickerMode->setObjectName(QStringLiteral("datePickerMode"));
@@ -104,8 +131,11 @@ PagePropertiesDialog::PagePropertiesDialog(const PageSetupValues& initial, bool 
     (initial.dateMode == 1 ? m_dateTextMode : m_datePickerMode)->setChecked(true);
     connect(m_datePickerMode, &QRadioButton::toggled, this, &PagePropertiesDialog::updateDateMode);
     updateDateMode();
+    return dateGroup;
+}
 
-    // Background image.
+QGroupBox* PagePropertiesDialog::makeImageGroup(const PageSetupValues& initial)
+{
     auto* imageGroup = new QGroupBox(QStringLiteral("Background Image"), this);
     m_bgImage = new QLineEdit(QString::fromStdString(initial.bgImage), imageGroup);
     m_bgImage->setObjectName(QStringLiteral("bgImage"));
@@ -116,8 +146,11 @@ PagePropertiesDialog::PagePropertiesDialog(const PageSetupValues& initial, bool 
     imageLayout->addWidget(browse);
     connect(browse, &QPushButton::clicked, this,
             [this] { browseForImage(this, QStringLiteral("Select background image"), m_bgImage); });
+    return imageGroup;
+}
 
-    // Colours.
+QGroupBox* PagePropertiesDialog::makeColourGroup(const PageSetupValues& initial)
+{
     auto* colourGroup = new QGroupBox(QStringLiteral("Colors"), this);
     auto* bgButton = new QPushButton(QStringLiteral("&Background"), colourGroup);
     auto* textButton = new QPushButton(QStringLiteral("&Text"), colourGroup);
@@ -146,18 +179,15 @@ PagePropertiesDialog::PagePropertiesDialog(const PageSetupValues& initial, bool 
     paintSwatch(m_bgSwatch, m_bgColor);
     paintSwatch(m_textSwatch, m_textColor);
     applyAutoLink();
+    return colourGroup;
+}
 
-    // Layout.
+QGroupBox* PagePropertiesDialog::makeLayoutGroup(const PageSetupValues& initial)
+{
     auto* layoutGroup = new QGroupBox(QStringLiteral("Layout"), this);
     m_layout = new QButtonGroup(this);
     auto* radios = new QVBoxLayout;
-    const char* labels[] = {"&Center", "&Left", "&Right", "L&/R"};
-    for (int i = 0; i < 4; ++i) {
-        auto* radio = new QRadioButton(QString::fromLatin1(labels[i]), layoutGroup);
-        radio->setObjectName(QStringLiteral("layout%1").arg(i));
-        m_layout->addButton(radio, i);
-        radios->addWidget(radio);
-    }
+    addRadioButtons(m_layout, QStringLiteral("layout"), {"&Center", "&Left", "&Right", "L&/R"}, layoutGroup, radios);
     radios->addStretch();
     m_preview = new QLabel(layoutGroup);
     m_preview->setObjectName(QStringLiteral("layoutPreview"));
@@ -168,34 +198,19 @@ PagePropertiesDialog::PagePropertiesDialog(const PageSetupValues& initial, bool 
     m_layout->button(layout)->setChecked(true);
     showLayout(layout);
     connect(m_layout, &QButtonGroup::idClicked, this, &PagePropertiesDialog::showLayout);
+    return layoutGroup;
+}
 
+QGroupBox* PagePropertiesDialog::makeStyleGroup(const PageSetupValues& initial)
+{
     // Style, beside the layout: the same layouts, written as a Classic or a Modern page.
     auto* styleGroup = new QGroupBox(QStringLiteral("Page style"), this);
     m_style = new QButtonGroup(this);
     auto* styleLayout = new QVBoxLayout(styleGroup);
-    const char* styles[] = {"Classic", "Modern"};
-    for (int i = 0; i < 2; ++i) {
-        auto* radio = new QRadioButton(QString::fromLatin1(styles[i]), styleGroup);
-        radio->setObjectName(QStringLiteral("pageStyle%1").arg(i));
-        m_style->addButton(radio, i);
-        styleLayout->addWidget(radio);
-    }
+    addRadioButtons(m_style, QStringLiteral("pageStyle"), {"Classic", "Modern"}, styleGroup, styleLayout);
     styleLayout->addStretch();
     m_style->button(initial.pageStyle == 1 ? 1 : 0)->setChecked(true);
-
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(titleGroup, 0, 0, 1, 3);
-    grid->addWidget(dateGroup, 1, 0, 1, 3);
-    grid->addWidget(imageGroup, 2, 0, 1, 3);
-    grid->addWidget(colourGroup, 3, 0);
-    grid->addWidget(layoutGroup, 3, 1);
-    grid->addWidget(styleGroup, 3, 2);
-    grid->addWidget(buttons, 4, 0, 1, 3);
-    m_title->setFocus();
+    return styleGroup;
 }
 
 void PagePropertiesDialog::titleChanged(const QString& title)

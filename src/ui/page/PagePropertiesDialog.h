@@ -12,6 +12,7 @@ class QButtonGroup;
 class QCheckBox;
 class QDateEdit;
 class QFrame;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -38,6 +39,13 @@ public:
     void accept() override;
 
 private:
+    // The dialog's sections, each a group box made with its controls and their connections.
+    QGroupBox* makeTitleGroup(const PageSetupValues& initial);
+    QGroupBox* makeDateGroup(const PageSetupValues& initial);
+    QGroupBox* makeImageGroup(const PageSetupValues& initial);
+    QGroupBox* makeColourGroup(const PageSetupValues& initial);
+    QGroupBox* makeLayoutGroup(const PageSetupValues& initial);
+    QGroupBox* makeStyleGroup(const PageSetupValues& initial);
     void titleChanged(const QString& title);
     void pick(ColourRef& colour, QFrame* swatch);
     void applyAutoLink();

@@ -1,6 +1,7 @@
 #include "ui/prefs/EditCompressPreferencesPage.h"
 
 #include "core/settings/PreferencesFieldLimits.h"
+#include "ui/settings/FormBuilder.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -11,29 +12,54 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+#include <vector>
+
 namespace marquelo {
 
 EditCompressPreferencesPage::EditCompressPreferencesPage(AppConfig& values, UserInterface& ui,
                                                          const PreferencesServices& services, QWidget* parent)
     : PreferencesPage(values, ui, services, parent)
 {
+    // Each section binds its controls and adds them to the keyboard order, in the page's order.
+    std::vector<QWidget*> order;
+    QGroupBox* editing = makeEditing(order);
+    QGroupBox* compression = makeCompression(order);
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(editing);
+    page->addWidget(compression);
+    page->addStretch(1);
+    chainTabOrder(order);
+}
+
+QGroupBox* EditCompressPreferencesPage::makeEditing(std::vector<QWidget*>& order)
+{
     auto* editing = new QGroupBox(QStringLiteral("Image Editing"), this);
     auto* editApp = makeEdit("ImageEditApp");
     auto* editArgs = makeEdit("ImageEditArg");
     m_suffix = makeEdit("EditFileSuffix");
     auto* editGrid = new QGridLayout(editing);
-    editGrid->addWidget(makeLabel(QStringLiteral("A&pplication"), editApp), 0, 0);
-    editGrid->addWidget(editApp, 0, 1, 1, 3);
+    auto* editAppLabel = makeLabel(QStringLiteral("A&pplication"), editApp);
     auto* editBrowse =
         makeProgramBrowse(QStringLiteral("&Browse..."), QStringLiteral("Select image editing application"), editApp);
-    editGrid->addWidget(editBrowse, 0, 4);
-    editGrid->addWidget(makeLabel(QStringLiteral("A&rguments"), editArgs), 1, 0);
-    editGrid->addWidget(editArgs, 1, 1);
-    editGrid->addWidget(makeLabel(QStringLiteral("Edit &Suffix"), m_suffix), 1, 2);
-    editGrid->addWidget(m_suffix, 1, 3, 1, 2);
+    placeCells(editGrid, {{editAppLabel, 0, 0},
+                          {editApp, 0, 1, 1, 3},
+                          {editBrowse, 0, 4},
+                          {makeLabel(QStringLiteral("A&rguments"), editArgs), 1, 0},
+                          {editArgs, 1, 1},
+                          {makeLabel(QStringLiteral("Edit &Suffix"), m_suffix), 1, 2},
+                          {m_suffix, 1, 3, 1, 2}});
     editGrid->setColumnStretch(1, 3);
     editGrid->setColumnStretch(3, 1);
+    bindText(editApp, &AppConfig::ImageEditApp, kPathFieldMaxChars);
+    bindText(editArgs, &AppConfig::ImageEditArg, kPathFieldMaxChars);
+    bindText(m_suffix, &AppConfig::EditFileSuffix, kPathFieldMaxChars);
+    order.insert(order.end(), {editApp, editBrowse, editArgs, m_suffix});
+    return editing;
+}
 
+QGroupBox* EditCompressPreferencesPage::makeCompression(std::vector<QWidget*>& order)
+{
     auto* compression = new QGroupBox(QStringLiteral("Image Compression"), this);
     auto* compressApp = makeEdit("ImageCompressApp");
     auto* compressArgs = makeEdit("ImageCompressArg");
@@ -47,46 +73,35 @@ EditCompressPreferencesPage::EditCompressPreferencesPage(AppConfig& values, User
 
     auto* sizes = new QHBoxLayout;
     sizes->addWidget(new QLabel(QStringLiteral("Sizes:"), this));
-    sizes->addSpacing(8);
-    sizes->addWidget(makeLabel(QStringLiteral("Small:"), small));
-    sizes->addWidget(small);
-    sizes->addSpacing(8);
-    sizes->addWidget(makeLabel(QStringLiteral("Medium:"), medium));
-    sizes->addWidget(medium);
-    sizes->addSpacing(8);
-    sizes->addWidget(makeLabel(QStringLiteral("Large:"), large));
-    sizes->addWidget(large);
+    for (const auto& [text, size] :
+         {std::pair{"Small:", small}, std::pair{"Medium:", medium}, std::pair{"Large:", large}}) {
+        sizes->addSpacing(8);
+        sizes->addWidget(makeLabel(QString::fromLatin1(text), size));
+        sizes->addWidget(size);
+    }
     sizes->addStretch(1);
 
     auto* compressGrid = new QGridLayout(compression);
-    compressGrid->addWidget(makeLabel(QStringLiteral("Appli&cation"), compressApp), 0, 0);
-    compressGrid->addWidget(compressApp, 0, 1);
+    auto* compressAppLabel = makeLabel(QStringLiteral("Appli&cation"), compressApp);
     auto* compressBrowse = makeProgramBrowse(QStringLiteral("Bro&wse..."),
                                              QStringLiteral("Select image compressing application"), compressApp);
-    compressGrid->addWidget(compressBrowse, 0, 2);
-    compressGrid->addWidget(makeLabel(QStringLiteral("Argu&ments"), compressArgs), 1, 0);
-    compressGrid->addWidget(compressArgs, 1, 1);
-    compressGrid->addWidget(hide, 1, 2);
-    compressGrid->addLayout(sizes, 2, 0, 1, 3);
+    placeCells(compressGrid, {{compressAppLabel, 0, 0},
+                              {compressApp, 0, 1},
+                              {compressBrowse, 0, 2},
+                              {makeLabel(QStringLiteral("Argu&ments"), compressArgs), 1, 0},
+                              {compressArgs, 1, 1},
+                              {hide, 1, 2},
+                              {sizes, 2, 0, 1, 3}});
     compressGrid->setColumnStretch(1, 1);
 
-    auto* page = new QVBoxLayout(this);
-    page->addWidget(editing);
-    page->addWidget(compression);
-    page->addStretch(1);
-
-    chainTabOrder({editApp, editBrowse, editArgs, m_suffix, compressApp, compressBrowse, compressArgs, hide, small,
-                   medium, large});
-
-    bindText(editApp, &AppConfig::ImageEditApp, kPathFieldMaxChars);
-    bindText(editArgs, &AppConfig::ImageEditArg, kPathFieldMaxChars);
-    bindText(m_suffix, &AppConfig::EditFileSuffix, kPathFieldMaxChars);
     bindText(compressApp, &AppConfig::ImageCompressApp, kPathFieldMaxChars);
     bindText(compressArgs, &AppConfig::ImageCompressArg, kPathFieldMaxChars);
     bindFlag(hide, &AppConfig::HideCompressApp);
     bindRange(small, &AppConfig::SizeSmall, kMinImageSize, kMaxImageSize);
     bindRange(medium, &AppConfig::SizeMedium, kMinImageSize, kMaxImageSize);
     bindRange(large, &AppConfig::SizeLarge, kMinImageSize, kMaxImageSize);
+    order.insert(order.end(), {compressApp, compressBrowse, compressArgs, hide, small, medium, large});
+    return compression;
 }
 
 } // namespace marquelo

@@ -3,6 +3,8 @@
 
 #include "ui/prefs/PreferencesPage.h"
 
+class QGroupBox;
+
 namespace marquelo {
 
 class EditCompressPreferencesPage : public PreferencesPage {
@@ -14,6 +16,10 @@ public:
     QLineEdit* suffixEdit() const { return m_suffix; }
 
 private:
+    // The page's sections; each appends its controls to the keyboard `order`.
+    QGroupBox* makeEditing(std::vector<QWidget*>& order);
+    QGroupBox* makeCompression(std::vector<QWidget*>& order);
+
     QLineEdit* m_suffix = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/prefs/GeneralPreferencesPage.h"
 
 #include "core/settings/PreferencesFieldLimits.h"
+#include "ui/settings/FormBuilder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -15,11 +16,28 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace marquelo {
 
 GeneralPreferencesPage::GeneralPreferencesPage(AppConfig& values, UserInterface& ui,
                                                const PreferencesServices& services, QWidget* parent)
     : PreferencesPage(values, ui, services, parent)
+{
+    // Each section binds its controls and adds them to the keyboard order, in the page's order.
+    std::vector<QWidget*> order;
+    auto* top = new QHBoxLayout;
+    top->addWidget(makeAppearance(order), 3);
+    top->addWidget(makeSorting(order), 1);
+    QGroupBox* output = makeOutput(order);
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(top);
+    page->addWidget(output);
+    page->addStretch(1);
+    chainTabOrder(order);
+}
+
+QGroupBox* GeneralPreferencesPage::makeAppearance(std::vector<QWidget*>& order)
 {
     auto* appearance = new QGroupBox(QStringLiteral("Appearance"), this);
     auto* startFull = makeCheck(QStringLiteral("Start &Full Screen"), "StartMaximized");
@@ -52,57 +70,18 @@ GeneralPreferencesPage::GeneralPreferencesPage(AppConfig& values, UserInterface&
     colourRow->addWidget(colourButton);
     colourRow->addWidget(m_swatch);
     colourRow->addStretch(1);
-
-    auto* appearanceGrid = new QGridLayout(appearance);
-    appearanceGrid->addWidget(startFull, 0, 0);
-    appearanceGrid->addWidget(titleBar, 1, 0);
-    appearanceGrid->addWidget(toolbar, 2, 0);
-    appearanceGrid->addWidget(imageInfo, 3, 0);
-    appearanceGrid->addWidget(m_readAhead, 0, 1);
-    appearanceGrid->addLayout(depthRow, 1, 1);
-    appearanceGrid->addLayout(colourRow, 2, 1);
-    appearanceGrid->addWidget(edited, 3, 1);
-    appearanceGrid->addWidget(confirmDelete, 4, 1);
-    appearanceGrid->setColumnStretch(0, 1);
-    appearanceGrid->setColumnStretch(1, 1);
-
-    auto* sortingBox = new QGroupBox(QStringLiteral("Image Sorting"), this);
-    auto* sorting = new QButtonGroup(this);
-    sorting->setObjectName(QStringLiteral("Sorting"));
-    auto* sortingLayout = new QVBoxLayout(sortingBox);
-    const QString sortingTexts[] = {QStringLiteral("By &Number"), QStringLiteral("By Na&me"),
-                                    QStringLiteral("By Filetim&e")};
-    QRadioButton* radios[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        auto* radio = radios[i] = new QRadioButton(sortingTexts[i], this);
-        radio->setObjectName(QStringLiteral("Sorting%1").arg(i));
-        sorting->addButton(radio, i);
-        sortingLayout->addWidget(radio);
-    }
-    sortingLayout->addStretch(1);
-
-    auto* output = new QGroupBox(QStringLiteral("Output"), this);
-    m_directory = makeEdit("BaseOutputDirectory");
-    m_htmlFile = makeEdit("OutputFilename");
-    auto* subdirectory = makeCheck(QStringLiteral("&Subdirectory"), "CreateSubdirectory");
-    auto* outputGrid = new QGridLayout(output);
-    outputGrid->addWidget(makeLabel(QStringLiteral("Direct&ory"), m_directory), 0, 0);
-    outputGrid->addWidget(m_directory, 0, 1, 1, 2);
-    auto* browse =
-        makeFolderBrowse(QStringLiteral("Bro&wse..."), QStringLiteral("Select base output directory"), m_directory);
-    outputGrid->addWidget(browse, 0, 3);
-    outputGrid->addWidget(makeLabel(QStringLiteral("&HTML File"), m_htmlFile), 1, 0);
-    outputGrid->addWidget(m_htmlFile, 1, 1);
-    outputGrid->addWidget(subdirectory, 1, 2, 1, 2);
-    outputGrid->setColumnStretch(1, 1);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(appearance, 3);
-    top->addWidget(sortingBox, 1);
-    auto* page = new QVBoxLayout(this);
-    page->addLayout(top);
-    page->addWidget(output);
-    page->addStretch(1);
+    auto* grid = new QGridLayout(appearance);
+    placeCells(grid, {{startFull, 0, 0},
+                      {titleBar, 1, 0},
+                      {toolbar, 2, 0},
+                      {imageInfo, 3, 0},
+                      {m_readAhead, 0, 1},
+                      {depthRow, 1, 1},
+                      {colourRow, 2, 1},
+                      {edited, 3, 1},
+                      {confirmDelete, 4, 1}});
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
 
     bindFlag(startFull, &AppConfig::StartMaximized);
     bindFlag(titleBar, &AppConfig::FullScreenTitleBar);
@@ -112,16 +91,49 @@ GeneralPreferencesPage::GeneralPreferencesPage(AppConfig& values, UserInterface&
     bindNonNegative(m_depth, &AppConfig::CacheDepth);
     bindFlag(edited, &AppConfig::BundleEditedImages);
     bindFlag(confirmDelete, &AppConfig::ConfirmDelete);
+    order.insert(order.end(),
+                 {startFull, titleBar, toolbar, imageInfo, m_readAhead, m_depth, colourButton, edited, confirmDelete});
+    connect(m_readAhead, &QCheckBox::toggled, this, &GeneralPreferencesPage::updateDepthEnabled);
+    connect(colourButton, &QPushButton::clicked, this, &GeneralPreferencesPage::chooseColour);
+    return appearance;
+}
+
+QGroupBox* GeneralPreferencesPage::makeSorting(std::vector<QWidget*>& order)
+{
+    auto* sortingBox = new QGroupBox(QStringLiteral("Image Sorting"), this);
+    auto* sorting = new QButtonGroup(this);
+    sorting->setObjectName(QStringLiteral("Sorting"));
+    auto* sortingLayout = new QVBoxLayout(sortingBox);
+    const std::vector<QRadioButton*> radios = addRadioButtons(
+        sorting, QStringLiteral("Sorting"), {"By &Number", "By Na&me", "By Filetim&e"}, this, sortingLayout);
+    sortingLayout->addStretch(1);
     bindChoice(sorting, &AppConfig::Sorting);
+    order.insert(order.end(), radios.begin(), radios.end());
+    return sortingBox;
+}
+
+QGroupBox* GeneralPreferencesPage::makeOutput(std::vector<QWidget*>& order)
+{
+    auto* output = new QGroupBox(QStringLiteral("Output"), this);
+    m_directory = makeEdit("BaseOutputDirectory");
+    m_htmlFile = makeEdit("OutputFilename");
+    auto* subdirectory = makeCheck(QStringLiteral("&Subdirectory"), "CreateSubdirectory");
+    auto* grid = new QGridLayout(output);
+    auto* directoryLabel = makeLabel(QStringLiteral("Direct&ory"), m_directory);
+    auto* browse =
+        makeFolderBrowse(QStringLiteral("Bro&wse..."), QStringLiteral("Select base output directory"), m_directory);
+    placeCells(grid, {{directoryLabel, 0, 0},
+                      {m_directory, 0, 1, 1, 2},
+                      {browse, 0, 3},
+                      {makeLabel(QStringLiteral("&HTML File"), m_htmlFile), 1, 0},
+                      {m_htmlFile, 1, 1},
+                      {subdirectory, 1, 2, 1, 2}});
+    grid->setColumnStretch(1, 1);
     bindText(m_directory, &AppConfig::BaseOutputDirectory, kPathFieldMaxChars);
     bindText(m_htmlFile, &AppConfig::OutputFilename, kPathFieldMaxChars);
     bindFlag(subdirectory, &AppConfig::CreateSubdirectory);
-
-    chainTabOrder({startFull, titleBar, toolbar, imageInfo, m_readAhead, m_depth, colourButton, edited, confirmDelete,
-                   radios[0], radios[1], radios[2], m_directory, browse, m_htmlFile, subdirectory});
-
-    connect(m_readAhead, &QCheckBox::toggled, this, &GeneralPreferencesPage::updateDepthEnabled);
-    connect(colourButton, &QPushButton::clicked, this, &GeneralPreferencesPage::chooseColour);
+    order.insert(order.end(), {m_directory, browse, m_htmlFile, subdirectory});
+    return output;
 }
 
 void GeneralPreferencesPage::fillControls()

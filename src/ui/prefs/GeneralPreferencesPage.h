@@ -4,6 +4,7 @@
 #include "ui/prefs/PreferencesPage.h"
 
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 
@@ -23,6 +24,10 @@ public:
     QLineEdit* depthEdit() const { return m_depth; }
 
 private:
+    // The page's sections; each appends its controls to the keyboard `order`.
+    QGroupBox* makeAppearance(std::vector<QWidget*>& order);
+    QGroupBox* makeSorting(std::vector<QWidget*>& order);
+    QGroupBox* makeOutput(std::vector<QWidget*>& order);
     void updateDepthEnabled();
     void updateSwatch();
     void chooseColour();

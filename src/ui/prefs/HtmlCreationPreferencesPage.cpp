@@ -1,6 +1,7 @@
 #include "ui/prefs/HtmlCreationPreferencesPage.h"
 
 #include "core/settings/PreferencesFieldLimits.h"
+#include "ui/settings/FormBuilder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -10,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <vector>
 
 namespace marquelo {
 
@@ -54,18 +57,12 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     // The style a new page is made in; the new-page dialog offers the same choice.
     auto* style = new QButtonGroup(this);
     style->setObjectName(QStringLiteral("PageStyle"));
-    auto* classic = new QRadioButton(QStringLiteral("Classic"), this);
-    classic->setObjectName(QStringLiteral("PageStyle0"));
-    auto* modern = new QRadioButton(QStringLiteral("Modern"), this);
-    modern->setObjectName(QStringLiteral("PageStyle1"));
-    style->addButton(classic, 0);
-    style->addButton(modern, 1);
     auto* styleRow = new QHBoxLayout;
+    const std::vector<QRadioButton*> styles =
+        addRadioButtons(style, QStringLiteral("PageStyle"), {"Classic", "Modern"}, this, styleRow);
     auto* styleLabel = new QLabel(QStringLiteral("Page style"), this);
-    styleLabel->setBuddy(classic);
-    styleRow->addWidget(styleLabel);
-    styleRow->addWidget(classic);
-    styleRow->addWidget(modern);
+    styleLabel->setBuddy(styles[0]);
+    styleRow->insertWidget(0, styleLabel);
     styleRow->addStretch(1);
 
     auto* tagRow = new QHBoxLayout;
@@ -86,7 +83,7 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     page->addWidget(makeLabel(QStringLiteral("HTML page ending"), end));
     page->addWidget(end, 1);
 
-    chainTabOrder({begin1, begin2, tag, number, classic, modern, end});
+    chainTabOrder({begin1, begin2, tag, number, styles[0], styles[1], end});
 
     bindTemplate(begin1, &AppConfig::TemplateBegin1, kTemplateFieldMaxChars);
     bindTemplate(begin2, &AppConfig::TemplateBegin2, kTemplateFieldMaxChars);

@@ -1,6 +1,7 @@
 #include "ui/prefs/MiscPreferencesPage.h"
 
 #include "core/settings/PreferencesFieldLimits.h"
+#include "ui/settings/FormBuilder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -36,37 +37,22 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
         makeFolderBrowse(QStringLiteral("Brows&e..."), QStringLiteral("Select favorites directory"), m_favorites);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(makeLabel(QStringLiteral("&Installation Path"), m_installation), 0, 0);
-    grid->addWidget(m_installation, 0, 1);
-    grid->addWidget(installationBrowse, 0, 2);
-    grid->addWidget(makeLabel(QStringLiteral("&HTML Editor"), htmlEditor), 1, 0);
-    grid->addWidget(htmlEditor, 1, 1);
-    grid->addWidget(htmlEditorBrowse, 1, 2);
-    grid->addWidget(makeLabel(QStringLiteral("&Preview Browser"), browser), 2, 0);
-    grid->addWidget(browser, 2, 1);
-    grid->addWidget(browserBrowse, 2, 2);
-    grid->addWidget(makeLabel(QStringLiteral("File &Extensions"), extensions), 3, 0);
-    grid->addWidget(extensions, 3, 1);
-    grid->addWidget(makeLabel(QStringLiteral("Pic&ture Extensions"), pictureExtensions), 4, 0);
-    grid->addWidget(pictureExtensions, 4, 1);
-    grid->addWidget(bundleRaw, 5, 1);
-    grid->addWidget(makeLabel(QStringLiteral("&Favorites Folder"), m_favorites), 6, 0);
-    grid->addWidget(m_favorites, 6, 1);
-    grid->addWidget(favoritesBrowse, 6, 2);
+    addFieldRows(grid, this,
+                 {{"&Installation Path", m_installation, installationBrowse},
+                  {"&HTML Editor", htmlEditor, htmlEditorBrowse},
+                  {"&Preview Browser", browser, browserBrowse},
+                  {"File &Extensions", extensions},
+                  {"Pic&ture Extensions", pictureExtensions},
+                  {"", bundleRaw},
+                  {"&Favorites Folder", m_favorites, favoritesBrowse}});
     grid->setColumnStretch(1, 1);
 
     auto* sizeBox = new QGroupBox(QStringLiteral("Favorite Size"), this);
     auto* size = new QButtonGroup(this);
     size->setObjectName(QStringLiteral("FavoriteSize"));
     auto* sizeLayout = new QHBoxLayout(sizeBox);
-    const QString sizeTexts[] = {QStringLiteral("&Small"), QStringLiteral("&Medium"), QStringLiteral("&Large")};
-    QRadioButton* radios[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        radios[i] = new QRadioButton(sizeTexts[i], this);
-        radios[i]->setObjectName(QStringLiteral("FavoriteSize%1").arg(i));
-        size->addButton(radios[i], i);
-        sizeLayout->addWidget(radios[i]);
-    }
+    const std::vector<QRadioButton*> radios =
+        addRadioButtons(size, QStringLiteral("FavoriteSize"), {"&Small", "&Medium", "&Large"}, this, sizeLayout);
     sizeLayout->addStretch(1);
 
     auto* update = new QPushButton(QStringLiteral("Check for &updates"), this);

@@ -7,8 +7,7 @@
 #include "ui/prefs/GeneralPreferencesPage.h"
 #include "ui/prefs/HtmlCreationPreferencesPage.h"
 #include "ui/prefs/MiscPreferencesPage.h"
-#include "ui/prefs/RotateFlipPreferencesPage.h"
-#include "ui/prefs/ToolsPreferencesPage.h"
+#include "ui/prefs/ProgramPreferencesPages.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -60,8 +59,8 @@ PreferencesDialog::PreferencesDialog(AppConfig& config, UserInterface& ui, Prefe
     m_pages = {m_general,
                m_editCompress,
                m_misc,
-               new RotateFlipPreferencesPage(m_values, m_ui, m_services),
-               new ToolsPreferencesPage(m_values, m_ui, m_services),
+               makeRotateFlipPage(m_values, m_ui, m_services),
+               makeToolsPage(m_values, m_ui, m_services),
                new HtmlCreationPreferencesPage(m_values, m_ui, m_services)};
     const QString captions[kPageCount] = {QStringLiteral("General"), QStringLiteral("Edit/Compress"),
                                           QStringLiteral("Misc"),    QStringLiteral("Rotate/Flip"),
@@ -105,6 +104,11 @@ PreferencesDialog::PreferencesDialog(AppConfig& config, UserInterface& ui, Prefe
     connect(m_tabs, &QTabBar::currentChanged, this, &PreferencesDialog::selectTab);
     // With no page shown, a click on the highlighted tab must still bring its page.
     connect(m_tabs, &QTabBar::tabBarClicked, this, &PreferencesDialog::selectTab);
+    addTabShortcuts();
+}
+
+void PreferencesDialog::addTabShortcuts()
+{
     auto* next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
     connect(next, &QShortcut::activated, this,
             [this] { m_tabs->setCurrentIndex((m_tabs->currentIndex() + 1) % kPageCount); });

@@ -48,6 +48,8 @@ public Q_SLOTS:
 
 private:
     void selectTab(int index);
+    // Ctrl+Tab and Ctrl+Shift+Tab go to the next and the previous page.
+    void addTabShortcuts();
     bool confirm();
     // The path check of one entry; on rejection the entry's page comes to the front before the message.
     bool checkPath(const std::string& path, unsigned requirements, int pageIndex, QWidget* control);

@@ -1,6 +1,7 @@
 #include "ui/prefs/PreferencesPage.h"
 
 #include "core/settings/PreferencesFieldLimits.h"
+#include "ui/settings/FormBuilder.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -212,40 +213,34 @@ QCheckBox* PreferencesPage::makeCheck(const QString& text, const char* key)
 
 QLabel* PreferencesPage::makeLabel(const QString& text, QWidget* buddy)
 {
-    auto* label = new QLabel(text, this);
-    // Plain text, so a label such as "HTML page beginning of <body>" is never taken for markup.
-    label->setTextFormat(Qt::PlainText);
-    label->setBuddy(buddy);
-    return label;
+    return makeBuddyLabel(text, buddy, this);
 }
 
 QPushButton* PreferencesPage::makeProgramBrowse(const QString& text, const QString& title, QLineEdit* edit)
 {
-    auto* button = new QPushButton(text, this);
-    button->setObjectName(edit->objectName() + QStringLiteral("Browse"));
-    // Enter on the focused button browses; Enter elsewhere is still OK.
-    button->setAutoDefault(true);
-    connect(button, &QPushButton::clicked, this, [this, title, edit] {
-        if (m_services.browseForApplication)
-            m_services.browseForApplication(this, title, edit);
-    });
-    return button;
+    return makeBrowse(text, title, edit, &PreferencesServices::browseForApplication);
 }
 
 QPushButton* PreferencesPage::makeFolderBrowse(const QString& text, const QString& title, QLineEdit* edit)
+{
+    return makeBrowse(text, title, edit, &PreferencesServices::browseForFolder);
+}
+
+QPushButton* PreferencesPage::makeBrowse(const QString& text, const QString& title, QLineEdit* edit,
+                                         BrowseService PreferencesServices::*chooser)
 {
     auto* button = new QPushButton(text, this);
     button->setObjectName(edit->objectName() + QStringLiteral("Browse"));
     // Enter on the focused button browses; Enter elsewhere is still OK.
     button->setAutoDefault(true);
-    connect(button, &QPushButton::clicked, this, [this, title, edit] {
-        if (m_services.browseForFolder)
-            m_services.browseForFolder(this, title, edit);
+    connect(button, &QPushButton::clicked, this, [this, title, edit, chooser] {
+        if (m_services.*chooser)
+            (m_services.*chooser)(this, title, edit);
     });
     return button;
 }
 
-void PreferencesPage::chainTabOrder(std::initializer_list<QWidget*> controls)
+void PreferencesPage::chainTabOrder(const std::vector<QWidget*>& controls)
 {
     QWidget* previous = nullptr;
     for (QWidget* control : controls) {
@@ -255,7 +250,9 @@ void PreferencesPage::chainTabOrder(std::initializer_list<QWidget*> controls)
     }
 }
 
-void PreferencesPage::addProgramRows(const std::vector<ProgramRow>& rows)
+PreferencesPage::PreferencesPage(AppConfig& values, UserInterface& ui, const PreferencesServices& services,
+                                 const std::vector<ProgramRow>& rows, QWidget* parent)
+    : PreferencesPage(values, ui, services, parent)
 {
     auto* grid = new QGridLayout;
     grid->setColumnStretch(1, 1);

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <variant>
@@ -29,6 +30,23 @@ public:
     // values is the dialog's working copy; the page reads and writes only the fields bound to its controls.
     PreferencesPage(AppConfig& values, UserInterface& ui, const PreferencesServices& services,
                     QWidget* parent = nullptr);
+
+    // One program of the tool pages: its edit with a browse button, its arguments and its hide check.
+    struct ProgramRow {
+        QString appLabel;
+        const char* appKey;
+        std::string AppConfig::*appField;
+        QString argLabel;
+        const char* argKey;
+        std::string AppConfig::*argField;
+        QString hideLabel;
+        const char* hideKey;
+        bool AppConfig::*hideField;
+        QString browseTitle;
+    };
+    // A page that is only these programs, one under the other, in keyboard order.
+    PreferencesPage(AppConfig& values, UserInterface& ui, const PreferencesServices& services,
+                    const std::vector<ProgramRow>& programs, QWidget* parent = nullptr);
 
     // Puts the working copy's values into the controls.
     virtual void fillControls();
@@ -60,24 +78,12 @@ protected:
     QPushButton* makeProgramBrowse(const QString& text, const QString& title, QLineEdit* edit);
     QPushButton* makeFolderBrowse(const QString& text, const QString& title, QLineEdit* edit);
 
-    // Keyboard order of the page's controls: the order of the page's tables, whatever the layout.
-    static void chainTabOrder(std::initializer_list<QWidget*> controls);
+    using BrowseService = std::function<bool(QWidget* owner, const QString& title, QLineEdit* edit)>;
+    QPushButton* makeBrowse(const QString& text, const QString& title, QLineEdit* edit,
+                            BrowseService PreferencesServices::*chooser);
 
-    // One program of the tool pages: its edit with a browse button, its arguments and its hide check.
-    struct ProgramRow {
-        QString appLabel;
-        const char* appKey;
-        std::string AppConfig::*appField;
-        QString argLabel;
-        const char* argKey;
-        std::string AppConfig::*argField;
-        QString hideLabel;
-        const char* hideKey;
-        bool AppConfig::*hideField;
-        QString browseTitle;
-    };
-    // Lays the page out as these programs, one under the other, in keyboard order.
-    void addProgramRows(const std::vector<ProgramRow>& rows);
+    // Keyboard order of the page's controls: the order of the page's tables, whatever the layout.
+    static void chainTabOrder(const std::vector<QWidget*>& controls);
 
 private:
     struct TextBinding {

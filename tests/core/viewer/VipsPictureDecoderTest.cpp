@@ -115,13 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"weld_16bit_rgb_deflate.tif", {1024, 684}}, FormatCase{"bench_oriented_brg_icc.jxl", {606, 500}},
         FormatCase{"bicycles.jxl", {1024, 631}}, FormatCase{"canon_eos1000d_jpeg_recompressed.jxl", {2592, 3888}},
         FormatCase{"canon_eos_r6_pruned.cr3", {1620, 1080}}, FormatCase{"canon_powershot_g2.crw", {640, 480}}),
-    [](const auto& row) {
-        std::string name = row.param.file;
-        for (char& ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    test::NameByFile());
 
 TEST(VipsPictureDecoder, LooksLikeLibvipsOwnRendering)
 {

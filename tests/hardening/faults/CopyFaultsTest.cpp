@@ -108,16 +108,6 @@ TEST(CopyFaults, LinkToAnEndlessDeviceIsRefused)
         EXPECT_NE(entry.path().filename(), "y.mov") << "an empty reserved name stayed behind";
 }
 
-// A process id that no running process has.
-long endedProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return long(child);
-}
-
 // What a killed writer left (the program's or the image tool's) goes at the next start, and at the next
 // write into that folder by either of them.
 TEST(CopyFaults, LeftoversOfAKilledWriterAreRemoved)

@@ -1,7 +1,7 @@
 // marquelo-convert started on hostile inputs, as the viewer starts it: a file of gigabytes, a scan bomb,
 // a FIFO and a device behind a .jpg name, a file that is no picture. Each ends at once with one line of
 // reason and a non-zero status, writes nothing and never takes the memory or the minutes it asks for.
-#include "support/ProgressiveJpeg.h"
+#include "support/HostilePictures.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
