@@ -1,7 +1,10 @@
 #include "core/viewer/VipsPictureDecoder.h"
 
+#include "core/settings/Logging.h"
+#include "core/viewer/DecodeReasons.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/vips/VipsModule.h"
+#include "media/ExceptionText.h"
 #include "media/Exiv2Library.h"
 
 #include <QBuffer>
@@ -123,25 +126,38 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
                                           std::int64_t maxDecodedBytes)
 {
     DecodedPicture out;
-    const VipsModule* module = bytes.isEmpty() ? nullptr : vips();
-    if (!module)
+    if (bytes.isEmpty()) {
+        out.error = QStringLiteral("the file is empty");
         return out;
+    }
+    const VipsModule* module = vips();
+    if (!module) {
+        out.error = QStringLiteral("the decoders of formats other than JPEG are missing");
+        return out;
+    }
     try {
         VipsPixels pixels = module->decode(bytes, fitInto, minScale, maxDecodedBytes);
-        if (!pixels.ok)
+        if (!pixels.ok) {
+            out.error = pixels.error.isEmpty() ? reasons::damaged(QString()) : pixels.error;
             return out;
+        }
         QImage picture =
             PictureColour::fromInterleaved(pixels.data.get(), pixels.width, pixels.height, qsizetype(pixels.stride),
                                            pixels.bands, pixels.bits, profileOf(pixels));
         pixels.data.reset();
-        if (picture.isNull())
+        if (picture.isNull()) {
+            out.error = reasons::noMemory();
             return out;
+        }
         out.image = oriented(std::move(picture), pixels.orientation);
         out.fullSize = pixels.fullSize;
         out.fullResolution = pixels.fullResolution;
         out.ok = !out.image.isNull();
+        if (!out.ok)
+            out.error = reasons::noMemory();
     } catch (const std::bad_alloc&) {
-        return DecodedPicture();
+        out = DecodedPicture();
+        out.error = reasons::noMemory();
     }
     return out;
 }
@@ -177,7 +193,10 @@ VipsPictureDecoder::RawPreview VipsPictureDecoder::largestRawPreview(const QByte
         }
     } catch (...) {
         // libexiv2 throws on every kind of damage; a RAW it cannot read has no preview for us.
-        return RawPreview();
+        RawPreview none;
+        none.error = QString::fromStdString(media::currentExceptionText());
+        qCWarning(lcViewer) << "RAW preview:" << none.error;
+        return none;
     }
     return result;
 }
@@ -185,8 +204,12 @@ VipsPictureDecoder::RawPreview VipsPictureDecoder::largestRawPreview(const QByte
 DecodedPicture VipsPictureDecoder::decodeRawPreview(const QByteArray& bytes, QSize fitInto, double minScale)
 {
     const RawPreview preview = largestRawPreview(bytes);
-    if (preview.bytes.isEmpty())
-        return DecodedPicture();
+    if (preview.bytes.isEmpty()) {
+        DecodedPicture none;
+        none.error = preview.error.isEmpty() ? QStringLiteral("the RAW file holds no preview picture")
+                                             : QStringLiteral("the RAW file cannot be read (%1)").arg(preview.error);
+        return none;
+    }
     // The preview JPEG rarely carries an orientation of its own; the camera wrote it into the RAW.
     QByteArray copy = preview.bytes;
     QBuffer buffer(&copy);

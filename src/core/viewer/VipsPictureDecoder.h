@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <QString>
 
 namespace marquelo {
 
@@ -32,6 +33,7 @@ public:
     struct RawPreview {
         QByteArray bytes;
         int orientation = 1;
+        QString error; // libexiv2's message when it could not read the file
     };
     static RawPreview largestRawPreview(const QByteArray& raw);
 
