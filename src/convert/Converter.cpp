@@ -601,6 +601,9 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     int rawOrientation = 0;
     if (detail::rawExtension(detail::lowerExtension(o.input))) {
         RawPreview raw = largestRawPreview(snapshotInput.path());
+        if (raw.bytes.empty() && !raw.error.empty())
+            return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file that cannot be read (" +
+                                   raw.error + ")");
         if (raw.bytes.empty())
             return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
         preview = std::make_unique<MemoryInput>(raw.bytes);

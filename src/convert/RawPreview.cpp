@@ -1,5 +1,6 @@
 #include "convert/RawPreview.h"
 
+#include "media/ExceptionText.h"
 #include "media/Exiv2Library.h"
 
 #include <exiv2/exiv2.hpp>
@@ -38,8 +39,10 @@ RawPreview largestRawPreview(const std::string& path)
             result.orientation = o >= 1 && o <= 8 ? int(o) : 1;
         }
     } catch (...) {
-        // libexiv2 throws on every kind of damage: such a file has no preview for us.
-        return RawPreview();
+        // libexiv2 throws on every kind of damage: such a file has no preview for us, and says why.
+        RawPreview none;
+        none.error = media::currentExceptionText();
+        return none;
     }
     return result;
 }

@@ -10,6 +10,7 @@ namespace marquelo::convert {
 struct RawPreview {
     std::vector<unsigned char> bytes; // a JPEG as a rule; empty when the file has no preview
     int orientation = 1;              // the RAW file's EXIF orientation, 1..8
+    std::string error;                // libexiv2's reason when it could not read the file
 };
 
 // Reads `path` (a RAW file) and returns its largest preview. Never throws.
