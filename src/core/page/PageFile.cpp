@@ -74,9 +74,15 @@ bool PageFile::open(const std::string& path)
     m_failed = false;
     m_error.clear();
     removeStaleTemporaryFiles(folderOf(path));
+    errno = 0;
     m_fd = openLocked(path, true);
-    if (m_fd < 0)
-        m_error = std::strerror(errno);
+    if (m_fd < 0) {
+        // openLocked refuses anything but a regular file with EINVAL, and gives up without an error of
+        // its own when the name keeps being replaced while it waits for the lock.
+        m_error = errno == EINVAL ? "not a regular file"
+                  : errno != 0    ? std::strerror(errno)
+                                  : "the file kept being replaced";
+    }
     return m_fd >= 0;
 }
 
