@@ -602,8 +602,8 @@ bool convertImage(const ConvertOptions& o, std::string& error)
     if (detail::rawExtension(detail::lowerExtension(o.input))) {
         RawPreview raw = largestRawPreview(snapshotInput.path());
         if (raw.bytes.empty() && !raw.error.empty())
-            return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file that cannot be read (" +
-                                   raw.error + ")");
+            return fail(error, "unable to load " + quoted(o.input) +
+                                   ": a camera RAW file without an embedded preview (" + raw.error + ")");
         if (raw.bytes.empty())
             return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
         preview = std::make_unique<MemoryInput>(raw.bytes);
