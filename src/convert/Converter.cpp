@@ -589,6 +589,9 @@ bool openRawPreview(const ConvertOptions& o, OpenedInput& opened, std::string& e
     if (!media::detail::rawExtension(media::detail::lowerExtension(o.input)))
         return true;
     media::RawPreview raw = media::largestRawPreview(opened.snapshotInput.path());
+    if (raw.bytes.empty() && !raw.error.empty())
+        return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview (" +
+                               raw.error + ")");
     if (raw.bytes.empty())
         return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview");
     opened.preview = std::make_unique<MemoryInput>(raw.bytes);

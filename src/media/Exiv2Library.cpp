@@ -41,6 +41,7 @@ RawPreview largestPreviewOf(MetadataImage opened)
         result.error = opened.error;
         return result;
     }
+    result.readable = true;
     try {
         Exiv2::PreviewManager previews(*opened.image);
         const Exiv2::PreviewPropertiesList list = previews.getPreviewProperties();

@@ -49,6 +49,7 @@ struct RawPreview {
     std::vector<unsigned char> bytes; // empty when there is none; `error` then says why
     int orientation = 1;
     std::string error;
+    bool readable = false; // libexiv2 could read the file as a picture with metadata (it may hold no preview)
 };
 
 RawPreview largestRawPreview(const void* data, std::size_t size);

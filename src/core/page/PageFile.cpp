@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -71,8 +72,17 @@ bool PageFile::open(const std::string& path)
 {
     close();
     m_failed = false;
+    m_error.clear();
     media::removeStaleTemporaryFiles(media::folderOf(path));
+    errno = 0;
     m_fd = openLocked(path, true);
+    if (m_fd < 0) {
+        // openLocked refuses anything but a regular file with EINVAL, and gives up without an error of
+        // its own when the name keeps being replaced while it waits for the lock.
+        m_error = errno == EINVAL ? "not a regular file"
+                  : errno != 0    ? std::strerror(errno)
+                                  : "the file kept being replaced";
+    }
     return m_fd >= 0;
 }
 
@@ -111,6 +121,7 @@ bool PageFile::write(std::string_view text)
             continue;
         if (n <= 0) {
             m_failed = true;
+            m_error = n < 0 ? std::strerror(errno) : "nothing could be written";
             break;
         }
         data += n;
@@ -124,8 +135,10 @@ bool PageFile::close()
     if (m_fd < 0)
         return !m_failed;
     // Closing drops the lock.
-    if (::close(m_fd) != 0)
+    if (::close(m_fd) != 0) {
         m_failed = true;
+        m_error = std::strerror(errno);
+    }
     m_fd = -1;
     return !m_failed;
 }
@@ -146,7 +159,7 @@ bool PageFile::readable(const std::string& path)
     return true;
 }
 
-bool PageFile::rewrite(const std::string& path, std::string_view content)
+bool PageFile::rewrite(const std::string& path, std::string_view content, std::string* reason)
 {
     // Under the lock, so that no addition of another program lands in the file being replaced.
     const int fd = openLocked(path, false);
@@ -154,6 +167,8 @@ bool PageFile::rewrite(const std::string& path, std::string_view content)
     const bool ok = replaceFileContent(path, std::string(content), problem);
     if (fd >= 0)
         ::close(fd);
+    if (!ok && reason)
+        *reason = problem.reason;
     return ok;
 }
 

@@ -34,6 +34,8 @@ public:
 
     // Flushes, unlocks and closes; false when the data could not all be written.
     bool close();
+    // Why the last open, write or close failed (the system's words); empty when none did.
+    const std::string& error() const { return m_error; }
 
     // The whole content of a regular file, or nullopt when it cannot be read.
     static std::optional<std::string> read(const std::string& path);
@@ -42,12 +44,14 @@ public:
     static bool readable(const std::string& path);
 
     // Replaces `path` with `content` through a temporary file in the same folder and an atomic rename,
-    // under the page's lock. On failure the old file stays exactly as it was.
-    static bool rewrite(const std::string& path, std::string_view content);
+    // under the page's lock. On failure the old file stays exactly as it was, and `reason` (when given)
+    // says why.
+    static bool rewrite(const std::string& path, std::string_view content, std::string* reason = nullptr);
 
 private:
     int m_fd = -1;
     bool m_failed = false;
+    std::string m_error;
 };
 
 } // namespace marquelo

@@ -131,6 +131,7 @@ bool PageSession::openPageFile()
 {
     if (m_file.open(pagePath()))
         return true;
+    qCWarning(lcPage).noquote() << "cannot open" << q(pagePath()) << "-" << q(m_file.error());
     m_ui.message(fill(kFailedToOpen, {pagePath()}));
     return false;
 }
@@ -144,6 +145,7 @@ bool PageSession::closePageFile()
 {
     if (m_file.close())
         return true;
+    qCWarning(lcPage).noquote() << "cannot write" << q(pagePath()) << "-" << q(m_file.error());
     m_ui.message(fill(kFailedToWrite, {pagePath()}));
     return false;
 }
@@ -672,7 +674,9 @@ bool PageSession::removeEnding()
         *page, pageStyleOf(*page) == PageStyle::Modern ? std::string(kModernEnding) : m_config.TemplateEnd);
     if (!content)
         return false;
-    if (!PageFile::rewrite(path, *content)) {
+    std::string reason;
+    if (!PageFile::rewrite(path, *content, &reason)) {
+        qCWarning(lcPage).noquote() << "cannot remove the ending of" << q(path) << "-" << q(reason);
         m_ui.message(fill("Failed to remove ending from '%s'\n(failed to write result)", {path}));
         return false;
     }

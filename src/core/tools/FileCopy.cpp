@@ -1,5 +1,6 @@
 #include "core/tools/FileCopy.h"
 
+#include "core/settings/Logging.h"
 #include "media/AtomicFile.h"
 
 #include <algorithm>
@@ -143,6 +144,10 @@ bool replaceFileContent(const std::string& path, const std::string& content, Fil
 
 std::string copyFailureMessage(const std::string& source, const std::string& destination, const FileProblem& problem)
 {
+    // The message keeps its words; the system's reason goes to the log.
+    qCWarning(lcTools).noquote() << "cannot copy" << QString::fromStdString(source) << "to"
+                                 << QString::fromStdString(destination) << "-"
+                                 << QString::fromStdString(problem.reason);
     std::string text = "Failed to copy '" + source + "' to '" + destination + "'";
     if (problem.notRegular)
         text += "\n\n'" + source + "' is not a regular file.";

@@ -1,6 +1,9 @@
 #include "core/viewer/FileProbe.h"
 
+#include "core/viewer/DecodeReasons.h"
+
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +37,26 @@ int openWithoutBlocking(const std::string& path)
     return fd;
 }
 
+// The system's words for an errno, lower case as the rest of a reason is.
+QString systemReason(int error)
+{
+    QString text = QString::fromLocal8Bit(std::strerror(error));
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
+}
+
+QString kindReason(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::Missing: return QStringLiteral("the file is no longer there");
+    case FileKind::Directory: return QStringLiteral("it is a folder, not a file");
+    case FileKind::Other: return QStringLiteral("it is not a regular file");
+    case FileKind::Regular: break;
+    }
+    return {};
+}
+
 } // namespace
 
 FileStatus statFile(const std::string& path)
@@ -61,25 +84,39 @@ FileContents readRegularFile(const std::string& path, std::int64_t maxBytes)
     out.status = statFile(path);
     // Opening some devices has effects of its own (a tape rewinds when closed), so only what looks
     // like a regular file is opened at all.
-    if (out.status.kind != FileKind::Regular)
+    if (out.status.kind != FileKind::Regular) {
+        out.error = kindReason(out.status.kind);
         return out;
+    }
     const int fd = openWithoutBlocking(path);
-    if (fd < 0)
+    if (fd < 0) {
+        out.error = QStringLiteral("the file cannot be opened (%1)").arg(systemReason(errno));
         return out;
+    }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
+        out.error = QStringLiteral("the file cannot be opened (%1)").arg(systemReason(errno));
         ::close(fd);
         return out;
     }
     out.status = statusOf(info);
-    if (out.status.kind == FileKind::Regular && info.st_size > 0 && info.st_size <= maxBytes) {
+    if (out.status.kind != FileKind::Regular) {
+        out.error = kindReason(out.status.kind);
+    } else if (info.st_size <= 0) {
+        out.error = QStringLiteral("the file is empty");
+    } else if (info.st_size > maxBytes) {
+        out.error = QStringLiteral("the file is larger than %1").arg(reasons::byteSize(maxBytes));
+    } else {
         QByteArray bytes;
         bytes.resize(qsizetype(info.st_size));
         qsizetype have = 0;
+        int readError = 0;
         while (have < bytes.size()) {
             const ssize_t got = ::read(fd, bytes.data() + have, size_t(bytes.size() - have));
             if (got < 0 && errno == EINTR)
                 continue;
+            if (got < 0)
+                readError = errno;
             if (got <= 0)
                 break;
             have += got;
@@ -87,6 +124,10 @@ FileContents readRegularFile(const std::string& path, std::int64_t maxBytes)
         if (have == bytes.size()) {
             out.bytes = std::move(bytes);
             out.ok = true;
+        } else if (readError != 0) {
+            out.error = QStringLiteral("the file cannot be read (%1)").arg(systemReason(readError));
+        } else {
+            out.error = QStringLiteral("the file was cut short while it was read");
         }
     }
     ::close(fd);

@@ -4,6 +4,7 @@
 // is looked at with stat only; it is never opened, so nothing can block on it or read it endlessly.
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 #include <string>
@@ -35,6 +36,7 @@ struct FileContents {
     bool ok = false;   // the whole regular file was read
     QByteArray bytes;  // empty unless ok
     FileStatus status; // of the file that was opened (or looked up, when it was not opened)
+    QString error;     // why it was not read, in words for the user; empty when ok
 };
 
 // Reads a whole regular file of at most `maxBytes` in one read. The file is opened without blocking

@@ -1,5 +1,7 @@
 #include "core/viewer/JpegBands.h"
 
+#include "core/settings/Logging.h"
+#include "media/ExceptionText.h"
 #include "media/JpegSegments.h"
 
 #include <turbojpeg.h>
@@ -234,6 +236,7 @@ bool decodeJpegInBands(const unsigned char* data, std::size_t size, JpegScale sc
             threads.emplace_back(run, std::ref(plan[i]), false);
     } catch (...) {
         started = false; // no thread to be had: the caller decodes the picture whole
+        qCDebug(lcViewer) << "JPEG decoded whole, no thread for a band:" << media::currentExceptionText().c_str();
     }
     if (started)
         run(plan[0], true);

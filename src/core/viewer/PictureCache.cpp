@@ -1,11 +1,13 @@
 #include "core/viewer/PictureCache.h"
 
+#include "core/settings/Logging.h"
 #include "core/settings/UsableNumbers.h"
 #include "core/viewer/ImageOrder.h"
 #include "core/viewer/JpegBands.h"
 #include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/StartPicture.h"
+#include "media/ExceptionText.h"
 
 #include <QGuiApplication>
 #include <QMetaObject>
@@ -174,6 +176,7 @@ bool PictureCache::startWorker(std::function<void()> work)
         });
     } catch (...) {
         // No thread (system limits) or no memory for its state: the caller hands the slot back.
+        qCWarning(lcViewer) << "no thread to load a picture:" << media::currentExceptionText().c_str();
         return false;
     }
     m_workers.push_back(std::move(worker));
@@ -211,8 +214,11 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
         // Out of memory for the file or the picture: shown as a picture that failed to load. The slot
         // must still be handed back, or the wait for it would never end.
         decoded = DecodedPicture();
+        decoded.error = QString::fromStdString(media::currentExceptionText());
         decoded.file = statFile(job.path);
     }
+    if (!decoded.ok && !job.cancel->load(std::memory_order_relaxed))
+        qCWarning(lcViewer).noquote() << "cannot read" << QString::fromStdString(job.path) << "-" << decoded.error;
     if (decoded.ok) {
         ScreenTarget screen;
         if (job.screenCopy) {
@@ -226,9 +232,11 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
             slot.screen = fittedScreenCopy(slot.image, slot.fullSize, screen);
         } catch (...) {
             // No memory for the copy: the GUI thread scales when it paints, as for any other view.
+            qCWarning(lcViewer) << "no screen copy of a picture:" << media::currentExceptionText().c_str();
             slot.screen = ScreenCopy();
         }
     }
+    slot.error = decoded.ok ? QString() : std::move(decoded.error);
     slot.file = decoded.file;
     slot.fileLookedAt = true;
     slot.loaded.store(decoded.ok, std::memory_order_release);
@@ -258,6 +266,7 @@ bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, d
             job.early = std::move(*early);
     }
     if (!startWorker([job = std::move(job), mailbox = m_mailbox] { runLoad(job, mailbox); })) {
+        slot->error = QStringLiteral("the viewer could not start a thread to load it");
         slot->loaded.store(false, std::memory_order_release);
         slot->loading.store(false, std::memory_order_release);
         return false;
@@ -274,6 +283,8 @@ bool PictureCache::startLoad(int index, int version, Priority priority, double m
         // Nothing to read: a movie is ready as it is; a missing file (a movie's too) stays not loaded,
         // shown with the no-picture placeholder, until it is back.
         slot->loaded.store(!entry.isPicture && !entry.missing, std::memory_order_release);
+        if (entry.missing && entry.isPicture)
+            slot->error = QStringLiteral("the file is no longer there");
         settle(entry, version);
         return false;
     }
@@ -514,6 +525,8 @@ ShownPicture PictureCache::shown() const
     if (s.loading)
         return s;
     s.loaded = slot->loaded.load(std::memory_order_acquire);
+    if (!s.loaded)
+        s.error = slot->error;
     if (s.loaded && s.isPicture) {
         s.image = slot->image;
         s.fullSize = slot->fullSize;

@@ -30,6 +30,7 @@ struct ShownPicture {
     QImage image;           // upright, possibly decoded at a reduced scale (null when not loaded)
     QSize fullSize;         // upright full-resolution size: the pixels of the source rectangle
     ScreenCopy screen;      // the whole picture scaled for the window by its load (may not fit the view)
+    QString error;          // why the load failed (empty while loading, after a success or without a load)
 };
 
 // Lives on the GUI thread; every public function must be called there. The slots are the entries' own

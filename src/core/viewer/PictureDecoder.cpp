@@ -1,5 +1,6 @@
 #include "core/viewer/PictureDecoder.h"
 
+#include "core/viewer/DecodeReasons.h"
 #include "core/viewer/JpegBands.h"
 #include "core/viewer/JpegStream.h"
 #include "core/viewer/PictureColour.h"
@@ -169,6 +170,57 @@ bool cancelled(const std::atomic<bool>* cancel)
     return cancel && cancel->load(std::memory_order_relaxed);
 }
 
+DecodedPicture failure(QString reason)
+{
+    DecodedPicture out;
+    out.error = std::move(reason);
+    return out;
+}
+
+// A whole JPEG ends with its end marker. libjpeg reads a file cut short as one that ends there and
+// then finds what is missing (no frame, no scan), so a JPEG without that ending that holds no picture
+// is told as what it is.
+QString noPictureIn(const QByteArray& bytes)
+{
+    return bytes.endsWith(QByteArrayLiteral("\xFF\xD9")) ? QStringLiteral("the file holds no picture")
+                                                         : reasons::endsEarly();
+}
+
+// libjpeg's message in the user's words where we know them, as it stands otherwise.
+QString jpegReason(const QByteArray& bytes, QString message, std::int64_t maxBytes)
+{
+    // TurboJPEG puts the name of its function before the message.
+    const qsizetype call = message.indexOf(QLatin1String("(): "));
+    if (call >= 0)
+        message = message.mid(call + 4);
+    if (message.startsWith(QLatin1String("Not a JPEG file")))
+        return reasons::notAPicture();
+    if (message.contains(QLatin1String("scans")))
+        return QStringLiteral("the picture is stored in too many passes to decode");
+    if (message.startsWith(QLatin1String("Maximum supported image dimension")))
+        return reasons::largerThan(maxBytes);
+    if (message.startsWith(QLatin1String("Premature end")))
+        return reasons::endsEarly();
+    if (!bytes.endsWith(QByteArrayLiteral("\xFF\xD9")) ||
+        message.startsWith(QLatin1String("JPEG datastream contains no image")))
+        return noPictureIn(bytes);
+    return reasons::damaged(message);
+}
+
+// Qt's reader's error in the user's words.
+QString qtReason(const QImageReader& reader)
+{
+    switch (reader.error()) {
+    case QImageReader::UnsupportedFormatError: return reasons::notAPicture();
+    case QImageReader::InvalidDataError:
+        return reader.errorString().isEmpty() ? reasons::damaged(QString()) : reasons::damaged(reader.errorString());
+    case QImageReader::DeviceError: return QStringLiteral("the file cannot be read");
+    case QImageReader::FileNotFoundError:
+    case QImageReader::UnknownError: break;
+    }
+    return reasons::damaged(QString());
+}
+
 // `colour`, when not null, brings the pixels into the display's colours; `coloured` tells whether that
 // was done on the way (otherwise it is still to do).
 TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxBytes,
@@ -177,15 +229,23 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
 {
     coloured = false;
     TjHandle tj;
-    if (!tj.handle)
+    if (!tj.handle) {
+        out.error =
+            QStringLiteral("the JPEG decoder cannot start (%1)").arg(QString::fromUtf8(tjGetErrorStr2(nullptr)));
         return TjResult::NotReadable;
+    }
     auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.constData()));
     const auto size = static_cast<unsigned long>(bytes.size());
     int width = 0, height = 0, subsamp = 0, colorspace = 0;
-    if (tjDecompressHeader3(tj.handle, data, size, &width, &height, &subsamp, &colorspace) != 0)
+    if (tjDecompressHeader3(tj.handle, data, size, &width, &height, &subsamp, &colorspace) != 0) {
+        out.error = jpegReason(bytes, QString::fromUtf8(tjGetErrorStr2(tj.handle)), maxBytes);
         return TjResult::NotReadable;
-    if (tooLarge(width, height, maxBytes))
+    }
+    if (tooLarge(width, height, maxBytes)) {
+        // TurboJPEG reads a stream of tables alone (or nothing at all) as a picture of no size.
+        out.error = width <= 0 || height <= 0 ? noPictureIn(bytes) : reasons::largerThan(maxBytes);
         return TjResult::Refused;
+    }
     if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
         return TjResult::NotReadable;
 
@@ -198,12 +258,16 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
 
     const std::int64_t picture = pixelBytes(QSize(scaledW, scaledH), 4);
     const std::int64_t turned = t.swapsSides() ? picture : 0;
-    if (picture + turned + (layout.progressive ? layout.coefficientBytes : 0) > maxBytes)
+    if (picture + turned + (layout.progressive ? layout.coefficientBytes : 0) > maxBytes) {
+        out.error = reasons::needsTooMuchMemory(maxBytes);
         return TjResult::Refused;
+    }
 
     QImage image(scaledW, scaledH, QImage::Format_RGB32);
-    if (image.isNull())
+    if (image.isNull()) {
+        out.error = reasons::noMemory();
         return TjResult::Refused;
+    }
     // Format_RGB32 is 0xffRRGGBB in host order: BGRX bytes on a little-endian machine, and TurboJPEG
     // fills the X byte with 0xff.
     const int pixelFormat = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
@@ -236,13 +300,17 @@ TjResult decodeWithTurboJpeg(const QByteArray& bytes, QSize fitInto, double minS
         // A warning (for example a truncated file) still leaves a whole, partly grey picture. Qt's
         // reader gets a second chance at other errors (it draws what it could read of some broken
         // files), but never at too many scans: it has no limit of its own.
-        if (tjGetErrorCode(tj.handle) != TJERR_WARNING)
+        if (tjGetErrorCode(tj.handle) != TJERR_WARNING) {
+            out.error = jpegReason(bytes, QString::fromUtf8(tjGetErrorStr2(tj.handle)), maxBytes);
             return std::strstr(tjGetErrorStr2(tj.handle), "scans") ? TjResult::Refused : TjResult::NotReadable;
+        }
     }
     out.image = upright(std::move(image), t);
     out.fullSize = full;
     out.fullResolution = scale.num == scale.denom;
     out.ok = !out.image.isNull();
+    if (!out.ok)
+        out.error = reasons::noMemory();
     return out.ok ? TjResult::Decoded : TjResult::NotReadable;
 }
 
@@ -257,8 +325,10 @@ DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minSc
     reader.setAutoTransform(true);
     reader.setAllocationLimit(int(std::min<std::int64_t>(maxBytes >> 20, 1 << 20)));
     const QSize raw = reader.size();
-    if (!raw.isValid() || tooLarge(raw.width(), raw.height(), maxBytes))
-        return out;
+    if (!raw.isValid())
+        return failure(qtReason(reader));
+    if (tooLarge(raw.width(), raw.height(), maxBytes))
+        return failure(reasons::largerThan(maxBytes));
     const Transformations t = reader.transformation();
     const QSize full = (t & QImageIOHandler::TransformationRotate90) ? raw.transposed() : raw;
     const double scale = neededScale(full, fitInto, minScale);
@@ -283,13 +353,13 @@ DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minSc
     if (layout.progressive)
         cost += layout.coefficientBytes;
     if (cost > maxBytes)
-        return out;
+        return failure(reasons::needsTooMuchMemory(maxBytes));
 
     if (scale < 1.0)
         reader.setScaledSize(scaled);
     QImage image;
     if (!reader.read(&image) || image.isNull())
-        return out;
+        return failure(qtReason(reader));
     // Drawing is fastest from one 32-bit format; CMYK and indexed pictures are converted once here,
     // in place where the depth stays.
     if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
@@ -298,6 +368,8 @@ DecodedPicture decodeWithQt(const QByteArray& bytes, QSize fitInto, double minSc
     out.fullSize = full;
     out.fullResolution = scale >= 1.0;
     out.ok = !out.image.isNull();
+    if (!out.ok)
+        out.error = reasons::noMemory();
     return out;
 }
 
@@ -308,10 +380,10 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
 {
     DecodedPicture out;
     if (bytes.isEmpty())
-        return out;
+        return failure(QStringLiteral("the file is empty"));
     const JpegLayout layout = jpegLayout(bytes);
     if (layout.scans > kMaxScans)
-        return out;
+        return failure(QStringLiteral("the picture is stored in too many passes to decode"));
     const QByteArray& icc = layout.icc;
     const std::shared_ptr<const PictureColour::RowConversion> colour =
         layout.isJpeg ? PictureColour::rowConversion(icc) : nullptr;
@@ -321,16 +393,20 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     case TjResult::Decoded:
         if (colour && !coloured && !cancelled(cancel))
             PictureColour::toDisplay(out.image, icc);
-        return cancelled(cancel) ? DecodedPicture() : out;
-    case TjResult::Refused:
-    case TjResult::Cancelled: return DecodedPicture();
+        return cancelled(cancel) ? failure(reasons::cancelled()) : out;
+    case TjResult::Refused: return failure(out.error);
+    case TjResult::Cancelled: return failure(reasons::cancelled());
     case TjResult::NotReadable: break;
     }
     if (cancelled(cancel))
-        return DecodedPicture();
+        return failure(reasons::cancelled());
     if (VipsPictureDecoder::recognises(bytes))
         return VipsPictureDecoder::decode(bytes, fitInto, minScale, maxDecodedBytes);
-    return decodeWithQt(bytes, fitInto, minScale, maxDecodedBytes, layout);
+    DecodedPicture byQt = decodeWithQt(bytes, fitInto, minScale, maxDecodedBytes, layout);
+    // Of a damaged JPEG, libjpeg says more than Qt's reader (which gives up on the same fault).
+    if (!byQt.ok && layout.isJpeg && !out.error.isEmpty())
+        byQt.error = out.error;
+    return byQt;
 }
 
 bool PictureDecoder::readsPicture(const std::string& path)
@@ -362,8 +438,10 @@ DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto
     // QString, and could land on a neighbour whose name is its look-alike. A file cut short meanwhile is
     // being rewritten: the next change check loads it again.
     FileContents contents = readRegularFile(path, maxDecodedBytes);
-    if (cancelled(cancel))
+    if (cancelled(cancel) && contents.ok) {
         contents.ok = false;
+        contents.error = reasons::cancelled();
+    }
     return decodeContents(path, std::move(contents), fitInto, minScale, maxDecodedBytes, threads, cancel);
 }
 
@@ -377,6 +455,8 @@ DecodedPicture PictureDecoder::decodeContents(const std::string& path, FileConte
         out = isRawName(path) ? VipsPictureDecoder::decodeRawPreview(contents.bytes, fitInto, minScale)
                               : decode(contents.bytes, fitInto, minScale, maxDecodedBytes, threads, cancel);
         contents.bytes = QByteArray();
+    } else {
+        out.error = contents.error;
     }
     out.file = contents.status;
     return out;

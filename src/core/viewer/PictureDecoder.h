@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <QString>
 
 #include <atomic>
 #include <cstdint>
@@ -16,6 +17,8 @@ namespace marquelo {
 
 struct DecodedPicture {
     bool ok = false;
+    // Why the picture could not be decoded, in words for the user ("the file ends early"); empty when ok.
+    QString error;
     QImage image;   // upright (EXIF orientation applied)
     QSize fullSize; // upright size at full resolution
     bool fullResolution = false;
@@ -39,7 +42,8 @@ public:
     // `minScale` > 0, at least that fraction of its full resolution. An empty `fitInto` decodes at full
     // resolution. JPEG is decoded by TurboJPEG with DCT scaling; what TurboJPEG cannot read (CMYK,
     // other formats named .jpg) goes through Qt's readers. With `threads` > 1 a JPEG whose restart
-    // markers allow it is decoded in that many bands at once. Never throws; ok is false on any failure.
+    // markers allow it is decoded in that many bands at once. Never throws; ok is false on any failure,
+    // and error then says why.
     // Once `cancel` (when given) is set the decode gives up (ok false) at its next step: within a few
     // rows for a single-scan JPEG, between the stages of the others.
     static DecodedPicture decode(const QByteArray& bytes, QSize fitInto, double minScale = 0,

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QSize>
+#include <QString>
 
 #include <atomic>
 #include <cstdint>
@@ -24,6 +25,8 @@ struct PictureSlot {
 
     // The decoded picture, upright (EXIF orientation applied), possibly at a reduced scale.
     QImage image;
+    // Why the last load failed, in words for the user (DecodedPicture::error); empty after a success.
+    QString error;
     // The upright picture's full-resolution size; every rectangle of the view is in these pixels.
     QSize fullSize;
     // The decoded image is the whole picture at full resolution.

@@ -1,6 +1,8 @@
 #include "core/viewer/ScreenCopy.h"
 
+#include "core/settings/Logging.h"
 #include "core/viewer/ViewGeometry.h"
+#include "media/ExceptionText.h"
 
 #include <QPainter>
 
@@ -52,6 +54,7 @@ QImage scaleForScreen(const QImage& image, const QRectF& source, QSize target)
                 lower = std::thread(paintRows, half, target.height());
             } catch (...) {
                 // No thread: one band does it all.
+                qCDebug(lcViewer) << "screen copy in one band:" << media::currentExceptionText().c_str();
             }
         }
         paintRows(0, lower.joinable() ? half : target.height());

@@ -1,10 +1,12 @@
 #include "core/viewer/StartPicture.h"
 
 #include "core/settings/AppConfig.h"
+#include "core/settings/Logging.h"
 #include "core/viewer/ImageOrder.h"
 #include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureFormats.h"
+#include "media/ExceptionText.h"
 
 #include <atomic>
 #include <chrono>
@@ -125,12 +127,14 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
             } catch (...) {
                 // Out of memory: the picture failed to load, as the cache's own load would report it.
                 out = DecodedPicture();
+                out.error = QString::fromStdString(media::currentExceptionText());
                 out.file = statFile(path);
             }
             result.set_value(std::move(out));
             done->store(true, std::memory_order_release);
         });
     } catch (...) {
+        qCWarning(lcViewer) << "no thread for the start picture:" << media::currentExceptionText().c_str();
         return; // no thread: the cache loads the picture itself
     }
     const std::lock_guard lock(s_offerMutex);

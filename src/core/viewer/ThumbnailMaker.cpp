@@ -224,6 +224,8 @@ ThumbnailMaker::Made decodeJpeg(const QByteArray& bytes, int side)
     if (decoded.ok) {
         made.image = fitInto(decoded.image, side);
         made.fullSize = true;
+    } else {
+        qCWarning(lcThumbnails).noquote() << "no thumbnail of a JPEG:" << decoded.error;
     }
     return made;
 }
@@ -275,7 +277,7 @@ ThumbnailMaker::Made ThumbnailMaker::forCell(const QByteArray& path, int side, i
         raw ? VipsPictureDecoder::decodeRawPreview(file.bytes(), box) : PictureDecoder::decode(file.bytes(), box);
     Made made;
     if (!decoded.ok) {
-        qCWarning(lcThumbnails) << "no thumbnail, not a picture the viewer shows:" << path;
+        qCWarning(lcThumbnails).noquote() << "no thumbnail of" << path << "-" << decoded.error;
         return made;
     }
     made.image = fitInto(decoded.image, side);

@@ -1,8 +1,11 @@
 #include "core/viewer/VipsPictureDecoder.h"
 
+#include "core/settings/Logging.h"
+#include "core/viewer/DecodeReasons.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/Upright.h"
 #include "core/viewer/vips/VipsModule.h"
+#include "media/ExceptionText.h"
 #include "media/ExifTiff.h"
 #include "media/Exiv2Library.h"
 #include "media/JpegHeader.h"
@@ -99,25 +102,38 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
                                           std::int64_t maxDecodedBytes)
 {
     DecodedPicture out;
-    const VipsModule* module = bytes.isEmpty() ? nullptr : vips();
-    if (!module)
+    if (bytes.isEmpty()) {
+        out.error = QStringLiteral("the file is empty");
         return out;
+    }
+    const VipsModule* module = vips();
+    if (!module) {
+        out.error = QStringLiteral("the decoders of formats other than JPEG are missing");
+        return out;
+    }
     try {
         VipsPixels pixels = module->decode(bytes, fitInto, minScale, maxDecodedBytes);
-        if (!pixels.ok)
+        if (!pixels.ok) {
+            out.error = pixels.error.isEmpty() ? reasons::damaged(QString()) : pixels.error;
             return out;
+        }
         QImage picture =
             PictureColour::fromInterleaved(pixels.data.get(), pixels.width, pixels.height, qsizetype(pixels.stride),
                                            pixels.bands, pixels.bits, profileOf(pixels));
         pixels.data.reset();
-        if (picture.isNull())
+        if (picture.isNull()) {
+            out.error = reasons::noMemory();
             return out;
+        }
         out.image = upright(std::move(picture), media::Orientation::fromExif(pixels.orientation));
         out.fullSize = pixels.fullSize;
         out.fullResolution = pixels.fullResolution;
         out.ok = !out.image.isNull();
+        if (!out.ok)
+            out.error = reasons::noMemory();
     } catch (const std::bad_alloc&) {
-        return DecodedPicture();
+        out = DecodedPicture();
+        out.error = reasons::noMemory();
     }
     return out;
 }
@@ -125,8 +141,14 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
 DecodedPicture VipsPictureDecoder::decodeRawPreview(const QByteArray& bytes, QSize fitInto, double minScale)
 {
     const media::RawPreview raw = media::largestRawPreview(bytes.constData(), std::size_t(bytes.size()));
-    if (raw.bytes.empty())
-        return DecodedPicture();
+    if (raw.bytes.empty()) {
+        qCWarning(lcViewer) << "RAW preview:" << raw.error.c_str();
+        DecodedPicture none;
+        none.error = raw.readable
+                         ? QStringLiteral("the RAW file holds no preview picture")
+                         : QStringLiteral("the RAW file cannot be read (%1)").arg(QString::fromStdString(raw.error));
+        return none;
+    }
     QByteArray jpeg(reinterpret_cast<const char*>(raw.bytes.data()), qsizetype(raw.bytes.size()));
     // The preview JPEG rarely carries an orientation of its own; the camera wrote it into the RAW.
     const media::JpegHeader own = media::readJpegHeader(media::ByteView(raw.bytes.data(), raw.bytes.size()));

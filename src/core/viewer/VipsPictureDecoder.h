@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <QString>
 
 namespace marquelo {
 

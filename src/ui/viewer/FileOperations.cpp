@@ -4,7 +4,9 @@
 #include "core/viewer/DeleteUndo.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureFormats.h"
+#include "core/viewer/PictureSlot.h"
 #include "media/FileMove.h"
+#include "ui/viewer/Placeholders.h"
 #include "ui/viewer/RenameDialog.h"
 
 #include <QDir>
@@ -203,6 +205,11 @@ ImageInfoTexts imageInfoTexts(const ImageList& images, const ViewGeometry& view)
         texts.rendering = QStringLiteral("animated: first frame");
     if (!entry.shownName().empty())
         texts.details = readPhotoDetails(images.pathOf(entry.shownName()));
+    // Read only once its load has handed the slot back (the acquire of `loading`).
+    const std::shared_ptr<PictureSlot>& slot = entry.pictures[std::size_t(entry.shown)];
+    if (entry.isPicture && slot && !slot->loading.load(std::memory_order_acquire) &&
+        !slot->loaded.load(std::memory_order_acquire))
+        texts.problem = cannotReadText(slot->error);
     return texts;
 }
 

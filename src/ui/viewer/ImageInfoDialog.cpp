@@ -41,6 +41,15 @@ ImageInfoDialog::ImageInfoDialog(const ImageInfoTexts& texts, QWidget* parent) :
         addText(QStringLiteral("RAW file:"), texts.rawCompanion, "rawCompanion");
     if (!texts.rendering.isEmpty())
         addText(QStringLiteral("Shown:"), texts.rendering, "rendering");
+    if (!texts.problem.isEmpty()) {
+        // A sentence of its own across both columns: it says why the size above is unknown.
+        auto* problem = new QLabel(texts.problem, this);
+        problem->setObjectName(QStringLiteral("problem"));
+        problem->setTextFormat(Qt::PlainText);
+        problem->setWordWrap(true);
+        problem->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        form->addRow(problem);
+    }
 
     const PhotoDetails& d = texts.details;
     const auto addDetail = [&](const QString& label, const QString& text, const char* name) {

@@ -19,6 +19,7 @@ struct ImageInfoTexts {
     // Rows that only some pictures have (empty: the row is left out).
     QString rawCompanion; // the RAW file carried by a JPEG's entry
     QString rendering;    // how the picture was obtained, e.g. a RAW file's embedded preview
+    QString problem;      // "Cannot read this picture: ..." when the picture failed to load
     PhotoDetails details; // camera, exposure, date and place, shown below when present
 };
 

@@ -67,7 +67,7 @@ void PictureArea::paint(QPainter& painter)
         // The empty list's entry is not a picture either, so it shows as a movie would.
         paintPlaceholder(painter, m_window.rect(), Placeholder::Movie);
     } else {
-        paintPlaceholder(painter, m_window.rect(), Placeholder::NoPicture);
+        paintPlaceholder(painter, m_window.rect(), Placeholder::NoPicture, cannotReadText(picture.error));
     }
     if (m_readAheadPending)
         m_readAheadTimer.start(0);

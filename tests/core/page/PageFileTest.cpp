@@ -65,6 +65,25 @@ TEST(PageFile, FifoIsNoPage)
     EXPECT_FALSE(file.open(fifo));
     EXPECT_FALSE(PageFile::readable(fifo));
     EXPECT_FALSE(PageFile::read(fifo).has_value());
+    EXPECT_EQ(file.error(), "not a regular file");
+}
+
+// A page that cannot be written says why, for the log beside the message.
+TEST(PageFile, FailuresKeepTheirReason)
+{
+    QTemporaryDir dir;
+    const std::string nowhere = dir.path().toStdString() + "/no such folder/index.html";
+    PageFile file;
+    EXPECT_FALSE(file.open(nowhere));
+    EXPECT_EQ(file.error(), "No such file or directory");
+    std::string reason;
+    EXPECT_FALSE(PageFile::rewrite(nowhere, "<html>", &reason));
+    EXPECT_FALSE(reason.empty());
+
+    const std::string page = dir.path().toStdString() + "/index.html";
+    ASSERT_TRUE(file.open(page));
+    EXPECT_TRUE(file.error().empty());
+    EXPECT_TRUE(file.close());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "core/viewer/vips/VipsModule.h"
 
+#include "core/viewer/DecodeReasons.h"
 #include "core/viewer/vips/HeifGeometry.h"
 #include "media/Orientation.h"
 #include "media/vips/HeifHdr.h"
@@ -76,6 +77,28 @@ bool toRgb(vips::VImage& image)
     return madeSrgb;
 }
 
+VipsPixels refused(QString reason)
+{
+    VipsPixels out;
+    out.error = std::move(reason);
+    return out;
+}
+
+// libvips' message names its loader first ("VipsForeignLoadPngBuffer: ..."); several lines may follow.
+QString vipsReason(const char* message)
+{
+    QString text = QString::fromUtf8(message).trimmed();
+    text = text.section(QLatin1Char('\n'), 0, 0).trimmed();
+    const qsizetype colon = text.indexOf(QLatin1String(": "));
+    if (colon > 0 && text.left(colon).startsWith(QLatin1String("Vips")))
+        text = text.mid(colon + 2);
+    const QString lower = text.toLower();
+    if (lower.contains(QLatin1String("premature end")) || lower.contains(QLatin1String("truncated")) ||
+        lower.contains(QLatin1String("unexpected end")) || lower.contains(QLatin1String("end of file")))
+        return reasons::endsEarly();
+    return reasons::damaged(text);
+}
+
 struct HeifContextDeleter {
     void operator()(heif_context* c) const { heif_context_free(c); }
 };
@@ -108,7 +131,7 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     // The refusal comes before a single tile is decoded.
     if (tooLarge(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()), bands,
                  maxDecodedBytes)) {
-        return VipsPixels();
+        return refused(reasons::largerThan(maxDecodedBytes));
     }
     // A turn alone is left to the viewer, which makes it on the smaller copy; a mirror or crop libheif
     // applies as it decodes.
@@ -120,11 +143,14 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
         return std::nullopt;
     options->ignore_transformations = turns.has_value();
     heif_image* decoded = nullptr;
-    if (heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get())
-            .code != heif_error_Ok) {
+    const heif_error decodeError =
+        heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
+                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+    if (decodeError.code != heif_error_Ok) {
         // A damaged file is refused rather than shown half grey, as on the general path.
-        return VipsPixels();
+        return refused(decodeError.code == heif_error_Memory_allocation_error
+                           ? reasons::noMemory()
+                           : reasons::damaged(QString::fromUtf8(decodeError.message)));
     }
     const std::shared_ptr<heif_image> image(decoded, heif_image_release);
     int stride = 0;
@@ -132,7 +158,7 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
     if (!plane || width <= 0 || height <= 0 || stride < width * bands || stride % bands != 0)
-        return VipsPixels();
+        return refused(reasons::damaged(QStringLiteral("libheif gave no pixels")));
     VipsPixels out;
     // EXIF's numbers for the turns still to make: 90 degrees counter-clockwise is 8, 270 is 6.
     static constexpr int kOrientationOfTurns[] = {1, 8, 3, 6};
@@ -172,7 +198,7 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     out.height = small.height();
     out.stride = std::int64_t(out.width) * bands;
     out.ok = out.data && size >= size_t(out.stride) * size_t(out.height);
-    return out.ok ? out : VipsPixels();
+    return out.ok ? out : refused(reasons::noMemory());
 }
 
 bool start()
@@ -203,12 +229,14 @@ bool recognises(const QByteArray& bytes)
 VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes)
 {
     VipsPixels out;
-    if (bytes.isEmpty() || !start())
-        return out;
+    if (bytes.isEmpty())
+        return refused(QStringLiteral("the file is empty"));
+    if (!start())
+        return refused(QStringLiteral("the decoders of formats other than JPEG cannot start"));
     const char* loader = vips_foreign_find_load_buffer(bytes.constData(), size_t(bytes.size()));
     if (!loader || !allowedLoader(loader)) {
         vips_error_clear();
-        return out;
+        return refused(reasons::notAPicture());
     }
     const bool webp = std::string_view(loader) == "VipsForeignLoadWebpBuffer";
     const bool heif = std::string_view(loader) == "VipsForeignLoadHeifBuffer";
@@ -222,14 +250,14 @@ VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::
         vips::VImage image = vips::VImage::new_from_buffer(bytes.constData(), size_t(bytes.size()), "", options());
         if (tooLarge(image.width(), image.height(),
                      std::int64_t(image.bands()) * std::int64_t(vips_format_sizeof(image.format())), maxDecodedBytes))
-            return out;
+            return refused(reasons::largerThan(maxDecodedBytes));
         // libvips composes every frame of an animation on a whole canvas, however small the frame itself:
         // a few kilobytes of 1x1 frames on a huge canvas cost minutes, so the bound covers them all.
         const bool animation = webp || std::string_view(loader).find("Gif") != std::string_view::npos;
         if (animation && image.get_typeof(VIPS_META_N_PAGES) != 0 && image.get_int(VIPS_META_N_PAGES) > 1 &&
             tooLarge(image.width(), std::int64_t(image.height()) * image.get_int(VIPS_META_N_PAGES),
                      std::int64_t(image.bands()), maxDecodedBytes))
-            return out;
+            return refused(reasons::needsTooMuchMemory(maxDecodedBytes));
         out.orientation = orientationOf(image);
         const QSize raw(image.width(), image.height());
         out.fullSize = media::Orientation::fromExif(out.orientation).swapsSides() ? raw.transposed() : raw;
@@ -261,14 +289,17 @@ VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::
         out.height = image.height();
         out.bands = image.bands();
         out.stride = std::int64_t(out.width) * out.bands * (out.bits / 8);
-        if (!out.data || size < size_t(out.stride) * size_t(out.height))
-            return VipsPixels();
+        if (!out.data || size < size_t(out.stride) * size_t(out.height)) {
+            const QString reason = vipsReason(vips_error_buffer());
+            vips_error_clear();
+            return refused(reason);
+        }
         out.ok = true;
-    } catch (const vips::VError&) {
+    } catch (const vips::VError& e) {
         vips_error_clear();
-        return VipsPixels();
+        return refused(vipsReason(e.what()));
     } catch (const std::bad_alloc&) {
-        return VipsPixels();
+        return refused(reasons::noMemory());
     }
     return out;
 }

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
@@ -17,12 +18,13 @@
 namespace marquelo {
 
 // Bumped whenever VipsModule or VipsPixels change, so a stale module is refused rather than misread.
-inline constexpr int kVipsModuleVersion = 3;
+inline constexpr int kVipsModuleVersion = 4;
 
 // A picture as libvips decoded it: interleaved RGB or RGBA of 8 or 16 bits, neither in the display's
 // colours nor upright yet.
 struct VipsPixels {
     bool ok = false;
+    QString error; // why not ok, in words for the user
     std::shared_ptr<void> data;
     int width = 0;
     int height = 0;
