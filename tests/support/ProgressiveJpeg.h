@@ -1,15 +1,54 @@
 #pragma once
-// Progressive JPEGs with as many scans as a test asks for, the way a scan bomb is built: every
-// coefficient band of a grey picture is sent in its own scan and refined one bit at a time. Include
-// only in tests that link libjpeg.
+// JPEGs written by libjpeg for tests: small pictures with the markers a test needs, and progressive ones
+// with as many scans as a test asks for, the way a scan bomb is built: every coefficient band of a grey
+// picture is sent in its own scan and refined one bit at a time. Include only in tests that link libjpeg.
 
 #include <cstdio>
 #include <jpeglib.h>
 
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 namespace marquelo::test {
+
+// A width x height JPEG written by libjpeg: a grey ramp (1 component) or a colour one (3). `setUp` may
+// change the settings before compression starts; `afterStart` may write markers after SOI and JFIF.
+inline std::vector<unsigned char> writeJpeg(int width, int height, int components,
+                                            const std::function<void(jpeg_compress_struct&)>& setUp = {},
+                                            const std::function<void(jpeg_compress_struct&)>& afterStart = {})
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = components;
+    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    if (setUp)
+        setUp(info);
+    jpeg_start_compress(&info, TRUE);
+    if (afterStart)
+        afterStart(info);
+    std::vector<unsigned char> row(static_cast<std::size_t>(width) * std::size_t(components));
+    while (info.next_scanline < info.image_height) {
+        const int y = int(info.next_scanline);
+        for (std::size_t i = 0; i < row.size(); ++i)
+            row[i] = static_cast<unsigned char>(components == 1 ? (int(i) * 7 + y * 3) & 0xFF : int(i) * 5 + y);
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<unsigned char> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
 
 // The number of scans progressiveJpeg(..., refinements) writes.
 constexpr int progressiveScans(int refinements)
@@ -21,19 +60,6 @@ constexpr int progressiveScans(int refinements)
 // 63 AC coefficients in `refinements` scans (1 to 10).
 inline std::vector<unsigned char> progressiveJpeg(int width, int height, int refinements)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 1;
-    info.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&info);
-
     std::vector<jpeg_scan_info> script;
     auto scan = [&script](int ss, int se, int ah, int al) {
         jpeg_scan_info s{};
@@ -53,22 +79,10 @@ inline std::vector<unsigned char> progressiveJpeg(int width, int height, int ref
         for (int al = refinements - 2; al >= 0; --al)
             scan(k, k, al + 1, al);
     }
-    info.scan_info = script.data();
-    info.num_scans = int(script.size());
-
-    jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(width));
-    while (info.next_scanline < info.image_height) {
-        for (int x = 0; x < width; ++x)
-            row[std::size_t(x)] = static_cast<unsigned char>((x * 7 + int(info.next_scanline) * 3) & 0xFF);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::vector<unsigned char> out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    return writeJpeg(width, height, 1, [&](jpeg_compress_struct& info) {
+        info.scan_info = script.data();
+        info.num_scans = int(script.size());
+    });
 }
 
 } // namespace marquelo::test
