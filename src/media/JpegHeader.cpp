@@ -123,40 +123,9 @@ bool readMarkers(jpeg_decompress_struct& info, ErrorManager& errors, Places& pla
     return true;
 }
 
-} // namespace
-
-bool startsLikeJpeg(ByteView data)
+// The metadata blocks among the segments noted, also those before damage that ended the header.
+void collectBlocks(JpegHeader& out, const Places& places, ByteView jpeg)
 {
-    return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
-}
-
-JpegHeader readJpegHeader(ByteView jpeg)
-{
-    JpegHeader out;
-    if (jpeg.size() < 4 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) {
-        out.error = "not a JPEG file";
-        return out;
-    }
-    jpeg_decompress_struct info{};
-    ErrorManager errors{};
-    Places places;
-    if (!readMarkers(info, errors, places, jpeg)) {
-        out.error = errors.message;
-        return out;
-    }
-    out.ok = true;
-    out.width = int(info.image_width);
-    out.height = int(info.image_height);
-    out.components = info.num_components;
-    out.colours = coloursOf(info.jpeg_color_space);
-    out.progressive = info.progressive_mode;
-    out.arithmetic = info.arith_code;
-    out.jfif = info.saw_JFIF_marker;
-    out.adobe = info.saw_Adobe_marker;
-    out.adobeTransform = info.Adobe_transform;
-    out.coefficientBytes = coefficientBytes(info);
-    jpeg_destroy_decompress(&info);
-
     static constexpr char kExif[] = "Exif\0"; // with the array's zero: "Exif" and two zeros
     static constexpr char kXmp[] = "http://ns.adobe.com/xap/1.0/";
     static constexpr char kIcc[] = "ICC_PROFILE";
@@ -199,6 +168,43 @@ JpegHeader readJpegHeader(ByteView jpeg)
             out.icc.insert(out.icc.end(), jpeg.data() + chunks[i]->offset + sizeof kIcc + 2,
                            jpeg.data() + chunks[i]->offset + chunks[i]->length);
     }
+}
+
+} // namespace
+
+bool startsLikeJpeg(ByteView data)
+{
+    return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+JpegHeader readJpegHeader(ByteView jpeg)
+{
+    JpegHeader out;
+    if (jpeg.size() < 4 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) {
+        out.error = "not a JPEG file";
+        return out;
+    }
+    jpeg_decompress_struct info{};
+    ErrorManager errors{};
+    Places places;
+    if (!readMarkers(info, errors, places, jpeg)) {
+        out.error = errors.message;
+        collectBlocks(out, places, jpeg);
+        return out;
+    }
+    out.ok = true;
+    out.width = int(info.image_width);
+    out.height = int(info.image_height);
+    out.components = info.num_components;
+    out.colours = coloursOf(info.jpeg_color_space);
+    out.progressive = info.progressive_mode;
+    out.arithmetic = info.arith_code;
+    out.jfif = info.saw_JFIF_marker;
+    out.adobe = info.saw_Adobe_marker;
+    out.adobeTransform = info.Adobe_transform;
+    out.coefficientBytes = coefficientBytes(info);
+    jpeg_destroy_decompress(&info);
+    collectBlocks(out, places, jpeg);
     return out;
 }
 

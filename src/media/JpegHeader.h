@@ -38,8 +38,8 @@ struct JpegHeader {
     std::vector<unsigned char> icc;  // the APP2 colour profile, its chunks put together; empty when incomplete
 };
 
-// Reads the markers of `jpeg` up to its first scan. Never decodes pixels; data cut short before the
-// first scan is not ok.
+// Reads the markers of `jpeg` up to its first scan. Never decodes pixels; data cut short or damaged
+// before the first scan is not ok, but the metadata blocks read before the damage are still given.
 JpegHeader readJpegHeader(ByteView jpeg);
 
 } // namespace marquelo::media

@@ -4,7 +4,8 @@
 #include "media/JpegHeader.h"
 #include "media/JpegSegments.h"
 #include "media/Orientation.h"
-#include "support/ProgressiveJpeg.h"
+#include "support/HostilePictures.h"
+#include "support/JpegWriter.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -76,40 +77,21 @@ struct Segment {
     Bytes body;
 };
 
-// A small baseline colour JPEG written by libjpeg, with `segments` after SOI.
+// A small colour JPEG written by libjpeg, with `segments` and the profile `icc` after SOI and JFIF.
 Bytes jpeg(int width, int height, const std::vector<Segment>& segments, const Bytes& icc = {}, bool progressive = false)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    if (progressive)
-        jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    for (const Segment& s : segments)
-        jpeg_write_marker(&info, s.marker, s.body.data(), unsigned(s.body.size()));
-    if (!icc.empty())
-        jpeg_write_icc_profile(&info, icc.data(), unsigned(icc.size()));
-    Bytes row(std::size_t(width) * 3);
-    while (info.next_scanline < info.image_height) {
-        for (std::size_t x = 0; x < row.size(); ++x)
-            row[x] = static_cast<unsigned char>(x * 5 + info.next_scanline);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    return marquelo::test::writeJpeg(
+        width, height, 3,
+        [&](jpeg_compress_struct& info) {
+            if (progressive)
+                jpeg_simple_progression(&info);
+        },
+        [&](jpeg_compress_struct& info) {
+            for (const Segment& s : segments)
+                jpeg_write_marker(&info, s.marker, s.body.data(), unsigned(s.body.size()));
+            if (!icc.empty())
+                jpeg_write_icc_profile(&info, icc.data(), unsigned(icc.size()));
+        });
 }
 
 Segment exifSegment(const Bytes& tiffBytes)
