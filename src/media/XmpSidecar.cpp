@@ -27,9 +27,9 @@ std::mutex& xmpMutex()
     return mutex;
 }
 
-// The photo's own XMP sits in its first segments (JPEG, TIFF-based RAWs put it near the start); this
-// much is read to find it, never the whole photo.
-constexpr std::size_t kEmbeddedPrefixBytes = 1024u * 1024u;
+// The photo's own XMP sits in its first segments (a JPEG's APP1 after the EXIF of at most 64 KB); this
+// much is read to find it, never the whole photo; it is what the thumbnail maker reads too.
+constexpr std::size_t kEmbeddedPrefixBytes = 128u * 1024u;
 
 std::string folderOf(const std::string& path)
 {
@@ -176,14 +176,14 @@ std::string existingSidecar(const std::string& photoPath)
     return {};
 }
 
+// The photo's own XMP, read only. Whatever goes wrong here leaves the photo unrated without a word: the
+// photo is not the user's sidecar, and only its first part is read, which libexiv2 may find cut short.
 MarksRead readEmbedded(const std::string& photoPath)
 {
     MarksRead read;
     RegularFile file(photoPath);
-    if (!file.isOpen()) {
-        read.problem = file.error();
+    if (!file.isOpen())
         return read;
-    }
     std::vector<unsigned char> bytes(std::min<std::uint64_t>(file.size(), kEmbeddedPrefixBytes));
     std::size_t got = 0;
     while (got < bytes.size()) {
@@ -195,15 +195,10 @@ MarksRead readEmbedded(const std::string& photoPath)
         got += std::size_t(n);
     }
     bytes.resize(got);
-    if (bytes.empty())
-        return read;
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (text.find("rdf:RDF") == std::string_view::npos)
-        return read; // no XMP in the first segments: nothing to parse
-    if (declaresEntities(text)) {
-        read.problem = "embedded XMP declares a DOCTYPE or entities (refused)";
+    // No XMP in the first segments, or XMP that declares entities: nothing is parsed.
+    if (text.find("rdf:RDF") == std::string_view::npos || declaresEntities(text))
         return read;
-    }
     startExiv2();
     Parsed parsed;
     try {
@@ -211,18 +206,14 @@ MarksRead readEmbedded(const std::string& photoPath)
         auto image = Exiv2::ImageFactory::open(bytes.data(), long(bytes.size()));
         image->readMetadata();
         parsed.data = image->xmpData();
-    } catch (const std::exception& e) {
-        // A photo read only in part often ends early for libexiv2; its marks are simply unknown.
-        read.problem = std::string("embedded XMP not readable: ") + e.what();
+    } catch (const std::exception&) {
         return read;
     }
     takeMarks(parsed);
-    if (!parsed.problem.empty()) {
-        read.problem = "embedded XMP: " + parsed.problem;
+    if (!parsed.problem.empty() || parsed.data.empty())
         return read;
-    }
     read.marks = parsed.marks;
-    read.source = parsed.data.empty() ? MarksSource::None : MarksSource::Embedded;
+    read.source = MarksSource::Embedded;
     return read;
 }
 

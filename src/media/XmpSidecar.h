@@ -60,7 +60,8 @@ struct MarksRead {
 
 // Reads the marks of a photo: NAME.EXT.xmp, else NAME.xmp, else the XMP inside the photo. Never throws;
 // a sidecar that is not XMP, too large, truncated, with a DOCTYPE or entities, or with a rating outside
-// -1..5 gives no marks and a problem. readEmbedded = false skips the photo's own XMP (faster for folders).
+// -1..5 gives no marks and a problem. The photo's own XMP is read only from its first 128 KB, and
+// silently gives no marks when unusable. readEmbedded = false skips it.
 MarksRead readMarks(const std::string& photoPath, bool readEmbedded = true);
 
 // Which marks a write changes; the others stay as the sidecar on disk has them.
