@@ -49,6 +49,24 @@ enum class Command : std::uint8_t {
     ToggleFullScreen,
     UndoDelete,
     ToggleGrid,
+    // The cull: stars, reject and colour labels kept in XMP sidecars, the filter, send-to folders.
+    RateClear,
+    Rate1,
+    Rate2,
+    Rate3,
+    Rate4,
+    Rate5,
+    Reject,
+    LabelRed,
+    LabelYellow,
+    LabelGreen,
+    LabelBlue,
+    LabelPurple,
+    NextFilter,
+    SendTo1,
+    SendTo2,
+    SendTo3,
+    SendTo4,
     Count_
 };
 

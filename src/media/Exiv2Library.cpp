@@ -13,6 +13,17 @@ namespace marquelo::media {
 
 namespace {
 
+// A sidecar or photo read on a worker registers the namespaces it meets in the XMP toolkit's one
+// registry, which other threads read at the same time; libexiv2 serializes that with this lock.
+void lockXmpRegistry(void* data, bool lock)
+{
+    auto* mutex = static_cast<std::recursive_mutex*>(data);
+    if (lock)
+        mutex->lock();
+    else
+        mutex->unlock();
+}
+
 // libexiv2 reports damage, unknown formats and failed writes by throwing; its messages name the fault.
 template <typename Open> MetadataImage openWith(Open&& open)
 {
@@ -79,7 +90,8 @@ void startExiv2()
     std::call_once(once, [] {
         // Its warnings about odd maker notes would fill the terminal; callers report damage themselves.
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
+        static std::recursive_mutex registry;
+        Exiv2::XmpParser::initialize(lockXmpRegistry, &registry);
 #ifdef EXV_ENABLE_BMFF
         Exiv2::enableBMFF(true);
 #endif

@@ -35,7 +35,7 @@ constexpr std::string_view kConvert = "marquelo-convert";
 
 } // namespace
 
-const std::array<SettingDef, 74> kSettings = {{
+const std::array<SettingDef, 81> kSettings = {{
     text("InstallationPath", &C::InstallationPath, "", R::ProgramDirectory),
     text("BaseOutputDirectory", &C::BaseOutputDirectory, "", R::OutputUnderPictures),
     text("CurOutputDirectory", &C::CurOutputDirectory, "", R::OutputUnderPictures),
@@ -119,6 +119,13 @@ const std::array<SettingDef, 74> kSettings = {{
     text("TemplateEnd", &C::TemplateEnd, "</i></font></p>\r\n</body>\r\n</html>"),
     number("PageStyle", &C::PageStyle, 0),
     flag("KeyHelpSeen", &C::KeyHelpSeen, false),
+    small("SidecarNaming", &C::SidecarNaming, 0),
+    small("PairDelete", &C::PairDelete, 0),
+    small("CullFilter", &C::CullFilter, 0),
+    text("SendTo1Directory", &C::SendTo1Directory, ""),
+    text("SendTo2Directory", &C::SendTo2Directory, ""),
+    text("SendTo3Directory", &C::SendTo3Directory, ""),
+    text("SendTo4Directory", &C::SendTo4Directory, ""),
 }};
 
 const SettingDef* findSetting(std::string_view key)

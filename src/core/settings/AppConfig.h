@@ -17,9 +17,18 @@ constexpr ColourRef makeColour(int r, int g, int b)
 {
     return ColourRef(r & 0xff) | (ColourRef(g & 0xff) << 8) | (ColourRef(b & 0xff) << 16);
 }
-constexpr int colourRed(ColourRef c) { return int(c & 0xff); }
-constexpr int colourGreen(ColourRef c) { return int((c >> 8) & 0xff); }
-constexpr int colourBlue(ColourRef c) { return int((c >> 16) & 0xff); }
+constexpr int colourRed(ColourRef c)
+{
+    return int(c & 0xff);
+}
+constexpr int colourGreen(ColourRef c)
+{
+    return int((c >> 8) & 0xff);
+}
+constexpr int colourBlue(ColourRef c)
+{
+    return int((c >> 16) & 0xff);
+}
 
 // Every setting, one field per key, named exactly like the key. Strings are UTF-8.
 // ConfigIsValid is not here: it lives only in the store (read at load and at exit, written by Save).
@@ -101,6 +110,16 @@ struct AppConfig {
     std::int32_t PageStyle = 0; // 0 Classic, 1 Modern; what a new page is made as
     // The key help was opened once: the start-up hint "Press ? for keys" is no longer shown.
     bool KeyHelpSeen = false;
+    // The cull. A new sidecar is named NAME.EXT.xmp (0, as darktable and digiKam) or NAME.xmp (1, Adobe).
+    std::uint8_t SidecarNaming = 0;
+    // Delete of a RAW+JPEG pair: both files (0) or the JPEG only (1).
+    std::uint8_t PairDelete = 0;
+    // Which photos the walk and the grid show: see core/viewer/CullFilter.h.
+    std::uint8_t CullFilter = 0;
+    std::string SendTo1Directory;
+    std::string SendTo2Directory;
+    std::string SendTo3Directory;
+    std::string SendTo4Directory;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -111,11 +130,11 @@ enum class SettingKind { String, Flag, SmallNumber, Number, Colour };
 // Where a key's default comes from: a fixed value, or a value derived from InstallationPath at load.
 enum class DefaultRule {
     Fixed,
-    ProgramDirectory,     // InstallationPath: the running executable's folder when empty
-    OutputUnderPictures,  // pictures folder + "/Marquelo" (platform default of the output folders)
+    ProgramDirectory,    // InstallationPath: the running executable's folder when empty
+    OutputUnderPictures, // pictures folder + "/Marquelo" (platform default of the output folders)
     FavoritesUnderPictures,
-    FirstImageEditor,     // the first image editor found on PATH
-    FirstHtmlEditor,      // the first text editor found on PATH
+    FirstImageEditor, // the first image editor found on PATH
+    FirstHtmlEditor,  // the first text editor found on PATH
 };
 
 using SettingField = std::variant<std::string AppConfig::*, bool AppConfig::*, std::uint8_t AppConfig::*,
@@ -125,14 +144,14 @@ struct SettingDef {
     std::string_view key;
     SettingKind kind;
     SettingField field;
-    std::string_view textDefault;  // for strings with a fixed default
-    std::int64_t numberDefault;    // for flags, numbers and colours
+    std::string_view textDefault; // for strings with a fixed default
+    std::int64_t numberDefault;   // for flags, numbers and colours
     DefaultRule rule;
-    bool saved;                    // PageInfo is read but never written
+    bool saved; // PageInfo is read but never written
 };
 
-// The 74 keys of the record in load and save order; ConfigIsValid (the 75th) is written after them.
-extern const std::array<SettingDef, 74> kSettings;
+// The 81 keys of the record in load and save order; ConfigIsValid (the 82nd) is written after them.
+extern const std::array<SettingDef, 81> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

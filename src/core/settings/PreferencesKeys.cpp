@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 60> kPreferenceKeys = {{
+const std::array<std::string_view, 66> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -66,6 +66,12 @@ const std::array<std::string_view, 60> kPreferenceKeys = {{
     "TemplateBegin2",
     "TemplateEnd",
     "PageStyle",
+    "SidecarNaming",
+    "PairDelete",
+    "SendTo1Directory",
+    "SendTo2Directory",
+    "SendTo3Directory",
+    "SendTo4Directory",
 }};
 
 bool isPreferenceKey(std::string_view key)

@@ -52,6 +52,23 @@ std::string_view commandDescription(Command command)
     case Command::ToggleFullScreen: return "Full screen on/off";
     case Command::UndoDelete: return "Put the last deleted image back";
     case Command::ToggleGrid: return "Thumbnail grid on/off";
+    case Command::RateClear: return "Clear the rating";
+    case Command::Rate1: return "Rate 1 star";
+    case Command::Rate2: return "Rate 2 stars";
+    case Command::Rate3: return "Rate 3 stars";
+    case Command::Rate4: return "Rate 4 stars";
+    case Command::Rate5: return "Rate 5 stars";
+    case Command::Reject: return "Reject";
+    case Command::LabelRed: return "Red label on/off";
+    case Command::LabelYellow: return "Yellow label on/off";
+    case Command::LabelGreen: return "Green label on/off";
+    case Command::LabelBlue: return "Blue label on/off";
+    case Command::LabelPurple: return "Purple label on/off";
+    case Command::NextFilter: return "Next filter: all, not rejected, at least 1 to 5 stars, rejected only";
+    case Command::SendTo1: return "Move the image to send-to folder 1";
+    case Command::SendTo2: return "Move the image to send-to folder 2";
+    case Command::SendTo3: return "Move the image to send-to folder 3";
+    case Command::SendTo4: return "Move the image to send-to folder 4";
     case Command::Count_: break;
     }
     return "";
@@ -114,6 +131,9 @@ std::string keyHelpPage()
            "<li>Drag and drop an image file onto the window to jump to that image in the current folder.</li>\n"
            "<li>Other file types such as GIF pictures and movies are listed too; view them with <b>V</b>.</li>\n"
            "<li>Show the edited image (<b>S</b>) when the edited image is the one to add to the page.</li>\n"
+           "<li>Stars, rejects and labels are kept in an XMP sidecar beside the photo (photo.jpg.xmp, or photo.xmp "
+           "when that one exists), never in the photo. darktable and digiKam read them; "
+           "<b>exiftool -XMP:Rating photo.jpg.xmp</b> shows the rating.</li>\n"
            "</ul>\n<h3>Basic steps:</h3>\n<ol>\n"
            "<li>Start Marquelo on a photo or a folder, or drop a photo onto its window.</li>\n"
            "<li><b>E</b> to edit a copy of the image in your image editor; save the edited image there.</li>\n"

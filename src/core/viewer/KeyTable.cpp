@@ -94,6 +94,25 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     row("F11", Command::ToggleFullScreen, chord(Qt::Key_F11)),
     row("Ctrl+Z", Command::UndoDelete, chord(Qt::Key_Z, kCtrl)),
     row("G", Command::ToggleGrid, chord(Qt::Key_G)),
+    // The cull. The digits alone stay the tools and 0 stays Fit; with Ctrl they rate, with Alt they label.
+    row("Ctrl+1", Command::Rate1, chord(Qt::Key_1, kCtrl)),
+    row("Ctrl+2", Command::Rate2, chord(Qt::Key_2, kCtrl)),
+    row("Ctrl+3", Command::Rate3, chord(Qt::Key_3, kCtrl)),
+    row("Ctrl+4", Command::Rate4, chord(Qt::Key_4, kCtrl)),
+    row("Ctrl+5", Command::Rate5, chord(Qt::Key_5, kCtrl)),
+    row("Ctrl+0", Command::RateClear, chord(Qt::Key_0, kCtrl)),
+    row("Ctrl+X", Command::Reject, chord(Qt::Key_X, kCtrl)),
+    row("Alt+1", Command::LabelRed, chord(Qt::Key_1, kAlt)),
+    row("Alt+2", Command::LabelYellow, chord(Qt::Key_2, kAlt)),
+    row("Alt+3", Command::LabelGreen, chord(Qt::Key_3, kAlt)),
+    row("Alt+4", Command::LabelBlue, chord(Qt::Key_4, kAlt)),
+    row("Alt+5", Command::LabelPurple, chord(Qt::Key_5, kAlt)),
+    row("Ctrl+F", Command::NextFilter, chord(Qt::Key_F, kCtrl)),
+    // With Shift held most layouts report the digit's symbol instead of the digit; both are the key.
+    row("Ctrl+Shift+1", Command::SendTo1, chord(Qt::Key_1, kCtrl | kShift), chord(Qt::Key_Exclam, kCtrl | kShift)),
+    row("Ctrl+Shift+2", Command::SendTo2, chord(Qt::Key_2, kCtrl | kShift), chord(Qt::Key_At, kCtrl | kShift)),
+    row("Ctrl+Shift+3", Command::SendTo3, chord(Qt::Key_3, kCtrl | kShift), chord(Qt::Key_NumberSign, kCtrl | kShift)),
+    row("Ctrl+Shift+4", Command::SendTo4, chord(Qt::Key_4, kCtrl | kShift), chord(Qt::Key_Dollar, kCtrl | kShift)),
 }};
 
 namespace {

@@ -67,9 +67,47 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     bottom->addWidget(sizeBox, 1);
     bottom->addWidget(update, 0, Qt::AlignBottom);
 
+    // The cull: where stars and labels go for a photo without a sidecar, what Delete does to a RAW+JPEG
+    // pair, and the four send-to folders of Ctrl+Shift+1 to 4.
+    auto* cullBox = new QGroupBox(QStringLiteral("Cull"), this);
+    auto* cull = new QGridLayout(cullBox);
+    auto radioPair = [this](const char* name, const QString& first, const QString& second) {
+        auto* group = new QButtonGroup(this);
+        group->setObjectName(QLatin1String(name));
+        for (int i = 0; i < 2; ++i) {
+            auto* radio = new QRadioButton(i == 0 ? first : second, this);
+            radio->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(name)).arg(i));
+            group->addButton(radio, i);
+        }
+        return group;
+    };
+    auto* naming = radioPair("SidecarNaming", QStringLiteral("photo.jpg.xmp (darktable, digiKam)"),
+                             QStringLiteral("photo.xmp (Adobe)"));
+    auto* pairDelete =
+        radioPair("PairDelete", QStringLiteral("RAW and JPEG together"), QStringLiteral("the JPEG only"));
+    cull->addWidget(new QLabel(QStringLiteral("New sidecar:"), this), 0, 0);
+    cull->addWidget(naming->button(0), 0, 1);
+    cull->addWidget(naming->button(1), 0, 2);
+    cull->addWidget(new QLabel(QStringLiteral("Delete of a pair:"), this), 1, 0);
+    cull->addWidget(pairDelete->button(0), 1, 1);
+    cull->addWidget(pairDelete->button(1), 1, 2);
+    QLineEdit* sendTo[4] = {makeEdit("SendTo1Directory"), makeEdit("SendTo2Directory"), makeEdit("SendTo3Directory"),
+                            makeEdit("SendTo4Directory")};
+    std::string AppConfig::*sendToFields[4] = {&AppConfig::SendTo1Directory, &AppConfig::SendTo2Directory,
+                                               &AppConfig::SendTo3Directory, &AppConfig::SendTo4Directory};
+    auto* sendToRow = new QHBoxLayout;
+    for (int i = 0; i < 4; ++i) {
+        sendTo[i]->setPlaceholderText(QStringLiteral("Send-to %1 (Ctrl+Shift+%1)").arg(i + 1));
+        sendToRow->addWidget(sendTo[i]);
+        bindText(sendTo[i], sendToFields[i], kPathFieldMaxChars);
+    }
+    cull->addWidget(new QLabel(QStringLiteral("Send-to folders:"), this), 2, 0);
+    cull->addLayout(sendToRow, 2, 1, 1, 2);
+
     auto* page = new QVBoxLayout(this);
     page->addLayout(grid);
     page->addLayout(bottom);
+    page->addWidget(cullBox);
     page->addStretch(1);
 
     chainTabOrder({m_installation, installationBrowse, htmlEditor, htmlEditorBrowse, browser, browserBrowse, extensions,
@@ -84,6 +122,8 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     bindFlag(bundleRaw, &AppConfig::BundleRawImages);
     bindText(m_favorites, &AppConfig::BestOfDirectory, kPathFieldMaxChars);
     bindChoice(size, &AppConfig::FavoriteSize);
+    bindChoice(naming, &AppConfig::SidecarNaming);
+    bindChoice(pairDelete, &AppConfig::PairDelete);
 }
 
 } // namespace marquelo

@@ -16,21 +16,25 @@ FileCommands::FileCommands(QWidget& window, ImageList& images, PictureCache& cac
 {
 }
 
-void FileCommands::deleteImage()
+bool FileCommands::deleteImage()
 {
-    if (deleteCurrentImage(m_images, m_cache, m_ui, &m_undo))
-        m_showCurrent();
+    if (!deleteCurrentImage(m_images, m_cache, m_ui, &m_undo, m_jpegOnly && m_jpegOnly()))
+        return false;
+    m_showCurrent();
+    return true;
 }
 
-void FileCommands::undoDelete()
+bool FileCommands::undoDelete()
 {
     std::string error;
     if (m_undo.undoLast(m_images, m_cache, error)) {
         m_showCurrent();
         m_notices.show(QStringLiteral("Put back: %1").arg(QString::fromStdString(m_images.currentName())));
-    } else if (!error.empty()) {
-        m_ui.message("Cannot put the file back: " + error);
+        return true;
     }
+    if (!error.empty())
+        m_ui.message("Cannot put the file back: " + error);
+    return false;
 }
 
 void FileCommands::renameImage()

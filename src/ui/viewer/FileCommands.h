@@ -26,8 +26,12 @@ public:
     FileCommands(QWidget& window, ImageList& images, PictureCache& cache, UserInterface& ui,
                  const ViewGeometry& geometry, NoticeOverlay& notices, std::function<void()> showCurrent);
 
-    void deleteImage();
-    void undoDelete();
+    // Delete of a RAW+JPEG pair takes the JPEG alone while this says so (the setting PairDelete).
+    void setJpegOnlySource(std::function<bool()> jpegOnly) { m_jpegOnly = std::move(jpegOnly); }
+    // True when the list changed.
+    bool deleteImage();
+    bool undoDelete();
+    bool canUndoDelete() const { return !m_undo.empty(); }
     void renameImage();
     void showImageInfo();
     // Call from the window's drag and drop events: only a dragged file is taken.
@@ -43,6 +47,7 @@ private:
     NoticeOverlay& m_notices;
     std::function<void()> m_showCurrent;
     DeleteUndo m_undo;
+    std::function<bool()> m_jpegOnly;
 };
 
 } // namespace marquelo

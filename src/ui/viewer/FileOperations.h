@@ -26,7 +26,11 @@ class PictureCache;
 // With an empty list there is nothing to delete and nothing is asked.
 // With `undo`, the file goes to the desktop's trash and the deletion is recorded there; when no trash
 // takes it, a second question says that it will be deleted permanently, and only Yes deletes it.
-bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui, DeleteUndo* undo = nullptr);
+// A RAW+JPEG pair goes as one (the question names both, one undo brings both back) unless `jpegOnly`:
+// then the RAW stays and becomes the entry. The photos' own sidecars (NAME.EXT.xmp) go with them, and
+// the pair's shared NAME.xmp when both go.
+bool deleteCurrentImage(ImageList& images, PictureCache& cache, UserInterface& ui, DeleteUndo* undo = nullptr,
+                        bool jpegOnly = false);
 
 // Why `newName` cannot become the current entry's new name, or an empty string when it can: a name
 // with a separator, "." or "..", or a name another file already has, is refused.

@@ -41,9 +41,11 @@ InfoLabels::InfoLabels(QWidget* window)
     m_pageTitle->hide();
 }
 
-void InfoLabels::show(int position, int count, const QString& name)
+void InfoLabels::show(int position, int count, const QString& name, const QString& marks)
 {
     m_position = QStringLiteral("%1/%2").arg(position).arg(count);
+    if (!marks.isEmpty())
+        m_position += QLatin1Char(' ') + marks;
     if (m_hint.isEmpty())
         m_info->setText(m_position);
     placeBesideInfo();

@@ -14,9 +14,9 @@ public:
     // The labels become children of `window` (object names "info" and "fileName").
     explicit InfoLabels(QWidget* window);
 
-    // `position` counts from 1. A name too long for its label is cut with an ellipsis; the tooltip
-    // holds it whole.
-    void show(int position, int count, const QString& name);
+    // `position` counts from 1; `marks` (stars, "Rejected", the filter) follows it. A name too long for
+    // its label is cut with an ellipsis; the tooltip holds it whole.
+    void show(int position, int count, const QString& name, const QString& marks = QString());
     void setVisible(bool visible);
     // For `ms` milliseconds the info line says `text` (wider as needed), then its position again.
     void showHint(const QString& text, int ms);

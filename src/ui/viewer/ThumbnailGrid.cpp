@@ -2,6 +2,7 @@
 
 #include "core/viewer/ThumbnailLoader.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QSet>
@@ -408,6 +409,60 @@ const QImage& ThumbnailGrid::sign(Placeholder which)
     return image;
 }
 
+static QColor labelColour(const QString& label)
+{
+    if (label == QLatin1String("Red"))
+        return QColor(220, 40, 40);
+    if (label == QLatin1String("Yellow"))
+        return QColor(240, 200, 0);
+    if (label == QLatin1String("Green"))
+        return QColor(40, 170, 60);
+    if (label == QLatin1String("Blue"))
+        return QColor(40, 100, 230);
+    if (label == QLatin1String("Purple"))
+        return QColor(150, 60, 200);
+    return QColor(128, 128, 128);
+}
+
+void ThumbnailGrid::paintBadges(QPainter& painter, const QRect& cell, const ImageEntry& entry, const CellMarks& marks)
+{
+    // Small marks in the corners, each on a dark ground so that it reads on any photo.
+    QFont font = painter.font();
+    font.setPixelSize(std::max(10, cell.height() / 12));
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const int pad = 3;
+    auto pill = [&](const QString& text, Qt::Alignment corner, const QColor& colour) {
+        const QSize size(metrics.horizontalAdvance(text) + 2 * pad, metrics.height());
+        QPoint at = cell.topLeft();
+        if (corner & Qt::AlignRight)
+            at.setX(cell.right() - size.width() - 1);
+        if (corner & Qt::AlignBottom)
+            at.setY(cell.bottom() - size.height() - 1);
+        const QRect box(at, size);
+        painter.fillRect(box, QColor(0, 0, 0, 160));
+        painter.setPen(colour);
+        painter.drawText(box, Qt::AlignCenter, text);
+    };
+    if (marks.known && !marks.shown)
+        painter.fillRect(cell, QColor(0, 0, 0, 140));
+    if (marks.known && marks.rating < 0)
+        pill(QStringLiteral("\u2715 Rejected"), Qt::AlignLeft | Qt::AlignBottom, QColor(255, 90, 90));
+    else if (marks.known && marks.rating > 0)
+        pill(QString(marks.rating, QChar(0x2605)), Qt::AlignLeft | Qt::AlignBottom, QColor(255, 210, 0));
+    if (marks.known && !marks.label.isEmpty()) {
+        const int d = std::max(8, cell.height() / 10);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.setBrush(labelColour(marks.label));
+        painter.drawEllipse(QRect(cell.right() - d - 3, cell.top() + 3, d, d));
+        painter.setBrush(Qt::NoBrush);
+    }
+    if (!entry.rawCompanion.empty())
+        pill(QStringLiteral("RAW+JPEG"), Qt::AlignRight | Qt::AlignBottom, Qt::white);
+    else if (!entry.isPicture)
+        pill(QStringLiteral("\u25B6 movie"), Qt::AlignRight | Qt::AlignBottom, Qt::white);
+}
+
 void ThumbnailGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
@@ -436,6 +491,7 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
         } else {
             painter.fillRect(cell, kPending);
         }
+        paintBadges(painter, cell, entry, m_marksOf ? m_marksOf(i) : CellMarks{});
         if (i == highlighted()) {
             painter.setPen(QPen(kHighlight, 3));
             painter.setBrush(Qt::NoBrush);

@@ -18,9 +18,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QKeyEvent;
+class QPainter;
 
 namespace marquelo {
 
@@ -69,6 +71,16 @@ public:
     int visibleCount() const;
     ThumbnailLoader& loader() { return *m_loader; }
 
+    // The cull's marks of a cell as far as they are known (never read from disk while painting), and
+    // whether the filter shows it; cells it hides are dimmed.
+    struct CellMarks {
+        bool known = false;
+        int rating = 0;    // -1 reject, 0 none, 1..5 stars
+        QString label;     // "Red", ... or empty
+        bool shown = true; // by the filter
+    };
+    void setMarksSource(std::function<CellMarks(int index)> source) { m_marksOf = std::move(source); }
+
 Q_SIGNALS:
     // The highlight moved (position counts from 0).
     void highlightChanged(int index);
@@ -86,6 +98,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    void paintBadges(QPainter& painter, const QRect& cell, const ImageEntry& entry, const CellMarks& marks);
     int sidePixels() const;
     QByteArray pathOf(int index) const;
     void moveTo(int index);
@@ -118,6 +131,7 @@ private:
     int m_firstRow = 0;
     int m_returnIndex = 0;
     QTimer m_fileCheck;
+    std::function<CellMarks(int)> m_marksOf;
 };
 
 } // namespace marquelo

@@ -33,7 +33,9 @@ void ViewerChrome::labelCurrent()
 {
     const std::string& name = m_images.currentName();
     const QString shown = name.empty() ? QStringLiteral("file_not_found") : QString::fromStdString(name);
-    m_labels.show(m_images.currentIndex() + 1, m_images.count(), shown);
+    const auto [position, count] =
+        m_position ? m_position() : std::pair<int, int>(m_images.currentIndex() + 1, m_images.count());
+    m_labels.show(position, count, shown, m_marks ? m_marks() : QString());
     m_labels.setPageTitle(m_pageTitle ? m_pageTitle() : QString());
     m_window.setWindowTitle(
         QStringLiteral("%1/%2 - Marquelo").arg(QString::fromStdString(m_images.directory()), shown));

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -34,6 +35,10 @@ public:
     // The grid's highlighted cell in the info line (it is the list's current entry).
     void labelHighlighted(int index);
     void setPageTitleSource(std::function<QString()> source) { m_pageTitle = std::move(source); }
+    // The current photo's marks and the filter, shown after its position.
+    void setMarksSource(std::function<QString()> source) { m_marks = std::move(source); }
+    // The current photo's position and the count as the filter has them (from 1).
+    void setPositionSource(std::function<std::pair<int, int>()> source) { m_position = std::move(source); }
     // "Press ? for keys" for `ms` milliseconds, until the key help was opened once.
     void showKeyHint(int ms);
 
@@ -62,6 +67,8 @@ private:
     const PictureArea& m_picture;
     std::function<void()> m_relayout;
     std::function<QString()> m_pageTitle;
+    std::function<QString()> m_marks;
+    std::function<std::pair<int, int>()> m_position;
     // FullScreenTitleBar as last applied: only a change swaps a maximized or full-screen window.
     bool m_appliedTitleBar = true;
 };

@@ -4,6 +4,7 @@
 #include "core/viewer/PictureColour.h"
 #include "ui/viewer/CaptionBox.h"
 #include "ui/viewer/ColordProfile.h"
+#include "ui/viewer/CullCommands.h"
 #include "ui/viewer/DisplayProfile.h"
 #include "ui/viewer/FileCommands.h"
 #include "ui/viewer/InfoLabels.h"
@@ -64,6 +65,7 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     m_notices = new NoticeOverlay(this);
     m_files = std::make_unique<FileCommands>(*this, m_images, *m_cache, m_ui, m_geometry, *m_notices,
                                              [this] { showCurrent(); });
+    m_files->setJpegOnlySource([this] { return m_config.PairDelete == 1; });
 
     m_grid = new ThumbnailGrid(this, m_images, m_config);
     connect(m_grid, &ThumbnailGrid::highlightChanged, this, [this](int index) { m_chrome->labelHighlighted(index); });
@@ -84,6 +86,24 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     m_applied = {m_config.CacheDepth, m_config.ReadAhead};
     m_chrome = std::make_unique<ViewerChrome>(*this, m_config, m_images, *m_toolbar, *m_labels, *m_caption, *m_keys,
                                               m_windowState, m_picture, [this] { layoutCurrent(); });
+    m_cull = std::make_unique<CullCommands>(
+        m_config, m_images, *m_notices,
+        [this] {
+            m_chrome->labelCurrent();
+            if (m_grid->isVisible())
+                m_grid->update();
+        },
+        [this] { showCurrent(); },
+        [this](int index) {
+            m_cache->evictPicture(index, kOriginal);
+            m_cache->evictPicture(index, kEdited);
+        });
+    m_chrome->setMarksSource([this] { return m_cull->currentMarksText(); });
+    m_grid->setMarksSource([this](int index) { return m_cull->cellMarks(index); });
+    m_chrome->setPositionSource([this] {
+        const FilteredPosition at = m_cull->position();
+        return std::pair<int, int>(at.position, at.count);
+    });
     resize(1024, 700);
     // Space and Enter press the focused button; Next has it first, so both step forward at start.
     toolbarButton(Command::Next)->setFocus();
@@ -275,6 +295,11 @@ void ViewerWindow::runCommand(Command command)
 {
     const int current = m_images.currentIndex();
     const int last = std::max(0, m_images.count() - 1);
+    // Under the filter the steps go over the photos it hides.
+    if (const std::optional<int> target = m_cull->filteredTarget(command)) {
+        navigate(*target);
+        return;
+    }
     switch (command) {
     case Command::Nothing: return;
     case Command::First: navigate(0); return;
@@ -287,7 +312,10 @@ void ViewerWindow::runCommand(Command command)
     case Command::Forward10: navigate(std::min(current + 10, last)); return;
     case Command::ToggleToolbar: m_chrome->toggleToolbar(); return;
     case Command::ToggleInfo: m_chrome->toggleInfo(); return;
-    case Command::Delete: m_files->deleteImage(); return;
+    case Command::Delete:
+        if (m_files->deleteImage())
+            m_undoOrder.push_back(Command::Delete);
+        return;
     case Command::Reload: reload(); return;
     case Command::Enlarge: m_zoom->enlarge(); return;
     case Command::Shrink: m_zoom->shrink(); return;
@@ -299,12 +327,30 @@ void ViewerWindow::runCommand(Command command)
     case Command::ImageInfo: m_files->showImageInfo(); return;
     case Command::Rename: m_files->renameImage(); return;
     case Command::ToggleFullScreen: m_windowState.toggleFullScreen(); return;
-    case Command::UndoDelete: m_files->undoDelete(); return;
+    case Command::UndoDelete: undoLast(); return;
     case Command::ToggleGrid: toggleGrid(); return;
     default: break;
     }
+    if (command >= Command::SendTo1 && command <= Command::SendTo4) {
+        if (m_cull->sendTo(int(command) - int(Command::SendTo1) + 1))
+            m_undoOrder.push_back(Command::SendTo1);
+        return;
+    }
+    if (m_cull->run(command))
+        return;
     if (auto& handler = m_handlers[std::size_t(command)])
         handler();
+}
+
+void ViewerWindow::undoLast()
+{
+    // Ctrl+Z takes back the last delete or send-to, whichever came last.
+    const bool send = !m_undoOrder.empty() && m_undoOrder.back() == Command::SendTo1;
+    const bool done = send ? m_cull->undoSend() : m_files->undoDelete();
+    // A failed undo is kept for another try, unless nothing of its kind is left to take back.
+    const bool left = send ? m_cull->canUndoSend() : m_files->canUndoDelete();
+    if ((done || !left) && !m_undoOrder.empty())
+        m_undoOrder.pop_back();
 }
 
 void ViewerWindow::navigate(int position)

@@ -25,12 +25,14 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QToolButton;
 
 namespace marquelo {
 
 class CaptionBox;
+class CullCommands;
 class DisplayProfileFollower;
 class FileCommands;
 class InfoLabels;
@@ -103,6 +105,8 @@ public:
     QTimer& changeTimer() { return m_changeCheck.timer(); }
     // Scaled copies made by painting so far (benchmark: one per view).
     int scaledCopies() const { return m_picture.copiesMade(); }
+    // Stars, rejects, labels, the filter and send-to.
+    CullCommands& cull() { return *m_cull; }
     // The thumbnail grid G shows over the picture.
     ThumbnailGrid& grid() { return *m_grid; }
 
@@ -128,6 +132,7 @@ protected:
 private:
     void showCurrent(std::chrono::milliseconds patience);
     void navigate(int position);
+    void undoLast();
     void reload();
     void onOK();
     void onCancel();
@@ -159,6 +164,9 @@ private:
     std::unique_ptr<ViewerKeyRouter> m_keys;
     std::unique_ptr<ViewerChrome> m_chrome;
     std::unique_ptr<FileCommands> m_files;
+    std::unique_ptr<CullCommands> m_cull;
+    // Delete or SendTo1 for each change Ctrl+Z can take back, the last one last.
+    std::vector<Command> m_undoOrder;
     NoticeOverlay* m_notices = nullptr;
     ThumbnailGrid* m_grid = nullptr;
     std::unique_ptr<DisplayProfileFollower> m_profile;

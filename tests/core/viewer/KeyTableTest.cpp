@@ -80,7 +80,20 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"Z", Qt::Key_Z, kNone, std::nullopt},
         // The desktop's own keys, after the others.
         KeyCase{"F1", Qt::Key_F1, kNone, Command::Help}, KeyCase{"F11", Qt::Key_F11, kNone, Command::ToggleFullScreen},
-        KeyCase{"CtrlZ", Qt::Key_Z, kCtrl, Command::UndoDelete}),
+        KeyCase{"CtrlZ", Qt::Key_Z, kCtrl, Command::UndoDelete},
+        // The cull: Ctrl rates and Alt labels, while the digits alone stay the tools and 0 stays Fit.
+        KeyCase{"CtrlOne", Qt::Key_1, kCtrl, Command::Rate1}, KeyCase{"CtrlFive", Qt::Key_5, kCtrl, Command::Rate5},
+        KeyCase{"CtrlZero", Qt::Key_0, kCtrl, Command::RateClear}, KeyCase{"CtrlX", Qt::Key_X, kCtrl, Command::Reject},
+        KeyCase{"AltOne", Qt::Key_1, kAlt, Command::LabelRed},
+        KeyCase{"AltFive", Qt::Key_5, kAlt, Command::LabelPurple},
+        KeyCase{"CtrlF", Qt::Key_F, kCtrl, Command::NextFilter},
+        KeyCase{"CtrlShiftOne", Qt::Key_1, kCtrl | kShift, Command::SendTo1},
+        // With Shift a US layout reports the digit's symbol: "!", "@", "#", "$".
+        KeyCase{"CtrlShiftExclam", Qt::Key_Exclam, kCtrl | kShift, Command::SendTo1},
+        KeyCase{"CtrlShiftAt", Qt::Key_At, kCtrl | kShift, Command::SendTo2},
+        KeyCase{"CtrlShiftNumberSign", Qt::Key_NumberSign, kCtrl | kShift, Command::SendTo3},
+        KeyCase{"CtrlShiftDollar", Qt::Key_Dollar, kCtrl | kShift, Command::SendTo4},
+        KeyCase{"KeypadCtrlOneIsNotARating", Qt::Key_1, kCtrl | kPad, std::nullopt}),
     [](const ::testing::TestParamInfo<KeyCase>& row) { return std::string(row.param.name); });
 
 TEST(KeyTable, NoChordIsListedTwice)
