@@ -1,5 +1,7 @@
 #include "media/XmpSidecar.h"
 
+#include "media/AtomicFile.h"
+
 #include "media/Exiv2Library.h"
 #include "media/FileMove.h"
 #include "media/RegularFile.h"
@@ -217,62 +219,6 @@ MarksRead readEmbedded(const std::string& photoPath)
     return read;
 }
 
-// --- Atomic write -------------------------------------------------------------------------------------
-// Interim: a shared atomic-write helper for the media floor is on its way; until it lands, sidecars are
-// written here with the same rules (temporary file in the same folder, flushed, then renamed).
-
-struct TempFile {
-    std::string path;
-    std::string error;
-};
-
-TempFile writeTemporary(const std::string& finalPath, const std::string& content, mode_t mode)
-{
-    TempFile temp;
-    const auto slash = finalPath.rfind('/');
-    const std::string base = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
-    std::string pattern = folderOf(finalPath) + "/." + base + ".marquelo-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-        temp.error = "cannot write in " + folderOf(finalPath) + ": " + errnoText(errno);
-        return temp;
-    }
-    temp.path = name.data();
-    std::size_t done = 0;
-    int error = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = errno;
-            break;
-        }
-        done += std::size_t(n);
-    }
-    if (error == 0 && ::fchmod(fd, mode) != 0)
-        error = errno;
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temp.path.c_str());
-        temp.error = "cannot write " + finalPath + ": " + errnoText(error);
-        temp.path.clear();
-    }
-    return temp;
-}
-
-mode_t newFileMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 std::string freeBackupName(const std::string& sidecar)
 {
     std::string candidate = sidecar + ".bak";
@@ -368,7 +314,6 @@ MarksWrite writeMarks(const std::string& photoPath, const MarksChange& change, c
         LoadedSidecar loaded;
         loaded.path = sidecar;
         bool bad = false;
-        mode_t mode = newFileMode();
         if (exists) {
             std::string why;
             if (!isRegularFile(sidecar, &why)) {
@@ -379,9 +324,6 @@ MarksWrite writeMarks(const std::string& photoPath, const MarksChange& change, c
             bad = !loaded.parsed.problem.empty();
             if (bad)
                 loaded.parsed.data.clear();
-            struct stat st {};
-            if (::stat(sidecar.c_str(), &st) == 0)
-                mode = st.st_mode & 07777;
         }
         applyChange(loaded.parsed.data, change);
         if (!exists) {
@@ -400,34 +342,31 @@ MarksWrite writeMarks(const std::string& photoPath, const MarksChange& change, c
             result.error = error;
             return result;
         }
-        TempFile temp = writeTemporary(sidecar, packet, mode);
-        if (temp.path.empty()) {
-            result.error = temp.error;
+        // An existing sidecar is replaced keeping its permissions; a new one (or one where a bad one was
+        // set aside) must not replace whatever took the name meanwhile.
+        AtomicWriteOptions options;
+        options.keepPermissions = exists && !bad;
+        options.replace = exists && !bad;
+        AtomicFile temp(sidecar, options);
+        if (!temp.isOpen() || !temp.write(packet.data(), packet.size())) {
+            result.error = "cannot write " + sidecar + ": " + temp.error();
             return result;
         }
-        if (exists && stampOf(sidecar) != loaded.stamp) {
-            ::unlink(temp.path.c_str());
-            continue;
-        }
+        if (exists && stampOf(sidecar) != loaded.stamp)
+            continue; // changed while we wrote: the writer's destructor drops the temporary file
         if (bad) {
             const std::string backup = freeBackupName(sidecar);
             const int moved = backup.empty() ? EEXIST : renameNoReplace(sidecar, backup);
             if (moved != 0) {
-                ::unlink(temp.path.c_str());
                 result.error = "cannot keep the unreadable " + sidecar + " aside: " + errnoText(moved);
                 return result;
             }
             result.backupPath = backup;
         }
-        const int renamed = (exists && !bad) ? (::rename(temp.path.c_str(), sidecar.c_str()) == 0 ? 0 : errno)
-                                             : renameNoReplace(temp.path, sidecar);
-        if (renamed == EEXIST) {
-            ::unlink(temp.path.c_str());
-            continue; // a sidecar appeared meanwhile: merge with it
-        }
-        if (renamed != 0) {
-            ::unlink(temp.path.c_str());
-            result.error = "cannot replace " + sidecar + ": " + errnoText(renamed);
+        if (!temp.commit()) {
+            if (!options.replace && ::access(sidecar.c_str(), F_OK) == 0)
+                continue; // a sidecar appeared meanwhile: merge with it
+            result.error = "cannot replace " + sidecar + ": " + temp.error();
             return result;
         }
         result.ok = true;
