@@ -7,13 +7,14 @@
 #include "ui/viewer/DisplayProfile.h"
 
 #include "core/settings/CommandLine.h"
-#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/StartPicture.h"
+#include "core/viewer/WorkPools.h"
 
 #include <QApplication>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -78,11 +79,12 @@ int main(int argc, char** argv)
         marquelo::MarqueloApp application(store, marquelo::SettingsEnvironment::current(), ui, hooks);
         code = application.run(args);
     }
-    // The window and its loads are gone and the settings are written. A load that could not be
-    // stopped still uses Qt, the decoders' libraries and the colour transforms: the program leaves
-    // without tearing them down under it.
+    // The window and its loads are gone and the settings are written; their owners have cancelled
+    // the background work and waited for it. What still runs gets a last moment. A task that could not
+    // be stopped (a decode inside a library) still uses Qt, the decoders' libraries and the colour
+    // transforms: the program leaves without tearing them down under it.
     startPicture.reset();
-    if (marquelo::loadthreads::anyRunning()) {
+    if (!marquelo::workpools::finish(std::chrono::milliseconds(250))) {
         std::fflush(nullptr);
         std::quick_exit(code);
     }

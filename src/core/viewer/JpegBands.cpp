@@ -1,6 +1,7 @@
 #include "core/viewer/JpegBands.h"
 
 #include "core/settings/Logging.h"
+#include "core/viewer/WorkPools.h"
 #include "media/ExceptionText.h"
 #include "media/JpegSegments.h"
 
@@ -13,7 +14,6 @@
 #include <functional>
 #include <numeric>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace marquelo {
@@ -229,24 +229,18 @@ bool decodeJpegInBands(const unsigned char* data, std::size_t size, JpegScale sc
                                   : decodeBand(band, scaledWidth, height, band.pixels.data(),
                                                scaledWidth * bytesPerPixel, pixelFormat);
     };
-    std::vector<std::thread> threads;
-    bool started = true;
-    try {
-        for (std::size_t i = 1; i < plan.size(); ++i)
-            threads.emplace_back(run, std::ref(plan[i]), false);
-    } catch (...) {
-        started = false; // no thread to be had: the caller decodes the picture whole
-        qCDebug(lcViewer) << "JPEG decoded whole, no thread for a band:" << media::currentExceptionText().c_str();
-    }
-    if (started)
-        run(plan[0], true);
-    for (std::thread& thread : threads)
-        thread.join();
-    if (!started || !std::all_of(plan.begin(), plan.end(), [](const Band& b) { return b.ok; }))
+    // The first band goes straight into the picture on this thread, the others at once on the parts
+    // pool (or after it, here, when no pool thread is free).
+    std::vector<std::function<void()>> pieces;
+    pieces.reserve(plan.size());
+    for (std::size_t i = 0; i < plan.size(); ++i)
+        pieces.emplace_back([&run, &band = plan[i], i] { run(band, i == 0); });
+    workpools::runSplit(pieces);
+    if (!std::all_of(plan.begin(), plan.end(), [](const Band& b) { return b.ok; }))
         return false;
 
     // The first band wrote its rows and its lower context straight into the picture; the others'
-    // rows replace that context now that every thread has ended.
+    // rows replace that context now that every band has ended.
     const std::size_t rowBytes = std::size_t(scaledWidth) * std::size_t(bytesPerPixel);
     for (std::size_t i = 1; i < plan.size(); ++i) {
         const Band& band = plan[i];

@@ -4,9 +4,9 @@
 #include "core/settings/UsableNumbers.h"
 #include "core/viewer/ImageOrder.h"
 #include "core/viewer/JpegBands.h"
-#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/StartPicture.h"
+#include "core/viewer/WorkPools.h"
 #include "media/ExceptionText.h"
 
 #include <QGuiApplication>
@@ -25,8 +25,8 @@
 
 namespace marquelo {
 
+// A load on the loads pool; `done` turns true as its work returns.
 struct PictureCache::Worker {
-    std::thread thread;
     std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
 };
 
@@ -71,7 +71,7 @@ PictureCache::PictureCache(ImageList& images, AppConfig& config, QObject* parent
 {
     m_mailbox->owner = this;
 #if defined(__GLIBC__)
-    // Pictures and file buffers are megabytes each and are made on many short-lived threads. glibc
+    // Pictures and file buffers are megabytes each and are made on several threads. glibc
     // would serve them from per-thread heaps that never shrink once its adaptive threshold has risen,
     // so resident memory would keep growing while stepping through a folder; mapped blocks go back
     // to the system when a picture is freed.
@@ -85,22 +85,22 @@ PictureCache::~PictureCache()
         const std::lock_guard lock(m_mailbox->mutex);
         m_mailbox->owner = nullptr;
     }
-    // Nobody waits for a picture any more: the decodes stop at their next step and are joined. One that
-    // cannot be interrupted in time (a file system that stopped answering, a reader with no way to stop
-    // it) must not hold the end of the program, nor may it run on while the libraries it uses are torn
-    // down: it is kept for the program's end, which then leaves without tearing anything down.
+    // Nobody waits for a picture any more: the decodes stop at their next step. One that cannot be
+    // interrupted in time (a file system that stopped answering, a reader with no way to stop it) must
+    // not hold the end of the program: it is left to the pool, drops its result in the mailbox nobody
+    // reads, and the program's end waits for it a bounded time too (workpools::finish).
     m_cancel->store(true, std::memory_order_relaxed);
     const auto deadline = std::chrono::steady_clock::now() + kExitPatience;
+    int stuck = 0;
     for (const std::unique_ptr<Worker>& w : m_workers) {
         while (!w->done->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (!w->thread.joinable())
-            continue;
-        if (w->done->load(std::memory_order_acquire))
-            w->thread.join();
-        else
-            loadthreads::keep(std::move(w->thread), w->done);
+        if (!w->done->load(std::memory_order_acquire))
+            ++stuck;
     }
+    if (stuck > 0)
+        qCWarning(lcViewer) << stuck << "picture load(s) did not stop within" << kExitPatience.count()
+                            << "ms of the viewer's end; left to finish on their own";
 }
 
 void PictureCache::setScreenTarget(const ScreenTarget& target)
@@ -169,14 +169,12 @@ bool PictureCache::refineForView()
 bool PictureCache::startWorker(std::function<void()> work)
 {
     auto worker = std::make_unique<Worker>();
-    try {
-        worker->thread = std::thread([work = std::move(work), done = worker->done] {
+    if (!workpools::tryRun(workpools::loads(), [work = std::move(work), done = worker->done] {
             work();
             done->store(true, std::memory_order_release);
-        });
-    } catch (...) {
-        // No thread (system limits) or no memory for its state: the caller hands the slot back.
-        qCWarning(lcViewer) << "no thread to load a picture:" << media::currentExceptionText().c_str();
+        })) {
+        // Every thread of the pool is taken (loads that never end): the caller hands the slot back.
+        qCWarning(lcViewer) << "no thread free for a picture load";
         return false;
     }
     m_workers.push_back(std::move(worker));
@@ -185,13 +183,7 @@ bool PictureCache::startWorker(std::function<void()> work)
 
 void PictureCache::reapWorkers()
 {
-    std::erase_if(m_workers, [](std::unique_ptr<Worker>& w) {
-        if (!w->done->load(std::memory_order_acquire))
-            return false;
-        if (w->thread.joinable())
-            w->thread.join();
-        return true;
-    });
+    std::erase_if(m_workers, [](const std::unique_ptr<Worker>& w) { return w->done->load(std::memory_order_acquire); });
 }
 
 void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& mailbox)
@@ -255,7 +247,7 @@ void PictureCache::runLoad(const LoadJob& job, const std::shared_ptr<Mailbox>& m
 bool PictureCache::launch(std::shared_ptr<PictureSlot> slot, std::string path, double minScale, int threads,
                           bool screenCopy)
 {
-    // Every load has a thread of its own, so the current picture never waits behind a read-ahead.
+    // Every load gets a thread of the pool at once, so the current picture never waits behind a read-ahead.
     reapWorkers();
     slot->decodedFor = m_viewSize;
     slot->loading.store(true, std::memory_order_release);

@@ -34,7 +34,7 @@ struct ShownPicture {
 };
 
 // Lives on the GUI thread; every public function must be called there. The slots are the entries' own
-// (ImageEntry::pictures); the cache holds only its worker threads.
+// (ImageEntry::pictures); the cache holds only its running loads.
 class PictureCache : public QObject {
     Q_OBJECT
 public:
@@ -44,14 +44,14 @@ public:
     // long enough that an ordinary photo is never drawn late, short enough that a load that takes
     // minutes (or never ends) cannot hold the window.
     static constexpr std::chrono::milliseconds kCurrentPatience{1000};
-    // How long the end of the cache waits for its cancelled loads to stop before it hands those still
-    // running to the end of the program (core/viewer/LoadThreads.h).
+    // How long the end of the cache waits for its cancelled loads to stop before it leaves those still
+    // running to the end of the program (core/viewer/WorkPools.h).
     static constexpr std::chrono::milliseconds kExitPatience{2000};
 
     PictureCache(ImageList& images, AppConfig& config, QObject* parent = nullptr);
-    // Cancels the running loads and joins them; one that does not stop within kExitPatience is kept
-    // for the program's end (loadthreads::anyRunning). Their results are dropped and they never touch
-    // the cache again.
+    // Cancels the running loads and waits for them; one that does not stop within kExitPatience is left
+    // to the loads pool (workpools::finish at the program's end). Their results are dropped and they
+    // never touch the cache again.
     ~PictureCache() override;
 
     // Makes sure the shown version of entry `index` is loaded or loading; true only when it started a
@@ -114,7 +114,7 @@ Q_SIGNALS:
     void pictureLoaded(int index, int version);
 
 protected:
-    // Starts `work` on a new worker thread; false when no thread could be started. Virtual so tests can
+    // Starts `work` on a thread of the loads pool; false when none could be had. Virtual so tests can
     // refuse.
     virtual bool startWorker(std::function<void()> work);
 

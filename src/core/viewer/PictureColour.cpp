@@ -1,12 +1,12 @@
 #include "core/viewer/PictureColour.h"
 
+#include "core/viewer/WorkPools.h"
 #include "media/JpegHeader.h"
 
 #include <QColorSpace>
 #include <QColorTransform>
 #include <QSysInfo>
 #include <QThread>
-#include <QThreadPool>
 
 #include <lcms2.h>
 
@@ -150,44 +150,21 @@ cmsUInt32Number qimageFormat()
     return QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TYPE_BGRA_8 : TYPE_ARGB_8;
 }
 
-// Runs `rows(first, count)` over `height` rows, split for large pictures over threads of Qt's pool,
-// which are already running: starting threads of our own cost more than a small picture's conversion.
-// The calling thread takes a share itself and never waits for a thread the pool could not give.
+// Runs `rows(first, count)` over `height` rows, split for large pictures over threads of the parts
+// pool, which are already running: starting threads of our own would cost more than a small picture's
+// conversion. The calling thread takes a share itself and never waits for a thread the pool could not give.
 void splitRows(int height, std::int64_t pixels, const std::function<void(int, int)>& rows)
 {
-    QThreadPool* pool = QThreadPool::globalInstance();
-    const int parts = pixels < (1 << 18) || !pool ? 1 : std::clamp(QThread::idealThreadCount(), 1, std::min(4, height));
+    const int parts = pixels < (1 << 18) ? 1 : std::clamp(QThread::idealThreadCount(), 1, std::min(4, height));
     if (parts == 1) {
         rows(0, height);
         return;
     }
     const int per = (height + parts - 1) / parts;
-    std::atomic<int> running{0};
-    std::mutex doneMutex;
-    std::condition_variable done;
-    int first = per;
-    for (; first < height; first += per) {
-        const int count = std::min(per, height - first);
-        running.fetch_add(1);
-        const bool started = pool->tryStart([&, first, count] {
-            // The pool hands the task over with Qt's own locks, which a thread sanitizer cannot see;
-            // this acquire pairs with the count's increment above and makes the hand-over visible.
-            running.load(std::memory_order_acquire);
-            rows(first, count);
-            const std::lock_guard lock(doneMutex);
-            if (running.fetch_sub(1) == 1)
-                done.notify_all();
-        });
-        if (!started) {
-            running.fetch_sub(1);
-            break;
-        }
-    }
-    rows(0, std::min(per, height));
-    if (first < height)
-        rows(first, height - first); // what no pool thread was free for
-    std::unique_lock lock(doneMutex);
-    done.wait(lock, [&] { return running.load() == 0; });
+    std::vector<std::function<void()>> pieces;
+    for (int first = 0; first < height; first += per)
+        pieces.emplace_back([&rows, first, count = std::min(per, height - first)] { rows(first, count); });
+    workpools::runSplit(pieces);
 }
 
 // Runs the lcms2 transform over `height` rows (the transform is shared read-only).

@@ -7,6 +7,7 @@
 #include "core/viewer/PictureFormats.h"
 #include "core/viewer/Upright.h"
 #include "core/viewer/VipsPictureDecoder.h"
+#include "core/viewer/WorkPools.h"
 #include "media/ExifTiff.h"
 #include "media/JpegHeader.h"
 #include "media/JpegSegments.h"
@@ -15,7 +16,6 @@
 #include <QBuffer>
 #include <QImageIOHandler>
 #include <QImageReader>
-#include <QThreadPool>
 
 #include <turbojpeg.h>
 
@@ -77,7 +77,7 @@ JpegLayout jpegLayout(const QByteArray& bytes)
     return out;
 }
 
-// Brings the bands of rows a decoder has finished into the display's colours on one of Qt's pool threads
+// Brings the bands of rows a decoder has finished into the display's colours on a thread of the parts pool
 // while it decodes the next ones: with a core to spare, the conversion then costs a show only its last
 // band. One converting thread, not one per band: two would take the decoding thread's core from it on a
 // two-core machine, and the show waits on the decoder, not on the conversions. When no pool thread is
@@ -101,7 +101,7 @@ public:
             start = !m_converting && !m_poolRefused;
             m_converting = m_converting || start;
         }
-        if (start && !QThreadPool::globalInstance()->tryStart([this] { drain(); })) {
+        if (start && !workpools::tryRun(workpools::parts(), [this] { drain(); })) {
             const std::lock_guard lock(m_mutex);
             m_converting = false;
             m_poolRefused = true;

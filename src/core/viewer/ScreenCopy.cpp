@@ -2,12 +2,14 @@
 
 #include "core/settings/Logging.h"
 #include "core/viewer/ViewGeometry.h"
+#include "core/viewer/WorkPools.h"
 #include "media/ExceptionText.h"
 
 #include <QPainter>
 
 #include <cmath>
-#include <thread>
+#include <functional>
+#include <vector>
 
 namespace marquelo {
 
@@ -48,18 +50,10 @@ QImage scaleForScreen(const QImage& image, const QRectF& source, QSize target)
         };
         // A screenful is worth a second core (the copy is on the way to the screen); a thumbnail is not.
         const int half = qint64(target.width()) * target.height() >= kBandedPixels ? target.height() / 2 : 0;
-        std::thread lower;
-        if (half > 0) {
-            try {
-                lower = std::thread(paintRows, half, target.height());
-            } catch (...) {
-                // No thread: one band does it all.
-                qCDebug(lcViewer) << "screen copy in one band:" << media::currentExceptionText().c_str();
-            }
-        }
-        paintRows(0, lower.joinable() ? half : target.height());
-        if (lower.joinable())
-            lower.join();
+        if (half > 0)
+            workpools::runSplit({[&] { paintRows(0, half); }, [&] { paintRows(half, target.height()); }});
+        else
+            paintRows(0, target.height());
         return scaled;
     }
     const QRect whole = image.rect();

@@ -3,9 +3,9 @@
 #include "core/settings/AppConfig.h"
 #include "core/settings/Logging.h"
 #include "core/viewer/ImageOrder.h"
-#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureFormats.h"
+#include "core/viewer/WorkPools.h"
 #include "media/ExceptionText.h"
 
 #include <atomic>
@@ -59,7 +59,6 @@ bool covers(QSize decodedFor, QSize wanted)
 struct StartPicture::State {
     std::string path;
     std::shared_ptr<Gate> gate = std::make_shared<Gate>();
-    std::thread thread;
     std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
     // Set when the start picture is withdrawn at the end: a decode still running gives up.
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
@@ -101,41 +100,50 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
         return;
     auto state = std::make_shared<State>();
     state->path = absolute.string();
-    std::promise<DecodedPicture> result;
-    state->result = result.get_future().share();
-    try {
-        state->thread = std::thread([path = state->path, gate = state->gate, go = state->gate->go.get_future(),
-                                     probe = std::move(probe), result = std::move(result), done = state->done,
-                                     cancel = state->cancel]() mutable {
-            // The read goes on while Qt starts. The decode needs the screen: asked of the window system
-            // here when it can be, else known once Qt has started.
-            FileContents contents = readRegularFile(path, PictureDecoder::kMaxDecodedBytes);
-            if (probe) {
-                if (const std::optional<Screen> screen = probe(); screen && !screen->pixels.isEmpty()) {
-                    PictureColour::setDisplayProfile(screen->profile);
-                    gate->give(screen->pixels);
-                }
+    // The task holds what it needs on its own: the start picture may be withdrawn while it runs.
+    struct Task {
+        std::string path;
+        std::shared_ptr<Gate> gate;
+        std::future<std::optional<QSize>> go;
+        ScreenProbe probe;
+        std::promise<DecodedPicture> result;
+        std::shared_ptr<std::atomic<bool>> done;
+        std::shared_ptr<std::atomic<bool>> cancel;
+    };
+    auto task = std::make_shared<Task>(
+        Task{state->path, state->gate, state->gate->go.get_future(), std::move(probe), {}, state->done, state->cancel});
+    state->result = task->result.get_future().share();
+    // On the loads pool, which does not need Qt's application object: that is being made meanwhile.
+    const bool started = workpools::tryRun(workpools::loads(), [task] {
+        // The read goes on while Qt starts. The decode needs the screen: asked of the window system
+        // here when it can be, else known once Qt has started.
+        FileContents contents = readRegularFile(task->path, PictureDecoder::kMaxDecodedBytes);
+        if (task->probe) {
+            if (const std::optional<Screen> screen = task->probe(); screen && !screen->pixels.isEmpty()) {
+                PictureColour::setDisplayProfile(screen->profile);
+                task->gate->give(screen->pixels);
             }
-            const std::optional<QSize> fit = go.get();
-            DecodedPicture out;
-            try {
-                if (fit)
-                    out = PictureDecoder::decodeContents(path, std::move(contents), *fit, 0,
-                                                         PictureDecoder::kMaxDecodedBytes, 2, cancel.get());
-                else
-                    out.file = contents.status;
-            } catch (...) {
-                // Out of memory: the picture failed to load, as the cache's own load would report it.
-                out = DecodedPicture();
-                out.error = QString::fromStdString(media::currentExceptionText());
-                out.file = statFile(path);
-            }
-            result.set_value(std::move(out));
-            done->store(true, std::memory_order_release);
-        });
-    } catch (...) {
-        qCWarning(lcViewer) << "no thread for the start picture:" << media::currentExceptionText().c_str();
-        return; // no thread: the cache loads the picture itself
+        }
+        const std::optional<QSize> fit = task->go.get();
+        DecodedPicture out;
+        try {
+            if (fit)
+                out = PictureDecoder::decodeContents(task->path, std::move(contents), *fit, 0,
+                                                     PictureDecoder::kMaxDecodedBytes, 2, task->cancel.get());
+            else
+                out.file = contents.status;
+        } catch (...) {
+            // Out of memory: the picture failed to load, as the cache's own load would report it.
+            out = DecodedPicture();
+            out.error = QString::fromStdString(media::currentExceptionText());
+            out.file = statFile(task->path);
+        }
+        task->result.set_value(std::move(out));
+        task->done->store(true, std::memory_order_release);
+    });
+    if (!started) {
+        qCWarning(lcViewer) << "no thread free to read the start picture ahead";
+        return; // the cache loads the picture itself
     }
     const std::lock_guard lock(s_offerMutex);
     s_offer = state;
@@ -153,16 +161,14 @@ StartPicture::~StartPicture()
     }
     m_state->gate->give(std::nullopt);
     // Nobody takes the picture any more. A decode that cannot stop in time (a huge or hostile file) must
-    // not hold the program's end, nor run on while the libraries it uses are torn down: as the cache
-    // does with its own loads, it is kept for the program's end, which then tears nothing down.
+    // not hold the program's end: as the cache does with its own loads, it is left to the loads pool,
+    // which the program's end waits for a bounded time before it leaves without tearing anything down.
     m_state->cancel->store(true, std::memory_order_relaxed);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000);
     while (!m_state->done->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (m_state->done->load(std::memory_order_acquire))
-        m_state->thread.join();
-    else
-        loadthreads::keep(std::move(m_state->thread), m_state->done);
+    if (!m_state->done->load(std::memory_order_acquire))
+        qCWarning(lcViewer) << "the start picture's decode did not stop within 2 s of the end";
 }
 
 void StartPicture::screenKnown(QSize fitInto)

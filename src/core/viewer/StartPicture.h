@@ -29,12 +29,13 @@ public:
     // Asked on the start picture's thread; nothing when only Qt can tell.
     using ScreenProbe = std::function<std::optional<Screen>()>;
 
-    // Starts reading `path` on a thread of its own when it names a regular file of a picture type the
+    // Starts reading `path` on a thread of the loads pool when it names a regular file of a picture type the
     // program lists by default (anything else is left to the ordinary load). The decode starts as
     // soon as `probe` tells the screen (and sets the display's profile), else at screenKnown(). Only
     // one start picture exists at a time; it becomes claimable at once.
     explicit StartPicture(const std::string& path, ScreenProbe probe = {});
-    // Withdraws the offer and waits for the thread (it reads and decodes nothing more once withdrawn).
+    // Withdraws the offer and waits a bounded time for its task (it reads and decodes nothing more once
+    // withdrawn).
     ~StartPicture();
     StartPicture(const StartPicture&) = delete;
     StartPicture& operator=(const StartPicture&) = delete;
@@ -43,9 +44,9 @@ public:
     // profile is set: the decode may start (when the probe has not started it already).
     void screenKnown(QSize fitInto);
 
-    // True when a thread was started for the path.
+    // True when a task was started for the path.
     bool started() const;
-    // True once that thread has ended: the picture is decoded, or the offer was withdrawn.
+    // True once that task has ended: the picture is decoded, or the offer was withdrawn.
     bool finished() const;
 
     // For the cache's load of `path` fitted into `fitInto`: the decode of the start picture when it is

@@ -1,7 +1,9 @@
 #include "core/viewer/ThumbnailLoader.h"
 
-#include "core/viewer/LoadThreads.h"
 #include "core/viewer/ThumbnailMaker.h"
+#include "core/viewer/WorkPools.h"
+
+#include "core/settings/Logging.h"
 
 #include <algorithm>
 #include <atomic>
@@ -49,22 +51,25 @@ FileVersion versionOf(const QByteArray& path)
 } // namespace
 
 struct ThumbnailLoader::Shared {
-    Shared(ThumbnailCache c, Maker m) : cache(std::move(c)), maker(std::move(m)) {}
+    Shared(ThumbnailCache c, Maker m, int t) : cache(std::move(c)), maker(std::move(m)), threads(t) {}
 
     const ThumbnailCache cache;
     const Maker maker;
+    const int threads; // workers at most
     std::mutex mutex;
-    std::condition_variable wake;     // a job came or the loader ends
     std::condition_variable finished; // a worker returned
     std::deque<Job> jobs;             // guarded by mutex
     bool stop = false;                // guarded by mutex
-    int running = 0;                  // workers that have not returned; guarded by mutex
+    int running = 0;                  // workers started on the pool that have not returned; guarded by mutex
     std::atomic<int> pending{0};
 
     // Signals go out through the loader only while it exists: the one that ends takes this first.
     std::mutex ownerMutex;
     ThumbnailLoader* owner = nullptr; // guarded by ownerMutex
 
+    // Starts workers on the thumbnails pool for waiting jobs, up to `threads`.
+    static void startWorkers(const std::shared_ptr<Shared>& shared);
+    // A worker: takes jobs until none waits or the loader ends.
     static void run(const std::shared_ptr<Shared>& shared);
     void work(const Job& job);
     void prepare(const Job& job);
@@ -84,19 +89,9 @@ ThumbnailLoader::ThumbnailLoader(ThumbnailCache cache, int threads, QObject* par
 }
 
 ThumbnailLoader::ThumbnailLoader(ThumbnailCache cache, int threads, Maker maker, QObject* parent)
-    : QObject(parent), m_shared(std::make_shared<Shared>(std::move(cache), std::move(maker)))
+    : QObject(parent), m_shared(std::make_shared<Shared>(std::move(cache), std::move(maker), std::max(1, threads)))
 {
     m_shared->owner = this;
-    const int count = std::max(1, threads);
-    m_shared->running = count;
-    for (int i = 0; i < count; ++i) {
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        m_workerDone.push_back(done);
-        m_workers.emplace_back([shared = m_shared, done] {
-            Shared::run(shared);
-            done->store(true, std::memory_order_release);
-        });
-    }
 }
 
 ThumbnailLoader::~ThumbnailLoader()
@@ -106,24 +101,16 @@ ThumbnailLoader::~ThumbnailLoader()
         m_shared->stop = true;
         m_shared->jobs.clear();
     }
-    m_shared->wake.notify_all();
     {
         const std::lock_guard lock(m_shared->ownerMutex);
         m_shared->owner = nullptr;
     }
-    bool allReturned = false;
-    {
-        std::unique_lock lock(m_shared->mutex);
-        allReturned = m_shared->finished.wait_for(lock, kExitPatience, [this] { return m_shared->running == 0; });
-    }
-    // A worker stuck in a decode holds the shared state until it returns; the program's end waits for
-    // it no longer and leaves without tearing the decoders down under it.
-    for (std::size_t i = 0; i < m_workers.size(); ++i) {
-        if (allReturned || m_workerDone[i]->load(std::memory_order_acquire))
-            m_workers[i].join();
-        else
-            loadthreads::keep(std::move(m_workers[i]), m_workerDone[i]);
-    }
+    // A worker stuck in a decode holds the shared state until it returns; the pool keeps it, and the
+    // program's end waits for it only a bounded time too.
+    std::unique_lock lock(m_shared->mutex);
+    if (!m_shared->finished.wait_for(lock, kExitPatience, [this] { return m_shared->running == 0; }))
+        qCWarning(lcThumbnails) << m_shared->running << "thumbnail worker(s) did not finish within"
+                                << kExitPatience.count() << "ms of the loader's end; left to end on their own";
 }
 
 void ThumbnailLoader::request(std::vector<QByteArray> paths, int side, int deliver)
@@ -139,7 +126,7 @@ void ThumbnailLoader::request(std::vector<QByteArray> paths, int side, int deliv
         }
         m_shared->pending.fetch_add(int(m_shared->jobs.size()), std::memory_order_acq_rel);
     }
-    m_shared->wake.notify_all();
+    Shared::startWorkers(m_shared);
 }
 
 void ThumbnailLoader::cancel()
@@ -157,20 +144,35 @@ const ThumbnailCache& ThumbnailLoader::cache() const
     return m_shared->cache;
 }
 
+void ThumbnailLoader::Shared::startWorkers(const std::shared_ptr<Shared>& shared)
+{
+    int start = 0;
+    {
+        const std::lock_guard lock(shared->mutex);
+        start = std::min(shared->threads - shared->running, int(shared->jobs.size()));
+        shared->running += std::max(0, start);
+    }
+    for (int i = 0; i < start; ++i)
+        workpools::run(workpools::thumbnails(), [shared] { run(shared); });
+}
+
 void ThumbnailLoader::Shared::run(const std::shared_ptr<Shared>& shared)
 {
 #ifdef __linux__
     // Background work: with as many loaders as cores, the GUI thread would otherwise wait for a core
-    // behind them while it draws the page the user just moved to. Lowered for this thread only.
+    // behind them while it draws the page the user just moved to. Lowered for this thread only, which
+    // only ever works for thumbnails.
     setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), kNiceness);
 #endif
     for (;;) {
         Job job;
         {
             std::unique_lock lock(shared->mutex);
-            shared->wake.wait(lock, [&] { return shared->stop || !shared->jobs.empty(); });
-            if (shared->stop)
-                break;
+            if (shared->stop || shared->jobs.empty()) {
+                --shared->running;
+                shared->finished.notify_all();
+                return;
+            }
             job = std::move(shared->jobs.front());
             shared->jobs.pop_front();
         }
@@ -180,9 +182,6 @@ void ThumbnailLoader::Shared::run(const std::shared_ptr<Shared>& shared)
             shared->prepare(job);
         shared->pending.fetch_sub(1, std::memory_order_acq_rel);
     }
-    const std::lock_guard lock(shared->mutex);
-    --shared->running;
-    shared->finished.notify_all();
 }
 
 void ThumbnailLoader::Shared::work(const Job& job)

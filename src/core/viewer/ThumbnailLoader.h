@@ -15,7 +15,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace marquelo {
@@ -23,14 +22,15 @@ namespace marquelo {
 class ThumbnailLoader : public QObject {
     Q_OBJECT
 public:
-    // How long the end of a loader waits for a worker to finish the file it is on. A decode that takes
-    // longer (a file system that stopped answering, a hostile file) is left to end on its own: quitting
-    // never waits for it.
+    // How long the end of a loader waits for its workers to finish the file each is on. A decode that
+    // takes longer (a file system that stopped answering, a hostile file) is left to end on its own in
+    // the thumbnails pool: quitting waits for it no longer (core/viewer/WorkPools.h).
     static constexpr std::chrono::milliseconds kExitPatience{500};
 
     // How a photo becomes a thumbnail: ThumbnailMaker::forCell, or what a test puts in its place.
     using Maker = std::function<ThumbnailMaker::Made(const QByteArray& path, int side, int cell)>;
 
+    // At most `threads` of the thumbnails pool work for this loader at a time.
     explicit ThumbnailLoader(ThumbnailCache cache, int threads = 2, QObject* parent = nullptr);
     ThumbnailLoader(ThumbnailCache cache, int threads, Maker maker, QObject* parent = nullptr);
     // Drops the waiting requests and lets the workers finish the file each is on for at most
@@ -60,8 +60,6 @@ private:
     struct Shared;
 
     std::shared_ptr<Shared> m_shared;
-    std::vector<std::thread> m_workers;
-    std::vector<std::shared_ptr<std::atomic<bool>>> m_workerDone; // set as each worker returns
 };
 
 } // namespace marquelo

@@ -1,8 +1,8 @@
 #include "ui/viewer/ColordProfile.h"
 
 #include "core/settings/Logging.h"
-#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureColour.h"
+#include "core/viewer/WorkPools.h"
 #include "media/RegularFile.h"
 #include "ui/viewer/DisplayProfile.h"
 
@@ -15,9 +15,8 @@
 #include <QDBusVariant>
 #include <QMetaObject>
 
-#include <atomic>
+#include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace marquelo {
@@ -137,10 +136,10 @@ struct DisplayProfileFollower::Shared {
         QByteArray profile;
     };
     std::mutex mutex;
+    std::condition_variable ended;           // a lookup returned
     DisplayProfileFollower* owner = nullptr; // null once the follower is gone; guarded by mutex
     std::vector<Answer> answers;             // guarded by mutex
-    std::vector<std::thread> threads;
-    std::vector<std::shared_ptr<std::atomic<bool>>> done;
+    int running = 0;                         // lookups on the loads pool; guarded by mutex
 };
 
 DisplayProfileFollower::DisplayProfileFollower(QObject* parent) : QObject(parent), m_shared(std::make_shared<Shared>())
@@ -150,21 +149,12 @@ DisplayProfileFollower::DisplayProfileFollower(QObject* parent) : QObject(parent
 
 DisplayProfileFollower::~DisplayProfileFollower()
 {
-    {
-        const std::lock_guard lock(m_shared->mutex);
-        m_shared->owner = nullptr;
-    }
     // A bus that does not answer cannot hold the program's end: each call gives up after its timeout,
-    // and whatever outlasts a few of them is kept running until the program leaves without tearing down.
-    const auto deadline = std::chrono::steady_clock::now() + 5 * kColordTimeout;
-    for (std::size_t i = 0; i < m_shared->threads.size(); ++i) {
-        while (!m_shared->done[i]->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (m_shared->done[i]->load(std::memory_order_acquire))
-            m_shared->threads[i].join();
-        else
-            loadthreads::keep(std::move(m_shared->threads[i]), m_shared->done[i]);
-    }
+    // and whatever outlasts a few of them is left to the loads pool, which the end waits for no longer.
+    std::unique_lock lock(m_shared->mutex);
+    m_shared->owner = nullptr;
+    if (!m_shared->ended.wait_for(lock, 5 * kColordTimeout, [this] { return m_shared->running == 0; }))
+        qCWarning(lcViewer) << "colord: a profile lookup did not end in time; left behind";
 }
 
 bool DisplayProfileFollower::busy() const
@@ -175,37 +165,30 @@ bool DisplayProfileFollower::busy() const
 void DisplayProfileFollower::follow(const QString& outputName)
 {
     const quint64 generation = ++m_generation;
-    // Threads of lookups that have ended are joined here, so they do not pile up as the window moves.
-    for (std::size_t i = 0; i < m_shared->threads.size();) {
-        if (m_shared->done[i]->load(std::memory_order_acquire)) {
-            m_shared->threads[i].join();
-            m_shared->threads.erase(m_shared->threads.begin() + std::ptrdiff_t(i));
-            m_shared->done.erase(m_shared->done.begin() + std::ptrdiff_t(i));
-        } else {
-            ++i;
-        }
-    }
-    auto done = std::make_shared<std::atomic<bool>>(false);
     ++m_pending;
-    try {
-        m_shared->threads.emplace_back([shared = m_shared, done, generation, outputName] {
-            const QByteArray profile = colordProfile(outputName);
-            {
-                const std::lock_guard lock(shared->mutex);
-                if (DisplayProfileFollower* owner = shared->owner) {
-                    shared->answers.push_back({generation, outputName, profile});
-                    QMetaObject::invokeMethod(owner, "takeAnswers", Qt::QueuedConnection);
-                }
-            }
-            done->store(true, std::memory_order_release);
-        });
-    } catch (...) {
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        ++m_shared->running;
+    }
+    const bool started = workpools::tryRun(workpools::loads(), [shared = m_shared, generation, outputName] {
+        const QByteArray profile = colordProfile(outputName);
+        const std::lock_guard lock(shared->mutex);
+        if (DisplayProfileFollower* owner = shared->owner) {
+            shared->answers.push_back({generation, outputName, profile});
+            QMetaObject::invokeMethod(owner, "takeAnswers", Qt::QueuedConnection);
+        }
+        --shared->running;
+        shared->ended.notify_all();
+    });
+    if (!started) {
+        {
+            const std::lock_guard lock(m_shared->mutex);
+            --m_shared->running;
+        }
         // No thread: the X root and sRGB are still known without the bus.
         qCWarning(lcViewer) << "colord: no thread to ask for the profile of" << outputName;
         apply(generation, outputName, QByteArray());
-        return;
     }
-    m_shared->done.push_back(std::move(done));
 }
 
 void DisplayProfileFollower::takeAnswers()

@@ -22,7 +22,7 @@ inline constexpr std::chrono::milliseconds kColordTimeout{200};
 QByteArray colordProfile(const QString& outputName, std::chrono::milliseconds timeout = kColordTimeout);
 
 // Keeps the display profile that of the output the window is on: colord's, else the X root's
-// _ICC_PROFILE, else sRGB. Asks on a thread of its own, so the window never waits for the bus.
+// _ICC_PROFILE, else sRGB. Asks on a thread of the loads pool, so the window never waits for the bus.
 class DisplayProfileFollower : public QObject {
     Q_OBJECT
 public:
@@ -40,7 +40,7 @@ Q_SIGNALS:
     void profileChanged();
 
 private:
-    // Applies the answers the lookup threads left in the shared mailbox (called queued, by name, so that
+    // Applies the answers the lookups left in the shared mailbox (called queued, by name, so that
     // nothing a thread wrote is handed over outside the mailbox's lock).
     Q_INVOKABLE void takeAnswers();
     void apply(quint64 generation, const QString& outputName, const QByteArray& colord);

@@ -1,6 +1,7 @@
 #include "core/viewer/JpegStream.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureDecoder.h"
+#include "core/viewer/WorkPools.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -138,7 +139,7 @@ TEST(PictureColour, ConvertingWhileDecodingEqualsConvertingTheDecodedPicture)
         EXPECT_TRUE(shown.image == plain.image) << file;
 
         // With no pool thread free the decoding thread converts every band itself.
-        QThreadPool* pool = QThreadPool::globalInstance();
+        QThreadPool* pool = &workpools::parts();
         const int threads = pool->maxThreadCount();
         pool->setMaxThreadCount(1);
         QSemaphore hold, held;

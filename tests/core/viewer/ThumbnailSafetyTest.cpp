@@ -2,12 +2,12 @@
 // and photos the viewer shows in colours or formats a plain loader gets wrong.
 
 #include "ViewerTestFiles.h"
-#include "core/viewer/LoadThreads.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/ThumbnailCache.h"
 #include "core/viewer/ThumbnailLoader.h"
 #include "core/viewer/ThumbnailMaker.h"
+#include "core/viewer/WorkPools.h"
 #include "support/HostilePictures.h"
 #include "support/TestSupport.h"
 
@@ -374,12 +374,8 @@ TEST(ThumbnailLoader, ItsEndDoesNotWaitForAStuckDecodeNorHearsFromIt)
     EXPECT_EQ(delivered, 0);
     EXPECT_TRUE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
 
-    // The worker left behind was kept, not detached: once it returns, it is joined.
-    QElapsedTimer joined;
-    joined.start();
-    while (loadthreads::anyRunning() && joined.elapsed() < 10000)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_FALSE(loadthreads::anyRunning());
+    // The worker left behind ran on the thumbnails pool, not detached: once it returns, the pool is done.
+    EXPECT_TRUE(workpools::finish(std::chrono::seconds(10)));
 }
 
 } // namespace
