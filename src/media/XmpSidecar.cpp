@@ -33,14 +33,6 @@ std::mutex& xmpMutex()
 // much is read to find it, never the whole photo; it is what the thumbnail maker reads too.
 constexpr std::size_t kEmbeddedPrefixBytes = 128u * 1024u;
 
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string errnoText(int error)
 {
     return std::strerror(error);
