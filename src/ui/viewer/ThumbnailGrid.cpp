@@ -246,7 +246,8 @@ bool ThumbnailGrid::handleKey(QKeyEvent* event)
             setCellSize(sizes[std::max(0, std::min(count, at) - 1)]);
             return true;
         }
-        return true;
+        // The filter is chosen here too; the grid follows it.
+        return key != Qt::Key_F;
     }
     // The viewer's other keys (zoom, turns, tools) would act on a photo nobody sees.
     if (mods != Qt::NoModifier)

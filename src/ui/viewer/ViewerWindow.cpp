@@ -336,6 +336,11 @@ void ViewerWindow::runCommand(Command command)
             m_undoOrder.push_back(Command::SendTo1);
         return;
     }
+    if (command == Command::FilterMenu) {
+        // Under the info line, where the filter is shown.
+        m_cull->showFilterMenu(this, QPoint(8, 30));
+        return;
+    }
     if (m_cull->run(command))
         return;
     if (auto& handler = m_handlers[std::size_t(command)])

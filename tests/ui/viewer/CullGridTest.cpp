@@ -9,7 +9,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
 #include <QTest>
+
+#include <algorithm>
 
 namespace marquelo::test {
 namespace {
@@ -129,6 +132,55 @@ TEST_F(CullGrid, FilterLeavesOutWhatItHidesButNeverTheHighlightedPhoto)
     window->cull().setFilter(CullFilter::All);
     EXPECT_EQ(grid().cellCount(), 4);
     EXPECT_EQ(grid().entryAt(2), 2);
+}
+
+TEST_F(CullGrid, FilterMenuShowsTheCurrentChoiceAndSetsTheFilterTheGridFollows)
+{
+    makePhotos(3); // a b c
+    rate("b.jpg", media::kRatingRejected);
+    open(0);
+    window->show();
+    auto menuShown = [&] {
+        QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QMenu* menu = window->findChild<QMenu*>(QStringLiteral("filterMenu"));
+        return menu && menu->isVisible() ? menu : nullptr;
+    };
+    auto checked = [](QMenu* menu) {
+        QStringList names;
+        for (QAction* action : menu->actions())
+            if (action->isChecked())
+                names << action->text();
+        return names;
+    };
+    auto choose = [](QMenu* menu, const QString& text) {
+        for (QAction* action : menu->actions())
+            if (action->text() == text)
+                action->trigger();
+        menu->close();
+    };
+
+    QMenu* menu = menuShown();
+    ASSERT_NE(menu, nullptr);
+    const auto choices = menu->actions();
+    EXPECT_EQ(std::count_if(choices.begin(), choices.end(), [](QAction* a) { return a->isCheckable(); }),
+              int(CullFilter::Count_));
+    EXPECT_EQ(checked(menu), QStringList{"all photos"});
+    choose(menu, "not rejected");
+    EXPECT_EQ(window->cull().filter(), CullFilter::NotRejected);
+
+    // In the grid too: the choice is checked, and the grid follows a new one.
+    QTest::keyClick(window.get(), Qt::Key_G);
+    ASSERT_TRUE(grid().isVisible());
+    ASSERT_TRUE(waitFor([&] { return window->cull().folderKnown() && grid().cellCount() == 2; }));
+    QCoreApplication::processEvents();
+    menu = menuShown();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(checked(menu), QStringList{"not rejected"});
+    choose(menu, "rejected only");
+    EXPECT_EQ(window->cull().filter(), CullFilter::RejectedOnly);
+    EXPECT_EQ(grid().cellCount(), 2) << "the reject and the highlighted photo";
+    EXPECT_EQ(grid().entryAt(1), 1);
+    EXPECT_TRUE(grid().isVisible());
 }
 
 } // namespace
