@@ -67,6 +67,7 @@ enum class Command : std::uint8_t {
     SendTo2,
     SendTo3,
     SendTo4,
+    FilterMenu,
     Count_
 };
 

@@ -65,6 +65,7 @@ std::string_view commandDescription(Command command)
     case Command::LabelBlue: return "Blue label on/off";
     case Command::LabelPurple: return "Purple label on/off";
     case Command::NextFilter: return "Next filter: all, not rejected, at least 1 to 5 stars, rejected only";
+    case Command::FilterMenu: return "Filter menu: choose the filter, the current one checked";
     case Command::SendTo1: return "Move the image to send-to folder 1";
     case Command::SendTo2: return "Move the image to send-to folder 2";
     case Command::SendTo3: return "Move the image to send-to folder 3";

@@ -113,6 +113,7 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     row("Ctrl+Shift+2", Command::SendTo2, chord(Qt::Key_2, kCtrl | kShift), chord(Qt::Key_At, kCtrl | kShift)),
     row("Ctrl+Shift+3", Command::SendTo3, chord(Qt::Key_3, kCtrl | kShift), chord(Qt::Key_NumberSign, kCtrl | kShift)),
     row("Ctrl+Shift+4", Command::SendTo4, chord(Qt::Key_4, kCtrl | kShift), chord(Qt::Key_Dollar, kCtrl | kShift)),
+    row("Ctrl+Shift+F", Command::FilterMenu, chord(Qt::Key_F, kCtrl | kShift)),
 }};
 
 namespace {

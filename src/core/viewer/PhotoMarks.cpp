@@ -1,6 +1,7 @@
 #include "core/viewer/PhotoMarks.h"
 
 #include "core/viewer/ImageList.h"
+#include "media/RegularFile.h"
 
 #include <QStringList>
 
@@ -34,6 +35,25 @@ std::vector<std::string> markedFiles(const ImageList& images, const ImageEntry& 
     files.push_back(images.pathOf(entry.files[kOriginal].name));
     if (!entry.rawCompanion.empty())
         files.push_back(images.pathOf(entry.rawCompanion));
+    return files;
+}
+
+std::vector<std::string> companionFiles(const ImageList& images, const ImageEntry& entry)
+{
+    const std::vector<std::string> photos = markedFiles(images, entry);
+    std::vector<std::string> files;
+    if (photos.size() > 1)
+        files.push_back(photos[1]);
+    for (const std::string& photo : photos) {
+        std::string sidecar = media::sidecarNameWithExtension(photo);
+        if (media::isRegularFile(sidecar))
+            files.push_back(std::move(sidecar));
+    }
+    if (!photos.empty()) {
+        std::string adobe = media::sidecarNameOnly(photos.front());
+        if (media::isRegularFile(adobe))
+            files.push_back(std::move(adobe));
+    }
     return files;
 }
 

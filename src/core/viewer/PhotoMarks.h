@@ -18,6 +18,9 @@ struct ImageEntry;
 
 // The files of an entry that carry its marks: the original and, for a RAW+JPEG pair, the RAW.
 std::vector<std::string> markedFiles(const ImageList& images, const ImageEntry& entry);
+// What goes along with a copy of the entry's photo: its RAW twin and the sidecars there are of both
+// (NAME.EXT.xmp, then NAME.xmp), as full paths.
+std::vector<std::string> companionFiles(const ImageList& images, const ImageEntry& entry);
 
 // "★★★", "Rejected" or "" (no stars), followed by the label's name when there is one.
 QString marksText(const media::XmpMarks& marks);

@@ -1,6 +1,8 @@
 #include "core/viewer/SendTo.h"
 
+#include "media/AtomicFile.h"
 #include "media/FileMove.h"
+#include "media/RegularFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -65,6 +67,15 @@ int moveOne(const std::string& from, const std::string& to)
     return 0;
 }
 
+// A RAW of a medium format camera is some 200 MB; a larger "companion" is no photo's.
+constexpr std::size_t kMaxCopyBytes = std::size_t(1) << 30;
+
+std::string stemOf(const std::string& name)
+{
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
 } // namespace
 
 SendOutcome sendFiles(const std::vector<std::string>& files, const std::string& folder)
@@ -124,6 +135,63 @@ bool moveBack(const std::vector<MovedFile>& moved, std::string& error)
         }
     }
     return ok;
+}
+
+SendOutcome copyAlong(const std::vector<std::string>& files, const std::string& photoName, const std::string& folder,
+                      const std::string& copyName)
+{
+    SendOutcome outcome;
+    if (files.empty())
+        return outcome;
+    const std::string photoStem = stemOf(photoName);
+    const std::string copyStem = stemOf(copyName);
+    std::vector<std::string> names;
+    for (const std::string& file : files) {
+        const std::string name = nameOf(file);
+        names.push_back(name.compare(0, photoStem.size(), photoStem) == 0 ? copyStem + name.substr(photoStem.size())
+                                                                          : name);
+    }
+    auto undo = [&outcome] {
+        for (const MovedFile& file : outcome.moved)
+            ::unlink(file.to.c_str());
+        outcome.moved.clear();
+    };
+    for (int n = 0; n < 1000; ++n) {
+        std::vector<std::string> targets;
+        bool free = true;
+        for (const std::string& name : names) {
+            targets.push_back(folder + "/" + numberedName(name, copyName, n));
+            free = free && !taken(targets.back());
+        }
+        if (!free)
+            continue;
+        bool clash = false;
+        for (std::size_t i = 0; i < files.size() && !clash; ++i) {
+            const media::FileBytes bytes = media::readRegularFile(files[i], kMaxCopyBytes);
+            std::string error = bytes.error;
+            // Written with no replacing: a name taken meanwhile fails, never loses its file.
+            media::AtomicWriteOptions options;
+            options.replace = false;
+            if (bytes.ok &&
+                media::writeFileAtomically(targets[i], bytes.bytes.data(), bytes.bytes.size(), error, options)) {
+                outcome.moved.push_back({files[i], targets[i]});
+                continue;
+            }
+            undo();
+            clash = bytes.ok && taken(targets[i]);
+            if (!clash) {
+                outcome.error = "cannot copy " + nameOf(files[i]) + " to " + folder + ": " + error;
+                return outcome;
+            }
+        }
+        if (clash)
+            continue; // a file took one of the names meanwhile: the next number
+        outcome.ok = true;
+        outcome.numbered = n > 0;
+        return outcome;
+    }
+    outcome.error = "no free name for " + copyName + "'s companions in " + folder;
+    return outcome;
 }
 
 } // namespace marquelo

@@ -28,4 +28,12 @@ SendOutcome sendFiles(const std::vector<std::string>& files, const std::string& 
 // Moves the files back where they came from (in reverse order), refusing to replace anything there.
 bool moveBack(const std::vector<MovedFile>& moved, std::string& error);
 
+// Copies the files that go with a photo (its RAW twin, their sidecars; full paths in one folder) into
+// `folder`, next to the copy `copyName` made there of the photo named `photoName`: each takes the
+// copy's stem in place of the photo's ("IMG_1.dng" along "IMG_1-2.jpg" is "IMG_1-2.dng"). A name taken
+// there is never replaced: the group then gets the next free number ("IMG_1-2-1.dng"). All are copied
+// or none stays. `copied` of the outcome holds them in order.
+SendOutcome copyAlong(const std::vector<std::string>& files, const std::string& photoName, const std::string& folder,
+                      const std::string& copyName);
+
 } // namespace marquelo

@@ -2,6 +2,7 @@
 
 #include "core/UserInterface.h"
 #include "core/settings/AppConfig.h"
+#include "core/settings/Logging.h"
 #include "core/tools/EditedCopy.h"
 #include "core/tools/FileCopy.h"
 #include "core/tools/Launcher.h"
@@ -10,6 +11,8 @@
 #include "core/tools/ToolTemplates.h"
 #include "core/tools/TurnCheck.h"
 #include "core/tools/TurnQueue.h"
+#include "core/viewer/PhotoMarks.h"
+#include "core/viewer/SendTo.h"
 #include "media/TemporaryFiles.h"
 #include "ui/viewer/ViewerWindow.h"
 
@@ -159,6 +162,41 @@ void view(ViewerWindow& window)
     openDocument(list.pathOf(name.empty() ? std::string("file_not_found") : name), window.userInterface());
 }
 
+std::string baseName(const std::string& path)
+{
+    return path.substr(path.rfind('/') + 1);
+}
+
+} // namespace
+
+std::string favoriteNotice(const std::string& photo, const std::vector<std::string>& along, const SendOutcome& copied)
+{
+    // The RAW twin is named; sidecars go without a word unless their copy failed.
+    std::string raw;
+    for (const std::string& file : along)
+        if (file.size() < 4 || file.compare(file.size() - 4, 4, ".xmp") != 0)
+            raw = baseName(file);
+    if (!copied.ok) {
+        qCWarning(lcTools) << "Favorite companions not copied:" << copied.error.c_str();
+        return "Added to favorites: " + photo + ", but not " + (raw.empty() ? "its sidecar" : raw) + " (" +
+               copied.error + ")";
+    }
+    std::string text = "Added to favorites: " + photo;
+    if (!raw.empty())
+        text += " and " + raw;
+    if (copied.numbered) {
+        // The names the copies took, when a file of the same name was already there.
+        for (const MovedFile& file : copied.moved)
+            if (baseName(file.from) == raw || raw.empty()) {
+                text += " (as " + baseName(file.to) + ": the name was taken)";
+                break;
+            }
+    }
+    return text;
+}
+
+namespace {
+
 void addFavorite(ViewerWindow& window)
 {
     const AppConfig& c = window.config();
@@ -182,14 +220,24 @@ void addFavorite(ViewerWindow& window)
         OutputNames::instance().reserve(c.BestOfDirectory, outputCopyName(window.images().currentName()));
     const ExpansionInput in = expansionFor(window.images(), window.geometry(), c, c.BestOfDirectory, size, name);
     const std::string photo = window.images().currentName();
+    // A RAW+JPEG pair is one photo: its RAW and the sidecars (stars, labels) go along with the copy.
+    const std::vector<std::string> along = companionFiles(window.images(), window.images().current());
+    const std::string folder = c.BestOfDirectory;
     // Said when the copy is really there, not when its program was merely started.
     QPointer<ViewerWindow> w(&window);
     const auto notice = [w](const std::string& text) {
         if (w)
             w->showNotice(QString::fromStdString(text));
     };
+    const auto added = [notice, photo, along, folder, name] {
+        if (along.empty()) {
+            notice("Added to favorites: " + photo);
+            return;
+        }
+        notice(favoriteNotice(photo, along, copyAlong(along, photo, folder, name)));
+    };
     if (!launchWatchedCopy(c.ImageCompressApp, expandToolArgumentList(c.ImageCompressArg, in), c.HideCompressApp, photo,
-                           ui, notice, [notice, photo] { notice("Added to favorites: " + photo); }))
+                           ui, notice, added))
         OutputNames::instance().release(c.BestOfDirectory, name);
 }
 

@@ -4,10 +4,12 @@
 // None of them waits for the program it starts.
 
 #include <string>
+#include <vector>
 
 namespace marquelo {
 
 class ViewerWindow;
+struct SendOutcome;
 class UserInterface;
 struct AppConfig;
 
@@ -20,5 +22,9 @@ std::string pageFilePath(const AppConfig& config);
 // The "Browser Preview" of the close-page question: opens the page file in PreviewBrowser without
 // testing that it exists; "No preview browser configured" when none is set.
 void previewPage(const AppConfig& config, UserInterface& ui);
+
+// The notice of a favorite whose RAW twin and sidecars (`along`) were copied with it: both photo files
+// by name, the numbered name a taken one was copied under, or why they were not copied (also logged).
+std::string favoriteNotice(const std::string& photo, const std::vector<std::string>& along, const SendOutcome& copied);
 
 } // namespace marquelo

@@ -6,7 +6,9 @@
 #include "core/viewer/MarksScanner.h"
 #include "ui/viewer/NoticeOverlay.h"
 
+#include <QActionGroup>
 #include <QFile>
+#include <QMenu>
 
 #include <algorithm>
 
@@ -68,6 +70,33 @@ bool CullCommands::shown(int index)
     if (!m_marks.isKnown(files.front()))
         return true;
     return passesFilter(m_filter, m_marks.of(files.front()).marks.rating);
+}
+
+QMenu* CullCommands::showFilterMenu(QWidget* parent, QPoint at)
+{
+    if (m_filterMenu)
+        m_filterMenu->deleteLater();
+    auto* menu = new QMenu(QStringLiteral("Filter"), parent);
+    menu->setObjectName(QStringLiteral("filterMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    auto* group = new QActionGroup(menu);
+    menu->addSection(QStringLiteral("Filter"));
+    for (int i = 0; i < int(CullFilter::Count_); ++i) {
+        const auto filter = CullFilter(i);
+        const QString name = cullFilterName(filter);
+        QAction* action = menu->addAction(name.isEmpty() ? QStringLiteral("all photos") : name);
+        action->setCheckable(true);
+        action->setChecked(filter == m_filter);
+        action->setData(i);
+        group->addAction(action);
+        QObject::connect(action, &QAction::triggered, menu, [this, filter] {
+            if (filter != m_filter)
+                setFilter(filter);
+        });
+    }
+    m_filterMenu = menu;
+    menu->popup(parent->mapToGlobal(at));
+    return menu;
 }
 
 std::optional<int> CullCommands::filteredTarget(Command command)

@@ -9,12 +9,17 @@
 #include "core/viewer/SendTo.h"
 #include "ui/viewer/ThumbnailGrid.h"
 
+#include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+
+class QMenu;
+class QWidget;
 
 namespace marquelo {
 
@@ -43,6 +48,9 @@ public:
     bool filtering() const { return m_filter != CullFilter::All; }
     // Whether entry `index` is shown (a photo whose marks are not read yet is).
     bool shown(int index);
+    // The "Filter" menu with every filter, the current one checked, popped up at `at` of `parent`;
+    // choosing one sets it as Ctrl+F does. Non-modal: the menu stays the window's child until closed.
+    QMenu* showFilterMenu(QWidget* parent, QPoint at);
     // Where a navigation command goes under the filter (nothing for other commands or without filter).
     std::optional<int> filteredTarget(Command command);
     // The current photo's place among the shown ones.
@@ -80,6 +88,7 @@ private:
     int m_scanned = 0;
     int m_scanSize = -1;
     std::string m_problemShown;
+    QPointer<QMenu> m_filterMenu;
 };
 
 } // namespace marquelo

@@ -59,6 +59,7 @@ void ThumbnailGrid::open()
     m_returnIndex = m_images.currentIndex();
     // The list may have changed while the grid was closed.
     m_allPreparedSide = 0;
+    chooseCells();
     if (parentWidget())
         setGeometry(parentWidget()->rect());
     show();
@@ -102,19 +103,25 @@ int ThumbnailGrid::pageRows() const
 
 QRect ThumbnailGrid::cellRect(int index) const
 {
+    const int cell = cellOf(index);
+    return cell < 0 ? QRect() : cellRectAt(cell);
+}
+
+QRect ThumbnailGrid::cellRectAt(int cell) const
+{
     const int cols = columns();
     const int used = cols * (m_cell + kGap) - kGap;
     const int left = std::max(kMargin, (width() - used) / 2);
-    const int row = index / cols - m_firstRow;
-    return QRect(left + (index % cols) * (m_cell + kGap), kTop + row * (m_cell + kGap), m_cell, m_cell);
+    const int row = cell / cols - m_firstRow;
+    return QRect(left + (cell % cols) * (m_cell + kGap), kTop + row * (m_cell + kGap), m_cell, m_cell);
 }
 
 int ThumbnailGrid::indexAt(QPoint point) const
 {
     const auto [first, last] = visibleRange();
-    for (int i = first; i < last; ++i)
-        if (cellRect(i).contains(point))
-            return i;
+    for (int c = first; c < last; ++c)
+        if (cellRectAt(c).contains(point))
+            return entryAt(c);
     return -1;
 }
 
@@ -122,8 +129,75 @@ std::pair<int, int> ThumbnailGrid::visibleRange() const
 {
     const int cols = columns();
     const int rows = (height() - kTop + m_cell + kGap - 1) / (m_cell + kGap);
-    const int first = std::min(m_firstRow * cols, m_images.count());
-    return {first, std::min(m_images.count(), first + std::max(1, rows) * cols)};
+    const int cells = cellCount();
+    const int first = std::min(m_firstRow * cols, cells);
+    return {first, std::min(cells, first + std::max(1, rows) * cols)};
+}
+
+// ---- the filter -----------------------------------------------------------------------------------
+
+void ThumbnailGrid::setFilterSource(std::function<bool()> filtering, std::function<bool(int)> shown)
+{
+    m_filtering = std::move(filtering);
+    m_shownOf = std::move(shown);
+}
+
+int ThumbnailGrid::cellCount() const
+{
+    return m_mapped ? int(m_cells.size()) : m_images.count();
+}
+
+int ThumbnailGrid::entryAt(int cell) const
+{
+    return m_mapped ? m_cells[std::size_t(cell)] : cell;
+}
+
+int ThumbnailGrid::cellOf(int index) const
+{
+    if (!m_mapped)
+        return index >= 0 && index < m_images.count() ? index : -1;
+    const auto at = std::lower_bound(m_cells.begin(), m_cells.end(), index);
+    return at != m_cells.end() && *at == index ? int(at - m_cells.begin()) : -1;
+}
+
+void ThumbnailGrid::chooseCells()
+{
+    const bool wasMapped = m_mapped;
+    const std::size_t before = m_cells.size();
+    const int current = highlighted();
+    m_cells.clear();
+    m_kept = -1;
+    m_mapped = m_filtering && m_shownOf && m_filtering();
+    if (m_mapped) {
+        const int count = m_images.count();
+        m_cells.reserve(std::size_t(count));
+        for (int i = 0; i < count; ++i) {
+            if (m_shownOf(i)) {
+                m_cells.push_back(i);
+            } else if (i == current) {
+                m_cells.push_back(i);
+                m_kept = i;
+            }
+        }
+    }
+    // Entries that come back with the filter were never walked for the shared cache.
+    if (m_mapped != wasMapped || m_cells.size() != before)
+        m_allPreparedSide = 0;
+    const int cols = columns();
+    const int maxRow = std::max(0, (cellCount() + cols - 1) / cols - pageRows());
+    m_firstRow = std::min(m_firstRow, maxRow);
+}
+
+void ThumbnailGrid::marksChanged()
+{
+    if (!isVisible())
+        return; // chosen again when the grid opens
+    if (m_filtering && m_shownOf && (m_mapped || m_filtering())) {
+        chooseCells();
+        scrollToHighlight();
+        requestMissing();
+    }
+    update();
 }
 
 int ThumbnailGrid::visibleCount() const
@@ -137,7 +211,8 @@ int ThumbnailGrid::visibleDone() const
     const auto [first, last] = visibleRange();
     const int side = sidePixels();
     int done = 0;
-    for (int i = first; i < last; ++i) {
+    for (int c = first; c < last; ++c) {
+        const int i = entryAt(c);
         if (!m_images.at(i).isPicture) {
             ++done;
             continue;
@@ -156,8 +231,9 @@ bool ThumbnailGrid::handleKey(QKeyEvent* event)
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const int cols = columns();
     const int page = cols * pageRows();
-    const int current = highlighted();
-    const int last = std::max(0, m_images.count() - 1);
+    // Keys move among the cells, which under a filter are not every entry of the list.
+    const int current = std::max(0, cellOf(highlighted()));
+    const int last = std::max(0, cellCount() - 1);
     if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
         const int* sizes = std::begin(kCellSizes);
         const int count = int(std::size(kCellSizes));
@@ -170,27 +246,31 @@ bool ThumbnailGrid::handleKey(QKeyEvent* event)
             setCellSize(sizes[std::max(0, std::min(count, at) - 1)]);
             return true;
         }
-        return true;
+        // The filter is chosen here too; the grid follows it.
+        return key != Qt::Key_F;
     }
     // The viewer's other keys (zoom, turns, tools) would act on a photo nobody sees.
     if (mods != Qt::NoModifier)
         return true;
+    if (cellCount() == 0)
+        return key != Qt::Key_Delete && key != Qt::Key_F2;
+    const auto go = [this](int cell) { moveTo(entryAt(cell)); };
     switch (key) {
-    case Qt::Key_Left: moveTo(std::max(0, current - 1)); return true;
-    case Qt::Key_Right: moveTo(std::min(last, current + 1)); return true;
+    case Qt::Key_Left: go(std::max(0, current - 1)); return true;
+    case Qt::Key_Right: go(std::min(last, current + 1)); return true;
     case Qt::Key_Up:
         if (current >= cols)
-            moveTo(current - cols);
+            go(current - cols);
         return true;
     case Qt::Key_Down:
         // From a cell above the short last row, Down goes to that row's last cell.
         if (current / cols < last / cols)
-            moveTo(std::min(last, current + cols));
+            go(std::min(last, current + cols));
         return true;
-    case Qt::Key_PageUp: moveTo(std::max(0, current - page)); return true;
-    case Qt::Key_PageDown: moveTo(std::min(last, current + page)); return true;
-    case Qt::Key_Home: moveTo(0); return true;
-    case Qt::Key_End: moveTo(last); return true;
+    case Qt::Key_PageUp: go(std::max(0, current - page)); return true;
+    case Qt::Key_PageDown: go(std::min(last, current + page)); return true;
+    case Qt::Key_Home: go(0); return true;
+    case Qt::Key_End: go(last); return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_G: Q_EMIT activated(); return true;
@@ -216,7 +296,7 @@ void ThumbnailGrid::wheelEvent(QWheelEvent* event)
     if (steps == 0)
         return;
     const int cols = columns();
-    const int maxRow = std::max(0, (m_images.count() + cols - 1) / cols - pageRows());
+    const int maxRow = std::max(0, (cellCount() + cols - 1) / cols - pageRows());
     m_firstRow = std::clamp(m_firstRow - steps, 0, maxRow);
     requestMissing();
     update();
@@ -229,8 +309,12 @@ void ThumbnailGrid::moveTo(int index)
     const int before = m_firstRow;
     update(cellRect(highlighted()).adjusted(-4, -4, 4, 4));
     m_images.setCurrent(index);
+    // A photo kept only because it was highlighted leaves once the highlight moves on.
+    const bool regroup = m_kept >= 0 && m_kept != index;
+    if (regroup)
+        chooseCells();
     scrollToHighlight();
-    if (m_firstRow != before) {
+    if (m_firstRow != before || regroup) {
         requestMissing();
         update();
     } else {
@@ -241,7 +325,7 @@ void ThumbnailGrid::moveTo(int index)
 
 void ThumbnailGrid::scrollToHighlight()
 {
-    const int row = highlighted() / columns();
+    const int row = std::max(0, cellOf(highlighted())) / columns();
     if (row < m_firstRow)
         m_firstRow = row;
     else if (row >= m_firstRow + pageRows())
@@ -271,6 +355,7 @@ void ThumbnailGrid::resizeEvent(QResizeEvent* event)
 void ThumbnailGrid::listChanged()
 {
     m_allPreparedSide = 0;
+    chooseCells();
     scrollToHighlight();
     checkVisibleFiles();
     requestMissing();
@@ -284,8 +369,8 @@ void ThumbnailGrid::checkVisibleFiles()
     // another program shows here within a second.
     const auto [first, last] = visibleRange();
     bool changed = false;
-    for (int i = first; i < last; ++i) {
-        const QByteArray path = pathOf(i);
+    for (int c = first; c < last; ++c) {
+        const QByteArray path = pathOf(entryAt(c));
         const ThumbnailMemory::Entry* thumb = m_thumbs.find(path);
         if (thumb && fileTimeNs(path) != thumb->mtimeNs) {
             m_thumbs.remove(path);
@@ -306,17 +391,17 @@ void ThumbnailGrid::requestMissing()
         return;
     const int side = sidePixels();
     const auto [first, last] = visibleRange();
-    const int count = m_images.count();
+    const int count = cellCount();
     // As many thumbnails as a share of the budget holds (a 4:3 photo fills three quarters of its cell)
     // are fetched around the screen; every cell on screen is, whatever it costs.
     const qint64 perThumb = std::max<qint64>(1, qint64(side) * side * 3);
     const int ahead = std::max(last - first, int(kAheadShare * double(m_thumbs.budget()) / double(perThumb)));
     std::vector<QByteArray> deliver, prepare;
     int reach = 0;
-    auto want = [&](int i) {
-        if (i < 0 || i >= count || !m_images.at(i).isPicture)
+    auto want = [&](int c) {
+        if (c < 0 || c >= count || !m_images.at(entryAt(c)).isPicture)
             return;
-        QByteArray path = pathOf(i);
+        QByteArray path = pathOf(entryAt(c));
         if (reach < ahead) {
             ++reach;
             const ThumbnailMemory::Entry* thumb = m_thumbs.find(path);
@@ -329,9 +414,9 @@ void ThumbnailGrid::requestMissing()
             prepare.push_back(std::move(path));
     };
     // The screen first, then outwards: the screens after and before it in turn.
-    for (int i = first; i < last; ++i) {
-        m_thumbs.touch(pathOf(i));
-        want(i);
+    for (int c = first; c < last; ++c) {
+        m_thumbs.touch(pathOf(entryAt(c)));
+        want(c);
     }
     const int span = std::max(1, last - first);
     // Once the whole folder is known to be in the shared cache, a page needs no walk past what it fetches:
@@ -364,13 +449,13 @@ void ThumbnailGrid::onReady(const QByteArray& path, qint64 mtimeNs, const QImage
     if (m_thumbs.bytes() > m_thumbs.budget()) {
         // The cells on screen stay whatever they cost; the rest is read again from the shared cache.
         QSet<QByteArray> onScreen;
-        for (int i = first; i < last; ++i)
-            onScreen.insert(pathOf(i));
+        for (int c = first; c < last; ++c)
+            onScreen.insert(pathOf(entryAt(c)));
         m_thumbs.trim([&](const QByteArray& held) { return onScreen.contains(held); });
     }
-    for (int i = first; i < last; ++i)
-        if (pathOf(i) == path) {
-            update(cellRect(i));
+    for (int c = first; c < last; ++c)
+        if (pathOf(entryAt(c)) == path) {
+            update(cellRectAt(c));
             break;
         }
 }
@@ -444,6 +529,8 @@ void ThumbnailGrid::paintBadges(QPainter& painter, const QRect& cell, const Imag
         painter.setPen(colour);
         painter.drawText(box, Qt::AlignCenter, text);
     };
+    // Only the highlighted photo is in the grid while the filter leaves it out (until the highlight
+    // moves on): dimmed, so that it is plain why it goes.
     if (marks.known && !marks.shown)
         painter.fillRect(cell, QColor(0, 0, 0, 140));
     if (marks.known && marks.rating < 0)
@@ -466,8 +553,8 @@ void ThumbnailGrid::paintBadges(QPainter& painter, const QRect& cell, const Imag
 void ThumbnailGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    const ColourRef c = m_config.BackgroundColor;
-    painter.fillRect(event->rect(), QColor(colourRed(c), colourGreen(c), colourBlue(c)));
+    const ColourRef ground = m_config.BackgroundColor;
+    painter.fillRect(event->rect(), QColor(colourRed(ground), colourGreen(ground), colourBlue(ground)));
     const auto [first, last] = visibleRange();
     const int side = sidePixels();
     const double dpr = devicePixelRatioF();
@@ -478,8 +565,9 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
                          cell.y() + (cell.height() - logical.height()) / 2);
         painter.drawImage(QPointF(std::round(at.x() * dpr) / dpr, std::round(at.y() * dpr) / dpr), image);
     };
-    for (int i = first; i < last; ++i) {
-        const QRect cell = cellRect(i);
+    for (int c = first; c < last; ++c) {
+        const int i = entryAt(c);
+        const QRect cell = cellRectAt(c);
         if (!event->rect().intersects(cell.adjusted(-4, -4, 4, 4)))
             continue;
         const ImageEntry& entry = m_images.at(i);

@@ -20,6 +20,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QKeyEvent;
 class QPainter;
@@ -72,7 +73,7 @@ public:
     ThumbnailLoader& loader() { return *m_loader; }
 
     // The cull's marks of a cell as far as they are known (never read from disk while painting), and
-    // whether the filter shows it; cells it hides are dimmed.
+    // whether the filter shows it.
     struct CellMarks {
         bool known = false;
         int rating = 0;    // -1 reject, 0 none, 1..5 stars
@@ -80,6 +81,15 @@ public:
         bool shown = true; // by the filter
     };
     void setMarksSource(std::function<CellMarks(int index)> source) { m_marksOf = std::move(source); }
+    // While `filtering` says so, the grid holds only the entries `shown` passes, and the highlighted
+    // one: a photo that leaves the filter by a new rating stays until the highlight moves on. Both are
+    // asked only when the marks or the list change, never while painting.
+    void setFilterSource(std::function<bool()> filtering, std::function<bool(int index)> shown);
+    // The marks or the filter changed: the cells are chosen again and repainted.
+    void marksChanged();
+    // Cells in the grid, and the list entry of cell `cell` (the same numbers without a filter).
+    int cellCount() const;
+    int entryAt(int cell) const;
 
 Q_SIGNALS:
     // The highlight moved (position counts from 0).
@@ -98,6 +108,10 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // The cell of list entry `index`, or -1 when the filter leaves it out.
+    int cellOf(int index) const;
+    QRect cellRectAt(int cell) const;
+    void chooseCells();
     void paintBadges(QPainter& painter, const QRect& cell, const ImageEntry& entry, const CellMarks& marks);
     int sidePixels() const;
     QByteArray pathOf(int index) const;
@@ -132,6 +146,13 @@ private:
     int m_returnIndex = 0;
     QTimer m_fileCheck;
     std::function<CellMarks(int)> m_marksOf;
+    std::function<bool()> m_filtering;
+    std::function<bool(int)> m_shownOf;
+    // The list entries of the cells, ascending, while a filter is on (m_mapped); without one every
+    // entry is its own cell. m_kept: the highlighted entry kept although the filter leaves it out.
+    std::vector<int> m_cells;
+    bool m_mapped = false;
+    int m_kept = -1;
 };
 
 } // namespace marquelo

@@ -90,8 +90,7 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
         m_config, m_images, *m_notices,
         [this] {
             m_chrome->labelCurrent();
-            if (m_grid->isVisible())
-                m_grid->update();
+            m_grid->marksChanged();
         },
         [this] { showCurrent(); },
         [this](int index) {
@@ -100,6 +99,7 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
         });
     m_chrome->setMarksSource([this] { return m_cull->currentMarksText(); });
     m_grid->setMarksSource([this](int index) { return m_cull->cellMarks(index); });
+    m_grid->setFilterSource([this] { return m_cull->filtering(); }, [this](int index) { return m_cull->shown(index); });
     m_chrome->setPositionSource([this] {
         const FilteredPosition at = m_cull->position();
         return std::pair<int, int>(at.position, at.count);
@@ -334,6 +334,11 @@ void ViewerWindow::runCommand(Command command)
     if (command >= Command::SendTo1 && command <= Command::SendTo4) {
         if (m_cull->sendTo(int(command) - int(Command::SendTo1) + 1))
             m_undoOrder.push_back(Command::SendTo1);
+        return;
+    }
+    if (command == Command::FilterMenu) {
+        // Under the info line, where the filter is shown.
+        m_cull->showFilterMenu(this, QPoint(8, 30));
         return;
     }
     if (m_cull->run(command))

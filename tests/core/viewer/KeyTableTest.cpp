@@ -87,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"AltOne", Qt::Key_1, kAlt, Command::LabelRed},
         KeyCase{"AltFive", Qt::Key_5, kAlt, Command::LabelPurple},
         KeyCase{"CtrlF", Qt::Key_F, kCtrl, Command::NextFilter},
+        KeyCase{"CtrlShiftF", Qt::Key_F, kCtrl | kShift, Command::FilterMenu},
         KeyCase{"CtrlShiftOne", Qt::Key_1, kCtrl | kShift, Command::SendTo1},
         // With Shift a US layout reports the digit's symbol: "!", "@", "#", "$".
         KeyCase{"CtrlShiftExclam", Qt::Key_Exclam, kCtrl | kShift, Command::SendTo1},

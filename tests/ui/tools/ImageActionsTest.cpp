@@ -310,5 +310,28 @@ TEST_F(ImageActionsTest, FavoriteSaysItWasAddedOrWhyItsCopyFailedWhileTheViewerS
     EXPECT_FALSE(recorded().empty());
 }
 
+TEST_F(ImageActionsTest, FavoriteOfAPairTakesTheRawAndSidecarsAlongAndNamesBoth)
+{
+    std::ofstream(photos + "/IMG_0042.CR2") << "the raw";
+    std::ofstream(photos + "/IMG_0042.JPG.xmp") << "<x:xmpmeta/>";
+    entry().rawCompanion = "IMG_0042.CR2";
+    fs::create_directories(favorites);
+    std::ofstream(favorites + "/img_0042.CR2") << "another trip's raw";
+    window->resize(400, 300);
+    window->show();
+    window->showCurrent();
+    auto* notice = window->findChild<QLabel*>(QStringLiteral("notice"));
+    ASSERT_NE(notice, nullptr);
+
+    window->runCommand(Command::AddFavorite);
+    ASSERT_TRUE(spinUntil([&] { return notice->text().startsWith(QStringLiteral("Added to favorites")); }));
+    EXPECT_EQ(notice->text(), QStringLiteral("Added to favorites: IMG_0042.JPG and IMG_0042.CR2 (as img_0042-1.CR2: "
+                                             "the name was taken)"));
+    EXPECT_EQ(readAll(favorites + "/img_0042.CR2"), "another trip's raw");
+    EXPECT_EQ(readAll(favorites + "/img_0042-1.CR2"), "the raw");
+    EXPECT_EQ(readAll(favorites + "/img_0042-1.JPG.xmp"), "<x:xmpmeta/>");
+    EXPECT_EQ(readAll(photos + "/IMG_0042.CR2"), "the raw");
+}
+
 } // namespace
 } // namespace marquelo
