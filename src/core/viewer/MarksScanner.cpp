@@ -1,6 +1,7 @@
 #include "core/viewer/MarksScanner.h"
 
 #include "core/settings/Logging.h"
+#include "core/viewer/WorkPools.h"
 
 #include <algorithm>
 #include <sys/resource.h>
@@ -24,9 +25,26 @@ MarksScanner::~MarksScanner()
 
 void MarksScanner::stop()
 {
-    if (m_cancel)
-        m_cancel->store(true);
-    m_cancel.reset();
+    if (m_mailbox)
+        m_mailbox->cancelled.store(true);
+    m_mailbox.reset();
+}
+
+void MarksScanner::takeArrived()
+{
+    if (!m_mailbox)
+        return; // stopped: what a cancelled scan still posted is dropped with its mailbox
+    const std::shared_ptr<Mailbox> box = m_mailbox;
+    std::vector<Batch> batches;
+    {
+        const std::lock_guard lock(box->mutex);
+        batches.swap(box->batches);
+    }
+    for (Batch& batch : batches) {
+        if (m_mailbox != box)
+            return; // the receiver started another scan or stopped this one
+        m_arrived(std::move(batch));
+    }
 }
 
 bool MarksScanner::running() const
@@ -37,8 +55,8 @@ bool MarksScanner::running() const
 void MarksScanner::scan(std::vector<std::string> paths, int start)
 {
     stop();
-    auto cancel = std::make_shared<std::atomic<bool>>(false);
-    m_cancel = cancel;
+    auto mailbox = std::make_shared<Mailbox>();
+    m_mailbox = mailbox;
     // Nearest first: the photos the next steps reach are known soonest.
     std::vector<std::string> order;
     order.reserve(paths.size());
@@ -50,22 +68,20 @@ void MarksScanner::scan(std::vector<std::string> paths, int start)
         if (distance > 0 && start - distance >= 0)
             order.push_back(std::move(paths[std::size_t(start - distance)]));
     }
-    m_pool.start([this, cancel, order = std::move(order)] {
+    workpools::run(m_pool, [this, mailbox, order = std::move(order)] {
         // Niced like the thumbnail workers: the picture loads and the window come first.
         setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
         Batch batch;
         auto hand = [&] {
-            QMetaObject::invokeMethod(
-                this,
-                [this, cancel, answers = std::move(batch)]() mutable {
-                    if (!cancel->load())
-                        m_arrived(std::move(answers));
-                },
-                Qt::QueuedConnection);
+            {
+                const std::lock_guard lock(mailbox->mutex);
+                mailbox->batches.push_back(std::move(batch));
+            }
             batch = Batch();
+            QMetaObject::invokeMethod(this, "takeArrived", Qt::QueuedConnection);
         };
         for (const std::string& path : order) {
-            if (cancel->load())
+            if (mailbox->cancelled.load())
                 return;
             const media::MarksRead read = media::readMarks(path);
             batch.emplace_back(path, PhotoMarks::Known{read.marks, read.stamp, read.problem});

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,9 +37,18 @@ public:
     static constexpr int kExitWaitMs = 2000;
 
 private:
+    // Answers wait here for the GUI thread, which a queued call by name (it carries no data) tells to
+    // take them: the hand-over is under a lock both threads take.
+    struct Mailbox {
+        std::mutex mutex;
+        std::vector<Batch> batches; // guarded by mutex
+        std::atomic<bool> cancelled{false};
+    };
+    Q_INVOKABLE void takeArrived();
+
     std::function<void(Batch&&)> m_arrived;
     QThreadPool m_pool;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
+    std::shared_ptr<Mailbox> m_mailbox;
 };
 
 } // namespace marquelo

@@ -1,5 +1,6 @@
 #include "core/viewer/WorkPools.h"
 
+#include <QRunnable>
 #include <QThread>
 
 #include <algorithm>
@@ -48,24 +49,36 @@ Pools& pools()
     return *instance;
 }
 
-// What a pool thread runs: the hand-over through `ready` is the one a thread sanitizer sees.
-struct Handed {
-    std::atomic<bool> ready{false};
-    std::function<void()> task;
-};
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#endif
 
-std::function<void()> handOver(std::function<void()> task)
-{
-    auto handed = std::make_shared<Handed>();
-    handed->task = std::move(task);
-    handed->ready.store(true, std::memory_order_release);
-    return [handed] {
-        if (!handed->ready.load(std::memory_order_acquire))
-            return;
-        handed->task();
-        handed->task = nullptr; // what it holds goes on this thread, not on the one that dropped it last
-    };
-}
+// A task handed to a pool thread. Qt's pool passes it over under its own locks, which a thread
+// sanitizer cannot see in an uninstrumented Qt: the task announces itself (release) before it is
+// queued and takes itself over (acquire) on the thread that runs it, which is what those locks do.
+class Task final : public QRunnable {
+public:
+    explicit Task(std::function<void()> work) : m_work(std::move(work))
+    {
+        setAutoDelete(true);
+#if defined(__SANITIZE_THREAD__)
+        __tsan_release(this);
+#endif
+    }
+
+    void run() override
+    {
+#if defined(__SANITIZE_THREAD__)
+        __tsan_acquire(this);
+#endif
+        m_work();
+        m_work = nullptr; // what it holds goes on this thread, not on the one that dropped it last
+    }
+
+private:
+    std::function<void()> m_work;
+};
 
 } // namespace
 
@@ -86,12 +99,16 @@ QThreadPool& thumbnails()
 
 bool tryRun(QThreadPool& pool, std::function<void()> task)
 {
-    return pool.tryStart(handOver(std::move(task)));
+    auto* runnable = new Task(std::move(task));
+    if (pool.tryStart(runnable))
+        return true;
+    delete runnable; // not taken: still ours
+    return false;
 }
 
 void run(QThreadPool& pool, std::function<void()> task)
 {
-    pool.start(handOver(std::move(task)));
+    pool.start(new Task(std::move(task)));
 }
 
 void runSplit(const std::vector<std::function<void()>>& pieces)
