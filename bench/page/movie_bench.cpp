@@ -135,7 +135,7 @@ int main(int argc, char** argv)
     QTemporaryDir tmp;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     QStringList movies;
-    if (argc > 1) {
+    if (argc > 1 && argv[1][0] != '\0') { // "" takes the default movies, with a count of repeats after it
         movies << QString::fromLocal8Bit(argv[1]);
     } else {
         movies << QStringLiteral(MARQUELO_SOURCE_DIR "/samples/MVI_0012.avi");
@@ -171,6 +171,7 @@ int main(int argc, char** argv)
         row("our path (MP4 + poster)", o);
         row("ffmpeg, MP4 only", m);
         std::printf("\n");
+        std::fflush(stdout);
     }
     return 0;
 }
