@@ -18,7 +18,7 @@ DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	xvfb xauth xdotool x11-apps imagemagick tidy chromium default-jre-headless nodejs \
 	openbox libxtst6 python3-numpy dbus-daemon \
 	desktop-file-utils appstream dpkg-dev lintian file libimage-exiftool-perl \
-	clang libclang-rt-14-dev
+	clang libclang-rt-14-dev rsync ffmpeg
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -68,6 +68,9 @@ enum class Command : std::uint8_t {
     SendTo3,
     SendTo4,
     FilterMenu,
+    // The page's place: its folder in the file manager, and putting it online.
+    OpenPageFolder,
+    PublishPage,
     Count_
 };
 

@@ -35,6 +35,9 @@ struct AddImageChoice {
     Side side = Side::Center;
 };
 
+// The answer of the close question.
+enum class ClosePageChoice { Cancel, Close, CloseAndPublish };
+
 class PageHost {
 public:
     virtual ~PageHost() = default;
@@ -57,6 +60,15 @@ public:
     virtual bool chooseImageSize(AddImageChoice& choice, bool isPicture) = 0;
     // "Close Page?": true for "&Close Page"; `preview` runs for every press of "&Browser Preview".
     virtual bool confirmClosePage(const std::string& question, const std::function<void()>& preview) = 0;
+    // The close question with its further buttons: "Open &Folder" runs `openFolder` and keeps the
+    // question open; "Close and &Publish" is offered when `canPublish`. By default only the plain question.
+    virtual ClosePageChoice chooseClosePage(const std::string& question, const std::function<void()>& preview,
+                                            const std::function<void()>& openFolder, bool canPublish)
+    {
+        (void)openFolder;
+        (void)canPublish;
+        return confirmClosePage(question, preview) ? ClosePageChoice::Close : ClosePageChoice::Cancel;
+    }
     // The file chooser for a page to reopen; nullopt on Cancel.
     virtual std::optional<std::string> browseForPage(const std::string& title, const std::string& initialPath) = 0;
     // The notice after a failed ending removal; true when closed with OK, `onlyWithShift` then holds the
@@ -65,6 +77,29 @@ public:
 
     // A short line over the picture that fades by itself; it never takes the focus or a key.
     virtual void notice(const std::string& text) { (void)text; }
+    // The same notice about the page at `pagePath`: the window adds where the page is and the key that
+    // opens its folder.
+    virtual void pageNotice(const std::string& text, const std::string& pagePath)
+    {
+        (void)pagePath;
+        notice(text);
+    }
+    // A lasting line over the picture for work that takes a while, with a Cancel button that runs
+    // `cancel`; shown again under the same key it only changes its text.
+    virtual void showProgress(const std::string& key, const std::string& text, std::function<void()> cancel)
+    {
+        (void)key;
+        (void)text;
+        (void)cancel;
+    }
+    // Ends that line; `text` follows as a notice, which stays until closed when `lasting` (a failure
+    // with lines to read).
+    virtual void endProgress(const std::string& key, const std::string& text, bool lasting)
+    {
+        (void)key;
+        (void)lasting;
+        notice(text);
+    }
     // True when the current entry is a photo whose picture could not be read (the no-picture
     // placeholder is shown): such an entry is not added.
     virtual bool currentPictureUnreadable() { return false; }

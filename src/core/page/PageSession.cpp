@@ -419,8 +419,9 @@ void PageSession::addImage(bool shift)
     if (const auto page = PageFile::read(pagePath())) {
         const int count = pageImageCount(*page);
         const std::string title = pageTitleText(*page);
-        m_host.notice((title.empty() ? std::string("Added to the page") : "Added to '" + title + "'") + " (" +
-                      std::to_string(count) + (count == 1 ? " photo)" : " photos)"));
+        m_host.pageNotice((title.empty() ? std::string("Added to the page") : "Added to '" + title + "'") + " (" +
+                              std::to_string(count) + (count == 1 ? " photo)" : " photos)"),
+                          pagePath());
     }
     finishAddition(true);
 }
@@ -446,6 +447,7 @@ bool PageSession::writeImageFragment(FragmentKind kind)
     const ImageEntry& entry = m_images.current();
     m_outputName = outputNameFor(entry.shownName());
     m_extraCopies.clear();
+    m_movieLink.clear();
 
     if (modern) {
         m_file.write(modernFigureText(page, number, kind));
@@ -468,8 +470,12 @@ bool PageSession::writeImageFragment(FragmentKind kind)
 std::string PageSession::modernFigureText(const std::string& page, std::int64_t number, FragmentKind kind)
 {
     const ImageEntry& entry = m_images.current();
-    if (!entry.isPicture)
-        return modernMovieFragmentText(number, m_outputName, m_captionText, entry.files[std::size_t(entry.shown)].size);
+    if (!entry.isPicture) {
+        m_movieLink =
+            modernMovieFragmentText(number, m_outputName, m_captionText, entry.files[std::size_t(entry.shown)].size);
+        m_movieNumber = number;
+        return m_movieLink;
+    }
 
     const ExpansionInput input =
         expansionFor(m_images, m_geometry, m_config, m_config.CurOutputDirectory, imageSizeChoice(), m_outputName);
@@ -573,7 +579,28 @@ void PageSession::produceImageFile()
         OutputNames::instance().release(directory, name);
         qCWarning(lcPage).noquote() << "Page copy failed:" << q(source) << q(problem.reason);
         m_ui.message(copyFailureMessage(source, target, problem));
+        return;
     }
+    if (!entry.isPicture && !m_movieLink.empty())
+        startMovieWebCopy(shown, source, name);
+}
+
+void PageSession::startMovieWebCopy(const std::string& shown, const std::string& source, const std::string& name)
+{
+    const std::string& directory = m_config.CurOutputDirectory;
+    MovieWebCopies::Request request;
+    request.pagePath = pagePath();
+    request.source = source;
+    request.shownName = shown;
+    request.folder = directory;
+    request.mp4Name = OutputNames::instance().reserve(directory, movieWebName(name));
+    request.posterName = OutputNames::instance().reserve(directory, moviePosterName(name));
+    request.linkFragment = std::exchange(m_movieLink, {});
+    request.figure.number = m_movieNumber;
+    request.figure.original = name;
+    request.figure.caption = m_captionText;
+    request.figure.sizeInBytes = m_images.current().files[std::size_t(m_images.current().shown)].size;
+    m_movies.start(std::move(request), m_movieConverter);
 }
 
 bool PageSession::launchWithPage(const std::string& application)
@@ -597,10 +624,14 @@ void PageSession::closePage()
         return;
     }
     const std::string question = fill("Do you want to close this page?\n\n'%s'", {m_config.CurOutputDirectory});
-    if (!m_host.confirmClosePage(question, [this] {
+    const ClosePageChoice choice = m_host.chooseClosePage(
+        question,
+        [this] {
             if (m_preview)
                 m_preview();
-        }))
+        },
+        [this] { openPageFolder(); }, !m_config.PublishCommand.empty());
+    if (choice == ClosePageChoice::Cancel)
         return;
     const std::string ending = endingOfPage();
     if (!openPageFile())
@@ -608,8 +639,34 @@ void PageSession::closePage()
     writeLine(ending);
     if (!closePageFile())
         return;
+    const std::string closedPage = pagePath();
+    m_closedPageFolder = m_config.CurOutputDirectory;
     m_config.CurOutputDirectory = m_config.BaseOutputDirectory;
     m_config.CurPageSubdirectory.clear();
+    m_host.pageNotice("Page closed", closedPage);
+    if (choice == ClosePageChoice::CloseAndPublish)
+        publishPage();
+}
+
+std::string PageSession::pageFolder() const
+{
+    return isPageOpen() ? m_config.CurOutputDirectory : m_closedPageFolder;
+}
+
+void PageSession::openPageFolder()
+{
+    const std::string folder = pageFolder();
+    if (folder.empty()) {
+        m_ui.message("There is no page yet: add a photo with A to start one.");
+        return;
+    }
+    if (!openDocument(folder, m_ui))
+        qCWarning(lcPage).noquote() << "cannot open the page's folder" << q(folder);
+}
+
+void PageSession::publishPage()
+{
+    m_publisher.publish(m_config.PublishCommand, pageFolder());
 }
 
 void PageSession::openExistingPage()

@@ -4,9 +4,11 @@
 // only record of what was added, so every operation opens, reads or appends, and closes it again.
 
 #include "core/page/ModernPageFormat.h"
+#include "core/page/MovieWebCopy.h"
 #include "core/page/PageFile.h"
 #include "core/page/PageFormat.h"
 #include "core/page/PageHost.h"
+#include "core/page/PagePublisher.h"
 #include "core/settings/AppConfig.h"
 
 #include <QLocale>
@@ -85,6 +87,17 @@ public:
 
     // The close command: asks, then writes the ending and points the builder back at the base folder.
     void closePage();
+    // The folder of the open page, else of the page last closed in this session ("" when none).
+    std::string pageFolder() const;
+    // Shows that folder in the file manager (Shift+F).
+    void openPageFolder();
+    // Runs the publish command on that folder (Shift+P).
+    void publishPage();
+    PagePublisher& publisher() { return m_publisher; }
+    // The web copies of movies on Modern pages; `program` replaces ffmpeg (tests, the benchmark).
+    MovieWebCopies& movieCopies() { return m_movies; }
+    void setMovieConverter(std::string program) { m_movieConverter = std::move(program); }
+
     // The open command: makes a chosen page the open one and cuts its ending out (or hands it to the
     // HTML editor when that fails).
     void openExistingPage();
@@ -99,6 +112,8 @@ private:
     void releaseReservation();
     QDate pageDate() const;
     bool launchWithPage(const std::string& application);
+    // Starts the MP4 and poster of the movie just copied as `name` for a Modern page.
+    void startMovieWebCopy(const std::string& shown, const std::string& source, const std::string& name);
     std::string modernFigureText(const std::string& page, std::int64_t number, FragmentKind kind);
     // Starts one compression of the photo `shown`, watched for its outcome unless a launcher replaced it.
     bool launchCopy(const std::vector<std::string>& arguments, const std::string& shown);
@@ -118,6 +133,14 @@ private:
     std::function<void()> m_preview;
     QLocale m_locale = QLocale::system();
     PageFile m_file;
+    PagePublisher m_publisher{m_ui, m_host};
+    MovieWebCopies m_movies{m_host};
+    std::string m_movieConverter = "ffmpeg";
+    // The link figure just written for a movie on a Modern page, which its web copy replaces.
+    std::string m_movieLink;
+    std::int64_t m_movieNumber = 0;
+    // The page closed last, which Shift+F and Shift+P still reach.
+    std::string m_closedPageFolder;
 
     std::string m_captionText;
     bool m_captionActive = false;

@@ -30,15 +30,38 @@ public:
     static unsigned start(std::string_view application, const std::vector<std::string>& arguments, bool hide,
                           Done done);
 
+    // Like start, for a program the user may stop: the job is returned (nullptr when it could not be
+    // started, `code` then says why). It runs in a process group of its own, so cancel() reaches the
+    // programs it starts in turn (ssh under rsync) too. Keep it in a QPointer: it deletes itself.
+    static ToolJob* launch(std::string_view application, const std::vector<std::string>& arguments, Done done,
+                           unsigned* code);
+
+    // Asks the program and its group to end (SIGTERM), and ends them for good (SIGKILL) when they are
+    // still there after a moment. finished() follows as for any end; wasCancelled() then says why.
+    void cancel();
+    bool wasCancelled() const { return m_cancelled; }
+
+    // The end of what the program wrote to its error output (at most kKeptErrorBytes).
+    const QByteArray& errorOutput() const { return m_errors; }
+    static constexpr qsizetype kKeptErrorBytes = 64 * 1024;
+
 Q_SIGNALS:
     void finished(int exitCode, const QString& firstErrorLine);
+    // One line of the error output as it comes (a line ends at "\n" or "\r", as progress lines do).
+    void errorLine(const QString& line);
 
 private:
     ToolJob(QProcess* process, Done done);
     void processEnded(int exitCode, bool crashed);
+    void readErrors();
 
     QProcess* m_process;
     Done m_done;
+    QByteArray m_errors;
+    QByteArray m_partialLine;
+    bool m_cancelled = false;
+    bool m_ownGroup = false;
+    int m_groupPid = 0;
 };
 
 class UserInterface;
@@ -53,5 +76,8 @@ bool launchWatchedCopy(std::string_view application, const std::vector<std::stri
 
 // The first non-empty line of a program's error output, trimmed ("" when there is none).
 QString firstLineOf(const QByteArray& errorOutput);
+
+// The last `count` non-empty lines of a program's error output, trimmed, joined by "\n".
+QString lastLinesOf(const QByteArray& errorOutput, int count);
 
 } // namespace marquelo

@@ -70,6 +70,8 @@ std::string_view commandDescription(Command command)
     case Command::SendTo2: return "Move the image to send-to folder 2";
     case Command::SendTo3: return "Move the image to send-to folder 3";
     case Command::SendTo4: return "Move the image to send-to folder 4";
+    case Command::OpenPageFolder: return "Open the page's folder in the file manager";
+    case Command::PublishPage: return "Publish the page with the publish command";
     case Command::Count_: break;
     }
     return "";

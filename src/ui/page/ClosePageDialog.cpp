@@ -8,7 +8,8 @@
 
 namespace marquelo {
 
-ClosePageDialog::ClosePageDialog(const QString& question, std::function<void()> preview, QWidget* parent)
+ClosePageDialog::ClosePageDialog(const QString& question, std::function<void()> preview, QWidget* parent,
+                                 std::function<void()> openFolder, bool canPublish)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Close Page?"));
@@ -46,6 +47,21 @@ ClosePageDialog::ClosePageDialog(const QString& question, std::function<void()> 
     buttons->addStretch();
     buttons->addWidget(close);
     buttons->addWidget(browser);
+    if (openFolder) {
+        auto* folder = new QPushButton(QStringLiteral("Open &Folder"), this);
+        folder->setObjectName(QStringLiteral("openFolder"));
+        folder->setAutoDefault(true);
+        connect(folder, &QPushButton::clicked, this, [openFolder = std::move(openFolder)] { openFolder(); });
+        auto* publish = new QPushButton(QStringLiteral("Close and &Publish"), this);
+        publish->setObjectName(QStringLiteral("closeAndPublish"));
+        publish->setAutoDefault(true);
+        publish->setEnabled(canPublish);
+        publish->setToolTip(canPublish ? QStringLiteral("Closes the page, then runs the publish command on its folder")
+                                       : QStringLiteral("Set a publish command under Preferences, HTML Creation"));
+        connect(publish, &QPushButton::clicked, this, [this] { done(kCloseAndPublish); });
+        buttons->addWidget(folder);
+        buttons->addWidget(publish);
+    }
     buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);

@@ -16,7 +16,7 @@
 namespace marquelo {
 
 PageCommands::PageCommands(ViewerWindow& window)
-    : QObject(&window), m_window(window),
+    : QObject(&window), m_window(window), m_progress(new ProgressNotices(&window)),
       m_session(window.config(), window.images(), window.geometry(), window.userInterface(), *this)
 {
     m_session.setPreview([this] { previewPage(m_window.config(), m_window.userInterface()); });
@@ -25,6 +25,28 @@ PageCommands::PageCommands(ViewerWindow& window)
 void PageCommands::notice(const std::string& text)
 {
     m_window.showNotice(QString::fromStdString(text));
+}
+
+void PageCommands::pageNotice(const std::string& text, const std::string& pagePath)
+{
+    // Where the page is, and the keys that reach it from here.
+    QString keys = QStringLiteral("Shift+F opens its folder");
+    if (!m_window.config().PublishCommand.empty())
+        keys += QStringLiteral(", Shift+P publishes it");
+    m_window.showNotice(QString::fromStdString(text) + QLatin1Char('\n') + QString::fromStdString(pagePath) +
+                        QStringLiteral(" - ") + keys);
+}
+
+void PageCommands::showProgress(const std::string& key, const std::string& text, std::function<void()> cancel)
+{
+    m_progress->show(key, QString::fromStdString(text), std::move(cancel));
+}
+
+void PageCommands::endProgress(const std::string& key, const std::string& text, bool lasting)
+{
+    m_progress->end(key, QString::fromStdString(text), lasting);
+    if (!lasting)
+        notice(text);
 }
 
 bool PageCommands::currentPictureUnreadable()
@@ -91,6 +113,17 @@ bool PageCommands::confirmClosePage(const std::string& question, const std::func
     return dialog.exec() == QDialog::Accepted;
 }
 
+ClosePageChoice PageCommands::chooseClosePage(const std::string& question, const std::function<void()>& preview,
+                                              const std::function<void()>& openFolder, bool canPublish)
+{
+    ClosePageDialog dialog(QString::fromStdString(question), preview, &m_window, openFolder, canPublish);
+    switch (dialog.exec()) {
+    case QDialog::Accepted: return ClosePageChoice::Close;
+    case ClosePageDialog::kCloseAndPublish: return ClosePageChoice::CloseAndPublish;
+    default: return ClosePageChoice::Cancel;
+    }
+}
+
 std::optional<std::string> PageCommands::browseForPage(const std::string& title, const std::string& initialPath)
 {
     QString path = QString::fromStdString(initialPath);
@@ -118,6 +151,8 @@ PageCommands* bindPageCommands(ViewerWindow& window)
     window.setPageTitleSource([&session] { return QString::fromStdString(session.openPageTitle()); });
     window.setCommandHandler(Command::ClosePage, [&session] { session.closePage(); });
     window.setCommandHandler(Command::OpenPage, [&session] { session.openExistingPage(); });
+    window.setCommandHandler(Command::OpenPageFolder, [&session] { session.openPageFolder(); });
+    window.setCommandHandler(Command::PublishPage, [&session] { session.publishPage(); });
     window.setCaptionHandlers([&session](bool shift) { session.addImage(shift); },
                               [&session] { session.cancelCaption(); });
     return commands;

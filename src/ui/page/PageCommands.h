@@ -1,9 +1,11 @@
 #pragma once
 // The page builder in the viewer window: A opens the caption box, Enter adds the photo, Escape cancels,
-// Shift+! closes the page and O reopens one. It shows the page dialogs on top of the window.
+// Shift+! closes the page and O reopens one;
+// Shift+F opens the page's folder and Shift+P publishes it. It shows the page dialogs on top of the window.
 
 #include "core/page/PageHost.h"
 #include "core/page/PageSession.h"
+#include "ui/page/ProgressNotices.h"
 
 #include <QObject>
 
@@ -30,11 +32,19 @@ public:
     bool confirmClosePage(const std::string& question, const std::function<void()>& preview) override;
     std::optional<std::string> browseForPage(const std::string& title, const std::string& initialPath) override;
     bool showOpenFailNotice(const std::string& text, bool& onlyWithShift) override;
+    ClosePageChoice chooseClosePage(const std::string& question, const std::function<void()>& preview,
+                                    const std::function<void()>& openFolder, bool canPublish) override;
     void notice(const std::string& text) override;
+    void pageNotice(const std::string& text, const std::string& pagePath) override;
+    void showProgress(const std::string& key, const std::string& text, std::function<void()> cancel) override;
+    void endProgress(const std::string& key, const std::string& text, bool lasting) override;
     bool currentPictureUnreadable() override;
+
+    ProgressNotices& progress() { return *m_progress; }
 
 private:
     ViewerWindow& m_window;
+    ProgressNotices* m_progress;
     PageSession m_session;
 };
 

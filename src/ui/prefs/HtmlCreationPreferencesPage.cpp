@@ -1,5 +1,6 @@
 #include "ui/prefs/HtmlCreationPreferencesPage.h"
 
+#include "core/page/PagePublisher.h"
 #include "core/settings/PreferencesFieldLimits.h"
 #include "ui/settings/FormBuilder.h"
 
@@ -65,6 +66,17 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     styleRow->insertWidget(0, styleLabel);
     styleRow->addStretch(1);
 
+    // Run on the page's folder by Shift+P or "Close and Publish"; never through a shell.
+    auto* publish = makeEdit("PublishCommand");
+    publish->setPlaceholderText(QStringLiteral("e.g. ") + QString::fromUtf8(kPublishCommandExample.data(),
+                                                                            qsizetype(kPublishCommandExample.size())));
+    publish->setToolTip(QStringLiteral("Puts a page online: the program, then its arguments. %P is the page's folder, "
+                                       "%N its name. Quote an argument with blanks in double quotes. Nothing on the "
+                                       "server is deleted unless the command says so (rsync's --delete)."));
+    auto* publishRow = new QHBoxLayout;
+    publishRow->addWidget(makeLabel(QStringLiteral("P&ublish command"), publish));
+    publishRow->addWidget(publish, 1);
+
     auto* tagRow = new QHBoxLayout;
     tagRow->addWidget(makeLabel(QStringLiteral("HTML image &tag"), tag));
     tagRow->addWidget(tag, 1);
@@ -79,11 +91,12 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     page->addSpacing(4);
     page->addLayout(tagRow);
     page->addLayout(styleRow);
+    page->addLayout(publishRow);
     page->addSpacing(4);
     page->addWidget(makeLabel(QStringLiteral("HTML page ending"), end));
     page->addWidget(end, 1);
 
-    chainTabOrder({begin1, begin2, tag, number, styles[0], styles[1], end});
+    chainTabOrder({begin1, begin2, tag, number, styles[0], styles[1], publish, end});
 
     bindTemplate(begin1, &AppConfig::TemplateBegin1, kTemplateFieldMaxChars);
     bindTemplate(begin2, &AppConfig::TemplateBegin2, kTemplateFieldMaxChars);
@@ -91,6 +104,7 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     bindFlag(number, &AppConfig::ShowImageNumber);
     bindTemplate(end, &AppConfig::TemplateEnd, kTemplateFieldMaxChars);
     bindChoice(style, &AppConfig::PageStyle);
+    bindText(publish, &AppConfig::PublishCommand, kTemplateFieldMaxChars);
 }
 
 } // namespace marquelo

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,46 @@ struct ScriptedHost : PageHost {
     bool unreadable = false;
 
     void notice(const std::string& text) override { passingNotices.push_back(text); }
+    // Where the notices said the page is.
+    std::vector<std::string> noticedPagePaths;
+    void pageNotice(const std::string& text, const std::string& pagePath) override
+    {
+        noticedPagePaths.push_back(pagePath);
+        notice(text);
+    }
+    // The lasting progress lines: the current text of each, its cancel, and how each ended.
+    std::map<std::string, std::string> progress;
+    std::map<std::string, std::function<void()>> cancels;
+    struct Ended {
+        std::string key;
+        std::string text;
+        bool lasting;
+    };
+    std::vector<Ended> ended;
+    void showProgress(const std::string& key, const std::string& text, std::function<void()> cancel) override
+    {
+        progress[key] = text;
+        cancels[key] = std::move(cancel);
+    }
+    void endProgress(const std::string& key, const std::string& text, bool lasting) override
+    {
+        progress.erase(key);
+        cancels.erase(key);
+        ended.push_back({key, text, lasting});
+    }
+    // The close question's answer when it is yes; whether publishing was offered; how often the folder
+    // button is pressed before answering.
+    ClosePageChoice closeChoice = ClosePageChoice::Close;
+    std::vector<bool> publishOffered;
+    int folderPresses = 0;
+    ClosePageChoice chooseClosePage(const std::string& question, const std::function<void()>& preview,
+                                    const std::function<void()>& openFolder, bool canPublish) override
+    {
+        publishOffered.push_back(canPublish);
+        for (int i = 0; i < folderPresses; ++i)
+            openFolder();
+        return confirmClosePage(question, preview) ? closeChoice : ClosePageChoice::Cancel;
+    }
     bool currentPictureUnreadable() override { return unreadable; }
     void startCaptionInput() override { ++captionStarts; }
     void endCaptionInput() override { ++captionEnds; }

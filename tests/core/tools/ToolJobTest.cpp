@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QPointer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -87,6 +89,55 @@ TEST_F(ToolJobTest, WatchedCopySaysWhyItFailedOrThatItWorked)
     EXPECT_FALSE(launchWatchedCopy("no-such-compressor-here", {}, true, "IMG_4.JPG", ui, notice));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0], "Failed to launch 'no-such-compressor-here'");
+}
+
+// A job the user may stop: Cancel reaches the programs it started in turn, not only the first one, and
+// the error output arrives line by line (progress lines end in "\r") with its end kept for the notice.
+TEST_F(ToolJobTest, CancelEndsTheWholeGroupAndTheErrorOutputIsKept)
+{
+    const QString pidFile = dir.filePath(QStringLiteral("child.pid"));
+    const std::string tool = script("hang", ("printf 'frame=1 time=00:00:01.00\\rframe=2 time=00:00:02.00\\r' >&2\n"
+                                             "echo 'first line' >&2\n"
+                                             "sleep 30 &\necho $! > '" +
+                                             pidFile.toStdString() + "'\nwait")
+                                                .c_str());
+    bool done = false;
+    int code = 0;
+    unsigned launched = 0;
+    QPointer<ToolJob> job = ToolJob::launch(
+        tool, {},
+        [&](int exitCode, const QString&) {
+            done = true;
+            code = exitCode;
+        },
+        &launched);
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(launched, unsigned(kLaunchOk));
+    QStringList lines;
+    QObject::connect(job, &ToolJob::errorLine, [&lines](const QString& line) { lines << line; });
+    ASSERT_TRUE(spinUntil([&] { return QFileInfo(pidFile).size() > 0 && lines.size() == 3; }));
+    EXPECT_EQ(lines, (QStringList{"frame=1 time=00:00:01.00", "frame=2 time=00:00:02.00", "first line"}));
+    QFile file(pidFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const pid_t child = pid_t(file.readAll().trimmed().toInt());
+    ASSERT_GT(child, 0);
+
+    job->cancel();
+    ASSERT_TRUE(spinUntil([&] { return done; }));
+    EXPECT_NE(code, 0);
+    // The shell's own child, the one that hangs, is gone too (or only a zombie waiting for its reaper).
+    const auto alive = [child] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(child));
+        return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+    };
+    EXPECT_TRUE(spinUntil([&] { return !alive(); }));
+}
+
+TEST(ToolJobErrors, TheLastLinesSkipBlanksAndKeepTheirOrder)
+{
+    EXPECT_EQ(lastLinesOf("one\n\n two \nthree\n\n", 2), QStringLiteral("two\nthree"));
+    EXPECT_EQ(lastLinesOf("only\n", 6), QStringLiteral("only"));
+    EXPECT_EQ(lastLinesOf("", 3), QString());
 }
 
 } // namespace

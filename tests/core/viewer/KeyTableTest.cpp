@@ -94,6 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"CtrlShiftAt", Qt::Key_At, kCtrl | kShift, Command::SendTo2},
         KeyCase{"CtrlShiftNumberSign", Qt::Key_NumberSign, kCtrl | kShift, Command::SendTo3},
         KeyCase{"CtrlShiftDollar", Qt::Key_Dollar, kCtrl | kShift, Command::SendTo4},
+        // The page's place: Shift+P publishes, Shift+F opens its folder; Ctrl+Shift+F stays the filter menu.
+        KeyCase{"ShiftP", Qt::Key_P, kShift, Command::PublishPage}, KeyCase{"P", Qt::Key_P, kNone, std::nullopt},
+        KeyCase{"ShiftF", Qt::Key_F, kShift, Command::OpenPageFolder},
         KeyCase{"KeypadCtrlOneIsNotARating", Qt::Key_1, kCtrl | kPad, std::nullopt}),
     [](const ::testing::TestParamInfo<KeyCase>& row) { return std::string(row.param.name); });
 
