@@ -25,6 +25,7 @@ const std::array<ToolbarButton, kToolbarSize> kToolbar = {{
     {1007, Command::Preferences, "Preferences (C)", "preferences", 516, ToolRequirement::None},
     {1012, Command::Help, "Help (?, /)", "help", 534, ToolRequirement::None},
     {1010, Command::Delete, "Delete image (Delete)", "delete", 558, ToolRequirement::None},
+    {1026, Command::ToggleGrid, "Thumbnail grid (G)", "grid", 581, ToolRequirement::None},
 }};
 
 bool toolAvailable(ToolRequirement requirement, const AppConfig& config)

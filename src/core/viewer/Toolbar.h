@@ -1,5 +1,5 @@
 #pragma once
-// The viewer's toolbar: its 22 buttons left to right, each with its command, tooltip, icon and the
+// The viewer's toolbar: its 23 buttons left to right, each with its command, tooltip, icon and the
 // setting a tool button needs before it can be pressed. The window builds its buttons from this table.
 
 #include "core/Command.h"
@@ -37,7 +37,7 @@ struct ToolbarButton {
     ToolRequirement requirement;
 };
 
-inline constexpr int kToolbarSize = 22;
+inline constexpr int kToolbarSize = 23;
 // The layout unit's width and height in pixels at 1x: the row was designed on a 1.5 px grid.
 inline constexpr double kToolbarUnit = 1.5;
 

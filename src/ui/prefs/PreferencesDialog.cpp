@@ -69,6 +69,7 @@ PreferencesDialog::PreferencesDialog(AppConfig& config, UserInterface& ui, Prefe
         m_tabs->addTab(captions[i]);
         m_stack->addWidget(m_pages[std::size_t(i)]);
         m_pages[std::size_t(i)]->fillControls();
+        m_pages[std::size_t(i)]->nameAmbiguousControls();
     }
     // What the frame shows while no page is in front (a remembered page index beyond the last tab).
     auto* noPage = new QWidget;
@@ -112,9 +113,12 @@ void PreferencesDialog::addTabShortcuts()
     auto* next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
     connect(next, &QShortcut::activated, this,
             [this] { m_tabs->setCurrentIndex((m_tabs->currentIndex() + 1) % kPageCount); });
-    auto* previous = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), this);
-    connect(previous, &QShortcut::activated, this,
-            [this] { m_tabs->setCurrentIndex((m_tabs->currentIndex() + kPageCount - 1) % kPageCount); });
+    // Shift makes Tab a Backtab on most keyboards, but not on every one (nor from every remote desktop).
+    for (const QKeyCombination keys : {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, Qt::CTRL | Qt::SHIFT | Qt::Key_Tab}) {
+        auto* previous = new QShortcut(QKeySequence(keys), this);
+        connect(previous, &QShortcut::activated, this,
+                [this] { m_tabs->setCurrentIndex((m_tabs->currentIndex() + kPageCount - 1) % kPageCount); });
+    }
 }
 
 PreferencesDialog::~PreferencesDialog() = default;

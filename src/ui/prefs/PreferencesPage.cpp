@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -238,6 +239,62 @@ QPushButton* PreferencesPage::makeBrowse(const QString& text, const QString& tit
             (m_services.*chooser)(this, title, edit);
     });
     return button;
+}
+
+namespace {
+
+QString withoutMnemonic(QString text)
+{
+    text.remove(QLatin1Char('&'));
+    if (text.endsWith(QLatin1Char(':')))
+        text.chop(1);
+    return text.trimmed();
+}
+
+// The text of the label whose buddy `field` is, after the title of the group it is in: two groups of a
+// page may each have an "Application".
+QString fieldLabel(const QWidget* page, const QWidget* field)
+{
+    for (const QLabel* label : page->findChildren<QLabel*>()) {
+        if (label->buddy() != field)
+            continue;
+        QString text = withoutMnemonic(label->text());
+        for (const QWidget* up = field->parentWidget(); up && up != page; up = up->parentWidget())
+            if (const auto* group = qobject_cast<const QGroupBox*>(up))
+                text = withoutMnemonic(group->title()) + QLatin1Char(' ') + text;
+        return text;
+    }
+    return QString();
+}
+
+} // namespace
+
+void PreferencesPage::nameAmbiguousControls()
+{
+    const QString browse = QStringLiteral("Browse");
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        const QString name = button->objectName();
+        if (!name.endsWith(browse) || !button->accessibleName().isEmpty())
+            continue;
+        const auto* field = findChild<QLineEdit*>(name.chopped(browse.size()));
+        const QString label = field ? fieldLabel(this, field) : QString();
+        if (!label.isEmpty())
+            button->setAccessibleName(QStringLiteral("Browse for %1").arg(label));
+    }
+    // A Hide box is keyed HideX and sits beside the arguments of the program field keyed ...X.
+    for (QCheckBox* check : findChildren<QCheckBox*>()) {
+        const QString name = check->objectName();
+        if (!name.startsWith(QLatin1String("Hide")) || !check->accessibleName().isEmpty())
+            continue;
+        const QString program = name.mid(4);
+        for (const QLineEdit* field : findChildren<QLineEdit*>()) {
+            if (!program.isEmpty() && field->objectName().endsWith(program)) {
+                if (const QString label = fieldLabel(this, field); !label.isEmpty())
+                    check->setAccessibleName(QStringLiteral("Hide %1").arg(label));
+                break;
+            }
+        }
+    }
 }
 
 void PreferencesPage::chainTabOrder(const std::vector<QWidget*>& controls)

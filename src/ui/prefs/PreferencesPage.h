@@ -50,6 +50,9 @@ public:
 
     // Puts the working copy's values into the controls.
     virtual void fillControls();
+    // Gives each "Browse..." button and "Hide" box the name of the field it belongs to, so that a
+    // screen reader does not read out a row of buttons all called the same.
+    void nameAmbiguousControls();
     // Reads every control into the working copy, in the page's order. On the first entry beyond its limit
     // it shows the standard message, selects that entry and returns false; later entries stay unread.
     virtual bool readControls();

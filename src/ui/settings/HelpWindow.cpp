@@ -3,6 +3,7 @@
 #include "core/settings/AppConfig.h"
 
 #include <QFile>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -45,8 +46,14 @@ void HelpWindow::setUp()
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
-    // 280 by 295 dialog units in the classic layout.
-    resize(560, 590);
+    // 280 by 295 dialog units in the classic layout, but never past the screen: at a large scale on a
+    // small screen the page scrolls instead, with room left for the title bar and the desktop's panels.
+    QSize size(560, 590);
+    if (const QScreen* shown = screen()) {
+        const QSize room = shown->availableGeometry().size() * 0.9;
+        size = size.boundedTo(room);
+    }
+    resize(size);
 }
 
 QString HelpWindow::pagePath(int page)

@@ -11,6 +11,8 @@ CaptionBox::CaptionBox(QWidget* window, ViewerToolbar& toolbar, const AppConfig&
     : m_edit(new QLineEdit(window)), m_toolbar(toolbar), m_config(config)
 {
     m_edit->setObjectName(QStringLiteral("caption"));
+    // It has no label beside it (it takes the toolbar's place); the placeholder is not read as a name.
+    m_edit->setAccessibleName(QStringLiteral("Caption"));
     m_edit->setGeometry(ViewerToolbar::left(), 2, 592, 20);
     m_edit->setPlaceholderText(
         QStringLiteral("Caption \u2014 Enter adds to the page, Shift+Enter chooses the size, Esc cancels"));

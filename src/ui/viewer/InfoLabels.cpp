@@ -29,13 +29,14 @@ QLabel* makeLabel(QWidget* window, const QRect& where, const char* name)
 
 constexpr int kInfoWidth = 56;
 constexpr int kFileNameX = 62;
+constexpr int kFileNameWidth = 168;
 constexpr int kPageTitleX = 233;
 
 } // namespace
 
 InfoLabels::InfoLabels(QWidget* window)
     : m_info(makeLabel(window, QRect(3, 3, kInfoWidth, 17), "info")),
-      m_fileName(makeLabel(window, QRect(kFileNameX, 3, 168, 17), "fileName")),
+      m_fileName(makeLabel(window, QRect(kFileNameX, 3, kFileNameWidth, 17), "fileName")),
       m_pageTitle(makeLabel(window, QRect(kPageTitleX, 3, 200, 17), "pageTitle"))
 {
     m_pageTitle->hide();
@@ -50,8 +51,26 @@ void InfoLabels::show(int position, int count, const QString& name, const QStrin
         m_info->setText(m_position);
     placeBesideInfo();
     m_fileNameFull = name;
+    if (m_whole) {
+        m_whole = false;
+        m_fileName->resize(kFileNameWidth, m_fileName->height());
+    }
     m_fileName->setText(m_fileName->fontMetrics().elidedText(name, Qt::ElideRight, m_fileName->width() - 4));
     m_fileName->setToolTip(name);
+}
+
+void InfoLabels::showWhole(int position, int count, const QString& name)
+{
+    show(position, count, name);
+    m_whole = true;
+    const QWidget* window = m_fileName->parentWidget();
+    const int room = std::max(kFileNameWidth, window->width() - m_fileName->x() - 3);
+    const int width = std::clamp(m_fileName->fontMetrics().horizontalAdvance(name) + 12, kFileNameWidth, room);
+    m_fileName->resize(width, m_fileName->height());
+    m_fileName->setText(m_fileName->fontMetrics().elidedText(name, Qt::ElideMiddle, width - 4));
+    // Over the page title while the grid is open; the title comes back with the viewer's label.
+    m_pageTitle->setVisible(m_visible && !m_pageTitle->text().isEmpty() &&
+                            m_fileName->geometry().right() < m_pageTitle->x());
 }
 
 void InfoLabels::setVisible(bool visible)

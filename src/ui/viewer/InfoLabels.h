@@ -17,6 +17,9 @@ public:
     // `position` counts from 1; `marks` (stars, "Rejected", the filter) follows it. A name too long for
     // its label is cut with an ellipsis; the tooltip holds it whole.
     void show(int position, int count, const QString& name, const QString& marks = QString());
+    // The same for the grid's highlighted cell: the name label grows to show the name whole, as far as
+    // the window is wide.
+    void showWhole(int position, int count, const QString& name);
     void setVisible(bool visible);
     // For `ms` milliseconds the info line says `text` (wider as needed), then its position again.
     void showHint(const QString& text, int ms);
@@ -32,6 +35,7 @@ private:
     QString m_fileNameFull;
     QString m_position;
     QString m_hint;
+    bool m_whole = false;
     bool m_visible = true;
 };
 

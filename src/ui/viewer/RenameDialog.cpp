@@ -46,7 +46,11 @@ RenameDialog::RenameDialog(const QString& name, UserInterface& ui, std::function
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Please enter a new filename:"), this));
+    auto* prompt = new QLabel(QStringLiteral("Please enter a new filename:"), this);
+    // The prompt names the name box for a screen reader; the dot alone would name nothing.
+    prompt->setBuddy(m_base);
+    m_extension->setAccessibleName(QStringLiteral("Extension"));
+    layout->addWidget(prompt);
     layout->addLayout(row);
     layout->addWidget(buttons);
     setMinimumWidth(420);

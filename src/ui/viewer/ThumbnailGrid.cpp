@@ -1,6 +1,7 @@
 #include "ui/viewer/ThumbnailGrid.h"
 
 #include "core/viewer/ThumbnailLoader.h"
+#include "ui/viewer/GridAccessible.h"
 
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -43,6 +44,8 @@ ThumbnailGrid::ThumbnailGrid(QWidget* parent, ImageList& images, const AppConfig
       m_loader(std::make_unique<ThumbnailLoader>(std::move(cache), 2))
 {
     setObjectName(QStringLiteral("thumbnailGrid"));
+    GridAccessible::install();
+    setAccessibleName(QStringLiteral("Thumbnail grid"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     connect(m_loader.get(), &ThumbnailLoader::ready, this, &ThumbnailGrid::onReady, Qt::QueuedConnection);
@@ -59,6 +62,7 @@ void ThumbnailGrid::open()
     m_returnIndex = m_images.currentIndex();
     // The list may have changed while the grid was closed.
     m_allPreparedSide = 0;
+    m_names.clear();
     chooseCells();
     if (parentWidget())
         setGeometry(parentWidget()->rect());
@@ -69,6 +73,7 @@ void ThumbnailGrid::open()
     m_fileCheck.start();
     update();
     Q_EMIT highlightChanged(highlighted());
+    GridAccessible::highlightMoved(this, highlightedCell());
 }
 
 void ThumbnailGrid::close(bool restore)
@@ -82,7 +87,7 @@ void ThumbnailGrid::close(bool restore)
 
 int ThumbnailGrid::sidePixels() const
 {
-    return int(std::lround(m_cell * devicePixelRatioF()));
+    return int(std::lround(boxSide() * devicePixelRatioF()));
 }
 
 QByteArray ThumbnailGrid::pathOf(int index) const
@@ -96,9 +101,25 @@ int ThumbnailGrid::columns() const
     return std::max(1, (width() - 2 * kMargin + kGap) / (m_cell + kGap));
 }
 
+int ThumbnailGrid::boxSide() const
+{
+    // The columns the chosen size allows share the whole width: no strip is left over at the right.
+    return std::max(m_cell, (width() - 2 * kMargin + kGap) / columns() - kGap);
+}
+
+int ThumbnailGrid::nameHeight() const
+{
+    return fontMetrics().height() + 2;
+}
+
+int ThumbnailGrid::rowPitch() const
+{
+    return boxSide() + nameHeight() + kGap;
+}
+
 int ThumbnailGrid::pageRows() const
 {
-    return std::max(1, (height() - kTop - kMargin + kGap) / (m_cell + kGap));
+    return std::max(1, (height() - kTop - kMargin + kGap) / rowPitch());
 }
 
 QRect ThumbnailGrid::cellRect(int index) const
@@ -110,10 +131,49 @@ QRect ThumbnailGrid::cellRect(int index) const
 QRect ThumbnailGrid::cellRectAt(int cell) const
 {
     const int cols = columns();
-    const int used = cols * (m_cell + kGap) - kGap;
+    const int side = boxSide();
+    const int used = cols * (side + kGap) - kGap;
     const int left = std::max(kMargin, (width() - used) / 2);
     const int row = cell / cols - m_firstRow;
-    return QRect(left + (cell % cols) * (m_cell + kGap), kTop + row * (m_cell + kGap), m_cell, m_cell);
+    return QRect(left + (cell % cols) * (side + kGap), kTop + row * rowPitch(), side, side);
+}
+
+QRect ThumbnailGrid::nameRectAt(int cell) const
+{
+    const QRect box = cellRectAt(cell);
+    return QRect(box.left(), box.bottom() + 1, box.width(), nameHeight());
+}
+
+int ThumbnailGrid::highlightedCell() const
+{
+    return cellOf(highlighted());
+}
+
+QString ThumbnailGrid::cellName(int cell) const
+{
+    return QString::fromStdString(m_images.at(entryAt(cell)).shownName());
+}
+
+QString ThumbnailGrid::cellDescription(int cell) const
+{
+    // What the badges show, in words.
+    const int index = entryAt(cell);
+    const ImageEntry& entry = m_images.at(index);
+    QStringList parts;
+    if (!entry.rawCompanion.empty())
+        parts << QStringLiteral("RAW+JPEG");
+    else if (!entry.isPicture)
+        parts << QStringLiteral("movie");
+    if (m_marksOf) {
+        const CellMarks marks = m_marksOf(index);
+        if (marks.known && marks.rating < 0)
+            parts << QStringLiteral("Rejected");
+        else if (marks.known && marks.rating > 0)
+            parts << QStringLiteral("%1 of 5 stars").arg(marks.rating);
+        if (marks.known && !marks.label.isEmpty())
+            parts << marks.label;
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 int ThumbnailGrid::indexAt(QPoint point) const
@@ -128,7 +188,8 @@ int ThumbnailGrid::indexAt(QPoint point) const
 std::pair<int, int> ThumbnailGrid::visibleRange() const
 {
     const int cols = columns();
-    const int rows = (height() - kTop + m_cell + kGap - 1) / (m_cell + kGap);
+    const int pitch = rowPitch();
+    const int rows = (height() - kTop + pitch - 1) / pitch;
     const int cells = cellCount();
     const int first = std::min(m_firstRow * cols, cells);
     return {first, std::min(cells, first + std::max(1, rows) * cols)};
@@ -196,6 +257,8 @@ void ThumbnailGrid::marksChanged()
         chooseCells();
         scrollToHighlight();
         requestMissing();
+        // The highlight's place among the cells may have moved.
+        Q_EMIT highlightChanged(highlighted());
     }
     update();
 }
@@ -307,7 +370,7 @@ void ThumbnailGrid::moveTo(int index)
     if (index == highlighted())
         return;
     const int before = m_firstRow;
-    update(cellRect(highlighted()).adjusted(-4, -4, 4, 4));
+    update(cellRect(highlighted()).adjusted(-4, -4, 4, 4 + nameHeight()));
     m_images.setCurrent(index);
     // A photo kept only because it was highlighted leaves once the highlight moves on.
     const bool regroup = m_kept >= 0 && m_kept != index;
@@ -318,9 +381,10 @@ void ThumbnailGrid::moveTo(int index)
         requestMissing();
         update();
     } else {
-        update(cellRect(index).adjusted(-4, -4, 4, 4));
+        update(cellRect(index).adjusted(-4, -4, 4, 4 + nameHeight()));
     }
     Q_EMIT highlightChanged(index);
+    GridAccessible::highlightMoved(this, highlightedCell());
 }
 
 void ThumbnailGrid::scrollToHighlight()
@@ -337,6 +401,7 @@ void ThumbnailGrid::setCellSize(int cell)
     if (cell == m_cell)
         return;
     m_cell = cell;
+    m_names.clear();
     scrollToHighlight();
     requestMissing();
     update();
@@ -345,6 +410,7 @@ void ThumbnailGrid::setCellSize(int cell)
 void ThumbnailGrid::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    m_names.clear();
     scrollToHighlight();
     if (isVisible())
         requestMissing();
@@ -355,6 +421,7 @@ void ThumbnailGrid::resizeEvent(QResizeEvent* event)
 void ThumbnailGrid::listChanged()
 {
     m_allPreparedSide = 0;
+    m_names.clear();
     chooseCells();
     scrollToHighlight();
     checkVisibleFiles();
@@ -480,7 +547,7 @@ const QImage& ThumbnailGrid::sign(Placeholder which)
     if (image.isNull()) {
         // Scaled down into the cell, never up: at their own size they are already legible.
         const QSize own = placeholderSize(which);
-        const double scale = std::min(1.0, double(m_cell) / std::max(own.width(), own.height()));
+        const double scale = std::min(1.0, double(boxSide()) / std::max(own.width(), own.height()));
         const double dpr = devicePixelRatioF();
         image = QImage(std::max(1, int(std::lround(own.width() * scale * dpr))),
                        std::max(1, int(std::lround(own.height() * scale * dpr))), QImage::Format_ARGB32_Premultiplied);
@@ -492,6 +559,19 @@ const QImage& ThumbnailGrid::sign(Placeholder which)
         image.setDevicePixelRatio(dpr);
     }
     return image;
+}
+
+const QString& ThumbnailGrid::elidedName(int cell)
+{
+    // Eliding measures every glyph; done once per name and cell width, not on every frame.
+    const int index = entryAt(cell);
+    if (m_names.size() != std::size_t(m_images.count()))
+        m_names.assign(std::size_t(m_images.count()), QString());
+    QString& name = m_names[std::size_t(index)];
+    // The middle goes, so that both the start and the number or extension at the end stay.
+    if (name.isEmpty())
+        name = fontMetrics().elidedText(cellName(cell), Qt::ElideMiddle, boxSide());
+    return name;
 }
 
 static QColor labelColour(const QString& label)
@@ -554,7 +634,10 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const ColourRef ground = m_config.BackgroundColor;
-    painter.fillRect(event->rect(), QColor(colourRed(ground), colourGreen(ground), colourBlue(ground)));
+    const QColor groundColour(colourRed(ground), colourGreen(ground), colourBlue(ground));
+    painter.fillRect(event->rect(), groundColour);
+    // The names read on any background colour the user chose.
+    const QColor nameColour = groundColour.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(235, 235, 235);
     const auto [first, last] = visibleRange();
     const int side = sidePixels();
     const double dpr = devicePixelRatioF();
@@ -568,7 +651,7 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
     for (int c = first; c < last; ++c) {
         const int i = entryAt(c);
         const QRect cell = cellRectAt(c);
-        if (!event->rect().intersects(cell.adjusted(-4, -4, 4, 4)))
+        if (!event->rect().intersects(cell.adjusted(-4, -4, 4, 4 + nameHeight())))
             continue;
         const ImageEntry& entry = m_images.at(i);
         const ThumbnailMemory::Entry* thumb = entry.isPicture ? m_thumbs.find(pathOf(i)) : nullptr;
@@ -580,10 +663,13 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event)
             painter.fillRect(cell, kPending);
         }
         paintBadges(painter, cell, entry, m_marksOf ? m_marksOf(i) : CellMarks{});
+        painter.setFont(font());
+        painter.setPen(nameColour);
+        painter.drawText(nameRectAt(c), Qt::AlignHCenter | Qt::AlignVCenter, elidedName(c));
         if (i == highlighted()) {
             painter.setPen(QPen(kHighlight, 3));
             painter.setBrush(Qt::NoBrush);
-            painter.drawRect(cell.adjusted(-3, -3, 2, 2));
+            painter.drawRect(cell.adjusted(-3, -3, 2, 2 + nameHeight()));
         }
     }
     Q_EMIT painted();

@@ -1,11 +1,11 @@
 #pragma once
-// The image list as a grid of thumbnails, in list order. While it is open the list's current entry is the
-// highlighted cell, so delete, rename and the change check act on it as they do in the viewer. Thumbnails
-// come from a ThumbnailLoader (shared cache, made off the GUI thread); the cells on screen are asked
-// for first. Cells are laid out in logical pixels and thumbnails fetched at device pixels, scaled to the
-// cell once on the loader's thread, so painting only copies pixels. Decoded thumbnails are held within a
-// memory budget (least recently used dropped first); only as many as it holds are fetched around the
-// screen, and the rest of the folder is only made sure of in the shared cache.
+// The image list as a grid of thumbnails, in list order, each with its file name under it. While it is open the list's
+// current entry is the highlighted cell, so delete, rename and the change check act on it as they do in the viewer.
+// Thumbnails come from a ThumbnailLoader (shared cache, made off the GUI thread); the cells on screen are asked for
+// first. Cells are laid out in logical pixels and thumbnails fetched at device pixels, scaled to the cell once on the
+// loader's thread, so painting only copies pixels. Decoded thumbnails are held within a memory budget (least recently
+// used dropped first); only as many as it holds are fetched around the screen, and the rest of the folder is only made
+// sure of in the shared cache.
 
 #include "core/settings/AppConfig.h"
 #include "core/viewer/ImageList.h"
@@ -15,6 +15,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 
@@ -52,14 +53,26 @@ public:
     void listChanged();
 
     int highlighted() const { return m_images.currentIndex(); }
+    // The chosen cell size; the cells grow from it so that the columns fill the width.
     int cellSize() const { return m_cell; }
     int columns() const;
+    // The side of a cell's picture box as laid out (at least cellSize()); the name goes under it.
+    int boxSide() const;
     // Rows that fit whole in the window.
     int pageRows() const;
     int firstRow() const { return m_firstRow; }
     // The entry under a point, or -1.
     int indexAt(QPoint point) const;
+    // The picture box of list entry `index` (its name is under it), empty when the filter leaves it out.
     QRect cellRect(int index) const;
+    // The highlighted entry's cell (-1 when it has none), a cell's file name and its badges in words.
+    int highlightedCell() const;
+    int cellOfEntry(int index) const { return cellOf(index); }
+    QString cellName(int cell) const;
+    QString cellDescription(int cell) const;
+    QRect cellRectInGrid(int cell) const { return cellRectAt(cell); }
+    // The cells on screen, [first, last).
+    std::pair<int, int> cellsOnScreen() const { return visibleRange(); }
     // Pixel bytes of decoded thumbnails held at most, beyond the cells on screen.
     static constexpr qint64 kMemoryBudget = 40ll * 1024 * 1024;
     // Replaces kMemoryBudget (tests).
@@ -111,6 +124,10 @@ private:
     // The cell of list entry `index`, or -1 when the filter leaves it out.
     int cellOf(int index) const;
     QRect cellRectAt(int cell) const;
+    QRect nameRectAt(int cell) const;
+    int nameHeight() const;
+    int rowPitch() const;
+    const QString& elidedName(int cell);
     void chooseCells();
     void paintBadges(QPainter& painter, const QRect& cell, const ImageEntry& entry, const CellMarks& marks);
     int sidePixels() const;
@@ -153,6 +170,8 @@ private:
     std::vector<int> m_cells;
     bool m_mapped = false;
     int m_kept = -1;
+    // Names as drawn, elided to the cell width, by list entry (null: not made yet).
+    std::vector<QString> m_names;
 };
 
 } // namespace marquelo

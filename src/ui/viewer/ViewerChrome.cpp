@@ -39,12 +39,14 @@ void ViewerChrome::labelCurrent()
     m_labels.setPageTitle(m_pageTitle ? m_pageTitle() : QString());
     m_window.setWindowTitle(
         QStringLiteral("%1/%2 - Marquelo").arg(QString::fromStdString(m_images.directory()), shown));
+    // A screen reader says the photo's name when the window gets the focus.
+    m_window.setAccessibleDescription(shown);
 }
 
-void ViewerChrome::labelHighlighted(int index)
+void ViewerChrome::labelHighlighted(int cell, int cells)
 {
-    const std::string& name = m_images.currentName();
-    m_labels.show(index + 1, m_images.count(), QString::fromStdString(name));
+    // Counted among the cells, which under a filter are fewer than the list's entries.
+    m_labels.showWhole(cell + 1, cells, QString::fromStdString(m_images.currentName()));
 }
 
 void ViewerChrome::showKeyHint(int ms)

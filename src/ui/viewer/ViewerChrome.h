@@ -33,7 +33,7 @@ public:
     // The position and name of the current entry, the open page's title and the window title.
     void labelCurrent();
     // The grid's highlighted cell in the info line (it is the list's current entry).
-    void labelHighlighted(int index);
+    void labelHighlighted(int cell, int cells);
     void setPageTitleSource(std::function<QString()> source) { m_pageTitle = std::move(source); }
     // The current photo's marks and the filter, shown after its position.
     void setMarksSource(std::function<QString()> source) { m_marks = std::move(source); }

@@ -30,7 +30,10 @@ ViewerToolbar::ViewerToolbar(QWidget* window, std::function<void(Command)> onCom
         b->setObjectName(QStringLiteral("button%1").arg(row.id));
         b->setIcon(QIcon(QStringLiteral(":/viewer/%1.svg").arg(QLatin1String(row.icon.data(), row.icon.size()))));
         b->setIconSize(QSize(18, 18));
-        b->setToolTip(QString::fromUtf8(row.tooltip.data(), qsizetype(row.tooltip.size())));
+        const QString tooltip = QString::fromUtf8(row.tooltip.data(), qsizetype(row.tooltip.size()));
+        b->setToolTip(tooltip);
+        // A screen reader says the action; the keys in brackets are read out as the tooltip.
+        b->setAccessibleName(tooltip.left(tooltip.lastIndexOf(QLatin1String(" ("))).trimmed());
         b->setGeometry(pixelX(row.x), kTop, kButtonSize, kButtonSize);
         // A clicked button keeps the focus, so Space and Enter press it again.
         b->setFocusPolicy(Qt::StrongFocus);

@@ -1,9 +1,10 @@
 #pragma once
-// The row of 22 icon buttons over the top edge of the picture, built from the toolbar table.
+// The row of icon buttons over the top edge of the picture, built from the toolbar table.
 // It sends each button's command to the window and keeps the enabled states the window asks for.
 
 #include "core/Command.h"
 #include "core/settings/AppConfig.h"
+#include "core/viewer/Toolbar.h"
 
 #include <QColor>
 #include <QObject>
@@ -42,7 +43,7 @@ public:
     static constexpr int kTop = 0;
 
 private:
-    std::array<QToolButton*, 22> m_buttons{};
+    std::array<QToolButton*, kToolbarSize> m_buttons{};
     bool m_visible = true;
 };
 

@@ -68,7 +68,8 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     m_files->setJpegOnlySource([this] { return m_config.PairDelete == 1; });
 
     m_grid = new ThumbnailGrid(this, m_images, m_config);
-    connect(m_grid, &ThumbnailGrid::highlightChanged, this, [this](int index) { m_chrome->labelHighlighted(index); });
+    connect(m_grid, &ThumbnailGrid::highlightChanged, this,
+            [this] { m_chrome->labelHighlighted(m_grid->highlightedCell(), m_grid->cellCount()); });
     connect(m_grid, &ThumbnailGrid::activated, this, [this] { closeGrid(false); });
     connect(m_grid, &ThumbnailGrid::leave, this, [this] { closeGrid(true); });
 

@@ -1,9 +1,11 @@
 // The page dialogs as a user drives them: blank fields, the folder that follows the title, colours,
 // layout pictures, the size choice of a movie and the close question's preview button.
+#include "support/AccessibleTree.h"
 #include "support/ScriptedUserInterface.h"
 #include "ui/page/ClosePageDialog.h"
 #include "ui/page/ImageSizeDialog.h"
 #include "ui/page/NewPageInfoDialog.h"
+#include "ui/page/OpenPageDialog.h"
 #include "ui/page/PagePropertiesDialog.h"
 
 #include <QCheckBox>
@@ -227,6 +229,23 @@ TEST(ClosePageDialogTest, EnterPressesTheFocusedButton)
     QTest::keyClick(&other, Qt::Key_Return); // no button focused: the default, Close Page
     EXPECT_TRUE(close->isDefault());
     EXPECT_EQ(other.result(), QDialog::Accepted);
+}
+
+TEST(PageDialogsAccessibility, NoDialogHasAnUnnamedControl)
+{
+    ScriptedUserInterface ui;
+    NewPageInfoDialog info(PageInfoValues{{}, QDate(2006, 7, 5), {}, {}, {}}, ui);
+    PageSetupValues setup;
+    setup.date = QDate(2006, 7, 5);
+    PagePropertiesDialog properties(setup, true, ui);
+    ImageSizeDialog size(AddImageChoice{1, Side::Right}, true);
+    ClosePageDialog closing(QStringLiteral("Close the page?"), [] {});
+    OpenPageDialog opening(QStringLiteral("Open a page"), false);
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&info, &properties, &size, &closing, &opening}) {
+        dialog->show();
+        EXPECT_EQ(test::unnamedControls(dialog), QStringList()) << dialog->metaObject()->className();
+        dialog->hide();
+    }
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -95,6 +97,18 @@ TEST(HelpWindowTest, ShortcutPageFromTheProgramsResources)
           "Swap images (edited vs. original)", "Compress and add image to web page (crop if zoomed in)", "Close Page",
           "Abort caption input, or exit", "Show detailed image information", "Hints:", "Basic steps:"})
         EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected;
+}
+
+TEST(HelpWindowTest, KeyHelpFitsTheScreenWithRoomForItsTitleBarAndScrolls)
+{
+    // 800 x 600 offscreen: the classic 590 pixels would leave the title bar or the bottom off screen.
+    HelpWindow dlg(kShortcutsPage);
+    dlg.show();
+    const QRect room = dlg.screen()->availableGeometry();
+    EXPECT_LE(dlg.height(), room.height() - 40);
+    EXPECT_LE(dlg.width(), room.width());
+    QCoreApplication::processEvents();
+    EXPECT_GT(dlg.browser()->verticalScrollBar()->maximum(), 0) << "the rest of the keys is a scroll away";
 }
 
 TEST(HelpWindowTest, NoticeNamesTheBundledToolAndWhereToSetIt)

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QTest>
 
@@ -110,6 +111,8 @@ TEST_F(CullGrid, FilterLeavesOutWhatItHidesButNeverTheHighlightedPhoto)
 
     QTest::keyClick(window.get(), Qt::Key_Right);
     EXPECT_EQ(images.currentIndex(), 2) << "steps over the reject";
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("info"))->text(), QStringLiteral("2/3"))
+        << "counted among the cells the filter leaves";
 
     // Rejected while highlighted, c stays until the highlight moves on, then the cells close up.
     ASSERT_TRUE(window->cull().run(Command::Reject));
