@@ -62,7 +62,6 @@ template <typename Open> MetadataImage openWith(Open&& open)
 class FileRangeIo final : public Exiv2::BasicIo {
 public:
     FileRangeIo(int fd, std::uint64_t size, ReadWatch* watch) : fd_(fd), size_(size), watch_(watch) {}
-    ~FileRangeIo() override { munmap(); }
 
     int open() override
     {
@@ -70,11 +69,7 @@ public:
         eof_ = false;
         return 0;
     }
-    int close() override
-    {
-        munmap();
-        return 0;
-    }
+    int close() override { return 0; }
     long write(const Exiv2::byte*, long) override { return 0; }
     long write(Exiv2::BasicIo&) override { return 0; }
     int putb(Exiv2::byte) override { return EOF; }
@@ -100,7 +95,10 @@ public:
             const std::size_t want =
                 std::size_t(std::min<std::uint64_t>(std::uint64_t(count - done), size_ - position_));
             std::size_t got = 0;
-            if (const Piece* piece = pieceHolding(position_)) {
+            if (whole_ && !sparse_) {
+                got = want;
+                std::memcpy(into + done, whole_.get() + position_, got);
+            } else if (const Piece* piece = pieceHolding(position_)) {
                 got = std::min<std::size_t>(want, std::size_t(piece->first + piece->second.size() - position_));
                 std::memcpy(into + done, piece->second.data() + (position_ - piece->first), got);
             } else {
@@ -162,11 +160,8 @@ public:
         }
         return whole_.get();
     }
-    int munmap() override
-    {
-        whole_.reset();
-        return 0;
-    }
+    // The loaders map and unmap once each: the copy stays until the sparse setting changes.
+    int munmap() override { return 0; }
 
     long tell() const override { return long(position_); }
     size_t size() const override { return size_t(size_); }
@@ -220,7 +215,7 @@ public:
     void setSparse(bool sparse)
     {
         sparse_ = sparse;
-        munmap();
+        whole_.reset();
     }
     bool readWhole() const { return readWhole_; }
 
@@ -234,8 +229,6 @@ private:
 
     const Piece* pieceHolding(std::uint64_t at) const
     {
-        if (whole_ && !sparse_)
-            return nullptr;
         for (auto it = pieces_.rbegin(); it != pieces_.rend(); ++it)
             if (at >= it->first && at < it->first + it->second.size())
                 return &*it;
