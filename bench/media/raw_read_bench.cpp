@@ -25,8 +25,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct SlowMedium : marquelo::media::ReadWatch {
-    double megabytesPerSecond = 20;
-    double msPerRequest = 2;
+    SlowMedium(double mbps, double ms) : megabytesPerSecond(mbps), msPerRequest(ms) {}
+    double megabytesPerSecond;
+    double msPerRequest;
     std::uint64_t bytes = 0;
     int requests = 0;
     void reading(std::uint64_t, std::size_t count) override
@@ -66,7 +67,7 @@ void measure(const std::string& path, double mbps, double msPerRequest)
         return;
     }
     // Whole: the file read in 1 MiB requests, then its preview found in memory.
-    SlowMedium whole{{}, mbps, msPerRequest};
+    SlowMedium whole(mbps, msPerRequest);
     Clock::time_point start = Clock::now();
     std::vector<unsigned char> bytes(file.size());
     for (std::uint64_t at = 0; at < file.size();) {
@@ -80,7 +81,7 @@ void measure(const std::string& path, double mbps, double msPerRequest)
     const double wholeMs = msSince(start);
     bytes = {};
 
-    SlowMedium ranged{{}, mbps, msPerRequest};
+    SlowMedium ranged(mbps, msPerRequest);
     start = Clock::now();
     const marquelo::media::RawPreview fromRanges = marquelo::media::largestRawPreview(file.fd(), file.size(), &ranged);
     const double rangedMs = msSince(start);
