@@ -134,26 +134,6 @@ TEST(VipsPictureDecoder, LooksLikeLibvipsOwnRendering)
     }
 }
 
-// A HEIC's planes are scaled before their colours are converted: the matrix, the range and the
-// chroma's place must still give libheif's own colours, pixel by pixel at the size shown (a wrong
-// matrix or a chroma plane shifted by a row shows at edges, which a thumbnail would average away).
-TEST(VipsPictureDecoder, HeifPlanesConvertAsLibheifDoes)
-{
-    const std::string file = formatsFile("apple_iphone13pro_grid_irot270_p3.heic");
-    const DecodedPicture d = PictureDecoder::decodeFile(file, QSize(600, 600));
-    ASSERT_TRUE(d.ok) << d.error.toStdString();
-    EXPECT_EQ(d.fullSize, QSize(3024, 4032));
-    const QImage ours = d.image.convertToFormat(QImage::Format_RGB32);
-    const QImage theirs = vipsReference(file).scaled(ours.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    double sum = 0;
-    for (int row = 0; row < ours.height(); ++row)
-        for (int col = 0; col < ours.width(); ++col) {
-            const QRgb p = ours.pixel(col, row), q = theirs.pixel(col, row);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-        }
-    EXPECT_LT(sum / (3.0 * ours.width() * ours.height()), 3.0);
-}
-
 TEST(VipsPictureDecoder, SixteenBitPngAndTiffOfOnePictureDecodeAlike)
 {
     MARQUELO_NEED_PHOTO("formats/weld_16bit.png");

@@ -99,92 +99,6 @@ QString vipsReason(const char* message)
     return reasons::damaged(text);
 }
 
-// Y'CbCr to R'G'B' as the file's matrix says, for the matrices phones and cameras write; nullopt for
-// the rest (RGB kept as GBR, YCgCo, constant luminance), which libheif converts itself.
-struct YcbcrMatrix {
-    double kr, kb;
-};
-
-std::optional<YcbcrMatrix> matrixOf(heif_matrix_coefficients coefficients)
-{
-    switch (coefficients) {
-    case heif_matrix_coefficients_ITU_R_BT_709_5: return YcbcrMatrix{0.2126, 0.0722};
-    case heif_matrix_coefficients_unspecified: // what libheif itself assumes then
-    case heif_matrix_coefficients_ITU_R_BT_470_6_System_B_G:
-    case heif_matrix_coefficients_ITU_R_BT_601_6: return YcbcrMatrix{0.299, 0.114};
-    case heif_matrix_coefficients_ITU_R_BT_2020_2_non_constant_luminance: return YcbcrMatrix{0.2627, 0.0593};
-    default: return std::nullopt;
-    }
-}
-
-// One plane of a decoded picture, read in place by libvips (a row's padding cut off).
-vips::VImage planeOf(const heif_image* image, heif_channel channel)
-{
-    int stride = 0;
-    const std::uint8_t* plane = heif_image_get_plane_readonly(image, channel, &stride);
-    const int width = heif_image_get_width(image, channel);
-    const int height = heif_image_get_height(image, channel);
-    if (!plane || width <= 0 || height <= 0 || stride < width)
-        throw vips::VError("libheif gave no pixels");
-    vips::VImage whole = vips::VImage::new_from_memory(
-        const_cast<std::uint8_t*>(plane), size_t(stride) * size_t(height), stride, height, 1, VIPS_FORMAT_UCHAR);
-    return stride == width ? whole : whole.extract_area(0, 0, width, height);
-}
-
-// The picture at `scale` as interleaved 8-bit R'G'B', from the planes libheif decoded them into. The
-// planes are scaled first and converted after, so a 12 MP photo shown on a 2 MP screen has its colours
-// converted for 2 MP, on every core libvips has (libheif converts the whole picture on one thread).
-bool rgbFromPlanes(const heif_image* image, YcbcrMatrix matrix, bool fullRange, double scale, VipsPixels& out)
-{
-    vips::VImage y = planeOf(image, heif_channel_Y);
-    if (scale < 1.0)
-        y = y.resize(scale);
-    const int width = y.width(), height = y.height();
-    std::vector<vips::VImage> chroma;
-    if (heif_image_get_colorspace(image) == heif_colorspace_YCbCr) {
-        for (const heif_channel channel : {heif_channel_Cb, heif_channel_Cr}) {
-            vips::VImage c = planeOf(image, channel);
-            if (c.width() != width || c.height() != height)
-                c = c.resize(double(width) / c.width(),
-                             vips::VImage::option()->set("vscale", double(height) / c.height()));
-            if (c.width() != width || c.height() != height)
-                c = c.embed(0, 0, width, height, vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
-            chroma.push_back(c);
-        }
-    } else {
-        const vips::VImage neutral = vips::VImage::black(width, height).linear(1.0, 128.0).cast(VIPS_FORMAT_UCHAR);
-        chroma = {neutral, neutral};
-    }
-    const double ys = fullRange ? 1.0 : 255.0 / 219.0, cs = fullRange ? 1.0 : 255.0 / 224.0;
-    const double kg = 1.0 - matrix.kr - matrix.kb;
-    const vips::VImage ycc =
-        y.bandjoin(chroma).linear({ys, cs, cs}, {fullRange ? 0.0 : -16.0 * ys, -128.0 * cs, -128.0 * cs});
-    const vips::VImage m = vips::VImage::new_matrixv(3, 3,                                           //
-                                                     1.0, 0.0, 2.0 * (1.0 - matrix.kr),              //
-                                                     1.0, -2.0 * matrix.kb * (1.0 - matrix.kb) / kg, //
-                                                     -2.0 * matrix.kr * (1.0 - matrix.kr) / kg,      //
-                                                     1.0, 2.0 * (1.0 - matrix.kb), 0.0);
-    const vips::VImage rgb = ycc.recomb(m).linear(1.0, 0.5).cast(VIPS_FORMAT_UCHAR);
-    size_t size = 0;
-    out.data = std::shared_ptr<void>(rgb.write_to_memory(&size), g_free);
-    out.width = rgb.width();
-    out.height = rgb.height();
-    out.bands = 3;
-    out.bits = 8;
-    out.stride = std::int64_t(out.width) * 3;
-    return out.data && size >= size_t(out.stride) * size_t(out.height);
-}
-
-void iccOf(const heif_image_handle* handle, VipsPixels& out)
-{
-    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle);
-    if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
-        QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)), '\0');
-        if (!icc.isEmpty() && heif_image_handle_get_raw_color_profile(handle, icc.data()).code == heif_error_Ok)
-            out.icc = std::move(icc);
-    }
-}
-
 struct HeifContextDeleter {
     void operator()(heif_context* c) const { heif_context_free(c); }
 };
@@ -228,26 +142,10 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     if (!options)
         return std::nullopt;
     options->ignore_transformations = turns.has_value();
-    // Without alpha the planes come as the codec made them and are scaled before their colours are
-    // converted (rgbFromPlanes), unless the file's matrix is one only libheif knows.
-    std::optional<YcbcrMatrix> matrix;
-    bool fullRange = true;
-    if (!alpha) {
-        heif_color_profile_nclx* nclx = nullptr;
-        if (heif_image_handle_get_nclx_color_profile(handle.get(), &nclx).code == heif_error_Ok && nclx) {
-            matrix = matrixOf(nclx->matrix_coefficients);
-            fullRange = nclx->full_range_flag != 0;
-            heif_nclx_color_profile_free(nclx);
-        } else {
-            matrix = matrixOf(heif_matrix_coefficients_unspecified);
-        }
-    }
     heif_image* decoded = nullptr;
     const heif_error decodeError =
-        matrix
-            ? heif_decode_image(handle.get(), &decoded, heif_colorspace_undefined, heif_chroma_undefined, options.get())
-            : heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                                alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+        heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
+                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
     if (decodeError.code != heif_error_Ok) {
         // A damaged file is refused rather than shown half grey, as on the general path.
         return refused(decodeError.code == heif_error_Memory_allocation_error
@@ -255,25 +153,6 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
                            : reasons::damaged(QString::fromUtf8(decodeError.message)));
     }
     const std::shared_ptr<heif_image> image(decoded, heif_image_release);
-    const heif_colorspace space = heif_image_get_colorspace(image.get());
-    if (matrix && (space == heif_colorspace_YCbCr || space == heif_colorspace_monochrome)) {
-        VipsPixels out;
-        static constexpr int kOrientationOfTurnsPlanes[] = {1, 8, 3, 6};
-        out.orientation = turns ? kOrientationOfTurnsPlanes[*turns] : 1;
-        const int width = heif_image_get_width(image.get(), heif_channel_Y);
-        const int height = heif_image_get_height(image.get(), heif_channel_Y);
-        if (width <= 0 || height <= 0)
-            return refused(reasons::damaged(QStringLiteral("libheif gave no pixels")));
-        out.fullSize =
-            media::Orientation::fromExif(out.orientation).swapsSides() ? QSize(height, width) : QSize(width, height);
-        iccOf(handle.get(), out);
-        const double scale = neededScale(out.fullSize, fitInto, minScale);
-        out.fullResolution = scale >= 1.0;
-        out.ok = rgbFromPlanes(image.get(), *matrix, fullRange, scale, out);
-        return out.ok ? out : refused(reasons::noMemory());
-    }
-    if (matrix)
-        return std::nullopt; // planes of a kind not converted here: the general path
     int stride = 0;
     const std::uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
@@ -286,7 +165,12 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     out.orientation = turns ? kOrientationOfTurns[*turns] : 1;
     out.fullSize =
         media::Orientation::fromExif(out.orientation).swapsSides() ? QSize(height, width) : QSize(width, height);
-    iccOf(handle.get(), out);
+    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle.get());
+    if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
+        QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle.get())), '\0');
+        if (!icc.isEmpty() && heif_image_handle_get_raw_color_profile(handle.get(), icc.data()).code == heif_error_Ok)
+            out.icc = std::move(icc);
+    }
     const double scale = neededScale(out.fullSize, fitInto, minScale);
     out.fullResolution = scale >= 1.0;
     out.bands = bands;
