@@ -7,6 +7,7 @@
 #include "ui/viewer/DisplayProfile.h"
 
 #include "core/settings/CommandLine.h"
+#include "core/settings/StartupTrace.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/StartPicture.h"
@@ -23,6 +24,7 @@
 
 int main(int argc, char** argv)
 {
+    marquelo::startup::mark("main");
     // Everything that needs no window is answered before Qt starts: without a display Qt aborts.
     const marquelo::CommandLine line = marquelo::parseCommandLine(std::vector<std::string>(argv, argv + argc));
     switch (line.action) {
@@ -60,6 +62,7 @@ int main(int argc, char** argv)
     qtArgv.push_back(nullptr);
     int qtArgc = int(qtWords.size());
     QApplication app(qtArgc, qtArgv.data());
+    marquelo::startup::mark("QApplication ready");
     if (startPicture->started()) {
         marquelo::PictureColour::setDisplayProfile(marquelo::readDisplayProfile());
         startPicture->screenKnown(marquelo::PictureCache::primaryScreenPixels());

@@ -582,13 +582,18 @@ struct OpenedInput {
     const std::string& source() const { return in->path(); }
 };
 
+bool isRawInput(const ConvertOptions& o)
+{
+    return media::detail::rawExtension(media::detail::lowerExtension(o.input));
+}
+
 // A camera RAW file is read through the largest preview the camera embedded in it, which then goes
-// through the same format check, limits and cut as any photo.
+// through the same format check, limits and cut as any photo. Only the preview and the directories
+// leading to it are read (the rest is sensor data, tens of megabytes on a slow card), through the one
+// handle, and refused when the file changes meanwhile.
 bool openRawPreview(const ConvertOptions& o, OpenedInput& opened, std::string& error)
 {
-    if (!media::detail::rawExtension(media::detail::lowerExtension(o.input)))
-        return true;
-    media::RawPreview raw = media::largestRawPreview(opened.snapshotInput.path());
+    media::RawPreview raw = media::largestRawPreview(opened.file.fd(), opened.file.size());
     if (raw.bytes.empty() && !raw.error.empty())
         return fail(error, "unable to load " + quoted(o.input) + ": a camera RAW file without an embedded preview (" +
                                raw.error + ")");
@@ -637,6 +642,9 @@ bool openInput(const ConvertOptions& o, OpenedInput& opened, std::string& error)
         return fail(error, "unable to load " + quoted(o.input) + ": file too large (" +
                                std::to_string(opened.file.size()) + " bytes)");
 
+    if (isRawInput(o))
+        return openRawPreview(o, opened, error) && readFormat(o, opened, error);
+
     // The decoders never see the file itself, only a copy of it read in one go: another program may cut
     // the file short meanwhile, and libvips maps some inputs (a mapped page past the new end is a bus
     // fault). A file that changes while it is read is refused before anything is written.
@@ -649,7 +657,7 @@ bool openInput(const ConvertOptions& o, OpenedInput& opened, std::string& error)
     if (opened.snapshot->path().empty() || !opened.snapshotInput.open(opened.snapshot->path(), reason))
         return fail(error, "unable to load " + quoted(o.input) + ": no memory for a copy of it");
     opened.in = &opened.snapshotInput;
-    return openRawPreview(o, opened, error) && readFormat(o, opened, error);
+    return readFormat(o, opened, error);
 }
 
 // What the command line asks of the picture as a whole.

@@ -33,6 +33,9 @@ public:
     // replaced); elsewhere the path itself.
     const std::string& path() const { return m_path; }
 
+    // The open handle, -1 when not open.
+    int fd() const { return m_fd; }
+
     // The first `count` bytes, fewer for a shorter file.
     std::vector<unsigned char> head(std::size_t count) const;
 

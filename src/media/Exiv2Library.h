@@ -8,6 +8,7 @@
 #include <exiv2/image.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,5 +55,18 @@ struct RawPreview {
 
 RawPreview largestRawPreview(const void* data, std::size_t size);
 RawPreview largestRawPreview(const std::string& path);
+
+// Told of every read from the file, before it is made; benchmarks count and slow them down with it.
+class ReadWatch {
+public:
+    virtual ~ReadWatch() = default;
+    virtual void reading(std::uint64_t offset, std::size_t bytes) = 0;
+};
+
+// The preview of the RAW file open as `fd` (a regular file of `size` bytes), read piece by piece
+// where it sits: the container's directories and the preview itself, not the sensor data around
+// them, which on a memory card or a network share would cost seconds. A file that libexiv2 can only
+// parse whole (or that changes size meanwhile) reads short and fails with its reason.
+RawPreview largestRawPreview(int fd, std::uint64_t size, ReadWatch* watch = nullptr);
 
 } // namespace marquelo::media

@@ -1,6 +1,9 @@
 #include "core/viewer/FileProbe.h"
 
+#include "core/settings/Logging.h"
 #include "core/viewer/DecodeReasons.h"
+#include "core/viewer/PictureFormats.h"
+#include "media/Exiv2Library.h"
 
 #include <cerrno>
 #include <cstring>
@@ -78,37 +81,57 @@ bool opensForReading(const std::string& path)
     return true;
 }
 
-FileContents readRegularFile(const std::string& path, std::int64_t maxBytes)
+namespace {
+
+// Opens what still is a regular file, with `out.status` of the opened file; -1 with out.error set
+// otherwise.
+int openChecked(const std::string& path, FileContents& out)
 {
-    FileContents out;
     out.status = statFile(path);
     // Opening some devices has effects of its own (a tape rewinds when closed), so only what looks
     // like a regular file is opened at all.
     if (out.status.kind != FileKind::Regular) {
         out.error = kindReason(out.status.kind);
-        return out;
+        return -1;
     }
     const int fd = openWithoutBlocking(path);
     if (fd < 0) {
         out.error = QStringLiteral("the file cannot be opened (%1)").arg(systemReason(errno));
-        return out;
+        return -1;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         out.error = QStringLiteral("the file cannot be opened (%1)").arg(systemReason(errno));
         ::close(fd);
-        return out;
+        return -1;
     }
     out.status = statusOf(info);
     if (out.status.kind != FileKind::Regular) {
         out.error = kindReason(out.status.kind);
-    } else if (info.st_size <= 0) {
+        ::close(fd);
+        return -1;
+    }
+    if (info.st_size <= 0) {
         out.error = QStringLiteral("the file is empty");
-    } else if (info.st_size > maxBytes) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+FileContents readRegularFile(const std::string& path, std::int64_t maxBytes)
+{
+    FileContents out;
+    const int fd = openChecked(path, out);
+    if (fd < 0)
+        return out;
+    if (std::int64_t(out.status.stamp.size) > maxBytes) {
         out.error = QStringLiteral("the file is larger than %1").arg(reasons::byteSize(maxBytes));
     } else {
         QByteArray bytes;
-        bytes.resize(qsizetype(info.st_size));
+        bytes.resize(qsizetype(out.status.stamp.size));
         qsizetype have = 0;
         int readError = 0;
         while (have < bytes.size()) {
@@ -132,6 +155,32 @@ FileContents readRegularFile(const std::string& path, std::int64_t maxBytes)
     }
     ::close(fd);
     return out;
+}
+
+FileContents readRawPreview(const std::string& path, media::ReadWatch* watch)
+{
+    FileContents out;
+    const int fd = openChecked(path, out);
+    if (fd < 0)
+        return out;
+    const media::RawPreview raw = media::largestRawPreview(fd, out.status.stamp.size, watch);
+    ::close(fd);
+    if (raw.bytes.empty()) {
+        qCWarning(lcViewer) << "RAW preview:" << raw.error.c_str();
+        out.error = raw.readable
+                        ? QStringLiteral("the RAW file holds no preview picture")
+                        : QStringLiteral("the RAW file cannot be read (%1)").arg(QString::fromStdString(raw.error));
+        return out;
+    }
+    out.bytes = QByteArray(reinterpret_cast<const char*>(raw.bytes.data()), qsizetype(raw.bytes.size()));
+    out.previewOrientation = raw.orientation;
+    out.ok = true;
+    return out;
+}
+
+FileContents readPictureFile(const std::string& path, std::int64_t maxBytes)
+{
+    return isRawName(path) ? readRawPreview(path) : readRegularFile(path, maxBytes);
 }
 
 } // namespace marquelo

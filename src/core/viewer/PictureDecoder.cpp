@@ -415,7 +415,7 @@ bool PictureDecoder::readsPicture(const std::string& path)
     if (!file.isOpen())
         return false;
     if (isRawName(path))
-        return true; // shown through its embedded preview, which only a whole read can find
+        return true; // shown through its embedded preview, found by its container's directories
     // The headers every reader recognises its format by are in the first few kilobytes; a movie or an
     // archive of gigabytes is never read whole on the chance that it is a picture.
     const std::vector<unsigned char> bytes = media::readHead(file.fd(), 64 * 1024);
@@ -437,7 +437,7 @@ DecodedPicture PictureDecoder::decodeFile(const std::string& path, QSize fitInto
     // Opened by the bytes of its name: a name that is not UTF-8 would not survive a round trip through
     // QString, and could land on a neighbour whose name is its look-alike. A file cut short meanwhile is
     // being rewritten: the next change check loads it again.
-    FileContents contents = readRegularFile(path, maxDecodedBytes);
+    FileContents contents = readPictureFile(path, maxDecodedBytes);
     if (cancelled(cancel) && contents.ok) {
         contents.ok = false;
         contents.error = reasons::cancelled();
@@ -452,8 +452,12 @@ DecodedPicture PictureDecoder::decodeContents(const std::string& path, FileConte
     DecodedPicture out;
     if (contents.ok) {
         // A camera's RAW data is not developed here: its largest embedded preview stands in for it.
-        out = isRawName(path) ? VipsPictureDecoder::decodeRawPreview(contents.bytes, fitInto, minScale)
-                              : decode(contents.bytes, fitInto, minScale, maxDecodedBytes, threads, cancel);
+        if (contents.previewOrientation != 0)
+            out = VipsPictureDecoder::decodePreviewJpeg(contents.bytes, contents.previewOrientation, fitInto, minScale);
+        else if (isRawName(path))
+            out = VipsPictureDecoder::decodeRawPreview(contents.bytes, fitInto, minScale);
+        else
+            out = decode(contents.bytes, fitInto, minScale, maxDecodedBytes, threads, cancel);
         contents.bytes = QByteArray();
     } else {
         out.error = contents.error;

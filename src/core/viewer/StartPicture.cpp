@@ -2,6 +2,7 @@
 
 #include "core/settings/AppConfig.h"
 #include "core/settings/Logging.h"
+#include "core/settings/StartupTrace.h"
 #include "core/viewer/ImageOrder.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureFormats.h"
@@ -117,7 +118,7 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
     const bool started = workpools::tryRun(workpools::loads(), [task] {
         // The read goes on while Qt starts. The decode needs the screen: asked of the window system
         // here when it can be, else known once Qt has started.
-        FileContents contents = readRegularFile(task->path, PictureDecoder::kMaxDecodedBytes);
+        FileContents contents = readPictureFile(task->path, PictureDecoder::kMaxDecodedBytes);
         if (task->probe) {
             if (const std::optional<Screen> screen = task->probe(); screen && !screen->pixels.isEmpty()) {
                 PictureColour::setDisplayProfile(screen->profile);
@@ -127,10 +128,11 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
         const std::optional<QSize> fit = task->go.get();
         DecodedPicture out;
         try {
-            if (fit)
+            if (fit) {
+                startup::mark("decode begun");
                 out = PictureDecoder::decodeContents(task->path, std::move(contents), *fit, 0,
                                                      PictureDecoder::kMaxDecodedBytes, 2, task->cancel.get());
-            else
+            } else
                 out.file = contents.status;
         } catch (...) {
             // Out of memory: the picture failed to load, as the cache's own load would report it.

@@ -149,11 +149,18 @@ DecodedPicture VipsPictureDecoder::decodeRawPreview(const QByteArray& bytes, QSi
                          : QStringLiteral("the RAW file cannot be read (%1)").arg(QString::fromStdString(raw.error));
         return none;
     }
-    QByteArray jpeg(reinterpret_cast<const char*>(raw.bytes.data()), qsizetype(raw.bytes.size()));
+    const QByteArray jpeg(reinterpret_cast<const char*>(raw.bytes.data()), qsizetype(raw.bytes.size()));
+    return decodePreviewJpeg(jpeg, raw.orientation, fitInto, minScale);
+}
+
+DecodedPicture VipsPictureDecoder::decodePreviewJpeg(const QByteArray& jpeg, int rawOrientation, QSize fitInto,
+                                                     double minScale)
+{
     // The preview JPEG rarely carries an orientation of its own; the camera wrote it into the RAW.
-    const media::JpegHeader own = media::readJpegHeader(media::ByteView(raw.bytes.data(), raw.bytes.size()));
+    const media::JpegHeader own = media::readJpegHeader(
+        media::ByteView(reinterpret_cast<const unsigned char*>(jpeg.constData()), std::size_t(jpeg.size())));
     const bool ownOrientation = media::exifOrientation(own.exif) != 1;
-    const media::Orientation toUpright = media::Orientation::fromExif(ownOrientation ? 1 : raw.orientation);
+    const media::Orientation toUpright = media::Orientation::fromExif(ownOrientation ? 1 : rawOrientation);
     // Scale to fit the upright picture: ask with the box turned when the RAW turns a quarter.
     const QSize box = uprightSize(fitInto, toUpright);
     DecodedPicture decoded = PictureDecoder::decode(jpeg, box, minScale);

@@ -27,6 +27,9 @@ public:
     // The largest embedded preview of a camera RAW file, upright by the RAW file's orientation when
     // the preview has none of its own. fullSize is the preview's: RAW data is never developed.
     static DecodedPicture decodeRawPreview(const QByteArray& bytes, QSize fitInto, double minScale = 0);
+    // The same for the preview already taken out of the RAW file, with the RAW file's orientation.
+    static DecodedPicture decodePreviewJpeg(const QByteArray& jpeg, int rawOrientation, QSize fitInto,
+                                            double minScale = 0);
 
     // Loads libvips (a module of its own, on first use) and starts it, once for the process
     // (thread-safe); false when it cannot run.

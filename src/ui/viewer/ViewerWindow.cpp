@@ -1,5 +1,6 @@
 #include "ui/viewer/ViewerWindow.h"
 
+#include "core/settings/StartupTrace.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureColour.h"
 #include "ui/viewer/CaptionBox.h"
@@ -201,6 +202,9 @@ void ViewerWindow::paintEvent(QPaintEvent*)
     QPainter painter(this);
     m_picture.paint(painter);
     Q_EMIT painted();
+    startup::mark("window mapped");
+    if (!m_cache->shown().loading)
+        startup::mark("first frame with the picture");
     // The desktop's colour manager is asked once the first picture is on screen (or has failed): the
     // answer takes a trip over the bus, and a profile that differs only costs a second decode then.
     if (!m_firstPaintDone && !m_cache->shown().loading) {

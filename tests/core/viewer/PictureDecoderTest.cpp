@@ -156,5 +156,43 @@ TEST(PictureDecoder, EveryBrokenFileFailsOrDecodesWhole)
     EXPECT_GT(decoded, 0);
 }
 
+// A RAW file is shown from its preview without the sensor data around it being read: the viewer gets
+// the preview's bytes (with the RAW file's turn) and the stamp of the file for the change check.
+TEST(RawPreviewRead, TheViewerReadsThePreviewNotTheFile)
+{
+    QTemporaryDir dir;
+    QFile sample(QString::fromStdString(test::photo("formats/canon_eos_r6_pruned.cr3")));
+    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+    QByteArray cr3 = sample.readAll();
+    const QByteArray sensor(4 << 20, '\0');
+    const quint32 box = quint32(sensor.size() + 8);
+    cr3 += QByteArray::fromRawData("\0\0\0\0mdat", 8);
+    for (int i = 0; i < 4; ++i)
+        cr3[cr3.size() - 8 + i] = char(box >> (24 - 8 * i));
+    cr3 += sensor;
+    const std::string path = dir.filePath(QStringLiteral("IMG_0001.CR3")).toStdString();
+    QFile out(QString::fromStdString(path));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(cr3);
+    out.close();
+
+    const FileContents contents = readPictureFile(path, PictureDecoder::kMaxDecodedBytes);
+    ASSERT_TRUE(contents.ok) << contents.error.toStdString();
+    EXPECT_EQ(contents.previewOrientation, 1);
+    EXPECT_TRUE(contents.bytes.startsWith("\xff\xd8"));
+    EXPECT_LT(contents.bytes.size(), cr3.size() / 10);
+    EXPECT_EQ(contents.status.stamp, statFile(path).stamp);
+
+    const DecodedPicture decoded = PictureDecoder::decodeFile(path, QSize(810, 540));
+    ASSERT_TRUE(decoded.ok) << decoded.error.toStdString();
+    EXPECT_EQ(decoded.fullSize, QSize(1620, 1080));
+    EXPECT_EQ(decoded.file.stamp, statFile(path).stamp);
+
+    // Read first by the start-up path, the same preview decodes the same way.
+    const DecodedPicture early = PictureDecoder::decodeContents(path, contents, QSize(810, 540));
+    ASSERT_TRUE(early.ok);
+    EXPECT_EQ(early.image, decoded.image);
+}
+
 } // namespace
 } // namespace marquelo
