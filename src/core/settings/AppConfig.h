@@ -120,6 +120,11 @@ struct AppConfig {
     std::string SendTo2Directory;
     std::string SendTo3Directory;
     std::string SendTo4Directory;
+    // Where the base output folder is published (http or https); a Modern page made while it is set
+    // carries the tags that give a link to it a preview in chats. Empty: no such tags.
+    std::string PageBaseUrl;
+    // A Modern photo shows its camera, lens, exposure, aperture and ISO in a line under it.
+    bool PagePhotoDetails = false;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -151,7 +156,7 @@ struct SettingDef {
 };
 
 // The 81 keys of the record in load and save order; ConfigIsValid (the 82nd) is written after them.
-extern const std::array<SettingDef, 81> kSettings;
+extern const std::array<SettingDef, 83> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;
