@@ -5,9 +5,11 @@
 #include "core/page/PageFixture.h"
 #include "support/TestSupport.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -267,6 +269,23 @@ TEST_F(ModernPageWeb, ValidAccessibleAndFastOnEveryScreen)
     EXPECT_GE(score("accessibility"), 100);
     EXPECT_GE(score("best-practices"), 95);
     EXPECT_GE(score("seo"), 90);
+
+    // A reader who prefers dark pages gets the offered dark colours (the page keeps the offered ones);
+    // Lighthouse above judged the light scheme. The screenshot stays beside the build to be looked at.
+    {
+        const QString shot = QString::fromStdString(buildDir() + "/screenshots/modern-dark.png");
+        QFile::remove(shot);
+        QProcess dark;
+        dark.start(QStandardPaths::findExecutable(QStringLiteral("chromium")),
+                   chromiumFlags(tmp.filePath(QStringLiteral("dark"))) +
+                       QStringList{QStringLiteral("--force-dark-mode"), QStringLiteral("--hide-scrollbars"),
+                                   QStringLiteral("--window-size=1280,800"), QStringLiteral("--screenshot=") + shot,
+                                   url(QStringLiteral("index.html"))});
+        ASSERT_TRUE(dark.waitForFinished(120000));
+        const QImage picture(shot);
+        ASSERT_FALSE(picture.isNull()) << dark.readAllStandardError().toStdString();
+        EXPECT_EQ(picture.pixelColor(2, 2), QColor(Qt::black));
+    }
 
     // Which photos have a 3x copy, in page order.
     std::vector<bool> hasThrice;
