@@ -277,13 +277,24 @@ ModernCopySizes modernCopySizes(TargetSize page, int cropWidth, int cropHeight)
     const TargetSize twice = scaledCrop(cropWidth, cropHeight, int(doubled));
     if (longSide(twice) > longSide(page))
         sizes.twice = twice;
-    const long long tripled = std::min<long long>(3LL * longSide(page), INT_MAX);
-    if (std::max(cropWidth, cropHeight) >= tripled && tripled > longSide(sizes.twice))
-        sizes.thrice = scaledCrop(cropWidth, cropHeight, int(tripled));
     const TargetSize large = scaledCrop(cropWidth, cropHeight, largeCopyLongSide(std::max(cropWidth, cropHeight)));
+    // A large copy of three times the page or more serves 3x screens itself: a copy of its own would cost
+    // another resampling and encoding per photo for little less to download.
+    const long long tripled = std::min<long long>(3LL * longSide(page), INT_MAX);
+    if (std::max(cropWidth, cropHeight) >= tripled && tripled > longSide(sizes.twice) && longSide(large) < tripled)
+        sizes.thrice = scaledCrop(cropWidth, cropHeight, int(tripled));
     if (longSide(large) > std::max({longSide(page), longSide(sizes.twice), longSide(sizes.thrice)}))
         sizes.large = large;
     return sizes;
+}
+
+std::string densityText(TargetSize copy, TargetSize page)
+{
+    const long long hundredths = longSide(page) > 0 ? 100LL * longSide(copy) / longSide(page) : 0;
+    std::string text = std::to_string(hundredths / 100);
+    if (const long long rest = hundredths % 100; rest != 0)
+        text += "." + std::string(rest < 10 ? "0" : "") + std::to_string(rest % 10 == 0 ? rest / 10 : rest);
+    return text + "x";
 }
 
 std::string copyNameWithSuffix(std::string_view name, std::string_view suffix)
@@ -305,7 +316,7 @@ std::string modernPictureFragmentText(const ModernFigure& f)
     std::string img = "<img src=\"" + f.src + "\"";
     if (!f.twiceSrc.empty())
         img += " srcset=\"" + f.src + " 1x, " + f.twiceSrc + " 2x" +
-               (f.thriceSrc.empty() ? "" : ", " + f.thriceSrc + " 3x") + "\"";
+               (f.thriceSrc.empty() ? "" : ", " + f.thriceSrc + " " + f.thriceDensity) + "\"";
     img += " width=\"" + dimension(f.size.width) + "\" height=\"" + dimension(f.size.height) + "\" alt=\"" + alt + "\"";
     img += f.first ? " fetchpriority=\"high\" decoding=\"async\">" : " loading=\"lazy\" decoding=\"async\">";
 

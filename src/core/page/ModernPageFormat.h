@@ -52,8 +52,9 @@ std::string modernHeaderText(const PageHeader& header, std::string_view language
 // The sizes of one photo's copies, all from the same crop: the page's own size, twice that (for 2x
 // screens), three times that (for 3x phones) and the large copy behind the click. None is larger than
 // the crop; a copy that would not be larger than the one below it is not made (its width is 0), the link
-// then goes to the largest made. The 3x copy is made only when the crop has three times the page size
-// in full: a smaller one would be an upscaled 2x copy by another name.
+// then goes to the largest made. A 3x copy is made only when the crop has three times the page size in
+// full (a smaller one would be an upscaled 2x copy by another name) and the large copy is smaller than
+// that; a large copy of 3x or more is the 3x screens' choice itself.
 struct ModernCopySizes {
     TargetSize page;
     TargetSize twice;
@@ -61,6 +62,9 @@ struct ModernCopySizes {
     TargetSize large;
 };
 ModernCopySizes modernCopySizes(TargetSize page, int cropWidth, int cropHeight);
+
+// The density a copy has for a page size, as srcset writes it, truncated to hundredths: "3x", "3.9x".
+std::string densityText(TargetSize copy, TargetSize page);
 
 // The copy name beside `name` with `suffix` before its extension: ("a.jpg", "@2x") gives "a@2x.jpg".
 std::string copyNameWithSuffix(std::string_view name, std::string_view suffix);
@@ -72,10 +76,11 @@ struct ModernFigure {
     std::string src; // the page-size copy
     TargetSize size;
     std::string twiceSrc;  // empty: no 2x copy
-    std::string thriceSrc; // empty: no 3x copy
-    std::string largeSrc;  // the copy the image links to
-    std::string caption;   // as typed
-    bool first = false;    // the page's first photo loads at once, the others when scrolled near
+    std::string thriceSrc; // empty: none for 3x screens (the 3x copy, or the large copy when it has 3x)
+    std::string thriceDensity = "3x";
+    std::string largeSrc; // the copy the image links to
+    std::string caption;  // as typed
+    bool first = false;   // the page's first photo loads at once, the others when scrolled near
     bool showNumber = false;
     std::vector<std::string> details; // camera, lens, exposure, ... as read from the photo; shown as plain text
 };

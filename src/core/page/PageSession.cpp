@@ -516,6 +516,11 @@ std::string PageSession::modernFigureText(const std::string& page, std::int64_t 
             figure.largeSrc = reserve("-large", sizes.large);
         else
             figure.largeSrc = !figure.thriceSrc.empty() ? figure.thriceSrc : figure.twiceSrc;
+        if (figure.thriceSrc.empty() && sizes.large.width > 0 && !figure.twiceSrc.empty() &&
+            std::max(sizes.large.width, sizes.large.height) >= 3LL * std::max(input.size.width, input.size.height)) {
+            figure.thriceSrc = figure.largeSrc;
+            figure.thriceDensity = densityText(sizes.large, input.size);
+        }
     }
     // The link's copy, the largest made, is the one a link preview shows.
     m_sharePicture = {figure.src, figure.size, m_captionText};

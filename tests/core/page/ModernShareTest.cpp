@@ -177,21 +177,29 @@ TEST(ModernColours, TheOfferedColoursFollowTheReaderChosenOnesStay)
     }
 }
 
-TEST(ModernCopySizes, TheThreeTimesCopyOnlyFromThePixelsOfTheCrop)
+TEST(ModernCopySizes, ThreeTimesThePageFromThePixelsOfTheCropAndNoCopyTooMany)
 {
-    // Exactly three times the page: made, and the large copy (half of 3072) is not larger, so not made.
+    // The crop has 3x and the cheap large copy (half of 3000) is smaller: a 3x copy, no large one.
+    const ModernCopySizes between = modernCopySizes({512, 341}, 3000, 2000);
+    EXPECT_EQ(between.twice, (TargetSize{1024, 682}));
+    EXPECT_EQ(between.thrice, (TargetSize{1536, 1024}));
+    EXPECT_EQ(between.large.width, 0);
+    // A large copy of 3x or more serves 3x screens itself: no copy of its own.
     const ModernCopySizes full = modernCopySizes({512, 341}, 3072, 2048);
-    EXPECT_EQ(full.twice, (TargetSize{1024, 682}));
-    EXPECT_EQ(full.thrice, (TargetSize{1536, 1024}));
-    EXPECT_EQ(full.large.width, 0);
-    // One pixel short: no 3x copy (it would be upscaled), the large copy is the crop.
+    EXPECT_EQ(full.thrice.width, 0);
+    EXPECT_EQ(full.large, (TargetSize{1536, 1024}));
+    const ModernCopySizes tall = modernCopySizes({384, 512}, 4000, 6000);
+    EXPECT_EQ(tall.thrice.width, 0);
+    EXPECT_EQ(tall.large, (TargetSize{1500, 2250}));
+    // One pixel short of 3x: nothing for 3x screens (it would be upscaled), the large copy is the crop.
     const ModernCopySizes shy = modernCopySizes({512, 341}, 1535, 1023);
     EXPECT_EQ(shy.thrice.width, 0);
     EXPECT_EQ(shy.large, (TargetSize{1535, 1023}));
-    // A large photo: 3x and the large copy beyond it; portrait alike.
-    const ModernCopySizes tall = modernCopySizes({384, 512}, 4000, 6000);
-    EXPECT_EQ(tall.thrice, (TargetSize{1024, 1536}));
-    EXPECT_EQ(tall.large, (TargetSize{1500, 2250}));
+
+    EXPECT_EQ(densityText({1536, 1024}, {512, 341}), "3x");
+    EXPECT_EQ(densityText({2000, 1500}, {512, 384}), "3.9x");
+    EXPECT_EQ(densityText({1632, 1224}, {512, 384}), "3.18x");
+    EXPECT_EQ(densityText({1562, 1000}, {512, 341}), "3.05x");
 }
 
 TEST(PlainHtmlText, MetadataIsTextNeverMarkup)
