@@ -191,16 +191,18 @@ TEST_F(ModernPageWeb, ValidAccessibleAndFastOnEveryScreen)
     QFile built(page);
     ASSERT_TRUE(built.open(QIODevice::ReadOnly));
     const QString html = QString::fromUtf8(built.readAll());
-    static const QRegularExpression imageTag(
-        QStringLiteral(R"(<meta property="og:image" content="https://example\.org/trips/summer_by_the_sea/([^"/]+)">)"
-                       "\r\n" R"(<meta property="og:image:width" content="(\d+)">)"
-                       "\r\n" R"(<meta property="og:image:height" content="(\d+)">)"));
+    static const QRegularExpression imageTag(QStringLiteral(
+        R"re(<meta property="og:image" content="https://example\.org/trips/summer_by_the_sea/([^"/]+)">)re"
+        "\r\n"
+        R"re(<meta property="og:image:width" content="(\d+)">)re"
+        "\r\n"
+        R"re(<meta property="og:image:height" content="(\d+)">)re"));
     const QRegularExpressionMatch shared = imageTag.match(html);
     ASSERT_TRUE(shared.hasMatch()) << html.left(3000).toStdString();
     EXPECT_TRUE(html.contains(
-        QStringLiteral(R"(<meta property="og:url" content="https://example.org/trips/summer_by_the_sea/">)")));
-    EXPECT_TRUE(html.contains(QStringLiteral(R"(<meta property="og:description" content="Harbour at dawn (1)">)")));
-    EXPECT_TRUE(html.contains(QStringLiteral(R"(<meta name="twitter:card" content="summary_large_image">)")));
+        QStringLiteral(R"re(<meta property="og:url" content="https://example.org/trips/summer_by_the_sea/">)re")));
+    EXPECT_TRUE(html.contains(QStringLiteral(R"re(<meta property="og:description" content="Harbour at dawn (1)">)re")));
+    EXPECT_TRUE(html.contains(QStringLiteral(R"re(<meta name="twitter:card" content="summary_large_image">)re")));
     EXPECT_TRUE(html.contains(QStringLiteral("<a href=\"") + shared.captured(1) + QStringLiteral("\">")));
     const QSize sharedSize = QImageReader(QFileInfo(page).absolutePath() + u'/' + shared.captured(1)).size();
     EXPECT_EQ(sharedSize, QSize(shared.captured(2).toInt(), shared.captured(3).toInt()));
