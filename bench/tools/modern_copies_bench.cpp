@@ -1,8 +1,9 @@
 // What a photo added to a Modern page costs against the same photo on a Classic page, in CPU time of
 // marquelo-convert (user + system, steadier than wall time on a shared machine), in one run:
 //   classic: one copy at the page size (Medium, 512), as the default template asks;
-//   modern:  the page size, 2x and the large copy from one decode (/also), sized as the page sizes them;
-//   three:   the same three copies by three separate runs, the cost /also saves.
+//   modern:  the page size, 2x, 3x and the large copy from one decode (/also), sized as the page sizes
+//            them (a copy the crop has no pixels for is not made);
+//   three:   the same copies by separate runs, the cost /also saves.
 // Whole photos and a centred 40% cut of each camera photo; the ratios' geometric means at the end, for
 // whole photos, for cuts and for both.
 //
@@ -109,7 +110,7 @@ int main(int argc, char** argv)
             const int w = int(W * share), h = int(H * share), l = (W - w) / 2, t = (H - h) / 2;
             const TargetSize page = scaled(w, h, 512);
             const marquelo::ModernCopySizes sizes = marquelo::modernCopySizes(page, w, h);
-            const TargetSize twice = sizes.twice, large = sizes.large;
+            const TargetSize twice = sizes.twice, thrice = sizes.thrice, large = sizes.large;
             const std::vector<std::string> base = {MARQUELO_CONVERT_PATH, photo,
                                                    "/crop=(" + std::to_string(l) + "," + std::to_string(t) + "," +
                                                        std::to_string(w) + "," + std::to_string(h) + ")",
@@ -124,6 +125,8 @@ int main(int argc, char** argv)
             std::vector<std::string> alsoArgs;
             if (twice.width > 0)
                 alsoArgs.push_back("/also=(" + pair(twice) + "," + tmp + "/m@2x.jpg)");
+            if (thrice.width > 0)
+                alsoArgs.push_back("/also=(" + pair(thrice) + "," + tmp + "/m@3x.jpg)");
             if (large.width > 0)
                 alsoArgs.push_back("/also=(" + pair(large) + "," + tmp + "/m-large.jpg)");
 
@@ -134,6 +137,8 @@ int main(int argc, char** argv)
                 double sum = cpuOf(with(page, "s.jpg"));
                 if (twice.width > 0)
                     sum += cpuOf(with(twice, "s@2x.jpg"));
+                if (thrice.width > 0)
+                    sum += cpuOf(with(thrice, "s@3x.jpg"));
                 if (large.width > 0)
                     sum += cpuOf(with(large, "s-large.jpg"));
                 three.push_back(sum);

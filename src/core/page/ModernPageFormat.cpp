@@ -2,6 +2,10 @@
 
 #include "core/page/CaptionMarkup.h"
 
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
 #include <algorithm>
 #include <climits>
 
@@ -27,6 +31,7 @@ constexpr std::string_view kLayoutRules[] = {
     "figcaption{max-width:40em}",
     ".left figcaption,.right figcaption{font-weight:bold;font-style:italic}",
     ".number{font-size:.75em;margin-right:.5em}",
+    ".details{display:block;font-size:.875em;font-style:normal;font-weight:normal}",
     "@media (min-width:40em){",
     ".left,.right{flex-direction:row;gap:2em}",
     ".right{flex-direction:row-reverse}",
@@ -62,7 +67,120 @@ TargetSize scaledCrop(int cropWidth, int cropHeight, int side)
     return {int(w * l / h), int(l)};
 }
 
+// The colours a page with the offered ones shows a reader who prefers light pages; the offered
+// colours themselves are the dark scheme. Both well above the contrast readers need.
+constexpr std::string_view kLightText = "#1a1a1a";
+constexpr std::string_view kLightBackground = "#ffffff";
+constexpr std::string_view kLightLink = "#0645ad";
+
+constexpr std::string_view kOgUrl = "<meta property=\"og:url\" content=\"";
+
+// One name of an address, percent-encoded (all but letters, digits, -._~ and the @ of "a@2x.jpg").
+std::string encodedName(std::string_view name)
+{
+    return QUrl::toPercentEncoding(QString::fromUtf8(name.data(), qsizetype(name.size())), "@").toStdString();
+}
+
+// An address in an attribute: the quote and the ampersand, the only characters that could end or
+// change it there.
+std::string attributeAddress(std::string_view address)
+{
+    std::string out;
+    for (char c : address) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '"')
+            out += "%22";
+        else
+            out += c;
+    }
+    return out;
+}
+
 } // namespace
+
+bool usesDefaultColours(const PageHeader& header)
+{
+    const AppConfig offered;
+    return header.bgColor == offered.PageBgColor && header.textColor == offered.PageTextColor &&
+           header.linkColor == autoLinkColour(offered.PageTextColor) && header.backgroundName.empty();
+}
+
+std::string pageAddress(std::string_view baseUrl, std::string_view subdirectory, std::string_view fileName)
+{
+    std::string address(baseUrl);
+    while (!address.empty() && address.back() == '/')
+        address.pop_back();
+    address += '/';
+    for (std::size_t at = 0; at < subdirectory.size();) {
+        std::size_t slash = subdirectory.find('/', at);
+        if (slash == std::string_view::npos)
+            slash = subdirectory.size();
+        if (slash > at)
+            address += encodedName(subdirectory.substr(at, slash - at)) + "/";
+        at = slash + 1;
+    }
+    if (fileName != "index.html")
+        address += encodedName(fileName);
+    return address;
+}
+
+std::string plainHtmlText(std::string_view text, int maxChars)
+{
+    // Invalid UTF-8 becomes U+FFFD here; controls and runs of blanks become one space.
+    const QString decoded = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    QString clean;
+    int count = 0;
+    bool blank = false;
+    for (const char32_t c : decoded.toUcs4()) {
+        const bool control = c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0x2028 || c == 0x2029;
+        if (control || c == ' ') {
+            blank = !clean.isEmpty();
+            continue;
+        }
+        if (count + (blank ? 2 : 1) > maxChars)
+            break;
+        if (blank) {
+            clean += u' ';
+            ++count;
+            blank = false;
+        }
+        clean += QString::fromUcs4(&c, 1);
+        ++count;
+    }
+    return clean.toHtmlEscaped().replace(u'\'', QLatin1String("&#39;")).toStdString();
+}
+
+std::optional<std::string> withSharePicture(std::string_view page, const SharePicture& picture)
+{
+    const std::size_t headEnd = page.find("</head>");
+    if (headEnd == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view head = page.substr(0, headEnd);
+    const std::size_t urlAt = head.find(kOgUrl);
+    if (urlAt == std::string_view::npos || head.find("<meta property=\"og:image\"") != std::string_view::npos)
+        return std::nullopt;
+    const std::size_t valueAt = urlAt + kOgUrl.size();
+    const std::size_t valueEnd = head.find('"', valueAt);
+    const std::string_view url = head.substr(valueAt, valueEnd == std::string_view::npos ? 0 : valueEnd - valueAt);
+    const std::size_t slash = url.rfind('/');
+    if (slash == std::string_view::npos)
+        return std::nullopt;
+
+    std::string tags;
+    addLine(tags, "<meta property=\"og:image\" content=\"" + std::string(url.substr(0, slash + 1)) +
+                      encodedName(picture.name) + "\">");
+    addLine(tags, "<meta property=\"og:image:width\" content=\"" + dimension(picture.size.width) + "\">");
+    addLine(tags, "<meta property=\"og:image:height\" content=\"" + dimension(picture.size.height) + "\">");
+    const std::string description = captionAttributeText(picture.caption);
+    if (!description.empty())
+        addLine(tags, "<meta property=\"og:description\" content=\"" + description + "\">");
+    addLine(tags, "<meta name=\"twitter:card\" content=\"summary_large_image\">");
+    std::string out(page.substr(0, headEnd));
+    out += tags;
+    out.append(page.substr(headEnd));
+    return out;
+}
 
 PageStyle pageStyleOf(std::string_view page)
 {
@@ -88,23 +206,35 @@ std::string modernHeaderText(const PageHeader& header, std::string_view language
     addLine(out, "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">");
     addLine(out, std::string(kModernGeneratorPrefix) + std::to_string(kProgramVersion) + "\">");
     // A page needs a title; without one the date stands in, and without that the program's name.
-    addLine(out, "<title>" +
-                     (!titleText.empty()  ? titleText
-                      : !dateText.empty() ? dateText
-                                          : std::string(kAppName)) +
-                     "</title>");
+    const std::string pageTitle = !titleText.empty() ? titleText : !dateText.empty() ? dateText : std::string(kAppName);
+    addLine(out, "<title>" + pageTitle + "</title>");
     if (!description.empty())
         addLine(out, "<meta name=\"description\" content=\"" + description + "\">");
+    if (!header.address.empty()) {
+        addLine(out, "<meta property=\"og:type\" content=\"website\">");
+        addLine(out, "<meta property=\"og:title\" content=\"" + pageTitle + "\">");
+        addLine(out, std::string(kOgUrl) + attributeAddress(header.address) + "\">");
+    }
+    const bool followReader = usesDefaultColours(header);
+    if (followReader)
+        addLine(out, "<meta name=\"color-scheme\" content=\"light dark\">");
     // No favicon request, so a page served from a plain folder logs no missing file.
     addLine(out, "<link rel=\"icon\" href=\"data:,\">");
     addLine(out, "<style>");
     std::string body = "body{margin:0 auto;max-width:80em;padding:0 1em;overflow-wrap:anywhere;"
                        "font:1.125em/1.5 Georgia,\"Times New Roman\",Times,serif;color:" +
-                       colourHex(header.textColor) + ";background:" + colourHex(header.bgColor);
+                       (followReader ? std::string(kLightText) : colourHex(header.textColor)) +
+                       ";background:" + (followReader ? std::string(kLightBackground) : colourHex(header.bgColor));
     if (!header.backgroundName.empty())
         body += " url(\"" + header.backgroundName + "\")";
     addLine(out, body + "}");
-    addLine(out, "a{color:" + colourHex(header.linkColor) + "}");
+    addLine(out, "a{color:" + (followReader ? std::string(kLightLink) : colourHex(header.linkColor)) + "}");
+    if (followReader) {
+        addLine(out, "@media (prefers-color-scheme:dark){");
+        addLine(out, "body{color:" + colourHex(header.textColor) + ";background:" + colourHex(header.bgColor) + "}");
+        addLine(out, "a{color:" + colourHex(header.linkColor) + "}");
+        addLine(out, "}");
+    }
     for (std::string_view rule : kLayoutRules)
         addLine(out, rule);
     addLine(out, "</style>");
@@ -140,7 +270,7 @@ int largeCopyLongSide(int cropLongSide)
 
 ModernCopySizes modernCopySizes(TargetSize page, int cropWidth, int cropHeight)
 {
-    ModernCopySizes sizes{page, {}, {}};
+    ModernCopySizes sizes{page, {}, {}, {}};
     if (cropWidth <= 0 || cropHeight <= 0)
         return sizes;
     const long long doubled = std::min<long long>(2LL * longSide(page), INT_MAX);
@@ -148,9 +278,23 @@ ModernCopySizes modernCopySizes(TargetSize page, int cropWidth, int cropHeight)
     if (longSide(twice) > longSide(page))
         sizes.twice = twice;
     const TargetSize large = scaledCrop(cropWidth, cropHeight, largeCopyLongSide(std::max(cropWidth, cropHeight)));
-    if (longSide(large) > std::max(longSide(page), longSide(sizes.twice)))
+    // A large copy of three times the page or more serves 3x screens itself: a copy of its own would cost
+    // another resampling and encoding per photo for little less to download.
+    const long long tripled = std::min<long long>(3LL * longSide(page), INT_MAX);
+    if (std::max(cropWidth, cropHeight) >= tripled && tripled > longSide(sizes.twice) && longSide(large) < tripled)
+        sizes.thrice = scaledCrop(cropWidth, cropHeight, int(tripled));
+    if (longSide(large) > std::max({longSide(page), longSide(sizes.twice), longSide(sizes.thrice)}))
         sizes.large = large;
     return sizes;
+}
+
+std::string densityText(TargetSize copy, TargetSize page)
+{
+    const long long hundredths = longSide(page) > 0 ? 100LL * longSide(copy) / longSide(page) : 0;
+    std::string text = std::to_string(hundredths / 100);
+    if (const long long rest = hundredths % 100; rest != 0)
+        text += "." + std::string(rest < 10 ? "0" : "") + std::to_string(rest % 10 == 0 ? rest / 10 : rest);
+    return text + "x";
 }
 
 std::string copyNameWithSuffix(std::string_view name, std::string_view suffix)
@@ -171,13 +315,23 @@ std::string modernPictureFragmentText(const ModernFigure& f)
 
     std::string img = "<img src=\"" + f.src + "\"";
     if (!f.twiceSrc.empty())
-        img += " srcset=\"" + f.src + " 1x, " + f.twiceSrc + " 2x\"";
+        img += " srcset=\"" + f.src + " 1x, " + f.twiceSrc + " 2x" +
+               (f.thriceSrc.empty() ? "" : ", " + f.thriceSrc + " " + f.thriceDensity) + "\"";
     img += " width=\"" + dimension(f.size.width) + "\" height=\"" + dimension(f.size.height) + "\" alt=\"" + alt + "\"";
     img += f.first ? " fetchpriority=\"high\" decoding=\"async\">" : " loading=\"lazy\" decoding=\"async\">";
 
     std::string caption = inlineCaptionHtml(f.caption);
     if (f.showNumber)
         caption = "<span class=\"number\">" + number(f.number) + "</span>" + caption;
+    // Read from the photo, so never trusted as markup; the place it was taken is never among them.
+    std::string details;
+    for (const std::string& part : f.details) {
+        const std::string text = plainHtmlText(part, 100);
+        if (!text.empty())
+            details += (details.empty() ? "" : " \xc2\xb7 ") + text;
+    }
+    if (!details.empty())
+        caption += "<span class=\"details\">" + details + "</span>";
 
     std::string out;
     addLine(out, "");

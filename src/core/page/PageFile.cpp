@@ -76,6 +76,7 @@ bool PageFile::open(const std::string& path)
     media::removeStaleTemporaryFiles(media::folderOf(path));
     errno = 0;
     m_fd = openLocked(path, true);
+    m_path = path;
     if (m_fd < 0) {
         // openLocked refuses anything but a regular file with EINVAL, and gives up without an error of
         // its own when the name keeps being replaced while it waits for the lock.
@@ -128,6 +129,20 @@ bool PageFile::write(std::string_view text)
         size -= std::size_t(n);
     }
     return !m_failed;
+}
+
+bool PageFile::replaceAll(std::string_view content)
+{
+    if (m_fd < 0 || m_failed)
+        return false;
+    FileProblem problem;
+    if (!replaceFileContent(m_path, std::string(content), problem)) {
+        m_failed = true;
+        m_error = problem.reason;
+        return false;
+    }
+    // A program waiting for the lock finds the name taken by the new file and locks that one instead.
+    return close();
 }
 
 bool PageFile::close()

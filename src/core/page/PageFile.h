@@ -32,6 +32,11 @@ public:
     // Appends `text` as it stands (it carries its own line ends).
     bool write(std::string_view text);
 
+    // Replaces the whole open page with `content` through a temporary file and a rename, still under
+    // this operation's lock, then closes it (what follows would go to the replaced file). False, with the
+    // page as it was, when the new file could not be written.
+    bool replaceAll(std::string_view content);
+
     // Flushes, unlocks and closes; false when the data could not all be written.
     bool close();
     // Why the last open, write or close failed (the system's words); empty when none did.
@@ -50,6 +55,7 @@ public:
 
 private:
     int m_fd = -1;
+    std::string m_path;
     bool m_failed = false;
     std::string m_error;
 };

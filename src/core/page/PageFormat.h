@@ -50,6 +50,7 @@ struct PageHeader {
     ColourRef textColor = 0;
     ColourRef linkColor = 0;
     std::string backgroundName; // file name of the background copy beside the page; empty: none
+    std::string address;        // Modern only: where the page will be read on the web; empty: unknown
 };
 
 // The folder name a title suggests: its safe output name with every "." removed.

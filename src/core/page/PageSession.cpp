@@ -2,6 +2,7 @@
 
 #include "core/UserInterface.h"
 #include "core/settings/Logging.h"
+#include "core/settings/PreferencesPathCheck.h"
 #include "core/settings/StartPath.h"
 #include "core/settings/UsableNumbers.h"
 #include "core/tools/FileCopy.h"
@@ -295,6 +296,13 @@ bool PageSession::createPage(const std::string& shownName)
     header.bgColor = setup.bgColor;
     header.textColor = setup.textColor;
     header.linkColor = setup.linkColor;
+    if (m_config.PageStyle == int(PageStyle::Modern) && !m_config.PageBaseUrl.empty()) {
+        // The preferences refuse any other address; one put into the settings file by hand is left out.
+        if (const auto rejection = checkPageBaseUrl(m_config.PageBaseUrl))
+            qCWarning(lcPage).noquote() << "no link-preview tags:" << q(*rejection);
+        else
+            header.address = pageAddress(m_config.PageBaseUrl, subdirectory, m_config.OutputFilename);
+    }
 
     // The background is copied before the page file exists, so a failed copy leaves no page behind
     // that would count as open.
@@ -450,7 +458,16 @@ bool PageSession::writeImageFragment(FragmentKind kind)
     m_movieLink.clear();
 
     if (modern) {
-        m_file.write(modernFigureText(page, number, kind));
+        m_sharePicture = {};
+        const std::string figure = modernFigureText(page, number, kind);
+        // The page's first photo gives it the picture of its link preview. The head is written when the
+        // page is made, so it is rewritten whole, still under this addition's lock.
+        if (!m_sharePicture.name.empty())
+            if (const auto withPicture = withSharePicture(page, m_sharePicture)) {
+                m_file.replaceAll(*withPicture + figure);
+                return closePageFile();
+            }
+        m_file.write(figure);
         return closePageFile();
     }
     std::string text = anchorText(number);
@@ -499,10 +516,29 @@ std::string PageSession::modernFigureText(const std::string& page, std::int64_t 
         };
         if (sizes.twice.width > 0)
             figure.twiceSrc = reserve("@2x", sizes.twice);
+        if (sizes.thrice.width > 0)
+            figure.thriceSrc = reserve("@3x", sizes.thrice);
         if (sizes.large.width > 0)
             figure.largeSrc = reserve("-large", sizes.large);
         else
-            figure.largeSrc = figure.twiceSrc;
+            figure.largeSrc = !figure.thriceSrc.empty() ? figure.thriceSrc : figure.twiceSrc;
+        if (figure.thriceSrc.empty() && sizes.large.width > 0 && !figure.twiceSrc.empty() &&
+            std::max(sizes.large.width, sizes.large.height) >= 3LL * std::max(input.size.width, input.size.height)) {
+            figure.thriceSrc = figure.largeSrc;
+            figure.thriceDensity = densityText(sizes.large, input.size);
+        }
+    }
+    // The link's copy, the largest made, is the one a link preview shows.
+    m_sharePicture = {figure.src, figure.size, m_captionText};
+    for (const ExtraCopy& copy : m_extraCopies)
+        if (copy.name == figure.largeSrc)
+            m_sharePicture = {copy.name, copy.size, m_captionText};
+    if (m_config.PagePhotoDetails) {
+        // Never the place: a page is public, where the photo was taken is not.
+        const PhotoDetails details = readPhotoDetails(m_images.pathOf(entry.shownName()));
+        for (const QString& part : {details.camera, details.lens, details.exposureTime, details.fNumber, details.iso})
+            if (!part.isEmpty())
+                figure.details.push_back(part.toStdString());
     }
     return modernPictureFragmentText(figure);
 }

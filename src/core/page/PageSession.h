@@ -156,6 +156,8 @@ private:
         TargetSize size;
     };
     std::vector<ExtraCopy> m_extraCopies;
+    // The copy a link preview shows for the photo just written: the largest one made.
+    SharePicture m_sharePicture;
     // Set when createPage failed (rather than was cancelled).
     bool m_creationFailed = false;
 

@@ -35,7 +35,7 @@ constexpr std::string_view kConvert = "marquelo-convert";
 
 } // namespace
 
-const std::array<SettingDef, 82> kSettings = {{
+const std::array<SettingDef, 84> kSettings = {{
     text("InstallationPath", &C::InstallationPath, "", R::ProgramDirectory),
     text("BaseOutputDirectory", &C::BaseOutputDirectory, "", R::OutputUnderPictures),
     text("CurOutputDirectory", &C::CurOutputDirectory, "", R::OutputUnderPictures),
@@ -127,6 +127,8 @@ const std::array<SettingDef, 82> kSettings = {{
     text("SendTo3Directory", &C::SendTo3Directory, ""),
     text("SendTo4Directory", &C::SendTo4Directory, ""),
     text("PublishCommand", &C::PublishCommand, ""),
+    text("PageBaseUrl", &C::PageBaseUrl, ""),
+    flag("PagePhotoDetails", &C::PagePhotoDetails, false),
 }};
 
 const SettingDef* findSetting(std::string_view key)

@@ -122,6 +122,11 @@ struct AppConfig {
     std::string SendTo4Directory;
     // Puts a page online (Shift+P): a program and its arguments, %P the page's folder, %N its name.
     std::string PublishCommand;
+    // Where the base output folder is published (http or https); a Modern page made while it is set
+    // carries the tags that give a link to it a preview in chats. Empty: no such tags.
+    std::string PageBaseUrl;
+    // A Modern photo shows its camera, lens, exposure, aperture and ISO in a line under it.
+    bool PagePhotoDetails = false;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -152,8 +157,8 @@ struct SettingDef {
     bool saved; // PageInfo is read but never written
 };
 
-// The 82 keys of the record in load and save order; ConfigIsValid (the 83rd) is written after them.
-extern const std::array<SettingDef, 82> kSettings;
+// The 84 keys of the record in load and save order; ConfigIsValid (the 85th) is written after them.
+extern const std::array<SettingDef, 84> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

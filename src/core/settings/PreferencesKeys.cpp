@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 67> kPreferenceKeys = {{
+const std::array<std::string_view, 69> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -73,6 +73,8 @@ const std::array<std::string_view, 67> kPreferenceKeys = {{
     "SendTo3Directory",
     "SendTo4Directory",
     "PublishCommand",
+    "PageBaseUrl",
+    "PagePhotoDetails",
 }};
 
 bool isPreferenceKey(std::string_view key)

@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QString>
+#include <QUrl>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -78,6 +80,23 @@ std::optional<std::string> checkPreferencePath(const std::string& path, unsigned
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+std::optional<std::string> checkPageBaseUrl(const std::string& address)
+{
+    if (address.empty())
+        return std::nullopt;
+    const QString text = QString::fromUtf8(address.data(), qsizetype(address.size()));
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    const bool blanks = std::any_of(text.begin(), text.end(),
+                                    [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; });
+    if (!blanks && url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+        !url.host().isEmpty() && url.userInfo().isEmpty() && !url.hasQuery() && !url.hasFragment())
+        return std::nullopt;
+    return quoted("'%1' is not a web address pages can be published under.\n\nEnter an address that starts with "
+                  "http:// or https:// and names the server, such as https://example.org/photos, or leave it empty.",
+                  address);
 }
 
 } // namespace marquelo

@@ -21,6 +21,12 @@ enum PathRequirement : unsigned {
 std::optional<std::string> checkPreferencePath(const std::string& path, unsigned requirements,
                                                const std::string& programDirectory = {});
 
+// Accepts or rejects the web address pages are published under (PageBaseUrl). Blank passes; anything
+// else must be an absolute http or https address with a server and neither user name, query nor fragment
+// (they would be published on every page, or break the addresses built from it). Returns the message to
+// show when rejected.
+std::optional<std::string> checkPageBaseUrl(const std::string& address);
+
 // The file a bare program name or a path stands for, resolved as the launcher does; empty when there is none.
 std::string resolveProgramFile(const std::string& program, const std::string& programDirectory);
 

@@ -77,6 +77,16 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     publishRow->addWidget(makeLabel(QStringLiteral("P&ublish command"), publish));
     publishRow->addWidget(publish, 1);
 
+    // What only Modern pages use: the address they are published under, for link previews in chats,
+    // and the camera line under each photo.
+    m_baseUrl = makeEdit("PageBaseUrl");
+    m_baseUrl->setPlaceholderText(QStringLiteral("https://example.org/photos"));
+    auto* details = makeCheck(QStringLiteral("Show &camera details"), "PagePhotoDetails");
+    auto* modernRow = new QHBoxLayout;
+    modernRow->addWidget(makeLabel(QStringLiteral("Modern pages' &web address"), m_baseUrl));
+    modernRow->addWidget(m_baseUrl, 1);
+    modernRow->addWidget(details);
+
     auto* tagRow = new QHBoxLayout;
     tagRow->addWidget(makeLabel(QStringLiteral("HTML image &tag"), tag));
     tagRow->addWidget(tag, 1);
@@ -92,11 +102,12 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     page->addLayout(tagRow);
     page->addLayout(styleRow);
     page->addLayout(publishRow);
+    page->addLayout(modernRow);
     page->addSpacing(4);
     page->addWidget(makeLabel(QStringLiteral("HTML page ending"), end));
     page->addWidget(end, 1);
 
-    chainTabOrder({begin1, begin2, tag, number, styles[0], styles[1], publish, end});
+    chainTabOrder({begin1, begin2, tag, number, styles[0], styles[1], publish, m_baseUrl, details, end});
 
     bindTemplate(begin1, &AppConfig::TemplateBegin1, kTemplateFieldMaxChars);
     bindTemplate(begin2, &AppConfig::TemplateBegin2, kTemplateFieldMaxChars);
@@ -105,6 +116,8 @@ HtmlCreationPreferencesPage::HtmlCreationPreferencesPage(AppConfig& values, User
     bindTemplate(end, &AppConfig::TemplateEnd, kTemplateFieldMaxChars);
     bindChoice(style, &AppConfig::PageStyle);
     bindText(publish, &AppConfig::PublishCommand, kTemplateFieldMaxChars);
+    bindText(m_baseUrl, &AppConfig::PageBaseUrl, kPathFieldMaxChars);
+    bindFlag(details, &AppConfig::PagePhotoDetails);
 }
 
 } // namespace marquelo

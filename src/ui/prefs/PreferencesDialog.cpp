@@ -61,7 +61,7 @@ PreferencesDialog::PreferencesDialog(AppConfig& config, UserInterface& ui, Prefe
                m_misc,
                makeRotateFlipPage(m_values, m_ui, m_services),
                makeToolsPage(m_values, m_ui, m_services),
-               new HtmlCreationPreferencesPage(m_values, m_ui, m_services)};
+               m_htmlCreation = new HtmlCreationPreferencesPage(m_values, m_ui, m_services)};
     const QString captions[kPageCount] = {QStringLiteral("General"), QStringLiteral("Edit/Compress"),
                                           QStringLiteral("Misc"),    QStringLiteral("Rotate/Flip"),
                                           QStringLiteral("Tools"),   QStringLiteral("HTML creation")};
@@ -191,6 +191,11 @@ bool PreferencesDialog::confirm()
     for (int i = 3; i < kPageCount; ++i) {
         if (!m_pages[std::size_t(i)]->readControls())
             return false;
+    }
+    if (const auto rejection = checkPageBaseUrl(m_values.PageBaseUrl)) {
+        showPageAndFocus(5, m_htmlCreation->baseUrlEdit());
+        m_ui.message(*rejection);
+        return false;
     }
     return true;
 }

@@ -21,6 +21,7 @@ class PreferencesPage;
 class GeneralPreferencesPage;
 class EditCompressPreferencesPage;
 class MiscPreferencesPage;
+class HtmlCreationPreferencesPage;
 
 class PreferencesDialog : public QDialog {
     Q_OBJECT
@@ -63,6 +64,7 @@ private:
     GeneralPreferencesPage* m_general = nullptr;
     EditCompressPreferencesPage* m_editCompress = nullptr;
     MiscPreferencesPage* m_misc = nullptr;
+    HtmlCreationPreferencesPage* m_htmlCreation = nullptr;
     std::array<PreferencesPage*, kPageCount> m_pages{};
     int m_shown = -1;
 };

@@ -15,11 +15,16 @@ const std::string kModernSummerHeader =
     "<meta name=\"generator\" content=\"Marquelo v1.16\">\r\n"
     "<title>Summer</title>\r\n"
     "<meta name=\"description\" content=\"Summer, July 5, 2006\">\r\n"
+    "<meta name=\"color-scheme\" content=\"light dark\">\r\n"
     "<link rel=\"icon\" href=\"data:,\">\r\n"
     "<style>\r\n"
     "body{margin:0 auto;max-width:80em;padding:0 1em;overflow-wrap:anywhere;"
-    "font:1.125em/1.5 Georgia,\"Times New Roman\",Times,serif;color:#00ffff;background:#000000}\r\n"
+    "font:1.125em/1.5 Georgia,\"Times New Roman\",Times,serif;color:#1a1a1a;background:#ffffff}\r\n"
+    "a{color:#0645ad}\r\n"
+    "@media (prefers-color-scheme:dark){\r\n"
+    "body{color:#00ffff;background:#000000}\r\n"
     "a{color:#007fff}\r\n"
+    "}\r\n"
     "header{text-align:center;font-style:italic;margin:1.5em 0 2.5em}\r\n"
     "h1{font-size:2.5em;font-weight:normal;line-height:1.2;margin:0}\r\n"
     "header p{font-size:1.25em;margin:.25em 0}\r\n"
@@ -29,6 +34,7 @@ const std::string kModernSummerHeader =
     "figcaption{max-width:40em}\r\n"
     ".left figcaption,.right figcaption{font-weight:bold;font-style:italic}\r\n"
     ".number{font-size:.75em;margin-right:.5em}\r\n"
+    ".details{display:block;font-size:.875em;font-style:normal;font-weight:normal}\r\n"
     "@media (min-width:40em){\r\n"
     ".left,.right{flex-direction:row;gap:2em}\r\n"
     ".right{flex-direction:row-reverse}\r\n"
@@ -83,17 +89,19 @@ TEST_F(ModernPageTest, FourPhotosClosedReopenedAndOneMore)
     add("zoomed", true);
 
     const std::string first =
-        figure(2, "left", "dsc01234-large.jpg",
-               "<img src=\"dsc01234.jpg\" srcset=\"dsc01234.jpg 1x, dsc01234@2x.jpg 2x\" width=\"512\" height=\"341\" "
+        figure(2, "left", "dsc01234@3x.jpg",
+               "<img src=\"dsc01234.jpg\" srcset=\"dsc01234.jpg 1x, dsc01234@2x.jpg 2x, dsc01234@3x.jpg 3x\" "
+               "width=\"512\" height=\"341\" "
                "alt=\"one\" fetchpriority=\"high\" decoding=\"async\">",
                "one") +
-        figure(3, "right", "b-large.jpg",
-               "<img src=\"b.jpg\" srcset=\"b.jpg 1x, b@2x.jpg 2x\" width=\"512\" height=\"341\" "
+        figure(3, "right", "b@3x.jpg",
+               "<img src=\"b.jpg\" srcset=\"b.jpg 1x, b@2x.jpg 2x, b@3x.jpg 3x\" width=\"512\" height=\"341\" "
                "alt=\"Harbour at x dawn &amp; &quot;dusk&quot; open\" loading=\"lazy\" decoding=\"async\">",
                "<b>Harbour</b> at &lt;script&gt;x&lt;/script&gt; dawn &amp; &quot;dusk&quot; <i>open</i>") +
-        figure(4, "left", "oland_strand-large.jpg",
-               "<img src=\"oland_strand.jpg\" srcset=\"oland_strand.jpg 1x, oland_strand@2x.jpg 2x\" width=\"512\" "
-               "height=\"341\" alt=\"Sm\xc3\xb6rg\xc3\xa5sbord p\xc3\xa5 \xc3\x96land \xe2\x80\x93 "
+        figure(4, "left", "oland_strand@3x.jpg",
+               "<img src=\"oland_strand.jpg\" srcset=\"oland_strand.jpg 1x, oland_strand@2x.jpg 2x, "
+               "oland_strand@3x.jpg 3x\" "
+               "width=\"512\" height=\"341\" alt=\"Sm\xc3\xb6rg\xc3\xa5sbord p\xc3\xa5 \xc3\x96land \xe2\x80\x93 "
                "\xc3\x85\xc3\x84\xc3\x96 \xe2\x9c\x93\" loading=\"lazy\" decoding=\"async\">",
                "Sm\xc3\xb6rg\xc3\xa5sbord p\xc3\xa5 \xc3\x96land \xe2\x80\x93 \xc3\x85\xc3\x84\xc3\x96 \xe2\x9c\x93") +
         // 800 x 600 cut: the 2x copy is the cut itself, and nothing larger is made, so the link goes to it.
@@ -132,19 +140,32 @@ TEST_F(ModernPageTest, BundledToolWritesEverySizeInOneRunAnyOtherProgramRunsOnce
     const std::vector<std::string>& args = launches[0].arguments;
     ASSERT_GE(args.size(), 2u);
     EXPECT_EQ(args[args.size() - 2], "/also=(1024,682," + dir() + "/dsc01234@2x.jpg)");
-    // 3000 x 2000: the large copy is the half the decoder makes cheaply, not a resampled 2560 x 1706.
-    EXPECT_EQ(args.back(), "/also=(1500,1000," + dir() + "/dsc01234-large.jpg)");
+    // 3000 x 2000: the 3x copy; a large copy at the half the decoder makes cheaply would be smaller.
+    EXPECT_EQ(args.back(), "/also=(1536,1024," + dir() + "/dsc01234@3x.jpg)");
 
     launches.clear();
+    setSource(4000, 3000);
+    add("big");
+    ASSERT_EQ(launches.size(), 1u);
+    const std::vector<std::string>& big = launches[0].arguments;
+    ASSERT_GE(big.size(), 2u);
+    // The large copy has more than 3x: it serves 3x screens, with its own density.
+    EXPECT_EQ(big[big.size() - 2], "/also=(1024,768," + dir() + "/b@2x.jpg)");
+    EXPECT_EQ(big.back(), "/also=(2000,1500," + dir() + "/b-large.jpg)");
+    EXPECT_NE(readFile(dir() + "/index.html").find("srcset=\"b.jpg 1x, b@2x.jpg 2x, b-large.jpg 3.9x\""),
+              std::string::npos);
+
+    launches.clear();
+    setSource(3000, 2000);
     config.ImageCompressApp = "/opt/other/convert";
     add("two");
     ASSERT_EQ(launches.size(), 3u);
-    EXPECT_EQ(launches[0].arguments.back(), "/convert=" + dir() + "/b.jpg");
+    EXPECT_EQ(launches[0].arguments.back(), "/convert=" + dir() + "/oland_strand.jpg");
     EXPECT_EQ(launches[0].arguments[2], "/resample=(512,341)");
-    EXPECT_EQ(launches[1].arguments.back(), "/convert=" + dir() + "/b@2x.jpg");
+    EXPECT_EQ(launches[1].arguments.back(), "/convert=" + dir() + "/oland_strand@2x.jpg");
     EXPECT_EQ(launches[1].arguments[2], "/resample=(1024,682)");
-    EXPECT_EQ(launches[2].arguments.back(), "/convert=" + dir() + "/b-large.jpg");
-    EXPECT_EQ(launches[2].arguments[2], "/resample=(1500,1000)");
+    EXPECT_EQ(launches[2].arguments.back(), "/convert=" + dir() + "/oland_strand@3x.jpg");
+    EXPECT_EQ(launches[2].arguments[2], "/resample=(1536,1024)");
 }
 
 TEST(ModernCopySizes, TheLargeCopyIsTheCropOrAScaleTheDecoderMakesCheaply)
@@ -181,6 +202,7 @@ TEST_F(ModernPageTest, FurtherCopiesNeverTakeAnotherPicturesName)
     const std::vector<std::string>& args = launches.at(0).arguments;
     EXPECT_EQ(args[args.size() - 3], "/convert=" + dir() + "/dsc01234-2.jpg");
     EXPECT_EQ(args[args.size() - 2], "/also=(1024,682," + dir() + "/dsc01234-2@2x.jpg)");
+    EXPECT_EQ(args.back(), "/also=(1536,1024," + dir() + "/dsc01234-2@3x.jpg)");
     // A file already named like a derived copy is never replaced.
     writeFile(dir() + "/b@2x.jpg", "someone else's");
     launches.clear();
@@ -201,8 +223,9 @@ TEST_F(ModernPageTest, MoviesUncompressedCopiesAndEmptyCaptions)
     images.setCurrent(5);
     add("<a href=\"x.html\">my</a> clip");
     const std::string page = readFile(summer());
-    EXPECT_NE(page.find(figure(2, "center", "dsc01234-large.jpg",
-                               "<img src=\"dsc01234.jpg\" srcset=\"dsc01234.jpg 1x, dsc01234@2x.jpg 2x\" width=\"512\" "
+    EXPECT_NE(page.find(figure(2, "center", "dsc01234@3x.jpg",
+                               "<img src=\"dsc01234.jpg\" srcset=\"dsc01234.jpg 1x, dsc01234@2x.jpg 2x, "
+                               "dsc01234@3x.jpg 3x\" width=\"512\" "
                                "height=\"341\" alt=\"Photo 2\" fetchpriority=\"high\" decoding=\"async\">",
                                "<span class=\"number\">2</span>")),
               std::string::npos)

@@ -5,9 +5,11 @@
 #include "core/page/PageFixture.h"
 #include "support/TestSupport.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -78,6 +80,9 @@ protected:
         images.setCurrent(0);
 
         config.PageStyle = 1;
+        // Published, with the camera line: the most a page can hold, judged all at once.
+        config.PageBaseUrl = "https://example.org/trips";
+        config.PagePhotoDetails = true;
         config.ImageCompressApp = builtProgram("marquelo-convert");
         // The copies are made one after the other, so the page is complete when the last addition returns.
         session.setLauncher([this](std::string_view app, const std::vector<std::string>& args, bool) {
@@ -182,10 +187,43 @@ TEST_F(ModernPageWeb, ValidAccessibleAndFastOnEveryScreen)
 
     buildPage();
 
+    // The link preview names the first photo's largest copy by its absolute address, with its real size.
+    QFile built(page);
+    ASSERT_TRUE(built.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(built.readAll());
+    static const QRegularExpression imageTag(QStringLiteral(
+        R"re(<meta property="og:image" content="https://example\.org/trips/summer_by_the_sea/([^"/]+)">)re"
+        "\r\n"
+        R"re(<meta property="og:image:width" content="(\d+)">)re"
+        "\r\n"
+        R"re(<meta property="og:image:height" content="(\d+)">)re"));
+    const QRegularExpressionMatch shared = imageTag.match(html);
+    ASSERT_TRUE(shared.hasMatch()) << html.left(3000).toStdString();
+    EXPECT_TRUE(html.contains(
+        QStringLiteral(R"re(<meta property="og:url" content="https://example.org/trips/summer_by_the_sea/">)re")));
+    EXPECT_TRUE(html.contains(QStringLiteral(R"re(<meta property="og:description" content="Harbour at dawn (1)">)re")));
+    EXPECT_TRUE(html.contains(QStringLiteral(R"re(<meta name="twitter:card" content="summary_large_image">)re")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<a href=\"") + shared.captured(1) + QStringLiteral("\">")));
+    const QSize sharedSize = QImageReader(QFileInfo(page).absolutePath() + u'/' + shared.captured(1)).size();
+    EXPECT_EQ(sharedSize, QSize(shared.captured(2).toInt(), shared.captured(3).toInt()));
+
+    // The same page made without an address has none of these lines: checked alike.
+    const QString unpublished = tmp.filePath(QStringLiteral("unpublished.html"));
+    {
+        QStringList lines = html.split(QStringLiteral("\r\n"));
+        lines.removeIf([](const QString& line) {
+            return line.startsWith(QLatin1String("<meta property=\"og:")) ||
+                   line.startsWith(QLatin1String("<meta name=\"twitter:"));
+        });
+        QFile out(unpublished);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(lines.join(QStringLiteral("\r\n")).toUtf8());
+    }
+
     // The Nu Html Checker, with the style sheet checked too: no error and no warning.
     QProcess checker;
     checker.start(QStringLiteral("java"), {QStringLiteral("-jar"), vnu, QStringLiteral("--also-check-css"),
-                                           QStringLiteral("--format"), QStringLiteral("json"), page});
+                                           QStringLiteral("--format"), QStringLiteral("json"), page, unpublished});
     ASSERT_TRUE(checker.waitForFinished(180000));
     const QByteArray verdict = checker.readAllStandardError();
     const QJsonArray messages = QJsonDocument::fromJson(verdict).object().value(QStringLiteral("messages")).toArray();
@@ -234,6 +272,31 @@ TEST_F(ModernPageWeb, ValidAccessibleAndFastOnEveryScreen)
     EXPECT_GE(score("best-practices"), 95);
     EXPECT_GE(score("seo"), 90);
 
+    // A reader who prefers dark pages gets the offered dark colours (the page keeps the offered ones);
+    // Lighthouse above judged the light scheme. The screenshot stays beside the build to be looked at.
+    {
+        const QString shot = QString::fromStdString(buildDir() + "/screenshots/modern-dark.png");
+        QFile::remove(shot);
+        QProcess dark;
+        dark.start(QStandardPaths::findExecutable(QStringLiteral("chromium")),
+                   chromiumFlags(tmp.filePath(QStringLiteral("dark"))) +
+                       QStringList{QStringLiteral("--force-dark-mode"), QStringLiteral("--hide-scrollbars"),
+                                   QStringLiteral("--window-size=1280,800"), QStringLiteral("--screenshot=") + shot,
+                                   url(QStringLiteral("index.html"))});
+        ASSERT_TRUE(dark.waitForFinished(120000));
+        const QImage picture(shot);
+        ASSERT_FALSE(picture.isNull()) << dark.readAllStandardError().toStdString();
+        EXPECT_EQ(picture.pixelColor(2, 2), QColor(Qt::black));
+    }
+
+    // Which photos have a 3x copy, in page order.
+    std::vector<bool> hasThrice;
+    static const QRegularExpression srcset(QStringLiteral(R"(<img src="[^"]*"( srcset="[^"]*")?)"));
+    for (auto it = srcset.globalMatch(html); it.hasNext();)
+        hasThrice.push_back(it.next().captured(1).contains(QStringLiteral(" 3x")));
+    ASSERT_EQ(hasThrice.size(), 20u);
+    EXPECT_GT(std::count(hasThrice.begin(), hasThrice.end(), true), 0);
+
     // A phone, a laptop and a laptop's HiDPI screen.
     const struct {
         int width, height;
@@ -251,9 +314,14 @@ TEST_F(ModernPageWeb, ValidAccessibleAndFastOnEveryScreen)
         ASSERT_EQ(natural.size(), 20);
         for (int i = 0; i < 20; ++i) {
             EXPECT_GT(natural[i].toInt(), 0) << i;
-            // Every photo here is larger than its page size, so each has a 2x copy to choose.
-            EXPECT_EQ(current[i].toString().contains(QStringLiteral("@2x.")), screen.scale >= 2)
-                << i << " " << current[i].toString().toStdString();
+            // Every photo here is larger than its page size, so each has a 2x copy to choose; a 3x
+            // screen takes the 3x copy where the photo had the pixels for one.
+            const QString chosen = current[i].toString();
+            const char* expected = screen.scale >= 3 && hasThrice[i] ? "@3x." : screen.scale >= 2 ? "@2x." : nullptr;
+            EXPECT_EQ(chosen.contains(QStringLiteral("@2x.")), expected && expected[1] == '2')
+                << i << " " << chosen.toStdString();
+            EXPECT_EQ(chosen.contains(QStringLiteral("@3x.")), expected && expected[1] == '3')
+                << i << " " << chosen.toStdString();
         }
     }
 }

@@ -93,6 +93,10 @@ const Rejection kRejections[] = {
      false},
     {"ImageTag", std::string(151, 't'), true, "Please enter no more than 150 characters.", kTools, false},
     {"MirrorArg", std::string(259, 'm'), true, "Please enter no more than 258 characters.", kTools, false},
+    {"PageBaseUrl", "ftp://example.org/photos", true,
+     "'%s' is not a web address pages can be published under.\n\nEnter an address that starts with http:// or "
+     "https:// and names the server, such as https://example.org/photos, or leave it empty.",
+     kHtml, true},
 };
 
 TEST_F(PreferencesDialogTest, RejectedEntryKeepsTheDialogOpenAndTheSettingsUntouched)
@@ -152,6 +156,7 @@ const Acceptance kAcceptances[] = {
     {"ImageCompressApp", "", true, ""},
     {"Tool1Arg", std::string(257, 'a') + "\xc3\xa9", true, ""}, // 258 characters, 259 bytes
     {"OtherExtensions", std::string(400, 'x'), true, ""},       // no limit
+    {"PageBaseUrl", "https://example.org/photos", true, ""},
 };
 
 // The setting `key` of config as text.
