@@ -24,6 +24,7 @@
 namespace marquelo {
 
 class ImageList;
+struct ImageEntry;
 class UserInterface;
 struct ViewGeometry;
 
@@ -119,8 +120,14 @@ private:
     QLocale m_locale = QLocale::system();
     PageFile m_file;
 
+    // Writes the typed caption as the description of the entry's photo (and its RAW twin) into their
+    // sidecars; the reason when that failed, else empty.
+    std::string saveCaptionToSidecars(const ImageEntry& entry);
+
     std::string m_captionText;
     bool m_captionActive = false;
+    // The current photo's own description the caption box was opened with ("" when it has none).
+    std::string m_photoDescription;
     // The output name reserved for the photo that opened the page, so that the page information names
     // the very copy the addition then writes.
     std::string m_reservedFor;

@@ -120,6 +120,11 @@ struct AppConfig {
     std::string SendTo2Directory;
     std::string SendTo3Directory;
     std::string SendTo4Directory;
+    // A caption typed for a page also becomes the photo's description (dc:description) in its sidecar.
+    bool CaptionToSidecar = true;
+    // Clocks of cameras that were not on the photos' time, for the capture-time order: one camera a
+    // line, "Make Model = seconds" (see core/viewer/CaptureTime.h).
+    std::string CameraClockOffsets;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -150,8 +155,8 @@ struct SettingDef {
     bool saved; // PageInfo is read but never written
 };
 
-// The 81 keys of the record in load and save order; ConfigIsValid (the 82nd) is written after them.
-extern const std::array<SettingDef, 81> kSettings;
+// The 83 keys of the record in load and save order; ConfigIsValid (the 84th) is written after them.
+extern const std::array<SettingDef, 83> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

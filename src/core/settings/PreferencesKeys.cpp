@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 66> kPreferenceKeys = {{
+const std::array<std::string_view, 68> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -72,6 +72,8 @@ const std::array<std::string_view, 66> kPreferenceKeys = {{
     "SendTo2Directory",
     "SendTo3Directory",
     "SendTo4Directory",
+    "CaptionToSidecar",
+    "CameraClockOffsets",
 }};
 
 bool isPreferenceKey(std::string_view key)
