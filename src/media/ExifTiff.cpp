@@ -1,11 +1,17 @@
 #include "media/ExifTiff.h"
 
+#include "media/JpegHeader.h"
+#include "media/RegularFile.h"
+
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace marquelo::media {
 
 namespace {
 
+constexpr unsigned kAscii = 2;
 constexpr unsigned kShort = 3;
 constexpr unsigned kLong = 4;
 
@@ -65,6 +71,28 @@ public:
     }
 
     std::optional<std::uint32_t> firstIfd() const { return u32(4); }
+
+    // An ASCII entry's text up to its first NUL, without trailing blanks; empty when it is not ASCII or
+    // runs past the block.
+    std::string ascii(const Entry& e) const
+    {
+        if (e.type != kAscii || e.count == 0)
+            return {};
+        std::size_t at = e.valueAt;
+        if (e.count > 4) {
+            const auto offset = u32(e.valueAt);
+            if (!offset)
+                return {};
+            at = *offset;
+        }
+        if (at > m_tiff.size() || m_tiff.size() - at < e.count)
+            return {};
+        std::string text(reinterpret_cast<const char*>(m_tiff.data() + at), e.count);
+        text.resize(std::min(text.find('\0'), text.size()));
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        return text;
+    }
 
 private:
     TiffView m_tiff;
@@ -131,6 +159,54 @@ std::optional<ExifThumbnailPlace> findExifThumbnail(TiffView tiff)
     if (!offset || !size || *size == 0 || *offset > tiff.size() || tiff.size() - *offset < *size)
         return std::nullopt;
     return ExifThumbnailPlace{*offset, *size};
+}
+
+ExifCaptureFields exifCaptureFields(TiffView tiff)
+{
+    ExifCaptureFields fields;
+    const TiffReader reader(tiff);
+    const auto ifd0 = reader.firstIfd();
+    if (!ifd0)
+        return fields;
+    std::optional<std::uint32_t> exifIfd;
+    reader.walk(*ifd0, [&](const TiffReader::Entry& e) {
+        if (e.tag == 0x010F)
+            fields.make = reader.ascii(e);
+        else if (e.tag == 0x0110)
+            fields.model = reader.ascii(e);
+        else if (e.tag == 0x8769 && e.count == 1 && (e.type == kLong || e.type == 13 /* IFD */))
+            exifIfd = reader.u32(e.valueAt);
+        return true;
+    });
+    // An EXIF IFD pointing back at IFD0 would be walked as if it were one; it holds nothing of ours.
+    if (!exifIfd || *exifIfd == *ifd0)
+        return fields;
+    reader.walk(*exifIfd, [&](const TiffReader::Entry& e) {
+        if (e.tag == 0x9003)
+            fields.dateTimeOriginal = reader.ascii(e);
+        else if (e.tag == 0x9011)
+            fields.offsetTimeOriginal = reader.ascii(e);
+        else if (e.tag == 0x9291)
+            fields.subSecTimeOriginal = reader.ascii(e);
+        return true;
+    });
+    return fields;
+}
+
+ExifCaptureFields readCaptureFields(const std::string& path)
+{
+    // A JPEG's EXIF block (at most 64 KiB) follows at most a JFIF block; a TIFF-based RAW file keeps its
+    // IFD0 and EXIF IFD near its start. This much covers both without reading the picture.
+    constexpr std::size_t kHeadBytes = 80u * 1024u;
+    RegularFile file(path);
+    if (!file.isOpen())
+        return {};
+    const std::vector<unsigned char> head = readHead(file.fd(), kHeadBytes);
+    if (startsLikeJpeg(head)) {
+        const JpegHeader header = readJpegHeader(head);
+        return exifCaptureFields(header.exif);
+    }
+    return exifCaptureFields(head);
 }
 
 } // namespace marquelo::media

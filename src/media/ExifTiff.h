@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace marquelo::media {
 
@@ -36,5 +37,22 @@ struct ExifThumbnailPlace {
     std::size_t size = 0;
 };
 std::optional<ExifThumbnailPlace> findExifThumbnail(TiffView tiff);
+
+// What the capture-time order needs: IFD0's Make and Model and the EXIF IFD's DateTimeOriginal,
+// OffsetTimeOriginal and SubSecTimeOriginal, as the ASCII the camera wrote (trailing NULs and blanks
+// removed; empty when missing or not ASCII).
+struct ExifCaptureFields {
+    std::string make;
+    std::string model;
+    std::string dateTimeOriginal;   // "YYYY:MM:DD HH:MM:SS"
+    std::string offsetTimeOriginal; // "+HH:MM"
+    std::string subSecTimeOriginal; // digits of a second's fraction
+};
+ExifCaptureFields exifCaptureFields(TiffView tiff);
+
+// The capture fields of the photo file `path`, read from its first bytes only: a JPEG's EXIF block, or
+// the TIFF structure a TIFF-based RAW file (DNG, CR2, NEF, ARW, ...) starts with. All empty when the
+// file cannot be read or holds none there. Never throws.
+ExifCaptureFields readCaptureFields(const std::string& path);
 
 } // namespace marquelo::media

@@ -567,6 +567,24 @@ std::optional<std::string> exifText(const Exiv2::ExifData& exif, const char* key
     }
 }
 
+std::optional<std::string> xmpText(const Exiv2::XmpData& xmp, const char* key)
+{
+    try {
+        const auto it = xmp.findKey(Exiv2::XmpKey(key));
+        if (it == xmp.end())
+            return std::nullopt;
+        if (const auto* alt = dynamic_cast<const Exiv2::LangAltValue*>(&it->value())) {
+            if (alt->value_.empty())
+                return std::string();
+            const auto preferred = alt->value_.find("x-default");
+            return preferred != alt->value_.end() ? preferred->second : alt->value_.begin()->second;
+        }
+        return it->toString();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<double> exifRational(const Exiv2::ExifData& exif, const char* key, long index)
 {
     try {

@@ -6,6 +6,7 @@
 
 #include <exiv2/exif.hpp>
 #include <exiv2/image.hpp>
+#include <exiv2/xmp_exiv2.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +41,9 @@ MetadataImage openMetadataFile(const std::string& path);
 // (for rationals) a zero denominator.
 std::optional<std::string> exifText(const Exiv2::ExifData& exif, const char* key);
 std::optional<double> exifRational(const Exiv2::ExifData& exif, const char* key, long index = 0);
+// An XMP text property: a language alternative's x-default entry (else its first), or a plain value;
+// nullopt when the key is missing.
+std::optional<std::string> xmpText(const Exiv2::XmpData& xmp, const char* key);
 // The picture's EXIF orientation 1..8; 1 when it is missing or makes no sense.
 int exifOrientation(const Exiv2::ExifData& exif);
 

@@ -255,6 +255,32 @@ void applyChange(Exiv2::XmpData& data, const MarksChange& change)
             data["Xmp.xmp.Label"] = *change.label;
         }
     }
+    if (change.description) {
+        // A language alternative: the other languages another program wrote stay beside the default.
+        Exiv2::LangAltValue value;
+        const Exiv2::XmpKey key("Xmp.dc.description");
+        const auto it = data.findKey(key);
+        if (it != data.end()) {
+            if (const auto* alt = dynamic_cast<const Exiv2::LangAltValue*>(&it->value()))
+                value.value_ = alt->value_;
+            data.erase(it);
+        }
+        if (change.description->empty())
+            value.value_.erase("x-default");
+        else
+            value.value_["x-default"] = *change.description;
+        if (!value.value_.empty())
+            data.add(key, &value);
+    }
+}
+
+// Whether a photo without a sidecar needs one after `change`.
+bool recordsSomething(const Exiv2::XmpData& data)
+{
+    Parsed probe;
+    probe.data = data;
+    takeMarks(probe);
+    return probe.marks != XmpMarks{} || data.findKey(Exiv2::XmpKey("Xmp.dc.description")) != data.end();
 }
 
 } // namespace
@@ -291,6 +317,20 @@ MarksRead readMarks(const std::string& photoPath, bool readEmbedded)
     return read;
 }
 
+std::optional<std::string> readSidecarDescription(const std::string& photoPath, std::string* problem)
+{
+    const std::string sidecar = existingSidecar(photoPath);
+    if (sidecar.empty())
+        return std::nullopt;
+    LoadedSidecar loaded = loadSidecar(sidecar);
+    if (!loaded.parsed.problem.empty()) {
+        if (problem)
+            *problem = sidecar + ": " + loaded.parsed.problem;
+        return std::nullopt;
+    }
+    return xmpText(loaded.parsed.data, "Xmp.dc.description");
+}
+
 MarksWrite writeMarks(const std::string& photoPath, const MarksChange& change, const SidecarStamp& seen,
                       SidecarNaming naming)
 {
@@ -318,15 +358,9 @@ MarksWrite writeMarks(const std::string& photoPath, const MarksChange& change, c
                 loaded.parsed.data.clear();
         }
         applyChange(loaded.parsed.data, change);
-        if (!exists) {
-            XmpMarks none;
-            Parsed probe;
-            probe.data = loaded.parsed.data;
-            takeMarks(probe);
-            if (probe.marks == none) {
-                result.ok = true; // nothing to record and nothing to keep
-                return result;
-            }
+        if (!exists && !recordsSomething(loaded.parsed.data)) {
+            result.ok = true; // nothing to record and nothing to keep
+            return result;
         }
         std::string error;
         const std::string packet = encodePacket(loaded.parsed.data, &error);

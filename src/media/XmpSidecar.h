@@ -64,10 +64,17 @@ struct MarksRead {
 // silently gives no marks when unusable. readEmbedded = false skips it.
 MarksRead readMarks(const std::string& photoPath, bool readEmbedded = true);
 
+// The dc:description of the photo's sidecar (NAME.EXT.xmp, else NAME.xmp) as it stands there, its
+// default language first; nullopt when there is no sidecar or it holds none. A sidecar that cannot be
+// used gives nullopt and `problem`.
+std::optional<std::string> readSidecarDescription(const std::string& photoPath, std::string* problem = nullptr);
+
 // Which marks a write changes; the others stay as the sidecar on disk has them.
 struct MarksChange {
     std::optional<int> rating;
     std::optional<std::string> label;
+    // dc:description's default-language text; its other languages stay. Empty removes the default.
+    std::optional<std::string> description = std::nullopt;
 };
 
 struct MarksWrite {

@@ -380,4 +380,25 @@ std::string captionAttributeText(std::string_view caption)
     return out;
 }
 
+std::string plainTextCaption(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += (unsigned char)c < 0x20 || c == 0x7F ? ' ' : c;
+        }
+    }
+    return out;
+}
+
+std::string captionPlainText(std::string_view caption)
+{
+    return decodeCharacterReferences(captionAttributeText(caption));
+}
+
 } // namespace marquelo

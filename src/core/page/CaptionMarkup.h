@@ -23,4 +23,12 @@ std::string captionAttributeText(std::string_view caption);
 // in UTF-8; a number that is no character becomes U+FFFD; everything else stays as it is.
 std::string decodeCharacterReferences(std::string_view html);
 
+// Plain text (a photo's own description) as a caption that shows exactly that text: every ampersand,
+// angle bracket and quote escaped, so nothing in it is read as markup or a character reference.
+std::string plainTextCaption(std::string_view text);
+
+// What a reader sees of a caption, as plain text for another program (a sidecar's description): tags
+// removed, blanks collapsed, character references decoded.
+std::string captionPlainText(std::string_view caption);
+
 } // namespace marquelo

@@ -46,6 +46,8 @@ public:
     virtual void startCaptionInput() = 0;
     virtual void endCaptionInput() = 0;
     virtual std::string captionText() = 0;
+    // Puts the photo's own description into the open caption box, selected, so typing replaces it.
+    virtual void offerCaption(const std::string& text) { (void)text; }
     // Moves to the next photo as the Next command does (nothing on the last one).
     virtual void showNext() = 0;
     // Whether Shift is held right now.

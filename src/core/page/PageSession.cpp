@@ -1,6 +1,7 @@
 #include "core/page/PageSession.h"
 
 #include "core/UserInterface.h"
+#include "core/page/CaptionMarkup.h"
 #include "core/settings/Logging.h"
 #include "core/settings/PreferencesPathCheck.h"
 #include "core/settings/StartPath.h"
@@ -13,9 +14,12 @@
 #include "core/tools/ToolTemplates.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/PhotoDetails.h"
+#include "core/viewer/PhotoMarks.h"
 #include "core/viewer/PictureFormats.h"
 #include "core/viewer/ViewGeometry.h"
+#include "media/PhotoDescription.h"
 #include "media/RegularFile.h"
+#include "media/XmpSidecar.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -352,6 +356,26 @@ void PageSession::startCaption()
     }
     setImageSizeChoice(kSizeMedium);
     m_host.startCaptionInput();
+    m_photoDescription.clear();
+    const ImageEntry& entry = m_images.current();
+    if (entry.isPicture) {
+        // Where a typed caption is saved is read first: the original, then a RAW twin (whose sidecar
+        // holds what a RAW developer wrote); an edited copy shown instead comes last.
+        std::vector<std::string> files = markedFiles(m_images, entry);
+        if (entry.shown == kEdited)
+            files.push_back(m_images.pathOf(entry.shownName()));
+        for (const std::string& file : files) {
+            const media::PhotoDescription description = media::readPhotoDescription(file);
+            if (!description.problem.empty())
+                qCInfo(lcPage).noquote() << "No description read from" << q(file) << q(description.problem);
+            if (!description.text.empty()) {
+                m_photoDescription = description.text;
+                break;
+            }
+        }
+    }
+    if (!m_photoDescription.empty())
+        m_host.offerCaption(m_photoDescription);
 }
 
 void PageSession::cancelCaption()
@@ -376,7 +400,11 @@ void PageSession::addImage(bool shift)
 {
     if (!m_captionActive)
         return;
-    m_captionText = m_host.captionText();
+    const std::string typed = m_host.captionText();
+    // The photo's description left as it was offered is its text, not markup someone typed: it is shown
+    // on the page as it reads. What the user typed is the user's own HTML, as ever.
+    const bool offeredUnchanged = !m_photoDescription.empty() && typed == m_photoDescription;
+    m_captionText = offeredUnchanged ? plainTextCaption(typed) : typed;
     const std::string shown = m_images.currentName();
 
     if (!isPageOpen()) {
@@ -424,14 +452,43 @@ void PageSession::addImage(bool shift)
         return;
     }
     produceImageFile();
+    // The addition stands whatever happens to the sidecar; a failure is told with the notice.
+    std::string sidecarProblem;
+    if (m_config.CaptionToSidecar && !offeredUnchanged && m_images.current().isPicture)
+        sidecarProblem = saveCaptionToSidecars(m_images.current());
     if (const auto page = PageFile::read(pagePath())) {
         const int count = pageImageCount(*page);
         const std::string title = pageTitleText(*page);
-        m_host.pageNotice((title.empty() ? std::string("Added to the page") : "Added to '" + title + "'") + " (" +
-                              std::to_string(count) + (count == 1 ? " photo)" : " photos)"),
-                          pagePath());
+        std::string text = (title.empty() ? std::string("Added to the page") : "Added to '" + title + "'") + " (" +
+                           std::to_string(count) + (count == 1 ? " photo)" : " photos)");
+        if (!sidecarProblem.empty())
+            text += "; caption not saved in the sidecar: " + sidecarProblem;
+        m_host.pageNotice(text, pagePath());
+    } else if (!sidecarProblem.empty()) {
+        m_host.notice("Caption not saved in the sidecar: " + sidecarProblem);
     }
     finishAddition(true);
+}
+
+std::string PageSession::saveCaptionToSidecars(const ImageEntry& entry)
+{
+    const std::string description = media::usableDescription(captionPlainText(m_captionText));
+    // An empty caption says nothing about the photo: a description another program wrote stays.
+    if (description.empty() || description == m_photoDescription)
+        return {};
+    media::MarksChange change;
+    change.description = description;
+    const media::SidecarNaming naming =
+        m_config.SidecarNaming == 1 ? media::SidecarNaming::NameOnly : media::SidecarNaming::NameWithExtension;
+    // A RAW+JPEG pair is one photo: both sidecars get it, as both get its stars.
+    for (const std::string& file : markedFiles(m_images, entry)) {
+        const media::MarksWrite written = media::writeMarks(file, change, media::SidecarStamp{}, naming);
+        if (!written.ok) {
+            qCWarning(lcPage).noquote() << "Caption not saved in the sidecar of" << q(file) << q(written.error);
+            return written.error;
+        }
+    }
+    return {};
 }
 
 bool PageSession::writeImageFragment(FragmentKind kind)

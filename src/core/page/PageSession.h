@@ -26,6 +26,7 @@
 namespace marquelo {
 
 class ImageList;
+struct ImageEntry;
 class UserInterface;
 struct ViewGeometry;
 
@@ -142,8 +143,14 @@ private:
     // The page closed last, which Shift+F and Shift+P still reach.
     std::string m_closedPageFolder;
 
+    // Writes the typed caption as the description of the entry's photo (and its RAW twin) into their
+    // sidecars; the reason when that failed, else empty.
+    std::string saveCaptionToSidecars(const ImageEntry& entry);
+
     std::string m_captionText;
     bool m_captionActive = false;
+    // The current photo's own description the caption box was opened with ("" when it has none).
+    std::string m_photoDescription;
     // The output name reserved for the photo that opened the page, so that the page information names
     // the very copy the addition then writes.
     std::string m_reservedFor;

@@ -35,7 +35,7 @@ constexpr std::string_view kConvert = "marquelo-convert";
 
 } // namespace
 
-const std::array<SettingDef, 84> kSettings = {{
+const std::array<SettingDef, 86> kSettings = {{
     text("InstallationPath", &C::InstallationPath, "", R::ProgramDirectory),
     text("BaseOutputDirectory", &C::BaseOutputDirectory, "", R::OutputUnderPictures),
     text("CurOutputDirectory", &C::CurOutputDirectory, "", R::OutputUnderPictures),
@@ -129,6 +129,8 @@ const std::array<SettingDef, 84> kSettings = {{
     text("PublishCommand", &C::PublishCommand, ""),
     text("PageBaseUrl", &C::PageBaseUrl, ""),
     flag("PagePhotoDetails", &C::PagePhotoDetails, false),
+    flag("CaptionToSidecar", &C::CaptionToSidecar, true),
+    text("CameraClockOffsets", &C::CameraClockOffsets, ""),
 }};
 
 const SettingDef* findSetting(std::string_view key)

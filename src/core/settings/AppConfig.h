@@ -127,6 +127,11 @@ struct AppConfig {
     std::string PageBaseUrl;
     // A Modern photo shows its camera, lens, exposure, aperture and ISO in a line under it.
     bool PagePhotoDetails = false;
+    // A caption typed for a page also becomes the photo's description (dc:description) in its sidecar.
+    bool CaptionToSidecar = true;
+    // Clocks of cameras that were not on the photos' time, for the capture-time order: one camera a
+    // line, "Make Model = seconds" (see core/viewer/CaptureTime.h).
+    std::string CameraClockOffsets;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -157,8 +162,8 @@ struct SettingDef {
     bool saved; // PageInfo is read but never written
 };
 
-// The 84 keys of the record in load and save order; ConfigIsValid (the 85th) is written after them.
-extern const std::array<SettingDef, 84> kSettings;
+// The 86 keys of the record in load and save order; ConfigIsValid (the 87th) is written after them.
+extern const std::array<SettingDef, 86> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

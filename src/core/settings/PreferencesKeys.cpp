@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 69> kPreferenceKeys = {{
+const std::array<std::string_view, 71> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -75,6 +75,8 @@ const std::array<std::string_view, 69> kPreferenceKeys = {{
     "PublishCommand",
     "PageBaseUrl",
     "PagePhotoDetails",
+    "CaptionToSidecar",
+    "CameraClockOffsets",
 }};
 
 bool isPreferenceKey(std::string_view key)

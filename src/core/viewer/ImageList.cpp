@@ -1,5 +1,6 @@
 #include "core/viewer/ImageList.h"
 
+#include "core/viewer/CaptureTime.h"
 #include "core/viewer/ImageOrder.h"
 #include "core/viewer/PictureFormats.h"
 #include "core/viewer/PictureSlot.h"
@@ -52,10 +53,23 @@ std::vector<FileRecord> readDirectory(const fs::path& dir, std::error_code& ec)
     return files;
 }
 
+// Places every entry's original on the capture-time line.
+void readCaptureTimes(std::vector<ImageEntry>& entries, const std::string& directory, const AppConfig& config)
+{
+    const ClockOffsets offsets = parseClockOffsets(config.CameraClockOffsets).offsets;
+    for (ImageEntry& entry : entries) {
+        FileRecord& record = entry.files[kOriginal];
+        // A movie or other file carries no EXIF in its head worth opening it for.
+        record.captureNs = entry.isPicture
+                               ? captureTimeOrFileTime(directory + "/" + record.name, record.lastWriteNs, offsets)
+                               : record.lastWriteNs;
+    }
+}
+
 // Orders `entries` by Sorting; the keys are computed once per entry, not per comparison.
 void sortEntries(std::vector<ImageEntry>& entries, int sorting)
 {
-    if (sorting < 0 || sorting > 2)
+    if (sorting < 0 || sorting > kSortByCaptureTime)
         return;
     std::vector<int> order(entries.size());
     std::iota(order.begin(), order.end(), 0);
@@ -68,8 +82,10 @@ void sortEntries(std::vector<ImageEntry>& entries, int sorting)
                   [&](int a, int b) { return keys[std::size_t(a)] < keys[std::size_t(b)]; });
     } else if (sorting == 1) {
         std::sort(order.begin(), order.end(), [&](int a, int b) { return lessByName(record(a), record(b)); });
-    } else {
+    } else if (sorting == 2) {
         std::sort(order.begin(), order.end(), [&](int a, int b) { return lessByFileTime(record(a), record(b)); });
+    } else {
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return lessByCaptureTime(record(a), record(b)); });
     }
     std::vector<ImageEntry> sorted;
     sorted.reserve(std::size_t(ImageList::kCapacity));
@@ -160,6 +176,8 @@ bool ImageList::scanDirectory(const std::string& directory, const AppConfig& con
                     e.rawCompanion = twin->second;
             }
 
+    if (config.Sorting == kSortByCaptureTime)
+        readCaptureTimes(m_entries, m_directory, config);
     sortEntries(m_entries, config.Sorting);
     if (config.BundleEditedImages)
         pairEditedCopies(config.EditFileSuffix);
@@ -227,6 +245,9 @@ std::optional<ImageList::Found> ImageList::addUnlisted(const std::string& name, 
         entry.files[kOriginal].lastWriteNs = nanosecondsSince1970(written);
     const auto bytes = fs::file_size(path, ec);
     entry.files[kOriginal].size = ec ? 0 : bytes;
+    if (config.Sorting == kSortByCaptureTime)
+        entry.files[kOriginal].captureNs = captureTimeOrFileTime(path.string(), entry.files[kOriginal].lastWriteNs,
+                                                                 parseClockOffsets(config.CameraClockOffsets).offsets);
 
     const FileRecord& record = entry.files[kOriginal];
     const auto after = [&](const ImageEntry& e) {
@@ -235,6 +256,7 @@ std::optional<ImageList::Found> ImageList::addUnlisted(const std::string& name, 
         case 0: return lessByNumber(record, other);
         case 1: return lessByName(record, other);
         case 2: return lessByFileTime(record, other);
+        case kSortByCaptureTime: return lessByCaptureTime(record, other);
         default: return false;
         }
     };

@@ -21,6 +21,8 @@ struct FileRecord {
     std::string name;             // bare name, relative to the image directory
     std::int64_t lastWriteNs = 0; // last-write time, nanoseconds since the epoch (0: unknown)
     std::uint64_t size = 0;       // bytes
+    // Capture time (core/viewer/CaptureTime.h), else the last-write time; read only for that order.
+    std::int64_t captureNs = 0;
 };
 
 enum ImageVersion : int { kOriginal = 0, kEdited = 1 };
@@ -51,10 +53,10 @@ public:
 
     // Lists the folder's files matching *.jpg, *.jpeg, each pattern of config.PictureExtensions (as
     // pictures), then each pattern of config.OtherExtensions (letter case ignored, a file matching two
-    // patterns listed twice, at most kCapacity entries), sorts by config.Sorting and pairs edited copies
-    // when config.BundleEditedImages is on. With config.BundleRawImages a RAW file whose JPEG twin is in
-    // the folder is carried by the JPEG's entry instead. Makes the folder the process's current
-    // directory. False (and an empty list) when the folder cannot be read.
+    // patterns listed twice, at most kCapacity entries), sorts by config.Sorting (the capture-time order reads each
+    // file's first bytes) and pairs edited copies when config.BundleEditedImages is on. With config.BundleRawImages a
+    // RAW file whose JPEG twin is in the folder is carried by the JPEG's entry instead. Makes the folder the process's
+    // current directory. False (and an empty list) when the folder cannot be read.
     bool scanDirectory(const std::string& directory, const AppConfig& config);
 
     struct Found {

@@ -104,6 +104,13 @@ bool lessByFileTime(const FileRecord& a, const FileRecord& b)
     return a.lastWriteNs < b.lastWriteNs;
 }
 
+bool lessByCaptureTime(const FileRecord& a, const FileRecord& b)
+{
+    if (a.captureNs != b.captureNs)
+        return a.captureNs < b.captureNs;
+    return lessByName(a, b);
+}
+
 std::optional<std::string> originalNameOf(std::string_view name, std::string_view suffix)
 {
     if (suffix.empty())

@@ -70,6 +70,11 @@ std::string PageCommands::captionText()
     return m_window.captionText().toStdString();
 }
 
+void PageCommands::offerCaption(const std::string& text)
+{
+    m_window.offerCaptionText(QString::fromStdString(text));
+}
+
 void PageCommands::showNext()
 {
     m_window.runCommand(Command::Next);

@@ -24,6 +24,7 @@ public:
     void startCaptionInput() override;
     void endCaptionInput() override;
     std::string captionText() override;
+    void offerCaption(const std::string& text) override;
     void showNext() override;
     bool shiftHeld() override;
     bool editPageInfo(PageInfoValues& values) override;

@@ -104,8 +104,9 @@ QGroupBox* GeneralPreferencesPage::makeSorting(std::vector<QWidget*>& order)
     auto* sorting = new QButtonGroup(this);
     sorting->setObjectName(QStringLiteral("Sorting"));
     auto* sortingLayout = new QVBoxLayout(sortingBox);
-    const std::vector<QRadioButton*> radios = addRadioButtons(
-        sorting, QStringLiteral("Sorting"), {"By &Number", "By Na&me", "By Filetim&e"}, this, sortingLayout);
+    const std::vector<QRadioButton*> radios =
+        addRadioButtons(sorting, QStringLiteral("Sorting"),
+                        {"By &Number", "By Na&me", "By Filetim&e", "By Capture T&ime"}, this, sortingLayout);
     sortingLayout->addStretch(1);
     bindChoice(sorting, &AppConfig::Sorting);
     order.insert(order.end(), radios.begin(), radios.end());

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -103,11 +104,30 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     }
     cull->addWidget(new QLabel(QStringLiteral("Send-to folders:"), this), 2, 0);
     cull->addLayout(sendToRow, 2, 1, 1, 2);
+    auto* captionToSidecar =
+        makeCheck(QStringLiteral("Save page &captions as the photo's description in its sidecar"), "CaptionToSidecar");
+    cull->addWidget(captionToSidecar, 3, 1, 1, 2);
+
+    // The capture-time order: cameras whose clock was on another zone or simply wrong.
+    auto* clockBox = new QGroupBox(QStringLiteral("Camera Clocks (capture-time order)"), this);
+    auto* clockLayout = new QVBoxLayout(clockBox);
+    m_clockOffsets = new QPlainTextEdit(this);
+    m_clockOffsets->setObjectName(QStringLiteral("CameraClockOffsets"));
+    m_clockOffsets->setPlaceholderText(QStringLiteral("Canon EOS 80D = -3600"));
+    m_clockOffsets->setTabChangesFocus(true);
+    m_clockOffsets->setFixedHeight(m_clockOffsets->fontMetrics().lineSpacing() * 4);
+    auto* clockHint = new QLabel(
+        QStringLiteral("One camera a line: make and model (as the photo info shows them) = seconds added to its times"),
+        this);
+    clockHint->setWordWrap(true);
+    clockLayout->addWidget(m_clockOffsets);
+    clockLayout->addWidget(clockHint);
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(grid);
     page->addLayout(bottom);
     page->addWidget(cullBox);
+    page->addWidget(clockBox);
     page->addStretch(1);
 
     chainTabOrder({m_installation, installationBrowse, htmlEditor, htmlEditorBrowse, browser, browserBrowse, extensions,
@@ -124,6 +144,8 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     bindChoice(size, &AppConfig::FavoriteSize);
     bindChoice(naming, &AppConfig::SidecarNaming);
     bindChoice(pairDelete, &AppConfig::PairDelete);
+    bindFlag(captionToSidecar, &AppConfig::CaptionToSidecar);
+    bindTemplate(m_clockOffsets, &AppConfig::CameraClockOffsets, 0);
 }
 
 } // namespace marquelo

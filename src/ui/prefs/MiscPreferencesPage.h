@@ -1,6 +1,6 @@
 #pragma once
 // The Misc page: installation path, HTML editor, preview browser, file extensions, the favorites folder
-// and size, and the button that runs the update check at once.
+// and size, the button that runs the update check at once, the cull's sidecars and the cameras' clocks.
 
 #include "ui/prefs/PreferencesPage.h"
 
@@ -16,11 +16,13 @@ public:
 
     QLineEdit* installationEdit() const { return m_installation; }
     QLineEdit* favoritesEdit() const { return m_favorites; }
+    QPlainTextEdit* clockOffsetsEdit() const { return m_clockOffsets; }
 
 private:
     const AppConfig& m_installedConfig;
     QLineEdit* m_installation = nullptr;
     QLineEdit* m_favorites = nullptr;
+    QPlainTextEdit* m_clockOffsets = nullptr;
 };
 
 } // namespace marquelo

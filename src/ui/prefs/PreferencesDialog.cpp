@@ -3,6 +3,7 @@
 #include "core/settings/PreferencesFieldLimits.h"
 #include "core/settings/PreferencesKeys.h"
 #include "core/settings/PreferencesPathCheck.h"
+#include "core/viewer/CaptureTime.h"
 #include "ui/prefs/EditCompressPreferencesPage.h"
 #include "ui/prefs/GeneralPreferencesPage.h"
 #include "ui/prefs/HtmlCreationPreferencesPage.h"
@@ -187,6 +188,11 @@ bool PreferencesDialog::confirm()
         return false;
     if (!checkPath(m_values.InstallationPath, PathMustBeDirectory, 2, m_misc->installationEdit()))
         return false;
+    if (const ClockOffsetsParse clocks = parseClockOffsets(m_values.CameraClockOffsets); clocks.badLine != 0) {
+        showPageAndFocus(2, m_misc->clockOffsetsEdit());
+        m_ui.message(clocks.error);
+        return false;
+    }
 
     for (int i = 3; i < kPageCount; ++i) {
         if (!m_pages[std::size_t(i)]->readControls())

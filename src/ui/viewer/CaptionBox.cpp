@@ -43,6 +43,14 @@ bool CaptionBox::close()
     return wasOpen;
 }
 
+void CaptionBox::offer(const QString& text)
+{
+    if (!m_open)
+        return;
+    m_edit->setText(text);
+    m_edit->selectAll();
+}
+
 QString CaptionBox::text() const
 {
     return m_edit->text();

@@ -24,6 +24,8 @@ public:
     // Hides the box and brings the toolbar back if the settings show it. True when the box was open.
     bool close();
     bool isOpen() const { return m_open; }
+    // Fills the open box with `text`, all of it selected, so the first key typed replaces it.
+    void offer(const QString& text);
     QString text() const;
 
     void setHandlers(std::function<void(bool shift)> onEnter, std::function<void()> onEscape);

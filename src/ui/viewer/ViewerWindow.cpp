@@ -427,6 +427,11 @@ QString ViewerWindow::captionText() const
     return m_caption->text();
 }
 
+void ViewerWindow::offerCaptionText(const QString& text)
+{
+    m_caption->offer(text);
+}
+
 void ViewerWindow::setCaptionHandlers(std::function<void(bool)> onEnter, std::function<void()> onEscape)
 {
     m_caption->setHandlers(std::move(onEnter), std::move(onEscape));

@@ -73,6 +73,8 @@ public:
     void endCaptionInput();
     bool captionActive() const;
     QString captionText() const;
+    // Puts text into the open caption box, selected (the photo's own description).
+    void offerCaptionText(const QString& text);
     // Called on Enter (with the Shift state read at that moment) and Escape while the caption box is open.
     void setCaptionHandlers(std::function<void(bool shift)> onEnter, std::function<void()> onEscape);
 

@@ -95,6 +95,12 @@ struct ScriptedHost : PageHost {
     void startCaptionInput() override { ++captionStarts; }
     void endCaptionInput() override { ++captionEnds; }
     std::string captionText() override { return caption; }
+    std::vector<std::string> offered; // descriptions put into the box; the box then holds the last
+    void offerCaption(const std::string& text) override
+    {
+        offered.push_back(text);
+        caption = text;
+    }
     std::function<void()> onNext;
     void showNext() override
     {

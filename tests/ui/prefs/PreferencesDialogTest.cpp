@@ -470,3 +470,37 @@ TEST_F(PreferencesDialogTest, PictureExtensionsHaveTheirOwnFieldBesideFileExtens
 
 } // namespace
 } // namespace marquelo::test
+
+namespace marquelo::test {
+namespace {
+
+TEST_F(PreferencesDialogFixture, CameraClocksAreCheckedAtOkAndTheCaptionSettingIsStored)
+{
+    config.CurrentCfgTab = kGeneral;
+    open();
+    EXPECT_TRUE(control<QCheckBox>("CaptionToSidecar")->isChecked()); // on unless turned off
+    control<QCheckBox>("CaptionToSidecar")->setChecked(false);
+    control<QRadioButton>("Sorting3")->setChecked(true);
+    auto* clocks = control<QPlainTextEdit>("CameraClockOffsets");
+    clocks->setPlainText(QStringLiteral("Canon EOS 80D = -3600\nOLYMPUS E-M5 two hours"));
+    dlg->accept();
+    // Refused with the line that is wrong, on the page that holds the field; nothing stored.
+    ASSERT_EQ(ui.messages.size(), 2u); // the sorting notice, then the refusal
+    EXPECT_NE(ui.messages[1].find("line 2"), std::string::npos) << ui.messages[1];
+    EXPECT_NE(ui.messages[1].find("\"OLYMPUS E-M5 two hours\""), std::string::npos) << ui.messages[1];
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlg->shownPage(), 2);
+    EXPECT_TRUE(clocks->hasFocus());
+    EXPECT_EQ(config.CameraClockOffsets, "");
+    EXPECT_TRUE(config.CaptionToSidecar);
+
+    clocks->setPlainText(QStringLiteral("Canon EOS 80D = -3600\nOLYMPUS E-M5 = 7200"));
+    dlg->accept();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(config.CameraClockOffsets, "Canon EOS 80D = -3600\r\nOLYMPUS E-M5 = 7200");
+    EXPECT_EQ(config.Sorting, 3);
+    EXPECT_FALSE(config.CaptionToSidecar);
+}
+
+} // namespace
+} // namespace marquelo::test

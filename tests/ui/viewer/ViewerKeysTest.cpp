@@ -125,6 +125,25 @@ TEST_F(ViewerFixture, CaptionEnterReportsShift)
     EXPECT_EQ(images.currentIndex(), 0);
 }
 
+TEST_F(ViewerFixture, AnOfferedCaptionIsSelectedSoTypingReplacesIt)
+{
+    makePhotos(1);
+    open(0);
+    window->setCaptionHandlers([](bool) {}, [] {});
+    window->offerCaptionText(QStringLiteral("ignored while closed"));
+    window->startCaptionInput();
+    auto* box = window->findChild<QLineEdit*>(QStringLiteral("caption"));
+    EXPECT_EQ(box->text(), QString());
+    window->offerCaptionText(QStringLiteral("Tram 28 at dusk"));
+    EXPECT_EQ(box->selectedText(), QStringLiteral("Tram 28 at dusk"));
+    QTest::keyClicks(box, QStringLiteral("Ana"));
+    EXPECT_EQ(window->captionText(), QStringLiteral("Ana"));
+    // Opened again on another photo, the box starts empty: nothing of the last description stays.
+    window->endCaptionInput();
+    window->startCaptionInput();
+    EXPECT_EQ(window->captionText(), QString());
+}
+
 TEST_F(ViewerFixture, KeysDoNothingWhileAModalDialogIsOpen)
 {
     makePhotos(3);
