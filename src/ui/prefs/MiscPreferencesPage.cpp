@@ -103,6 +103,8 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     }
     cull->addWidget(new QLabel(QStringLiteral("Send-to folders:"), this), 2, 0);
     cull->addLayout(sendToRow, 2, 1, 1, 2);
+    auto* fourPanes = makeCheck(QStringLiteral("Compare (Shift+C) with four panes"), "CompareFourPanes");
+    cull->addWidget(fourPanes, 3, 1, 1, 2);
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(grid);
@@ -124,6 +126,7 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     bindChoice(size, &AppConfig::FavoriteSize);
     bindChoice(naming, &AppConfig::SidecarNaming);
     bindChoice(pairDelete, &AppConfig::PairDelete);
+    bindFlag(fourPanes, &AppConfig::CompareFourPanes);
 }
 
 } // namespace marquelo
