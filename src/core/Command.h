@@ -68,6 +68,9 @@ enum class Command : std::uint8_t {
     SendTo3,
     SendTo4,
     FilterMenu,
+    // The compare view: open or leave it, and two or four panes.
+    Compare,
+    ComparePanes,
     Count_
 };
 

@@ -114,6 +114,8 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     row("Ctrl+Shift+3", Command::SendTo3, chord(Qt::Key_3, kCtrl | kShift), chord(Qt::Key_NumberSign, kCtrl | kShift)),
     row("Ctrl+Shift+4", Command::SendTo4, chord(Qt::Key_4, kCtrl | kShift), chord(Qt::Key_Dollar, kCtrl | kShift)),
     row("Ctrl+Shift+F", Command::FilterMenu, chord(Qt::Key_F, kCtrl | kShift)),
+    row("Shift+C", Command::Compare, chord(Qt::Key_C, kShift)),
+    row("Ctrl+Shift+C", Command::ComparePanes, chord(Qt::Key_C, kCtrl | kShift)),
 }};
 
 namespace {
