@@ -13,6 +13,7 @@
 #include "../Corpus.h"
 #include "core/viewer/CompareLayout.h"
 #include "core/viewer/ImageList.h"
+#include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureSlot.h"
 #include "ui/viewer/CompareView.h"
 #include "ui/viewer/ViewerWindow.h"

@@ -393,6 +393,8 @@ void CompareView::swap()
 QString CompareView::labelText(int i) const
 {
     const int index = m_panes[std::size_t(i)].index;
+    if (index >= m_images.count())
+        return {}; // the list shrank; the panes follow on the next refresh
     if (index < 0)
         return i == 0 ? QString() : QStringLiteral("(no more photos)");
     QString text;

@@ -479,11 +479,11 @@ namespace {
 TEST_F(CacheFolder, PinnedEntriesStayAndEachGetsItsOwnDetail)
 {
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"})
-        folder.jpeg(name, 1600, 1200);
+        folder.jpeg(name, 800, 600);
     scan();
     config.CacheDepth = 1;
     CountingCache cache(list, config);
-    cache.setViewSize(QSize(800, 600));
+    cache.setViewSize(QSize(400, 300));
     cache.waitForCurrent();
     cache.setPinned({0, 3});
     cache.requestPicture(3, PictureCache::Priority::Current);
@@ -492,11 +492,11 @@ TEST_F(CacheFolder, PinnedEntriesStayAndEachGetsItsOwnDetail)
     EXPECT_TRUE(present(list, 3)) << "pinned outside the depth";
     EXPECT_FALSE(present(list, 4));
 
-    EXPECT_TRUE(cache.ensureDetail(0, Rect{0, 0, 799, 599}, QSize(800, 600)));
-    EXPECT_TRUE(cache.ensureDetail(3, Rect{0, 0, 799, 599}, QSize(800, 600)));
+    EXPECT_TRUE(cache.ensureDetail(0, Rect{0, 0, 399, 299}, QSize(400, 300)));
+    EXPECT_TRUE(cache.ensureDetail(3, Rect{0, 0, 399, 299}, QSize(400, 300)));
     settleLoads(cache);
-    EXPECT_EQ(list.at(0).pictures[kOriginal]->image.size(), QSize(1600, 1200));
-    EXPECT_EQ(list.at(3).pictures[kOriginal]->image.size(), QSize(1600, 1200));
+    EXPECT_EQ(list.at(0).pictures[kOriginal]->image.size(), QSize(800, 600));
+    EXPECT_EQ(list.at(3).pictures[kOriginal]->image.size(), QSize(800, 600));
 
     cache.setPinned({});
     cache.updateReadAhead();

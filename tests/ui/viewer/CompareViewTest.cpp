@@ -83,8 +83,8 @@ protected:
             const Rect& source = view().paneView(i).source;
             EXPECT_NEAR(source.left, part.left() * full.width(), 1.0) << "pane " << i;
             EXPECT_NEAR(source.top, part.top() * full.height(), 1.0) << "pane " << i;
-            EXPECT_NEAR(source.width(), part.width() * full.width(), 1.5) << "pane " << i;
-            EXPECT_NEAR(source.height(), part.height() * full.height(), 1.5) << "pane " << i;
+            EXPECT_NEAR(source.right + 1, part.right() * full.width(), 1.0) << "pane " << i;
+            EXPECT_NEAR(source.bottom + 1, part.bottom() * full.height(), 1.0) << "pane " << i;
         }
     }
 };
