@@ -71,6 +71,9 @@ enum class Command : std::uint8_t {
     // The page's place: its folder in the file manager, and putting it online.
     OpenPageFolder,
     PublishPage,
+    // The compare view: open or leave it, and two or four panes.
+    Compare,
+    ComparePanes,
     Count_
 };
 

@@ -35,7 +35,7 @@ constexpr std::string_view kConvert = "marquelo-convert";
 
 } // namespace
 
-const std::array<SettingDef, 86> kSettings = {{
+const std::array<SettingDef, 87> kSettings = {{
     text("InstallationPath", &C::InstallationPath, "", R::ProgramDirectory),
     text("BaseOutputDirectory", &C::BaseOutputDirectory, "", R::OutputUnderPictures),
     text("CurOutputDirectory", &C::CurOutputDirectory, "", R::OutputUnderPictures),
@@ -131,6 +131,7 @@ const std::array<SettingDef, 86> kSettings = {{
     flag("PagePhotoDetails", &C::PagePhotoDetails, false),
     flag("CaptionToSidecar", &C::CaptionToSidecar, true),
     text("CameraClockOffsets", &C::CameraClockOffsets, ""),
+    flag("CompareFourPanes", &C::CompareFourPanes, false),
 }};
 
 const SettingDef* findSetting(std::string_view key)

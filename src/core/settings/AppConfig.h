@@ -132,6 +132,8 @@ struct AppConfig {
     // Clocks of cameras that were not on the photos' time, for the capture-time order: one camera a
     // line, "Make Model = seconds" (see core/viewer/CaptureTime.h).
     std::string CameraClockOffsets;
+    // The compare view (Shift+C) opens with four panes (2 x 2) instead of two.
+    bool CompareFourPanes = false;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -162,8 +164,8 @@ struct SettingDef {
     bool saved; // PageInfo is read but never written
 };
 
-// The 86 keys of the record in load and save order; ConfigIsValid (the 87th) is written after them.
-extern const std::array<SettingDef, 86> kSettings;
+// The 87 keys of the record in load and save order; ConfigIsValid (the 88th) is written after them.
+extern const std::array<SettingDef, 87> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

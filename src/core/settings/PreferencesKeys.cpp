@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 71> kPreferenceKeys = {{
+const std::array<std::string_view, 72> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -77,6 +77,7 @@ const std::array<std::string_view, 71> kPreferenceKeys = {{
     "PagePhotoDetails",
     "CaptionToSidecar",
     "CameraClockOffsets",
+    "CompareFourPanes",
 }};
 
 bool isPreferenceKey(std::string_view key)

@@ -72,6 +72,8 @@ std::string_view commandDescription(Command command)
     case Command::SendTo4: return "Move the image to send-to folder 4";
     case Command::OpenPageFolder: return "Open the page's folder in the file manager";
     case Command::PublishPage: return "Publish the page with the publish command";
+    case Command::Compare: return "Compare the photo with the next one side by side, or leave the comparison";
+    case Command::ComparePanes: return "Compare: two or four panes";
     case Command::Count_: break;
     }
     return "";
@@ -129,6 +131,9 @@ std::string keyHelpPage()
            "button, or keep the shown edited image and go on");
     addRow(out, "Shift+Enter", "After adding the image caption: extra image size and alignment options");
     addRow(out, "Space", "Press the focused toolbar button");
+    addRow(out, "Enter (comparing)", "Swap: the candidate becomes the reference");
+    addRow(out, "Shift+arrow keys (comparing)", "Move the zoomed part of every pane");
+    addRow(out, "Middle mouse button (comparing)", "Drag to move the zoomed part of every pane");
     out += "</table>\n"
            "<h3>Hints:</h3>\n<ul>\n"
            "<li>Drag and drop an image file onto the window to jump to that image in the current folder.</li>\n"

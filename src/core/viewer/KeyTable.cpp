@@ -116,6 +116,8 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     row("Ctrl+Shift+F", Command::FilterMenu, chord(Qt::Key_F, kCtrl | kShift)),
     row("Shift+P", Command::PublishPage, chord(Qt::Key_P, kShift)),
     row("Shift+F", Command::OpenPageFolder, chord(Qt::Key_F, kShift)),
+    row("Shift+C", Command::Compare, chord(Qt::Key_C, kShift)),
+    row("Ctrl+Shift+C", Command::ComparePanes, chord(Qt::Key_C, kCtrl | kShift)),
 }};
 
 namespace {

@@ -163,7 +163,7 @@ bool PictureCache::refineForView()
         return false;
     const double need = m_viewSize.isEmpty() ? 1.0 : neededScale(slot->fullSize, m_viewSize, 0);
     // Someone is looking at it: both cores.
-    return startDetail(slot, entry.shown, need, 2);
+    return startDetail(m_images.currentIndex(), slot, entry.shown, need, 2);
 }
 
 bool PictureCache::startWorker(std::function<void()> work)
@@ -368,7 +368,7 @@ PictureCache::DepthWindow PictureCache::evictOutsideDepth()
     const int cur = m_images.currentIndex();
     const DepthWindow window{std::max(0, cur - depth()), std::min(n - 1, cur + depth())};
     for (int i = 0; i < n; ++i) {
-        if (i < window.lo || i > window.hi) {
+        if ((i < window.lo || i > window.hi) && std::find(m_pinned.begin(), m_pinned.end(), i) == m_pinned.end()) {
             evictPicture(i, kOriginal);
             evictPicture(i, kEdited);
         }
@@ -437,9 +437,12 @@ void PictureCache::onLoadEnded(const std::shared_ptr<PictureSlot>& slot)
 
 bool PictureCache::takeDetail(const std::shared_ptr<PictureSlot>& slot)
 {
-    if (!m_detail || m_detail->sharper != slot)
+    const auto found =
+        std::find_if(m_details.begin(), m_details.end(), [&slot](const DetailLoad& d) { return d.sharper == slot; });
+    if (found == m_details.end())
         return false;
-    const DetailLoad detail = *std::exchange(m_detail, std::nullopt);
+    const DetailLoad detail = *found;
+    m_details.erase(found);
     if (!slot->loaded.load(std::memory_order_acquire))
         return true; // the picture already shown stays
     // The sharper copy replaces the slot it refines only while that slot is still in its entry: an
@@ -535,7 +538,14 @@ std::shared_ptr<const PictureSlot> PictureCache::currentSlot() const
 
 bool PictureCache::ensureDetail(const Rect& source, QSize destinationSize)
 {
-    ImageEntry& entry = m_images.current();
+    return ensureDetail(m_images.currentIndex(), source, destinationSize);
+}
+
+bool PictureCache::ensureDetail(int index, const Rect& source, QSize destinationSize)
+{
+    if (index < 0 || index >= m_images.count())
+        return false;
+    ImageEntry& entry = m_images.at(index);
     const int version = entry.shown;
     const std::shared_ptr<PictureSlot> slot = entry.pictures[version];
     if (!entry.isPicture || !slot || !slot->ready() || slot->fullResolution || slot->fullSize.isEmpty() ||
@@ -546,18 +556,28 @@ bool PictureCache::ensureDetail(const Rect& source, QSize destinationSize)
                                                double(destinationSize.height()) / source.height()));
     if (have >= need - 1e-9)
         return false;
-    return startDetail(slot, version, need, 1);
+    return startDetail(index, slot, version, need, 1);
 }
 
-bool PictureCache::startDetail(const std::shared_ptr<PictureSlot>& slot, int version, double scale, int threads)
+void PictureCache::setPinned(std::vector<int> indexes)
 {
-    if (m_detail && m_detail->base == slot && m_detail->scale >= scale - 1e-9)
+    m_pinned = std::move(indexes);
+}
+
+bool PictureCache::startDetail(int index, const std::shared_ptr<PictureSlot>& slot, int version, double scale,
+                               int threads)
+{
+    const auto same =
+        std::find_if(m_details.begin(), m_details.end(), [&slot](const DetailLoad& d) { return d.base == slot; });
+    if (same != m_details.end() && same->scale >= scale - 1e-9)
         return false; // already on its way
     auto sharper = std::make_shared<PictureSlot>();
-    if (!launch(sharper, m_images.pathOf(m_images.current().files[version].name), scale, threads))
+    if (!launch(sharper, m_images.pathOf(m_images.at(index).files[version].name), scale, threads))
         return false;
     // A detail load that is overtaken by a larger one ends unused.
-    m_detail = DetailLoad{slot, std::move(sharper), scale};
+    if (same != m_details.end())
+        m_details.erase(same);
+    m_details.push_back(DetailLoad{slot, std::move(sharper), scale});
     return true;
 }
 

@@ -99,6 +99,11 @@ public:
     // until the sharper one replaces it (pictureLoaded for the current entry); one that cannot be
     // decoded within the bound never replaces it.
     bool ensureDetail(const Rect& source, QSize destinationSize);
+    // The same for entry `index` (a compare pane). Each entry can have its own detail load running.
+    bool ensureDetail(int index, const Rect& source, QSize destinationSize);
+    // Entries whose pictures stay while they are outside CacheDepth (the compare view's panes and the
+    // candidate's read-ahead); an empty list ends the pinning.
+    void setPinned(std::vector<int> indexes);
 
     // The primary screen in device pixels (empty without a GUI application): the default view size.
     static QSize primaryScreenPixels();
@@ -136,7 +141,7 @@ private:
                 bool screenCopy = false);
     void onLoadEnded(const std::shared_ptr<PictureSlot>& slot);
     bool takeDetail(const std::shared_ptr<PictureSlot>& slot);
-    bool startDetail(const std::shared_ptr<PictureSlot>& slot, int version, double scale, int threads);
+    bool startDetail(int index, const std::shared_ptr<PictureSlot>& slot, int version, double scale, int threads);
     // Decodes the current picture again when its load was made for a smaller screen than the view's.
     bool refineForView();
     bool coversView(const PictureSlot& slot) const;
@@ -163,7 +168,9 @@ private:
     std::shared_ptr<Mailbox> m_mailbox;
     // Set once, by the destructor: every load still running gives up.
     std::shared_ptr<std::atomic<bool>> m_cancel;
-    std::optional<DetailLoad> m_detail;
+    // One detail load per entry at most; a larger one for the same slot overtakes it.
+    std::vector<DetailLoad> m_details;
+    std::vector<int> m_pinned;
 };
 
 } // namespace marquelo

@@ -122,6 +122,8 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     clockHint->setWordWrap(true);
     clockLayout->addWidget(m_clockOffsets);
     clockLayout->addWidget(clockHint);
+    auto* fourPanes = makeCheck(QStringLiteral("Compare (Shift+C) with four panes"), "CompareFourPanes");
+    cull->addWidget(fourPanes, 4, 1, 1, 2);
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(grid);
@@ -146,6 +148,7 @@ MiscPreferencesPage::MiscPreferencesPage(AppConfig& values, const AppConfig& ins
     bindChoice(pairDelete, &AppConfig::PairDelete);
     bindFlag(captionToSidecar, &AppConfig::CaptionToSidecar);
     bindTemplate(m_clockOffsets, &AppConfig::CameraClockOffsets, 0);
+    bindFlag(fourPanes, &AppConfig::CompareFourPanes);
 }
 
 } // namespace marquelo

@@ -292,6 +292,16 @@ bool CullCommands::run(Command command)
     return true;
 }
 
+QString CullCommands::marksTextOf(int index)
+{
+    if (index < 0 || index >= m_images.count())
+        return {};
+    const std::vector<std::string> files = markedFiles(m_images, m_images.at(index));
+    if (files.empty())
+        return {};
+    return marksText(m_marks.of(files.front()).marks);
+}
+
 QString CullCommands::currentMarksText()
 {
     if (m_images.count() == 0)

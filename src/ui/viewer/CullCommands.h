@@ -39,6 +39,8 @@ public:
     bool run(Command command);
     // The current photo's marks for the info line ("★★★", "Rejected", "" when none).
     QString currentMarksText();
+    // Entry `index`'s marks in the same words, without the filter ("" while they are not read yet).
+    QString marksTextOf(int index);
 
     PhotoMarks& marks() { return m_marks; }
 

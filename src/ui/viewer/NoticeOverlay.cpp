@@ -39,6 +39,8 @@ void NoticeOverlay::show(const QString& text)
     m_opacity->setOpacity(1.0);
     m_label->setText(text);
     place();
+    // Over whatever covers the picture (the compare view, the grid).
+    m_label->raise();
     m_label->show();
     m_label->raise();
     m_timer->start();

@@ -69,6 +69,8 @@ bool ViewerKeyRouter::routeKey(QKeyEvent* event)
 
     if (m_actions.grid && m_actions.grid(event))
         return true;
+    if (m_actions.compare && m_actions.compare(event))
+        return true;
     if (const auto command = lookupKey(key, mods)) {
         m_actions.run(*command);
         return true;

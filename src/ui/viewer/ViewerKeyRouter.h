@@ -30,6 +30,8 @@ public:
         std::function<void(bool shift)> captionEnter;
         // While the thumbnail grid is shown it sees every key first; true when it took the key.
         std::function<bool(QKeyEvent*)> grid;
+        // While comparing, the compare view sees the keys next (Enter, Shift+arrows); true when taken.
+        std::function<bool(QKeyEvent*)> compare;
     };
 
     // Install it with qApp->installEventFilter(); it routes only keys meant for `window`.

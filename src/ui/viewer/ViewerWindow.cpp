@@ -1,10 +1,12 @@
 #include "ui/viewer/ViewerWindow.h"
 
 #include "core/settings/StartupTrace.h"
+#include "core/viewer/CullFilter.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureColour.h"
 #include "ui/viewer/CaptionBox.h"
 #include "ui/viewer/ColordProfile.h"
+#include "ui/viewer/CompareView.h"
 #include "ui/viewer/CullCommands.h"
 #include "ui/viewer/DisplayProfile.h"
 #include "ui/viewer/FileCommands.h"
@@ -79,6 +81,7 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     actions.ok = [this] { onOK(); };
     actions.cancel = [this] { onCancel(); };
     actions.grid = [this](QKeyEvent* event) { return m_grid->isVisible() && m_grid->handleKey(event); };
+    actions.compare = [this](QKeyEvent* event) { return m_compare->isOpen() && m_compare->handleKey(event); };
     actions.captionEnter = [this](bool shift) {
         if (!m_caption->enter(shift))
             endCaptionInput();
@@ -93,6 +96,8 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
         [this] {
             m_chrome->labelCurrent();
             m_grid->marksChanged();
+            if (m_compare)
+                m_compare->update();
         },
         [this] { showCurrent(); },
         [this](int index) {
@@ -105,6 +110,27 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     m_chrome->setPositionSource([this] {
         const FilteredPosition at = m_cull->position();
         return std::pair<int, int>(at.position, at.count);
+    });
+    CompareView::Sources compareSources;
+    compareSources.marks = [this](int index) { return m_cull->marksTextOf(index); };
+    compareSources.shown = [this](int index) { return !m_cull->filtering() || m_cull->shown(index); };
+    compareSources.position = [this](int index) {
+        if (!m_cull->filtering())
+            return std::pair<int, int>(index + 1, m_images.count());
+        const FilteredPosition at =
+            filteredPosition(m_images.count(), index, [this](int i) { return m_cull->shown(i); });
+        return std::pair<int, int>(at.position, at.count);
+    };
+    m_compare = new CompareView(*this, m_config, m_images, *m_cache, std::move(compareSources));
+    connect(m_compare, &CompareView::leaveRequested, this, &ViewerWindow::leaveCompare);
+    connect(m_compare, &CompareView::referenceChanged, this, [this] { showCurrent(); });
+    connect(m_compare, &CompareView::painted, this, &ViewerWindow::painted);
+    connect(m_compare, &CompareView::referenceViewChanged, this, [this] {
+        // The reference's view is the current view: A adds its zoomed part, as the single view's.
+        const ViewGeometry& reference = m_compare->paneView(0);
+        m_geometry.source = reference.source;
+        m_geometry.destination = reference.destination;
+        m_geometry.fitted = reference.fitted;
     });
     resize(1024, 700);
     // Space and Enter press the focused button; Next has it first, so both step forward at start.
@@ -162,6 +188,14 @@ void ViewerWindow::showCurrent(std::chrono::milliseconds patience)
         m_grid->listChanged();
         return;
     }
+    if (m_compare->isOpen()) {
+        // The reference is the current entry: it and the candidates are shown again.
+        m_chrome->updateButtons();
+        m_cache->waitForCurrent(patience);
+        m_compare->refresh();
+        m_chrome->labelCurrent();
+        return;
+    }
     m_zoom->cancelDrag();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     m_chrome->updateButtons();
@@ -191,7 +225,9 @@ void ViewerWindow::updateToolButtons()
 
 void ViewerWindow::layoutCurrent()
 {
-    if (m_cache->currentSlot())
+    if (comparing())
+        m_compare->setGeometry(compareArea());
+    else if (m_cache->currentSlot())
         layoutPicture(m_geometry, width(), height(), false);
 }
 
@@ -216,13 +252,19 @@ void ViewerWindow::paintEvent(QPaintEvent*)
 void ViewerWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    // Loads from now on scale their photo for this size on their worker.
-    m_cache->setScreenTarget({size(), devicePixelRatioF()});
     m_notices->place();
     m_grid->setGeometry(rect());
-    if (m_cache->currentSlot()) {
-        layoutPicture(m_geometry, width(), height(), false);
-        m_picture.markUnsettled();
+    if (comparing()) {
+        // The panes follow through the compare view's own resize; loads decode for the new panes.
+        m_compare->setGeometry(compareArea());
+        followScreen();
+    } else {
+        // Loads from now on scale their photo for this size on their worker.
+        m_cache->setScreenTarget({size(), devicePixelRatioF()});
+        if (m_cache->currentSlot()) {
+            layoutPicture(m_geometry, width(), height(), false);
+            m_picture.markUnsettled();
+        }
     }
     update();
 }
@@ -268,8 +310,14 @@ void ViewerWindow::followScreen()
     // Loads decode for the whole of this screen at its device pixels (the window may be zoomed to
     // fill it); a denser or larger screen gets the current picture decoded again, sharper.
     const qreal ratio = std::max(now->devicePixelRatio(), devicePixelRatioF());
-    const QSize pixels(int(std::lround(now->size().width() * ratio)), int(std::lround(now->size().height() * ratio)));
-    m_cache->setScreenTarget({size(), devicePixelRatioF()});
+    QSize pixels(int(std::lround(now->size().width() * ratio)), int(std::lround(now->size().height() * ratio)));
+    if (comparing()) {
+        // While comparing, each photo is decoded and scaled for a pane, not for the whole window.
+        pixels = m_compare->paneDevicePixels();
+        m_cache->setScreenTarget({m_compare->paneSize(), devicePixelRatioF()});
+    } else {
+        m_cache->setScreenTarget({size(), devicePixelRatioF()});
+    }
     if (pixels != m_cache->viewSize()) {
         m_cache->setViewSize(pixels);
         m_picture.markUnsettled();
@@ -300,6 +348,18 @@ void ViewerWindow::runCommand(Command command)
 {
     const int current = m_images.currentIndex();
     const int last = std::max(0, m_images.count() - 1);
+    if (command == Command::Compare && !m_compare->isOpen()) {
+        enterCompare();
+        return;
+    }
+    if (m_compare->isOpen() && !m_caption->isOpen()) {
+        if (command == Command::ToggleGrid)
+            leaveCompare();
+        else if (m_compare->runCommand(command))
+            return;
+    } else if (command == Command::ComparePanes) {
+        return;
+    }
     // Under the filter the steps go over the photos it hides.
     if (const std::optional<int> target = m_cull->filteredTarget(command)) {
         navigate(*target);
@@ -518,6 +578,54 @@ void ViewerWindow::closeGrid(bool restore)
     m_grid->close(restore);
     setFocus(Qt::OtherFocusReason);
     showCurrent();
+}
+
+// ---- compare view -------------------------------------------------------------------------------------
+
+bool ViewerWindow::comparing() const
+{
+    return m_compare && m_compare->isOpen();
+}
+
+QRect ViewerWindow::compareArea() const
+{
+    const int top = m_toolbar->isVisible() ? toolbarButton(Command::Next)->geometry().bottom() + 1 : 0;
+    return QRect(0, top, width(), std::max(0, height() - top));
+}
+
+void ViewerWindow::enterCompare()
+{
+    if (m_images.count() < 2 || m_grid->isVisible() || m_caption->isOpen())
+        return;
+    m_zoom->cancelDrag();
+    m_beforeCompare = {m_geometry, m_images.currentIndex(), size()};
+    m_compare->setGeometry(compareArea());
+    m_compare->setPaneCount(m_config.CompareFourPanes ? 4 : 2);
+    m_compare->open(m_compare->paneCount());
+    // Loads from now on decode and scale for a pane; what the cache holds already covers it.
+    followScreen();
+    m_compare->refresh();
+    m_chrome->labelCurrent();
+}
+
+void ViewerWindow::leaveCompare()
+{
+    if (!m_compare->isOpen())
+        return;
+    m_compare->close();
+    followScreen();
+    setFocus(Qt::OtherFocusReason);
+    showCurrent();
+    // Back on the photo the comparison started from, unchanged window: its zoom as it was.
+    if (m_images.currentIndex() == m_beforeCompare.index && size() == m_beforeCompare.size && m_cache->shown().loaded &&
+        !m_beforeCompare.geometry.source.isEmpty()) {
+        m_geometry = m_beforeCompare.geometry;
+        m_geometry.dragging = false;
+        const qreal ratio = devicePixelRatioF();
+        m_cache->ensureDetail(m_geometry.source, QSize(int(m_geometry.destination.width() * ratio),
+                                                       int(m_geometry.destination.height() * ratio)));
+        update();
+    }
 }
 
 // ---- exit ----------------------------------------------------------------------------------------------

@@ -32,6 +32,7 @@ class QToolButton;
 namespace marquelo {
 
 class CaptionBox;
+class CompareView;
 class CullCommands;
 class DisplayProfileFollower;
 class FileCommands;
@@ -111,6 +112,8 @@ public:
     CullCommands& cull() { return *m_cull; }
     // The thumbnail grid G shows over the picture.
     ThumbnailGrid& grid() { return *m_grid; }
+    // The compare view of Shift+C over the picture.
+    CompareView& compare() { return *m_compare; }
 
 Q_SIGNALS:
     // Emitted when the user has confirmed leaving (exit clean-up done); start-up ends the program then.
@@ -141,6 +144,11 @@ private:
     void layoutCurrent();
     void toggleGrid();
     void closeGrid(bool restore);
+    void enterCompare();
+    void leaveCompare();
+    // Where the compare view lies: the window below the toolbar.
+    QRect compareArea() const;
+    bool comparing() const;
     // The screen the window is on decides the decode size and the display profile; it may change as
     // the window moves between monitors or a monitor changes its resolution or scale.
     void watchScreen();
@@ -171,6 +179,13 @@ private:
     std::vector<Command> m_undoOrder;
     NoticeOverlay* m_notices = nullptr;
     ThumbnailGrid* m_grid = nullptr;
+    CompareView* m_compare = nullptr;
+    // The single view as the compare view found it, given back when it is left on the same photo.
+    struct SingleView {
+        ViewGeometry geometry;
+        int index = -1;
+        QSize size;
+    } m_beforeCompare;
     std::unique_ptr<DisplayProfileFollower> m_profile;
     // The screen whose signals are connected, and the output whose profile was last asked for.
     QMetaObject::Connection m_screenConnections[3];

@@ -470,3 +470,38 @@ TEST_F(CacheFolder, EndingDuringALargeDecodeStopsAndJoinsIt)
 
 } // namespace
 } // namespace marquelo
+
+namespace marquelo {
+namespace {
+
+// The compare view keeps its panes' photos although they lie outside the depth around the current
+// entry, and zooms every pane at once: each pane's sharper decode must land, none overtaking another.
+TEST_F(CacheFolder, PinnedEntriesStayAndEachGetsItsOwnDetail)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"})
+        folder.jpeg(name, 800, 600);
+    scan();
+    config.CacheDepth = 1;
+    CountingCache cache(list, config);
+    cache.setViewSize(QSize(400, 300));
+    cache.waitForCurrent();
+    cache.setPinned({0, 3});
+    cache.requestPicture(3, PictureCache::Priority::Current);
+    cache.updateReadAhead();
+    settleLoads(cache);
+    EXPECT_TRUE(present(list, 3)) << "pinned outside the depth";
+    EXPECT_FALSE(present(list, 4));
+
+    EXPECT_TRUE(cache.ensureDetail(0, Rect{0, 0, 399, 299}, QSize(400, 300)));
+    EXPECT_TRUE(cache.ensureDetail(3, Rect{0, 0, 399, 299}, QSize(400, 300)));
+    settleLoads(cache);
+    EXPECT_EQ(list.at(0).pictures[kOriginal]->image.size(), QSize(800, 600));
+    EXPECT_EQ(list.at(3).pictures[kOriginal]->image.size(), QSize(800, 600));
+
+    cache.setPinned({});
+    cache.updateReadAhead();
+    EXPECT_FALSE(present(list, 3)) << "freed once no longer pinned";
+}
+
+} // namespace
+} // namespace marquelo
