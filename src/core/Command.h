@@ -68,6 +68,8 @@ enum class Command : std::uint8_t {
     SendTo3,
     SendTo4,
     FilterMenu,
+    // Brings the Modern appearance's faded toolbar back (the Classic toolbar never fades).
+    ShowControls,
     Count_
 };
 

@@ -35,7 +35,7 @@ constexpr std::string_view kConvert = "marquelo-convert";
 
 } // namespace
 
-const std::array<SettingDef, 81> kSettings = {{
+const std::array<SettingDef, 82> kSettings = {{
     text("InstallationPath", &C::InstallationPath, "", R::ProgramDirectory),
     text("BaseOutputDirectory", &C::BaseOutputDirectory, "", R::OutputUnderPictures),
     text("CurOutputDirectory", &C::CurOutputDirectory, "", R::OutputUnderPictures),
@@ -126,6 +126,7 @@ const std::array<SettingDef, 81> kSettings = {{
     text("SendTo2Directory", &C::SendTo2Directory, ""),
     text("SendTo3Directory", &C::SendTo3Directory, ""),
     text("SendTo4Directory", &C::SendTo4Directory, ""),
+    small("Appearance", &C::Appearance, 0),
 }};
 
 const SettingDef* findSetting(std::string_view key)

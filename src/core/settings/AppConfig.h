@@ -120,6 +120,8 @@ struct AppConfig {
     std::string SendTo2Directory;
     std::string SendTo3Directory;
     std::string SendTo4Directory;
+    // How the viewer looks: 0 Classic (the look the program always had), 1 Modern (dark, with overlays).
+    std::uint8_t Appearance = 0;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -150,8 +152,8 @@ struct SettingDef {
     bool saved; // PageInfo is read but never written
 };
 
-// The 81 keys of the record in load and save order; ConfigIsValid (the 82nd) is written after them.
-extern const std::array<SettingDef, 81> kSettings;
+// The 82 keys of the record in load and save order; ConfigIsValid (the 83rd) is written after them.
+extern const std::array<SettingDef, 82> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 66> kPreferenceKeys = {{
+const std::array<std::string_view, 67> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -72,6 +72,7 @@ const std::array<std::string_view, 66> kPreferenceKeys = {{
     "SendTo2Directory",
     "SendTo3Directory",
     "SendTo4Directory",
+    "Appearance",
 }};
 
 bool isPreferenceKey(std::string_view key)

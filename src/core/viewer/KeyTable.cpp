@@ -114,6 +114,7 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     row("Ctrl+Shift+3", Command::SendTo3, chord(Qt::Key_3, kCtrl | kShift), chord(Qt::Key_NumberSign, kCtrl | kShift)),
     row("Ctrl+Shift+4", Command::SendTo4, chord(Qt::Key_4, kCtrl | kShift), chord(Qt::Key_Dollar, kCtrl | kShift)),
     row("Ctrl+Shift+F", Command::FilterMenu, chord(Qt::Key_F, kCtrl | kShift)),
+    row("M", Command::ShowControls, chord(Qt::Key_M)),
 }};
 
 namespace {

@@ -22,7 +22,7 @@ struct KeyBinding {
     int chordCount;
 };
 
-inline constexpr int kKeyTableSize = 76;
+inline constexpr int kKeyTableSize = 77;
 
 // The rows in table order. Earlier rows win when two rows share a chord (none do today).
 extern const std::array<KeyBinding, kKeyTableSize> kKeyTable;
