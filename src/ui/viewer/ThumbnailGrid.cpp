@@ -1,5 +1,6 @@
 #include "ui/viewer/ThumbnailGrid.h"
 
+#include "core/viewer/Appearance.h"
 #include "core/viewer/ThumbnailLoader.h"
 
 #include <QFontMetrics>
@@ -553,7 +554,7 @@ void ThumbnailGrid::paintBadges(QPainter& painter, const QRect& cell, const Imag
 void ThumbnailGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    const ColourRef ground = m_config.BackgroundColor;
+    const ColourRef ground = viewerBackground(m_config);
     painter.fillRect(event->rect(), QColor(colourRed(ground), colourGreen(ground), colourBlue(ground)));
     const auto [first, last] = visibleRange();
     const int side = sidePixels();

@@ -10,6 +10,7 @@
 #include "ui/viewer/InfoLabels.h"
 #include "ui/viewer/NoticeOverlay.h"
 #include "ui/viewer/ThumbnailGrid.h"
+#include "ui/viewer/ViewerAppearance.h"
 #include "ui/viewer/ViewerChrome.h"
 #include "ui/viewer/ViewerKeyRouter.h"
 #include "ui/viewer/ViewerToolbar.h"
@@ -104,6 +105,7 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
         const FilteredPosition at = m_cull->position();
         return std::pair<int, int>(at.position, at.count);
     });
+    m_appearance = std::make_unique<ViewerAppearance>(*this, m_config, *m_toolbar, *m_notices);
     resize(1024, 700);
     // Space and Enter press the focused button; Next has it first, so both step forward at start.
     toolbarButton(Command::Next)->setFocus();
@@ -295,6 +297,8 @@ void ViewerWindow::runCommand(Command command)
 {
     const int current = m_images.currentIndex();
     const int last = std::max(0, m_images.count() - 1);
+    if (isWalkCommand(command))
+        m_appearance->walked();
     // Under the filter the steps go over the photos it hides.
     if (const std::optional<int> target = m_cull->filteredTarget(command)) {
         navigate(*target);
@@ -329,6 +333,7 @@ void ViewerWindow::runCommand(Command command)
     case Command::ToggleFullScreen: m_windowState.toggleFullScreen(); return;
     case Command::UndoDelete: undoLast(); return;
     case Command::ToggleGrid: toggleGrid(); return;
+    case Command::ShowControls: m_appearance->reveal(); return;
     default: break;
     }
     if (command >= Command::SendTo1 && command <= Command::SendTo4) {
@@ -436,6 +441,7 @@ void ViewerWindow::applySettings()
         m_picture.clearCopies();
         showCurrent();
     }
+    m_appearance->apply();
     m_chrome->applySettings();
     m_applied = {m_config.CacheDepth, m_config.ReadAhead};
 }

@@ -39,6 +39,7 @@ class InfoLabels;
 class NoticeOverlay;
 class PictureCache;
 class ThumbnailGrid;
+class ViewerAppearance;
 class ViewerChrome;
 class ViewerKeyRouter;
 class ViewerToolbar;
@@ -109,6 +110,8 @@ public:
     CullCommands& cull() { return *m_cull; }
     // The thumbnail grid G shows over the picture.
     ThumbnailGrid& grid() { return *m_grid; }
+    // Classic or Modern, as the setting Appearance says.
+    ViewerAppearance& appearance() { return *m_appearance; }
 
 Q_SIGNALS:
     // Emitted when the user has confirmed leaving (exit clean-up done); start-up ends the program then.
@@ -165,6 +168,7 @@ private:
     std::unique_ptr<ViewerChrome> m_chrome;
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<CullCommands> m_cull;
+    std::unique_ptr<ViewerAppearance> m_appearance;
     // Delete or SendTo1 for each change Ctrl+Z can take back, the last one last.
     std::vector<Command> m_undoOrder;
     NoticeOverlay* m_notices = nullptr;
