@@ -3,6 +3,7 @@
 #include "core/settings/PreferencesFieldLimits.h"
 #include "core/settings/PreferencesKeys.h"
 #include "core/settings/PreferencesPathCheck.h"
+#include "core/viewer/Appearance.h"
 #include "ui/prefs/EditCompressPreferencesPage.h"
 #include "ui/prefs/GeneralPreferencesPage.h"
 #include "ui/prefs/HtmlCreationPreferencesPage.h"
@@ -77,6 +78,7 @@ PreferencesDialog::PreferencesDialog(AppConfig& config, UserInterface& ui, Prefe
     auto* legend = new QLabel(QString::fromLatin1(kLegend), this);
     legend->setObjectName(QStringLiteral("PlaceholderLegend"));
     legend->setTextFormat(Qt::PlainText);
+    m_legend = legend;
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &PreferencesDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &PreferencesDialog::reject);
@@ -105,6 +107,19 @@ PreferencesDialog::PreferencesDialog(AppConfig& config, UserInterface& ui, Prefe
     // With no page shown, a click on the highlighted tab must still bring its page.
     connect(m_tabs, &QTabBar::tabBarClicked, this, &PreferencesDialog::selectTab);
     addTabShortcuts();
+    updateLegend();
+}
+
+void PreferencesDialog::updateLegend()
+{
+    if (appearanceOf(m_config) != Appearance::Modern)
+        return;
+    // General and Misc have no template; the legend there only read as a stray footer. Its place is
+    // kept, so the buttons do not jump between pages.
+    QSizePolicy policy = m_legend->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_legend->setSizePolicy(policy);
+    m_legend->setVisible(m_shown == 1 || m_shown >= 3);
 }
 
 void PreferencesDialog::addTabShortcuts()
@@ -126,6 +141,7 @@ void PreferencesDialog::selectTab(int index)
     m_stack->setCurrentIndex(index);
     m_shown = index;
     m_config.CurrentCfgTab = std::uint8_t(index);
+    updateLegend();
 }
 
 void PreferencesDialog::showPageAndFocus(int index, QWidget* control)
