@@ -20,6 +20,8 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace marquelo {
 
 namespace {
@@ -28,6 +30,7 @@ namespace {
 constexpr QColor kBarColour = QColor(32, 32, 32, 210);
 constexpr QColor kInk = QColor(236, 236, 236);
 constexpr int kButtonSide = ViewerAppearance::kIconSize + 12;
+constexpr int kMinButtonSide = 20;
 // Wider gaps of the Classic row (in its layout units) part the buttons into groups; the bar keeps them.
 constexpr int kGroupGap = 18;
 
@@ -124,7 +127,6 @@ void ViewerAppearance::becomeModern()
     placeBar();
     m_toolbar.setContainer(m_bar);
     m_window.setMouseTracking(true);
-    m_notices.setBottomMargin(m_bar->height() + 2 * kBarMargin);
 
     for (const char* name : {"info", "fileName", "pageTitle"}) {
         QLabel* l = label(name);
@@ -168,9 +170,26 @@ void ViewerAppearance::placeBar()
 {
     if (!m_bar)
         return;
+    // A window narrower than the whole bar gets smaller buttons (and, below 28 pixels, smaller icons)
+    // rather than buttons cut off at its edges.
+    const auto& buttons = m_toolbar.buttons();
+    const int count = int(buttons.size());
+    const int side = buttons.front()->width();
+    const int fixed = m_bar->sizeHint().width() - count * side;
+    const int room = m_window.width() - 2 * kBarMargin;
+    const int wanted = std::clamp((room - fixed) / count, kMinButtonSide, kButtonSide);
+    if (wanted != side) {
+        const int icon = std::min(kIconSize, wanted - 4);
+        for (QToolButton* b : buttons) {
+            b->setFixedSize(wanted, wanted);
+            b->setIconSize(QSize(icon, icon));
+        }
+        m_bar->layout()->activate();
+    }
     const QSize size = m_bar->sizeHint();
     m_bar->setGeometry((m_window.width() - size.width()) / 2, m_window.height() - size.height() - kBarMargin,
                        size.width(), size.height());
+    m_notices.setBottomMargin(size.height() + 2 * kBarMargin);
 }
 
 qreal ViewerAppearance::barOpacity() const
