@@ -94,7 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"CtrlShiftAt", Qt::Key_At, kCtrl | kShift, Command::SendTo2},
         KeyCase{"CtrlShiftNumberSign", Qt::Key_NumberSign, kCtrl | kShift, Command::SendTo3},
         KeyCase{"CtrlShiftDollar", Qt::Key_Dollar, kCtrl | kShift, Command::SendTo4},
-        KeyCase{"KeypadCtrlOneIsNotARating", Qt::Key_1, kCtrl | kPad, std::nullopt}),
+        KeyCase{"KeypadCtrlOneIsNotARating", Qt::Key_1, kCtrl | kPad, std::nullopt},
+        // The Modern toolbar comes back with M; Shift+M stays free.
+        KeyCase{"M", Qt::Key_M, kNone, Command::ShowControls}, KeyCase{"ShiftM", Qt::Key_M, kShift, std::nullopt}),
     [](const ::testing::TestParamInfo<KeyCase>& row) { return std::string(row.param.name); });
 
 TEST(KeyTable, NoChordIsListedTwice)
