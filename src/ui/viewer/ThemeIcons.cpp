@@ -108,6 +108,10 @@ ThemedIcon toolbarIcon(std::string_view ownName, QColor ink)
     // Our drawings are one-colour lines made for a light ground: drawn in the ink as the symbolic ones.
     const QString path =
         QStringLiteral(":/viewer/%1.svg").arg(QLatin1String(ownName.data(), qsizetype(ownName.size())));
+    // Help is the exception, a white mark on a blue disc that reads on any ground; inked it would be a
+    // blank disc.
+    if (ownName == "help")
+        return {QIcon(path), IconSource::Own, path};
     return {inkedIcon(QIcon(path), ink), IconSource::Own, path};
 }
 
