@@ -2,12 +2,11 @@
 // keep the calls short and the wiring itself in the room.
 #include "app/AppContext.h"
 #include "core/settings/Startup.h"
-#include "core/viewer/KeyHelp.h"
 #include "ui/page/PageCommands.h"
 #include "ui/prefs/PreferencesCommand.h"
-#include "ui/settings/HelpWindow.h"
 #include "ui/tools/ImageActions.h"
 #include "ui/update/UpdateActions.h"
+#include "ui/viewer/ViewerAppearance.h"
 #include "ui/viewer/ViewerWindow.h"
 
 namespace marquelo {
@@ -28,7 +27,7 @@ void registerRooms(AppContext& app)
     // Once it was opened the start-up hint about it is not shown again.
     app.window->setCommandHandler(Command::Help, [&app, w = app.window] {
         app.config.KeyHelpSeen = true;
-        showHelpHtml(w, QString::fromStdString(keyHelpPage()));
+        showKeyHelp(w, app.config);
     });
     // Page builder: A (caption box, Enter / Escape), Shift+! close page, O open page.
     bindPageCommands(*app.window);

@@ -74,6 +74,8 @@ enum class Command : std::uint8_t {
     // The compare view: open or leave it, and two or four panes.
     Compare,
     ComparePanes,
+    // Brings the Modern appearance's faded toolbar back (the Classic toolbar never fades).
+    ShowControls,
     Count_
 };
 

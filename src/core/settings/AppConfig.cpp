@@ -35,7 +35,7 @@ constexpr std::string_view kConvert = "marquelo-convert";
 
 } // namespace
 
-const std::array<SettingDef, 87> kSettings = {{
+const std::array<SettingDef, 88> kSettings = {{
     text("InstallationPath", &C::InstallationPath, "", R::ProgramDirectory),
     text("BaseOutputDirectory", &C::BaseOutputDirectory, "", R::OutputUnderPictures),
     text("CurOutputDirectory", &C::CurOutputDirectory, "", R::OutputUnderPictures),
@@ -132,6 +132,7 @@ const std::array<SettingDef, 87> kSettings = {{
     flag("CaptionToSidecar", &C::CaptionToSidecar, true),
     text("CameraClockOffsets", &C::CameraClockOffsets, ""),
     flag("CompareFourPanes", &C::CompareFourPanes, false),
+    small("Appearance", &C::Appearance, 0),
 }};
 
 const SettingDef* findSetting(std::string_view key)

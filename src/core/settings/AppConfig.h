@@ -134,6 +134,8 @@ struct AppConfig {
     std::string CameraClockOffsets;
     // The compare view (Shift+C) opens with four panes (2 x 2) instead of two.
     bool CompareFourPanes = false;
+    // How the viewer looks: 0 Classic (the look the program always had), 1 Modern (dark, with overlays).
+    std::uint8_t Appearance = 0;
 
     bool operator==(const AppConfig&) const = default;
 };
@@ -164,8 +166,8 @@ struct SettingDef {
     bool saved; // PageInfo is read but never written
 };
 
-// The 87 keys of the record in load and save order; ConfigIsValid (the 88th) is written after them.
-extern const std::array<SettingDef, 87> kSettings;
+// The 88 keys of the record in load and save order; ConfigIsValid (the 89th) is written after them.
+extern const std::array<SettingDef, 88> kSettings;
 
 inline constexpr std::string_view kConfigIsValidKey = "ConfigIsValid";
 inline constexpr int kProgramVersion = 16;

@@ -5,7 +5,7 @@
 
 namespace marquelo {
 
-const std::array<std::string_view, 72> kPreferenceKeys = {{
+const std::array<std::string_view, 73> kPreferenceKeys = {{
     "InstallationPath",
     "BaseOutputDirectory",
     "CreateSubdirectory",
@@ -78,6 +78,7 @@ const std::array<std::string_view, 72> kPreferenceKeys = {{
     "CaptionToSidecar",
     "CameraClockOffsets",
     "CompareFourPanes",
+    "Appearance",
 }};
 
 bool isPreferenceKey(std::string_view key)

@@ -11,7 +11,7 @@
 namespace marquelo {
 
 // Keys edited by the dialog, in the order of the key table.
-extern const std::array<std::string_view, 72> kPreferenceKeys;
+extern const std::array<std::string_view, 73> kPreferenceKeys;
 
 // Whether key has a control in the preferences dialog.
 bool isPreferenceKey(std::string_view key);

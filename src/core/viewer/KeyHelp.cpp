@@ -66,6 +66,7 @@ std::string_view commandDescription(Command command)
     case Command::LabelPurple: return "Purple label on/off";
     case Command::NextFilter: return "Next filter: all, not rejected, at least 1 to 5 stars, rejected only";
     case Command::FilterMenu: return "Filter menu: choose the filter, the current one checked";
+    case Command::ShowControls: return "Show the toolbar again after it faded (Modern appearance)";
     case Command::SendTo1: return "Move the image to send-to folder 1";
     case Command::SendTo2: return "Move the image to send-to folder 2";
     case Command::SendTo3: return "Move the image to send-to folder 3";
@@ -104,13 +105,21 @@ void addRow(std::string& out, std::string_view keys, std::string_view action)
 
 } // namespace
 
-std::string keyHelpPage()
+std::string keyHelpPage(KeyHelpLook look)
 {
-    std::string out = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>Shortcut Keys</title>\n"
-                      "</head>\n<body id=\"HtmlHelpDlg\" bgcolor=\"#cccc99\" text=\"#000000\">\n"
-                      "<h2>Shortcut Keys</h2>\n"
-                      "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">\n"
-                      "<tr><th align=\"left\">Key</th><th align=\"left\">Action</th></tr>\n";
+    std::string out = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>Shortcut Keys</title>\n";
+    if (look == KeyHelpLook::Modern) {
+        // The overlays' dark ground and light text; links and the table's lines light enough to see on it.
+        out += "<style>a { color: #8ab4f8; } th, td { border-color: #5a5a5a; }</style>\n"
+               "</head>\n<body id=\"HtmlHelpDlg\" bgcolor=\"#242424\" text=\"#eeeeee\">\n"
+               "<h2>Shortcut Keys</h2>\n"
+               "<table border=\"1\" bordercolor=\"#5a5a5a\" cellspacing=\"0\" cellpadding=\"4\" width=\"100%\">\n";
+    } else {
+        out += "</head>\n<body id=\"HtmlHelpDlg\" bgcolor=\"#cccc99\" text=\"#000000\">\n"
+               "<h2>Shortcut Keys</h2>\n"
+               "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">\n";
+    }
+    out += "<tr><th align=\"left\">Key</th><th align=\"left\">Action</th></tr>\n";
     // Commands in the order their first key appears in the table; all their keys on that one line.
     std::vector<Command> order;
     std::vector<std::string> keys(static_cast<std::size_t>(kCommandCount));

@@ -17,8 +17,11 @@ std::string_view commandDescription(Command command);
 // ("Shift+!").
 std::string keyName(const KeyBinding& binding);
 
+// Classic: the page on its own light ground; Modern: the dark ground of the viewer's overlays.
+enum class KeyHelpLook { Classic, Modern };
+
 // The whole help page (HTML): every row of the key table, keys of one command on one line in table
 // order, then the mouse and caption keys and the hints.
-std::string keyHelpPage();
+std::string keyHelpPage(KeyHelpLook look = KeyHelpLook::Classic);
 
 } // namespace marquelo

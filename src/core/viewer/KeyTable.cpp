@@ -118,6 +118,7 @@ const std::array<KeyBinding, kKeyTableSize> kKeyTable = {{
     row("Shift+F", Command::OpenPageFolder, chord(Qt::Key_F, kShift)),
     row("Shift+C", Command::Compare, chord(Qt::Key_C, kShift)),
     row("Ctrl+Shift+C", Command::ComparePanes, chord(Qt::Key_C, kCtrl | kShift)),
+    row("M", Command::ShowControls, chord(Qt::Key_M)),
 }};
 
 namespace {

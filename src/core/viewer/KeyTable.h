@@ -22,7 +22,7 @@ struct KeyBinding {
     int chordCount;
 };
 
-inline constexpr int kKeyTableSize = 80;
+inline constexpr int kKeyTableSize = 81;
 
 // The rows in table order. Earlier rows win when two rows share a chord (none do today).
 extern const std::array<KeyBinding, kKeyTableSize> kKeyTable;

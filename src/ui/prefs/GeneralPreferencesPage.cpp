@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QColor>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -66,9 +67,16 @@ QGroupBox* GeneralPreferencesPage::makeAppearance(std::vector<QWidget*>& order)
     depthRow->addWidget(m_depthLabel);
     depthRow->addWidget(m_depth);
     depthRow->addStretch(1);
+    m_appearance = new QComboBox(this);
+    m_appearance->setObjectName(QStringLiteral("Appearance"));
+    m_appearance->addItems({QStringLiteral("Classic"), QStringLiteral("Modern")});
+    auto* appearanceLabel = makeLabel(QStringLiteral("Loo&k"), m_appearance);
     auto* colourRow = new QHBoxLayout;
     colourRow->addWidget(colourButton);
     colourRow->addWidget(m_swatch);
+    colourRow->addSpacing(12);
+    colourRow->addWidget(appearanceLabel);
+    colourRow->addWidget(m_appearance);
     colourRow->addStretch(1);
     auto* grid = new QGridLayout(appearance);
     placeCells(grid, {{startFull, 0, 0},
@@ -91,8 +99,8 @@ QGroupBox* GeneralPreferencesPage::makeAppearance(std::vector<QWidget*>& order)
     bindNonNegative(m_depth, &AppConfig::CacheDepth);
     bindFlag(edited, &AppConfig::BundleEditedImages);
     bindFlag(confirmDelete, &AppConfig::ConfirmDelete);
-    order.insert(order.end(),
-                 {startFull, titleBar, toolbar, imageInfo, m_readAhead, m_depth, colourButton, edited, confirmDelete});
+    order.insert(order.end(), {startFull, titleBar, toolbar, imageInfo, m_readAhead, m_depth, colourButton,
+                               m_appearance, edited, confirmDelete});
     connect(m_readAhead, &QCheckBox::toggled, this, &GeneralPreferencesPage::updateDepthEnabled);
     connect(colourButton, &QPushButton::clicked, this, &GeneralPreferencesPage::chooseColour);
     return appearance;
@@ -140,8 +148,18 @@ QGroupBox* GeneralPreferencesPage::makeOutput(std::vector<QWidget*>& order)
 void GeneralPreferencesPage::fillControls()
 {
     PreferencesPage::fillControls();
+    // A stored number this program does not know shows as Classic, which is what the viewer draws for it.
+    m_appearance->setCurrentIndex(values().Appearance == 1 ? 1 : 0);
     updateDepthEnabled();
     updateSwatch();
+}
+
+bool GeneralPreferencesPage::readControls()
+{
+    if (!PreferencesPage::readControls())
+        return false;
+    values().Appearance = std::uint8_t(m_appearance->currentIndex() == 1 ? 1 : 0);
+    return true;
 }
 
 void GeneralPreferencesPage::updateDepthEnabled()

@@ -1,9 +1,10 @@
 #pragma once
-// The General page: appearance, read-ahead, background colour, image sorting and the output folder.
+// The General page: appearance (Classic or Modern), read-ahead, background colour, image sorting and the output folder.
 
 #include "ui/prefs/PreferencesPage.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -18,6 +19,8 @@ public:
 
     // Also enables the depth entry to match read-ahead and paints the swatch with the colour being edited.
     void fillControls() override;
+    // Also reads the appearance (Classic or Modern), which has no entry that could be refused.
+    bool readControls() override;
 
     QLineEdit* directoryEdit() const { return m_directory; }
     QLineEdit* htmlFileEdit() const { return m_htmlFile; }
@@ -36,6 +39,7 @@ private:
     QLabel* m_depthLabel = nullptr;
     QLineEdit* m_depth = nullptr;
     QLabel* m_swatch = nullptr;
+    QComboBox* m_appearance = nullptr;
     QLineEdit* m_directory = nullptr;
     QLineEdit* m_htmlFile = nullptr;
 };

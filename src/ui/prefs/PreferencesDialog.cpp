@@ -4,6 +4,7 @@
 #include "core/settings/PreferencesKeys.h"
 #include "core/settings/PreferencesPathCheck.h"
 #include "core/viewer/CaptureTime.h"
+#include "core/viewer/Appearance.h"
 #include "ui/prefs/EditCompressPreferencesPage.h"
 #include "ui/prefs/GeneralPreferencesPage.h"
 #include "ui/prefs/HtmlCreationPreferencesPage.h"
@@ -79,6 +80,7 @@ PreferencesDialog::PreferencesDialog(AppConfig& config, UserInterface& ui, Prefe
     auto* legend = new QLabel(QString::fromLatin1(kLegend), this);
     legend->setObjectName(QStringLiteral("PlaceholderLegend"));
     legend->setTextFormat(Qt::PlainText);
+    m_legend = legend;
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &PreferencesDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &PreferencesDialog::reject);
@@ -107,6 +109,19 @@ PreferencesDialog::PreferencesDialog(AppConfig& config, UserInterface& ui, Prefe
     // With no page shown, a click on the highlighted tab must still bring its page.
     connect(m_tabs, &QTabBar::tabBarClicked, this, &PreferencesDialog::selectTab);
     addTabShortcuts();
+    updateLegend();
+}
+
+void PreferencesDialog::updateLegend()
+{
+    if (appearanceOf(m_config) != Appearance::Modern)
+        return;
+    // General and Misc have no template; the legend there only read as a stray footer. Its place is
+    // kept, so the buttons do not jump between pages.
+    QSizePolicy policy = m_legend->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_legend->setSizePolicy(policy);
+    m_legend->setVisible(m_shown == 1 || m_shown >= 3);
 }
 
 void PreferencesDialog::addTabShortcuts()
@@ -131,6 +146,7 @@ void PreferencesDialog::selectTab(int index)
     m_stack->setCurrentIndex(index);
     m_shown = index;
     m_config.CurrentCfgTab = std::uint8_t(index);
+    updateLegend();
 }
 
 void PreferencesDialog::showPageAndFocus(int index, QWidget* control)

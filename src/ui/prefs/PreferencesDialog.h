@@ -12,6 +12,7 @@
 #include <array>
 #include <string>
 
+class QLabel;
 class QStackedWidget;
 class QTabBar;
 
@@ -54,6 +55,8 @@ private:
     bool confirm();
     // The path check of one entry; on rejection the entry's page comes to the front before the message.
     bool checkPath(const std::string& path, unsigned requirements, int pageIndex, QWidget* control);
+    // Modern shows the placeholder legend only under the pages whose entries take placeholders.
+    void updateLegend();
 
     AppConfig& m_config;
     AppConfig m_values; // the pages' working copy
@@ -67,6 +70,7 @@ private:
     HtmlCreationPreferencesPage* m_htmlCreation = nullptr;
     std::array<PreferencesPage*, kPageCount> m_pages{};
     int m_shown = -1;
+    QLabel* m_legend = nullptr;
 };
 
 } // namespace marquelo

@@ -52,8 +52,15 @@ void NoticeOverlay::place()
     m_label->setMaximumWidth(maxWidth);
     m_label->adjustSize();
     const QSize size(std::min(m_label->sizeHint().width(), maxWidth), m_label->sizeHint().height());
-    m_label->setGeometry((m_window->width() - size.width()) / 2, m_window->height() - size.height() - 24, size.width(),
-                         size.height());
+    m_label->setGeometry((m_window->width() - size.width()) / 2, m_window->height() - size.height() - m_bottomMargin,
+                         size.width(), size.height());
+}
+
+void NoticeOverlay::setBottomMargin(int pixels)
+{
+    m_bottomMargin = pixels;
+    if (m_label->isVisible())
+        place();
 }
 
 void NoticeOverlay::fade()

@@ -27,6 +27,9 @@ public:
     void show(const QString& text);
     // Keeps the line at the bottom centre after the window changed its size.
     void place();
+    // The line's distance from the window's bottom edge (Modern keeps it clear of its toolbar).
+    static constexpr int kBottomMargin = 24;
+    void setBottomMargin(int pixels);
 
     bool visible() const;
     QString text() const;
@@ -39,6 +42,7 @@ private:
     QGraphicsOpacityEffect* m_opacity;
     QPropertyAnimation* m_fade;
     QTimer* m_timer;
+    int m_bottomMargin = kBottomMargin;
 };
 
 } // namespace marquelo

@@ -1,6 +1,7 @@
 #include "ui/viewer/PictureArea.h"
 
 #include "core/settings/AppConfig.h"
+#include "core/viewer/Appearance.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureSlot.h"
@@ -34,7 +35,7 @@ PictureArea::PictureArea(QWidget& window, const AppConfig& config, const ImageLi
 
 QColor PictureArea::background() const
 {
-    const ColourRef c = m_config.BackgroundColor;
+    const ColourRef c = viewerBackground(m_config);
     return QColor(colourRed(c), colourGreen(c), colourBlue(c));
 }
 

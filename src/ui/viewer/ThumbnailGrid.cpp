@@ -1,5 +1,6 @@
 #include "ui/viewer/ThumbnailGrid.h"
 
+#include "core/viewer/Appearance.h"
 #include "core/viewer/ThumbnailLoader.h"
 #include "ui/viewer/GridAccessible.h"
 
@@ -633,7 +634,7 @@ void ThumbnailGrid::paintBadges(QPainter& painter, const QRect& cell, const Imag
 void ThumbnailGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    const ColourRef ground = m_config.BackgroundColor;
+    const ColourRef ground = viewerBackground(m_config);
     const QColor groundColour(colourRed(ground), colourGreen(ground), colourBlue(ground));
     painter.fillRect(event->rect(), groundColour);
     // The names read on any background colour the user chose.

@@ -18,6 +18,18 @@ int pixelX(int unitX)
     return int(std::lround(unitX * kToolbarUnit));
 }
 
+void styleClassic(QToolButton* b, const ToolbarButton& row)
+{
+    b->setStyleSheet(QString());
+    b->setAutoRaise(false);
+    b->setIcon(QIcon(QStringLiteral(":/viewer/%1.svg").arg(QLatin1String(row.icon.data(), row.icon.size()))));
+    b->setIconSize(QSize(18, 18));
+    b->setMinimumSize(0, 0);
+    b->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    b->setGeometry(pixelX(row.x), ViewerToolbar::kTop, ViewerToolbar::kButtonSize, ViewerToolbar::kButtonSize);
+    b->setAutoFillBackground(true);
+}
+
 } // namespace
 
 ViewerToolbar::ViewerToolbar(QWidget* window, std::function<void(Command)> onCommand) : QObject(window)
@@ -28,16 +40,13 @@ ViewerToolbar::ViewerToolbar(QWidget* window, std::function<void(Command)> onCom
         const ToolbarButton& row = kToolbar[i];
         auto* b = new QToolButton(window);
         b->setObjectName(QStringLiteral("button%1").arg(row.id));
-        b->setIcon(QIcon(QStringLiteral(":/viewer/%1.svg").arg(QLatin1String(row.icon.data(), row.icon.size()))));
-        b->setIconSize(QSize(18, 18));
+        styleClassic(b, row);
         const QString tooltip = QString::fromUtf8(row.tooltip.data(), qsizetype(row.tooltip.size()));
         b->setToolTip(tooltip);
         // A screen reader says the action; the keys in brackets are read out as the tooltip.
         b->setAccessibleName(tooltip.left(tooltip.lastIndexOf(QLatin1String(" ("))).trimmed());
-        b->setGeometry(pixelX(row.x), kTop, kButtonSize, kButtonSize);
         // A clicked button keeps the focus, so Space and Enter press it again.
         b->setFocusPolicy(Qt::StrongFocus);
-        b->setAutoFillBackground(true);
         const Command command = row.command;
         connect(b, &QToolButton::clicked, this, [onCommand, command] { onCommand(command); });
         m_buttons[i] = b;
@@ -63,6 +72,26 @@ void ViewerToolbar::setVisible(bool visible)
     m_visible = visible;
     for (QToolButton* b : m_buttons)
         b->setVisible(visible);
+    if (m_container)
+        m_container->setVisible(visible);
+}
+
+void ViewerToolbar::setContainer(QWidget* container)
+{
+    m_container = container;
+    if (m_container)
+        m_container->setVisible(m_visible);
+}
+
+void ViewerToolbar::restoreClassic(QWidget* window)
+{
+    m_container = nullptr;
+    for (std::size_t i = 0; i < kToolbar.size(); ++i) {
+        QToolButton* b = m_buttons[i];
+        b->setParent(window);
+        styleClassic(b, kToolbar[i]);
+        b->setVisible(m_visible);
+    }
 }
 
 void ViewerToolbar::setBackground(QColor colour)

@@ -29,6 +29,12 @@ public:
 
     void setVisible(bool visible);
     bool isVisible() const { return m_visible; }
+    // Every button in table order (the appearance restyles and places them).
+    const std::array<QToolButton*, kToolbarSize>& buttons() const { return m_buttons; }
+    // Modern: the widget the buttons were moved into; it shows and hides with them. nullptr: none.
+    void setContainer(QWidget* container);
+    // Back to the Classic row: the buttons as children of the window at the table's places, our icons.
+    void restoreClassic(QWidget* window);
     // The buttons sit on the picture's background colour.
     void setBackground(QColor colour);
     // Enables the tool buttons that have the program or folder they need (Edit also needs a picture).
@@ -44,6 +50,7 @@ public:
 
 private:
     std::array<QToolButton*, kToolbarSize> m_buttons{};
+    QWidget* m_container = nullptr;
     bool m_visible = true;
 };
 

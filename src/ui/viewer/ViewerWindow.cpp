@@ -13,6 +13,7 @@
 #include "ui/viewer/InfoLabels.h"
 #include "ui/viewer/NoticeOverlay.h"
 #include "ui/viewer/ThumbnailGrid.h"
+#include "ui/viewer/ViewerAppearance.h"
 #include "ui/viewer/ViewerChrome.h"
 #include "ui/viewer/ViewerKeyRouter.h"
 #include "ui/viewer/ViewerToolbar.h"
@@ -132,6 +133,7 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
         m_geometry.destination = reference.destination;
         m_geometry.fitted = reference.fitted;
     });
+    m_appearance = std::make_unique<ViewerAppearance>(*this, m_config, *m_toolbar, *m_notices);
     resize(1024, 700);
     // Space and Enter press the focused button; Next has it first, so both step forward at start.
     toolbarButton(Command::Next)->setFocus();
@@ -360,6 +362,8 @@ void ViewerWindow::runCommand(Command command)
     } else if (command == Command::ComparePanes) {
         return;
     }
+    if (isWalkCommand(command))
+        m_appearance->walked();
     // Under the filter the steps go over the photos it hides.
     if (const std::optional<int> target = m_cull->filteredTarget(command)) {
         navigate(*target);
@@ -394,6 +398,7 @@ void ViewerWindow::runCommand(Command command)
     case Command::ToggleFullScreen: m_windowState.toggleFullScreen(); return;
     case Command::UndoDelete: undoLast(); return;
     case Command::ToggleGrid: toggleGrid(); return;
+    case Command::ShowControls: m_appearance->reveal(); return;
     default: break;
     }
     if (command >= Command::SendTo1 && command <= Command::SendTo4) {
@@ -506,6 +511,7 @@ void ViewerWindow::applySettings()
         m_picture.clearCopies();
         showCurrent();
     }
+    m_appearance->apply();
     m_chrome->applySettings();
     m_applied = {m_config.CacheDepth, m_config.ReadAhead};
 }

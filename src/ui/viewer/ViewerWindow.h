@@ -40,6 +40,7 @@ class InfoLabels;
 class NoticeOverlay;
 class PictureCache;
 class ThumbnailGrid;
+class ViewerAppearance;
 class ViewerChrome;
 class ViewerKeyRouter;
 class ViewerToolbar;
@@ -114,6 +115,8 @@ public:
     ThumbnailGrid& grid() { return *m_grid; }
     // The compare view of Shift+C over the picture.
     CompareView& compare() { return *m_compare; }
+    // Classic or Modern, as the setting Appearance says.
+    ViewerAppearance& appearance() { return *m_appearance; }
 
 Q_SIGNALS:
     // Emitted when the user has confirmed leaving (exit clean-up done); start-up ends the program then.
@@ -175,6 +178,7 @@ private:
     std::unique_ptr<ViewerChrome> m_chrome;
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<CullCommands> m_cull;
+    std::unique_ptr<ViewerAppearance> m_appearance;
     // Delete or SendTo1 for each change Ctrl+Z can take back, the last one last.
     std::vector<Command> m_undoOrder;
     NoticeOverlay* m_notices = nullptr;

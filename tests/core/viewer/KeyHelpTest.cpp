@@ -27,6 +27,23 @@ TEST(KeyHelp, ListsEveryKeyOfTheTableWithWhatItDoes)
     EXPECT_NE(keyHelpPage().find("href=\"#ButtonOK\""), std::string::npos);
 }
 
+TEST(KeyHelp, ModernSaysTheSameOnTheDarkGround)
+{
+    QTextDocument classic, modern;
+    classic.setHtml(QString::fromStdString(keyHelpPage(KeyHelpLook::Classic)));
+    modern.setHtml(QString::fromStdString(keyHelpPage(KeyHelpLook::Modern)));
+    EXPECT_EQ(modern.toPlainText(), classic.toPlainText());
+    const std::string page = keyHelpPage(KeyHelpLook::Modern);
+    EXPECT_EQ(page.find("#cccc99"), std::string::npos);
+    EXPECT_NE(page.find("bgcolor=\"#242424\""), std::string::npos);
+    EXPECT_NE(page.find("href=\"#ButtonOK\""), std::string::npos);
+    // Classic is the page as it always was.
+    EXPECT_EQ(keyHelpPage(), keyHelpPage(KeyHelpLook::Classic));
+    EXPECT_NE(keyHelpPage().find("bgcolor=\"#cccc99\""), std::string::npos);
+    // M brings the faded toolbar back, and says so.
+    EXPECT_TRUE(classic.toPlainText().contains(QStringLiteral("Show the toolbar again")));
+}
+
 TEST(KeyHelp, EveryCommandHasADescription)
 {
     for (int c = 0; c < kCommandCount; ++c)

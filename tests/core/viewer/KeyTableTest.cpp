@@ -97,7 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The page's place: Shift+P publishes, Shift+F opens its folder; Ctrl+Shift+F stays the filter menu.
         KeyCase{"ShiftP", Qt::Key_P, kShift, Command::PublishPage}, KeyCase{"P", Qt::Key_P, kNone, std::nullopt},
         KeyCase{"ShiftF", Qt::Key_F, kShift, Command::OpenPageFolder},
-        KeyCase{"KeypadCtrlOneIsNotARating", Qt::Key_1, kCtrl | kPad, std::nullopt}),
+        KeyCase{"KeypadCtrlOneIsNotARating", Qt::Key_1, kCtrl | kPad, std::nullopt},
+        // The Modern toolbar comes back with M; Shift+M stays free.
+        KeyCase{"M", Qt::Key_M, kNone, Command::ShowControls}, KeyCase{"ShiftM", Qt::Key_M, kShift, std::nullopt}),
     [](const ::testing::TestParamInfo<KeyCase>& row) { return std::string(row.param.name); });
 
 TEST(KeyTable, NoChordIsListedTwice)
