@@ -239,18 +239,22 @@ void MovieWebCopies::finished(const std::shared_ptr<Run>& run, int exitCode)
     figure.width = posterSize.width();
     figure.height = posterSize.height();
     // Only the one figure written for this movie is replaced, and only when it is there exactly once.
-    const std::optional<std::string> page = PageFile::read(r.pagePath);
-    const std::size_t at = page ? page->find(r.linkFragment) : std::string::npos;
+    // Read and rewritten under one lock, so that an addition another program makes meanwhile is kept.
     std::string reason;
-    if (at == std::string::npos || page->find(r.linkFragment, at + 1) != std::string::npos) {
-        reason = "its figure is no longer on the page";
+    PageFile file;
+    if (!PageFile::readable(r.pagePath) || !file.open(r.pagePath)) {
+        reason = "the page can no longer be opened";
     } else {
-        std::string content = *page;
-        content.replace(at, r.linkFragment.size(), modernVideoFragmentText(figure));
-        if (PageFile::rewrite(r.pagePath, content, &reason))
-            reason.clear();
-        else if (reason.empty())
-            reason = "the page could not be written";
+        std::string content = file.readAll();
+        const std::size_t at = content.find(r.linkFragment);
+        if (at == std::string::npos || content.find(r.linkFragment, at + 1) != std::string::npos) {
+            reason = "its figure is no longer on the page";
+            file.close();
+        } else {
+            content.replace(at, r.linkFragment.size(), modernVideoFragmentText(figure));
+            if (!file.replaceAll(content))
+                reason = file.error().empty() ? std::string("the page could not be written") : file.error();
+        }
     }
     if (!reason.empty()) {
         qCWarning(lcPage).noquote() << q(name) << "stays a link:" << q(reason);

@@ -48,6 +48,8 @@ public:
     virtual std::string captionText() = 0;
     // Puts the photo's own description into the open caption box, selected, so typing replaces it.
     virtual void offerCaption(const std::string& text) { (void)text; }
+    // The photo's sidecar was rewritten with its caption: what the viewer knew of it is out of date.
+    virtual void sidecarWritten(const std::string& photoPath) { (void)photoPath; }
     // Moves to the next photo as the Next command does (nothing on the last one).
     virtual void showNext() = 0;
     // Whether Shift is held right now.

@@ -487,6 +487,7 @@ std::string PageSession::saveCaptionToSidecars(const ImageEntry& entry)
             qCWarning(lcPage).noquote() << "Caption not saved in the sidecar of" << q(file) << q(written.error);
             return written.error;
         }
+        m_host.sidecarWritten(file);
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "ui/page/PageCommands.h"
 
+#include "core/viewer/PhotoMarks.h"
 #include "core/viewer/PictureCache.h"
 #include "media/TemporaryFiles.h"
 #include "ui/page/ClosePageDialog.h"
@@ -9,6 +10,7 @@
 #include "ui/page/PagePropertiesDialog.h"
 #include "ui/settings/Choosers.h"
 #include "ui/tools/ImageActions.h"
+#include "ui/viewer/CullCommands.h"
 #include "ui/viewer/ViewerWindow.h"
 
 #include <QGuiApplication>
@@ -73,6 +75,13 @@ std::string PageCommands::captionText()
 void PageCommands::offerCaption(const std::string& text)
 {
     m_window.offerCaptionText(QString::fromStdString(text));
+}
+
+void PageCommands::sidecarWritten(const std::string& photoPath)
+{
+    // Forgotten, the marks are read again with the new stamp: the next rating of this photo must not
+    // take our own caption for another program's change.
+    m_window.cull().marks().forget(photoPath);
 }
 
 void PageCommands::showNext()

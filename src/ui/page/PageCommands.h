@@ -25,6 +25,7 @@ public:
     void endCaptionInput() override;
     std::string captionText() override;
     void offerCaption(const std::string& text) override;
+    void sidecarWritten(const std::string& photoPath) override;
     void showNext() override;
     bool shiftHeld() override;
     bool editPageInfo(PageInfoValues& values) override;

@@ -114,6 +114,10 @@ TEST_F(CaptionTest, APairGetsTheCaptionInBothSidecarsWithTheNamingOfTheRatings)
     EXPECT_EQ(media::readSidecarDescription(photos + "/b.CR2"), "Second pair");
     EXPECT_TRUE(exists(photos + "/b.jpg.xmp"));
     EXPECT_TRUE(exists(photos + "/b.CR2.xmp"));
+    // The viewer is told of each rewritten sidecar, or its next rating of the pair would take our own
+    // caption for another program's change.
+    EXPECT_EQ(host.sidecarsWritten, (std::vector<std::string>{photos + "/DSC01234.JPG", photos + "/DSC01234.ORF",
+                                                              photos + "/b.jpg", photos + "/b.CR2"}));
 }
 
 TEST_F(CaptionTest, ASidecarThatCannotBeWrittenKeepsTheAdditionAndSaysWhy)

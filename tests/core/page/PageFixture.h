@@ -96,6 +96,8 @@ struct ScriptedHost : PageHost {
     void endCaptionInput() override { ++captionEnds; }
     std::string captionText() override { return caption; }
     std::vector<std::string> offered; // descriptions put into the box; the box then holds the last
+    std::vector<std::string> sidecarsWritten; // photos whose sidecar got a caption
+    void sidecarWritten(const std::string& photoPath) override { sidecarsWritten.push_back(photoPath); }
     void offerCaption(const std::string& text) override
     {
         offered.push_back(text);
