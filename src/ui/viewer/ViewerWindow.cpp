@@ -592,9 +592,11 @@ void ViewerWindow::enterCompare()
     m_compare->setGeometry(compareArea());
     m_compare->setPaneCount(m_config.CompareFourPanes ? 4 : 2);
     m_compare->open(m_compare->paneCount());
-    // Loads from now on decode and scale for a pane; what the cache holds already covers it.
-    followScreen();
+    // The panes are pinned before the view size changes, so the photos on screen are kept (and
+    // refined when decoded for a smaller view), not freed and waited for.
     m_compare->refresh();
+    // Loads from now on decode and scale for a pane.
+    followScreen();
     m_chrome->labelCurrent();
 }
 
