@@ -107,6 +107,8 @@ private:
     void readAhead();
     void pictureLoaded(int index, int version);
     void paintPane(QPainter& painter, Pane& pane, bool reference);
+    static bool paintFromScreenCopy(QPainter& painter, const ScreenCopy& copy, const QRectF& part,
+                                    const QRect& destination, qreal ratio);
     int paneAt(QPoint p) const;
     void moved();
     std::shared_ptr<PictureSlot> slotOf(int index) const;
