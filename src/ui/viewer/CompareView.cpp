@@ -254,6 +254,14 @@ QSize CompareView::paneDevicePixels() const
     return QSize(int(std::lround(pane.width() * ratio)), int(std::lround(pane.height() * ratio)));
 }
 
+int CompareView::scalingsMade() const
+{
+    int made = 0;
+    for (const Pane& pane : m_panes)
+        made += pane.renderer.copiesMade();
+    return made;
+}
+
 void CompareView::layoutPanes()
 {
     for (int i = 0; i < m_paneCount; ++i) {

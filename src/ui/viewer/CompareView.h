@@ -74,6 +74,8 @@ public:
     // The device pixels of the largest pane: what the photos are decoded for while comparing.
     QSize paneDevicePixels() const;
     QSize paneSize() const;
+    // The copies scaled on this thread for the panes so far (tests and the benchmark).
+    int scalingsMade() const;
 
 Q_SIGNALS:
     // The reference pane's view changed (the window keeps it as the current view, for A).
