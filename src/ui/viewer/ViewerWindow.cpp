@@ -234,6 +234,12 @@ void ViewerWindow::layoutCurrent()
 void ViewerWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    if (comparing()) {
+        // The panes cover the picture: the single view's copy of the reference would be scaled behind
+        // them for nothing (the window's geometry is the reference pane's while comparing).
+        painter.fillRect(rect(), m_picture.background());
+        return;
+    }
     m_picture.paint(painter);
     Q_EMIT painted();
     // The desktop's colour manager is asked once the first picture is on screen (or has failed): the
