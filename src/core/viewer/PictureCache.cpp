@@ -132,7 +132,8 @@ void PictureCache::setViewSize(QSize devicePixels)
         ImageEntry& entry = m_images.at(i);
         for (int v : {kOriginal, kEdited}) {
             const std::shared_ptr<PictureSlot>& slot = entry.pictures[v];
-            if (!slot || !slot->ready() || coversView(*slot) || (i == current && v == entry.shown))
+            if (!slot || !slot->ready() || coversView(*slot) || (i == current && v == entry.shown) ||
+                (v == entry.shown && isPinned(i)))
                 continue;
             // A neighbour decoded for the smaller screen would be shown enlarged when stepped to.
             evictPicture(i, v);
@@ -366,9 +367,11 @@ PictureCache::DepthWindow PictureCache::evictOutsideDepth()
 {
     const int n = m_images.count();
     const int cur = m_images.currentIndex();
-    const DepthWindow window{std::max(0, cur - depth()), std::min(n - 1, cur + depth())};
+    // While entries are pinned nobody looks at the current entry's neighbours: only the pinned stay.
+    const int reach = m_pinned.empty() ? depth() : 0;
+    const DepthWindow window{std::max(0, cur - reach), std::min(n - 1, cur + reach)};
     for (int i = 0; i < n; ++i) {
-        if ((i < window.lo || i > window.hi) && std::find(m_pinned.begin(), m_pinned.end(), i) == m_pinned.end()) {
+        if ((i < window.lo || i > window.hi) && !isPinned(i)) {
             evictPicture(i, kOriginal);
             evictPicture(i, kEdited);
         }
@@ -562,6 +565,13 @@ bool PictureCache::ensureDetail(int index, const Rect& source, QSize destination
 void PictureCache::setPinned(std::vector<int> indexes)
 {
     m_pinned = std::move(indexes);
+    if (!m_pinned.empty() && m_images.count() > 0)
+        evictOutsideDepth();
+}
+
+bool PictureCache::isPinned(int index) const
+{
+    return std::find(m_pinned.begin(), m_pinned.end(), index) != m_pinned.end();
 }
 
 bool PictureCache::startDetail(int index, const std::shared_ptr<PictureSlot>& slot, int version, double scale,

@@ -102,8 +102,11 @@ public:
     // The same for entry `index` (a compare pane). Each entry can have its own detail load running.
     bool ensureDetail(int index, const Rect& source, QSize destinationSize);
     // Entries whose pictures stay while they are outside CacheDepth (the compare view's panes and the
-    // candidate's read-ahead); an empty list ends the pinning.
+    // candidate's read-ahead); an empty list ends the pinning. While any are pinned, the current
+    // entry's neighbours are freed at once and not read ahead, and a larger view size keeps the
+    // pinned pictures instead of freeing them: they are on screen (the caller refines them).
     void setPinned(std::vector<int> indexes);
+    bool isPinned(int index) const;
 
     // The primary screen in device pixels (empty without a GUI application): the default view size.
     static QSize primaryScreenPixels();

@@ -83,6 +83,9 @@ void CompareView::open(int paneCount)
         m_firstCandidate = w.firstEligible();
     m_firstCandidateName.clear();
     m_open = true;
+    // The first frame draws what the cache holds as it is; the pane-sized copies follow once settled.
+    m_settled = false;
+    m_settleTimer.start();
     show();
     raise();
     place();
@@ -180,7 +183,10 @@ void CompareView::loadPanes()
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     layoutPanes();
-    m_settled = true;
+    // A pane decoded for a smaller view (before the panes were this size) is refined on a worker.
+    ensureDetail();
+    // A step draws its final copy at once, unless the view is still moving or just opened.
+    m_settled = !m_settleTimer.isActive();
     m_readAheadTimer.start(30);
     update();
 }
@@ -246,6 +252,14 @@ QSize CompareView::paneDevicePixels() const
     const qreal ratio = devicePixelRatioF();
     const QSize pane = paneSize();
     return QSize(int(std::lround(pane.width() * ratio)), int(std::lround(pane.height() * ratio)));
+}
+
+int CompareView::scalingsMade() const
+{
+    int made = 0;
+    for (const Pane& pane : m_panes)
+        made += pane.renderer.copiesMade();
+    return made;
 }
 
 void CompareView::layoutPanes()
@@ -451,12 +465,37 @@ void CompareView::paintPane(QPainter& painter, Pane& pane, bool reference)
         painter.fillRect(destination, colour);
     const QRectF part = decodedSourceRect(pane.view.source, slot->fullSize, slot->image.size());
     const qreal ratio = devicePixelRatioF();
-    if (slot->screen.fits(part, destination, ratio))
+    // The load's copy was fitted into a pane-sized client, so it is placed in the pane's own
+    // coordinates, not the view's.
+    if (slot->screen.fits(part, pane.view.destination.toQRect(), ratio))
         pane.renderer.adopt(slot->image, slot->screen, true);
     painter.save();
     painter.setClipRect(area);
-    pane.renderer.paint(painter, slot->image, part, destination, ratio, m_settled);
+    if (m_settled || pane.renderer.hasCopy(slot->image, part, destination, ratio) ||
+        !paintFromScreenCopy(painter, slot->screen, part, destination, ratio))
+        pane.renderer.paint(painter, slot->image, part, destination, ratio, m_settled);
     painter.restore();
+}
+
+bool CompareView::paintFromScreenCopy(QPainter& painter, const ScreenCopy& copy, const QRectF& part,
+                                      const QRect& destination, qreal ratio)
+{
+    // The copy a load made for another view (the whole window) is far smaller than the decoded
+    // picture: drawn filtered, it stands in until the view is still, as long as it is not enlarged.
+    if (copy.scaled.isNull() || copy.source.isEmpty() || !copy.source.contains(part))
+        return false;
+    const double sx = copy.scaled.width() / copy.source.width();
+    const double sy = copy.scaled.height() / copy.source.height();
+    const QRectF from((part.x() - copy.source.x()) * sx, (part.y() - copy.source.y()) * sy, part.width() * sx,
+                      part.height() * sy);
+    const QSize device = deviceSize(destination, ratio);
+    if (from.width() < device.width() - 1 || from.height() < device.height() - 1)
+        return false;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(QRectF(destination), copy.scaled, from);
+    painter.restore();
+    return true;
 }
 
 void CompareView::paintEvent(QPaintEvent*)

@@ -74,6 +74,8 @@ public:
     // The device pixels of the largest pane: what the photos are decoded for while comparing.
     QSize paneDevicePixels() const;
     QSize paneSize() const;
+    // The copies scaled on this thread for the panes so far (tests and the benchmark).
+    int scalingsMade() const;
 
 Q_SIGNALS:
     // The reference pane's view changed (the window keeps it as the current view, for A).
@@ -107,6 +109,8 @@ private:
     void readAhead();
     void pictureLoaded(int index, int version);
     void paintPane(QPainter& painter, Pane& pane, bool reference);
+    static bool paintFromScreenCopy(QPainter& painter, const ScreenCopy& copy, const QRectF& part,
+                                    const QRect& destination, qreal ratio);
     int paneAt(QPoint p) const;
     void moved();
     std::shared_ptr<PictureSlot> slotOf(int index) const;

@@ -31,6 +31,12 @@ public:
     // With `shownNow` it is the copy on screen; otherwise it is kept behind it, as prepare does.
     void adopt(const QImage& image, const ScreenCopy& copy, bool shownNow);
 
+    // A copy for this view is kept: paint() only blits it.
+    bool hasCopy(const QImage& image, const QRectF& source, const QRect& destination, qreal devicePixelRatio) const
+    {
+        return find(image, source, destination, devicePixelRatio) != nullptr;
+    }
+
     // Drops every copy (a picture replaced, memory to give back).
     void clear();
     // How many scaled copies were made so far (tests and the benchmark).

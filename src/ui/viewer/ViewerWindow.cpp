@@ -238,6 +238,12 @@ void ViewerWindow::layoutCurrent()
 void ViewerWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    if (comparing()) {
+        // The panes cover the picture: the single view's copy of the reference would be scaled behind
+        // them for nothing (the window's geometry is the reference pane's while comparing).
+        painter.fillRect(rect(), m_picture.background());
+        return;
+    }
     m_picture.paint(painter);
     Q_EMIT painted();
     startup::mark("window mapped");
@@ -608,9 +614,11 @@ void ViewerWindow::enterCompare()
     m_compare->setGeometry(compareArea());
     m_compare->setPaneCount(m_config.CompareFourPanes ? 4 : 2);
     m_compare->open(m_compare->paneCount());
-    // Loads from now on decode and scale for a pane; what the cache holds already covers it.
-    followScreen();
+    // The panes are pinned before the view size changes, so the photos on screen are kept (and
+    // refined when decoded for a smaller view), not freed and waited for.
     m_compare->refresh();
+    // Loads from now on decode and scale for a pane.
+    followScreen();
     m_chrome->labelCurrent();
 }
 

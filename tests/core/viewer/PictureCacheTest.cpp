@@ -503,5 +503,42 @@ TEST_F(CacheFolder, PinnedEntriesStayAndEachGetsItsOwnDetail)
     EXPECT_FALSE(present(list, 3)) << "freed once no longer pinned";
 }
 
+// While the compare view pins its panes, nothing shows the current entry's neighbours: they are freed
+// rather than held at the window's size, and a larger view (the panes larger than the screen the
+// photos were decoded for) keeps the pinned pictures instead of freeing them for a new decode.
+TEST_F(CacheFolder, PinsFreeTheNeighboursAndSurviveALargerView)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"})
+        folder.jpeg(name, 800, 600);
+    scan();
+    config.CacheDepth = 1;
+    list.setCurrent(2);
+    CountingCache cache(list, config);
+    cache.setViewSize(QSize(200, 150));
+    cache.waitForCurrent();
+    cache.updateReadAhead();
+    settleLoads(cache);
+    ASSERT_TRUE(present(list, 1) && present(list, 3));
+
+    cache.setPinned({2, 4});
+    EXPECT_FALSE(present(list, 1)) << "the reference's neighbour is not shown";
+    EXPECT_FALSE(present(list, 3));
+    cache.requestPicture(4, PictureCache::Priority::Current);
+    settleLoads(cache);
+    const std::shared_ptr<PictureSlot> pinned = list.at(4).pictures[kOriginal];
+    ASSERT_TRUE(pinned);
+    cache.setViewSize(QSize(400, 300));
+    EXPECT_EQ(list.at(4).pictures[kOriginal], pinned) << "on screen: kept, not decoded again";
+    cache.updateReadAhead();
+    settleLoads(cache);
+    EXPECT_FALSE(present(list, 1)) << "no read-ahead around the reference while pinned";
+
+    cache.setPinned({});
+    cache.updateReadAhead();
+    settleLoads(cache);
+    EXPECT_TRUE(present(list, 1) && present(list, 3)) << "read ahead again once the pins end";
+    EXPECT_FALSE(present(list, 4));
+}
+
 } // namespace
 } // namespace marquelo

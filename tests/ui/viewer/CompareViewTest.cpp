@@ -257,5 +257,35 @@ TEST_F(Compare, ActionsLandOnTheReference)
     EXPECT_EQ(images.at(shown()[1]).shownName(), "c.jpg");
 }
 
+// A step to a photo read ahead blits the copy its load scaled for the pane: the GUI thread scales
+// nothing. Entering draws what the cache holds at once, the candidate kept as it is although it was
+// decoded for a view smaller than the panes (it is refined later, not decoded again while waiting).
+TEST_F(Compare, StepsBlitAndEnteringShowsWhatTheCacheHolds)
+{
+    for (int i = 0; i < 5; ++i)
+        writePhoto(path(QStringLiteral("%1.jpg").arg(QChar('a' + i))), QSize(1600, 1200), colourOf(i));
+    open(1);
+    // A window larger than its screen: the photos, decoded for the screen, fill no pane.
+    window->resize(2400, 1400);
+    QTRY_VERIFY_WITH_TIMEOUT(images.at(2).pictures[kOriginal] && images.at(2).pictures[kOriginal]->ready(), 5000);
+    const std::shared_ptr<PictureSlot> candidate = images.at(2).pictures[kOriginal];
+    ASSERT_LT(candidate->image.width(), 1200);
+
+    enter();
+    EXPECT_EQ(images.at(2).pictures[kOriginal], candidate) << "entering keeps the candidate the cache holds";
+    view().repaint();
+    EXPECT_EQ(view().scalingsMade(), 0) << "the first frame scales nothing";
+
+    // Once still, the panes' copies are made (one each), and the read-ahead loads for a pane.
+    QTRY_COMPARE_WITH_TIMEOUT(view().scalingsMade(), 2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(images.at(3).pictures[kOriginal] && images.at(3).pictures[kOriginal]->ready(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(view().scalingsMade(), 2, 5000);
+    key(Qt::Key_Right);
+    ASSERT_EQ(shown(), (std::vector<int>{1, 3}));
+    view().repaint();
+    EXPECT_EQ(view().scalingsMade(), 2) << "the step only blits";
+    EXPECT_TRUE(near(paneCentre(1), colourOf(3)));
+}
+
 } // namespace
 } // namespace marquelo::test
