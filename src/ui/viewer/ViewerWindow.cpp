@@ -127,6 +127,9 @@ ViewerWindow::ViewerWindow(AppConfig& config, ImageList& images, UserInterface& 
     connect(m_compare, &CompareView::referenceChanged, this, [this] { showCurrent(); });
     connect(m_compare, &CompareView::painted, this, &ViewerWindow::painted);
     connect(m_compare, &CompareView::referenceViewChanged, this, [this] {
+        // The closed view lays out its panes too (its first resize): the single view's own part stays.
+        if (!comparing())
+            return;
         // The reference's view is the current view: A adds its zoomed part, as the single view's.
         const ViewGeometry& reference = m_compare->paneView(0);
         m_geometry.source = reference.source;
