@@ -95,7 +95,7 @@ struct ScriptedHost : PageHost {
     void startCaptionInput() override { ++captionStarts; }
     void endCaptionInput() override { ++captionEnds; }
     std::string captionText() override { return caption; }
-    std::vector<std::string> offered; // descriptions put into the box; the box then holds the last
+    std::vector<std::string> offered;         // descriptions put into the box; the box then holds the last
     std::vector<std::string> sidecarsWritten; // photos whose sidecar got a caption
     void sidecarWritten(const std::string& photoPath) override { sidecarsWritten.push_back(photoPath); }
     void offerCaption(const std::string& text) override

@@ -73,10 +73,11 @@ TEST(ImageListFormats, AnEmptyValueListsJpegOnlyAsBefore)
 
 TEST(ImageListFormats, PicturePatternsComeBetweenJpegAndOtherExtensions)
 {
-    // Unsorted (Sorting 3 keeps the enumeration order of the patterns): JPEG, then today's formats,
-    // then movies. A .png that OtherExtensions also names is listed twice, as for any two patterns.
+    // Unsorted (a Sorting past the known orders keeps the enumeration order of the patterns): JPEG, then
+    // today's formats, then movies. A .png that OtherExtensions also names is listed twice, as for any two
+    // patterns.
     AppConfig config = formatsConfig(true, "*.png");
-    config.Sorting = 3;
+    config.Sorting = 9;
     config.OtherExtensions = "*.avi;*.png";
     EXPECT_EQ(
         listing({"m.avi", "p.png", "j.jpg"}, config),

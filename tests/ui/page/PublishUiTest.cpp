@@ -36,15 +36,20 @@ TEST(ClosePageQuestion, OffersTheFolderAndPublishingOnlyWithACommand)
     auto* publish = without.findChild<QPushButton*>(QStringLiteral("closeAndPublish"));
     ASSERT_TRUE(folder && publish);
     EXPECT_FALSE(publish->isEnabled());
-    // The folder opens and the question stays.
-    QTest::keyClick(&without, Qt::Key_F, Qt::AltModifier);
+    // The folder opens and the question stays. (Clicked: a mnemonic needs an active window, which the
+    // offscreen platform gives only sometimes.)
+    EXPECT_TRUE(folder->text().contains(QStringLiteral("&F")));
+    folder->click();
     EXPECT_EQ(folders, 1);
     EXPECT_TRUE(without.isVisible());
 
     ClosePageDialog with(
         QStringLiteral("Close?"), [] {}, nullptr, [] {}, true);
     with.show();
-    QTest::keyClick(&with, Qt::Key_P, Qt::AltModifier);
+    auto* publishNow = with.findChild<QPushButton*>(QStringLiteral("closeAndPublish"));
+    ASSERT_TRUE(publishNow && publishNow->isEnabled());
+    EXPECT_TRUE(publishNow->text().contains(QStringLiteral("&P")));
+    publishNow->click();
     EXPECT_FALSE(with.isVisible());
     EXPECT_EQ(with.result(), ClosePageDialog::kCloseAndPublish);
 

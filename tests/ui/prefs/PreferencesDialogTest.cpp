@@ -490,7 +490,7 @@ TEST_F(PreferencesDialogFixture, CameraClocksAreCheckedAtOkAndTheCaptionSettingI
     EXPECT_NE(ui.messages[1].find("\"OLYMPUS E-M5 two hours\""), std::string::npos) << ui.messages[1];
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(dlg->shownPage(), 2);
-    EXPECT_TRUE(clocks->hasFocus());
+    EXPECT_EQ(dlg->focusWidget(), clocks);
     EXPECT_EQ(config.CameraClockOffsets, "");
     EXPECT_TRUE(config.CaptionToSidecar);
 
