@@ -88,7 +88,9 @@ void ThumbnailGrid::close(bool restore)
 
 int ThumbnailGrid::sidePixels() const
 {
-    return int(std::lround(boxSide() * devicePixelRatioF()));
+    // Thumbnails are made and kept at the chosen size; the wider boxes that fill the row only spread
+    // them out. Made at the box's size they cost a larger decode each and missed the shared cache.
+    return int(std::lround(m_cell * devicePixelRatioF()));
 }
 
 QByteArray ThumbnailGrid::pathOf(int index) const
