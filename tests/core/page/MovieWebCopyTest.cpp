@@ -13,15 +13,6 @@
 namespace marquelo::test {
 namespace {
 
-bool spinUntil(const std::function<bool()>& done, int limitMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < limitMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
 QString ffmpeg()
 {
     return QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));

@@ -20,7 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <algorithm>
+
 #include <functional>
 #include <map>
 #include <optional>
@@ -28,6 +31,16 @@
 #include <vector>
 
 namespace marquelo::test {
+
+// Runs the event loop until `done` (a launched program's end) or the limit, and says which.
+inline bool spinUntil(const std::function<bool()>& done, int limitMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
 
 struct ScriptedHost : PageHost {
     std::string caption;
