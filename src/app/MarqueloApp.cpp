@@ -5,6 +5,8 @@
 #include "core/update/ExecutableSwap.h"
 #include "core/viewer/PictureDecoder.h"
 #include "ui/settings/QtUserInterface.h"
+#include "ui/viewer/EarlyHandOver.h"
+#include "ui/viewer/EarlyWindow.h"
 #include "ui/viewer/ViewerWindow.h"
 
 #include <QApplication>
@@ -111,13 +113,25 @@ void MarqueloApp::runViewer()
         qui->setFallbackParent(m_window.get());
     registerRooms(m_context);
 
-    // Shown before the start photo is laid out, which waits for nothing: the window system maps the
-    // window while the photo decodes, and the photo is laid out when its decode ends.
-    if (m_config.StartMaximized)
-        m_window->showMaximized();
-    else
-        m_window->show();
-    m_window->showStart();
+    std::unique_ptr<EarlyHandOver> handOver;
+    if (m_early) {
+        // The early window shows the photo meanwhile. The viewer window is mapped over it once the photo
+        // is loaded (and on the early window), in its final state, and draws the photo in its first
+        // paint: its X window has no background of its own, so until then it shows the early picture
+        // under it, and its first frame is never the bare background.
+        handOver = std::make_unique<EarlyHandOver>(std::move(m_early), *m_window);
+        m_window->waitForStart();
+        handOver->waitForEarlyPicture();
+        m_window->start();
+    } else {
+        // Shown before the start photo is laid out, which waits for nothing: the window system maps the
+        // window while the photo decodes, and the photo is laid out when its decode ends.
+        if (m_config.StartMaximized)
+            m_window->showMaximized();
+        else
+            m_window->show();
+        m_window->showStart();
+    }
     m_window->showKeyHint();
 
     if (runWindowLoop) {
@@ -143,8 +157,13 @@ void MarqueloApp::finish()
 
 int MarqueloApp::run(const std::vector<std::string>& argv)
 {
-    if (!prepare(argv))
+    const bool ready = prepare(argv);
+    if (!ready) {
+        if (m_early)
+            m_early->close();
+        m_early.reset();
         return 0;
+    }
     runViewer();
     finish();
     return 0;

@@ -19,6 +19,7 @@
 
 namespace marquelo {
 
+class EarlyWindow;
 class ViewerWindow;
 
 // Steps 13 and 14 of start-up: lists directory into images and makes the start file current.
@@ -51,6 +52,10 @@ public:
     ViewerWindow* window() const { return m_window.get(); }
     const std::string& imageDirectory() const { return m_directory; }
 
+    // The window that shows the start photo while Qt starts: the viewer window takes its place once it
+    // has drawn the photo itself. It is closed when start-up ends without the viewer window.
+    void setEarlyWindow(std::shared_ptr<EarlyWindow> early) { m_early = std::move(early); }
+
     // Runs the window until it is done; the default runs the Qt event loop until exitRequested().
     std::function<void(ViewerWindow&)> runWindowLoop;
 
@@ -67,6 +72,7 @@ private:
     ImageList m_images;
     AppContext m_context;
     std::unique_ptr<ViewerWindow> m_window;
+    std::shared_ptr<EarlyWindow> m_early;
     std::string m_directory;
 };
 

@@ -5,9 +5,13 @@
 #include "ui/settings/QtUserInterface.h"
 #include "ui/settings/Resources.h"
 #include "ui/viewer/DisplayProfile.h"
+#include "ui/viewer/EarlyWindow.h"
 
 #include "core/settings/CommandLine.h"
+#include "core/settings/Logging.h"
+#include "core/settings/StartPath.h"
 #include "core/settings/StartupTrace.h"
+#include "core/viewer/EarlyWindowPlan.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/StartPicture.h"
@@ -18,9 +22,67 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace {
+
+std::string environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return std::string(value ? value : "");
+}
+
+// Where the early window goes once it is open; the start picture's thread asks for it when its
+// decode is done.
+struct EarlySlot {
+    std::mutex mutex;
+    std::shared_ptr<marquelo::EarlyWindow> window;
+};
+
+// The early window for the start photo, when the settings and the display allow one (the reason is
+// logged when not). Reads the stored settings as the viewer window will, before Qt exists.
+std::shared_ptr<marquelo::EarlyWindow> openEarlyWindow(const marquelo::CommandLine& line, bool startPicture)
+{
+    std::error_code ec;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ec);
+    std::optional<marquelo::AppConfig> config;
+    const auto decide = [&] {
+        return marquelo::chooseEarlyWindow(startPicture, line.qtArguments.size() > 1, config ? &*config : nullptr,
+                                           environment);
+    };
+    // Everything that needs no file first: most starts that go without it end here.
+    if (marquelo::EarlyWindowChoice choice = decide(); !choice.plan && choice.reason != "no stored settings yet") {
+        qCInfo(lcViewer) << "no early window:" << choice.reason.c_str();
+        return nullptr;
+    }
+    marquelo::SettingsStore store(marquelo::SettingsStore::storeFileFor(QString::fromStdString(executable.string())));
+    if (store.readConfigIsValid() != 0) {
+        config.emplace();
+        store.load(*config, marquelo::SettingsEnvironment());
+    }
+    marquelo::EarlyWindowChoice choice = decide();
+    if (!choice.plan) {
+        qCInfo(lcViewer) << "no early window:" << choice.reason.c_str();
+        return nullptr;
+    }
+    // The title the viewer window gives itself for the photo, so the title bar does not change.
+    const marquelo::StartPath start = marquelo::resolveStartPath(line.paths.front());
+    choice.plan->title = marquelo::absoluteFolder(start.directory) + "/" + start.file + " - Marquelo";
+    // WM_CLASS as Qt sets it: the resource name (RESOURCE_NAME, else the name the program was
+    // started by) and the application's name, the executable's.
+    const std::string resource = environment("RESOURCE_NAME");
+    choice.plan->instanceName =
+        !resource.empty() ? resource : std::filesystem::path(line.qtArguments.front()).filename().string();
+    choice.plan->className = executable.filename().string();
+    return marquelo::EarlyWindow::open(*choice.plan);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -38,10 +100,7 @@ int main(int argc, char** argv)
         return 2;
     case marquelo::CommandLine::Action::Run: break;
     }
-    if (!marquelo::canReachDisplay(line, [](const char* name) {
-            const char* value = std::getenv(name);
-            return std::string(value ? value : "");
-        })) {
+    if (!marquelo::canReachDisplay(line, environment)) {
         std::fputs("cannot open a display: set DISPLAY or WAYLAND_DISPLAY\n", stderr);
         return 1;
     }
@@ -50,8 +109,24 @@ int main(int argc, char** argv)
     // decode begins once the screen is known: asked of X directly, or of Qt once it runs); started on a
     // folder or with Qt's options, the window loads it as ever.
     std::optional<marquelo::StartPicture> startPicture;
+    const auto early = std::make_shared<EarlySlot>();
     startPicture.emplace(line.paths.size() == 1 && line.qtArguments.size() == 1 ? line.paths.front() : std::string(),
-                         marquelo::probeScreenBeforeQt);
+                         marquelo::probeScreenBeforeQt, [early](const QImage& picture, QSize fullSize) {
+                             std::shared_ptr<marquelo::EarlyWindow> window;
+                             {
+                                 const std::lock_guard lock(early->mutex);
+                                 window = early->window;
+                             }
+                             if (window)
+                                 window->showPicture(picture, fullSize);
+                         });
+    // Meanwhile the photo may go on the screen before Qt is ready, in a plain X window of the viewer
+    // window's size and place.
+    std::shared_ptr<marquelo::EarlyWindow> earlyWindow = openEarlyWindow(line, startPicture->started());
+    {
+        const std::lock_guard lock(early->mutex);
+        early->window = earlyWindow;
+    }
 
     // Qt sees only its own options, so no path is ever taken for one of them; argc and the strings
     // must live as long as the application.
@@ -80,6 +155,7 @@ int main(int argc, char** argv)
         marquelo::QtUserInterface ui;
         marquelo::QtStartupHooks hooks;
         marquelo::MarqueloApp application(store, marquelo::SettingsEnvironment::current(), ui, hooks);
+        application.setEarlyWindow(std::move(earlyWindow));
         code = application.run(args);
     }
     // The window and its loads are gone and the settings are written; their owners have cancelled

@@ -99,7 +99,12 @@ SettingsEnvironment SettingsEnvironment::current()
 
 QString SettingsStore::programStoreFile()
 {
-    QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return storeFileFor(QCoreApplication::applicationFilePath());
+}
+
+QString SettingsStore::storeFileFor(const QString& executable)
+{
+    QString app = QFileInfo(executable).completeBaseName();
     if (app.isEmpty())
         app = QStringLiteral("marquelo");
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quorvant/") +

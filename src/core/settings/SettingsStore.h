@@ -55,6 +55,8 @@ public:
 
     // <config home>/Quorvant/<executable's base name>.conf, where the program keeps its settings.
     static QString programStoreFile();
+    // The same for the program at `executable`, when Qt's application object does not exist yet.
+    static QString storeFileFor(const QString& executable);
 
 private:
     std::unique_ptr<QSettings> open() const;

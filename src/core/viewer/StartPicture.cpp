@@ -90,7 +90,7 @@ bool listedAsPicture(const std::string& path)
 
 } // namespace
 
-StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
+StartPicture::StartPicture(const std::string& path, ScreenProbe probe, DecodedHook decoded)
 {
     if (path.empty())
         return;
@@ -107,12 +107,19 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
         std::shared_ptr<Gate> gate;
         std::future<std::optional<QSize>> go;
         ScreenProbe probe;
+        DecodedHook decoded;
         std::promise<DecodedPicture> result;
         std::shared_ptr<std::atomic<bool>> done;
         std::shared_ptr<std::atomic<bool>> cancel;
     };
-    auto task = std::make_shared<Task>(
-        Task{state->path, state->gate, state->gate->go.get_future(), std::move(probe), {}, state->done, state->cancel});
+    auto task = std::make_shared<Task>(Task{state->path,
+                                            state->gate,
+                                            state->gate->go.get_future(),
+                                            std::move(probe),
+                                            std::move(decoded),
+                                            {},
+                                            state->done,
+                                            state->cancel});
     state->result = task->result.get_future().share();
     // On the loads pool, which does not need Qt's application object: that is being made meanwhile.
     const bool started = workpools::tryRun(workpools::loads(), [task] {
@@ -140,7 +147,12 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe)
             out.error = QString::fromStdString(media::currentExceptionText());
             out.file = statFile(task->path);
         }
+        // Shared, not copied: the hook reads the pixels the cache shows.
+        const QImage picture = out.ok ? out.image : QImage();
+        const QSize fullSize = out.fullSize;
         task->result.set_value(std::move(out));
+        if (task->decoded && !picture.isNull() && !task->cancel->load(std::memory_order_relaxed))
+            task->decoded(picture, fullSize);
         task->done->store(true, std::memory_order_release);
     });
     if (!started) {

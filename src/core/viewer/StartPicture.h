@@ -28,12 +28,16 @@ public:
     };
     // Asked on the start picture's thread; nothing when only Qt can tell.
     using ScreenProbe = std::function<std::optional<Screen>()>;
+    // Told the decoded picture (upright) and the photo's full size, on the start picture's thread,
+    // after the cache can have it.
+    using DecodedHook = std::function<void(const QImage& picture, QSize fullSize)>;
 
     // Starts reading `path` on a thread of the loads pool when it names a regular file of a picture type the
     // program lists by default (anything else is left to the ordinary load). The decode starts as
     // soon as `probe` tells the screen (and sets the display's profile), else at screenKnown(). Only
-    // one start picture exists at a time; it becomes claimable at once.
-    explicit StartPicture(const std::string& path, ScreenProbe probe = {});
+    // one start picture exists at a time; it becomes claimable at once. `decoded` hears of a picture that
+    // decoded.
+    explicit StartPicture(const std::string& path, ScreenProbe probe = {}, DecodedHook decoded = {});
     // Withdraws the offer and waits a bounded time for its task (it reads and decodes nothing more once
     // withdrawn).
     ~StartPicture();

@@ -181,6 +181,11 @@ void ViewerWindow::showStart()
     showCurrent(std::chrono::milliseconds(0));
 }
 
+void ViewerWindow::waitForStart()
+{
+    m_cache->waitForCurrent(PictureCache::kCurrentPatience);
+}
+
 void ViewerWindow::showCurrent()
 {
     showCurrent(PictureCache::kCurrentPatience);

@@ -62,6 +62,10 @@ public:
     // The same for the start photo, without waiting for its load: the window goes on while it decodes
     // and lays the photo out when it arrives.
     void showStart();
+    // Waits, as showCurrent() does, for the start entry's load, without laying it out.
+    void waitForStart();
+    // True once a paint has shown the start entry loaded: its picture, or why it cannot be shown.
+    bool startEntryDrawn() const { return m_firstPaintDone; }
 
     // Handlers of the commands other rooms own (edit, add, preferences, help, ...). Unset commands do
     // nothing. The window's own commands (navigation, zoom, toggles, delete, rename, info, reload,
