@@ -27,6 +27,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,11 +38,16 @@ std::string environment(const char* name)
     return std::string(value ? value : "");
 }
 
-// Where the early window goes once it is open; the start picture's thread asks for it when its
-// decode is done.
+// Where the early window and the decoded start picture meet, whichever comes first: a small photo is
+// decoded before the window is open.
 struct EarlySlot {
     std::mutex mutex;
     std::shared_ptr<marquelo::EarlyWindow> window;
+    // main() has opened the window, or decided against it: a picture is no longer kept here.
+    bool settled = false;
+    bool decoded = false;
+    QImage picture;
+    QSize fullSize;
 };
 
 // The early window for the start photo, when the settings and the display allow one (the reason is
@@ -116,6 +122,11 @@ int main(int argc, char** argv)
                              {
                                  const std::lock_guard lock(early->mutex);
                                  window = early->window;
+                                 if (!window && !early->settled) {
+                                     early->decoded = true;
+                                     early->picture = picture;
+                                     early->fullSize = fullSize;
+                                 }
                              }
                              if (window)
                                  window->showPicture(picture, fullSize);
@@ -125,7 +136,19 @@ int main(int argc, char** argv)
     std::shared_ptr<marquelo::EarlyWindow> earlyWindow = openEarlyWindow(line, startPicture->started());
     {
         const std::lock_guard lock(early->mutex);
+        early->settled = true;
         early->window = earlyWindow;
+        QImage picture = std::exchange(early->picture, {});
+        if (earlyWindow && early->decoded) {
+            // Decoded already: put on from a loads thread while Qt starts here.
+            earlyWindow->pictureComing();
+            const bool started = marquelo::workpools::tryRun(
+                marquelo::workpools::loads(), [earlyWindow, picture = std::move(picture), fullSize = early->fullSize] {
+                    earlyWindow->showPicture(picture, fullSize);
+                });
+            if (!started)
+                earlyWindow->showPicture(QImage(), {}); // nobody waits for a picture that is not coming
+        }
     }
 
     // Qt sees only its own options, so no path is ever taken for one of them; argc and the strings

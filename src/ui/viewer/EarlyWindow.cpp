@@ -333,8 +333,11 @@ void EarlyWindow::showPicture(const QImage& image, QSize fullSize)
 {
     {
         const std::lock_guard lock(m_mutex);
-        if (!m_x->connection || !m_x->canPut || image.isNull())
+        if (!m_x->connection || !m_x->canPut || image.isNull()) {
+            m_putting = false;
+            m_putDone.notify_all();
             return;
+        }
         m_picture = image;
         m_fullSize = fullSize;
         m_putting = true;
@@ -379,6 +382,12 @@ void EarlyWindow::showPicture(const QImage& image, QSize fullSize)
         pollfd wait{fd, POLLIN, 0};
         ::poll(&wait, 1, int(std::min<std::chrono::milliseconds::rep>(left.count(), 20)));
     }
+}
+
+void EarlyWindow::pictureComing()
+{
+    const std::lock_guard lock(m_mutex);
+    m_putting = m_x->connection != nullptr;
 }
 
 void EarlyWindow::waitWhilePutting(std::chrono::milliseconds patience)

@@ -53,6 +53,8 @@ public:
     // Puts the decoded picture (upright, of the photo's `fullSize`) on the window, laid out as the viewer
     // lays it out; waits a bounded time for the window manager to show the window first.
     void showPicture(const QImage& image, QSize fullSize);
+    // A picture is on its way to showPicture() from another thread: waitWhilePutting() waits for it.
+    void pictureComing();
     // Waits, at most `patience`, while a picture handed to showPicture() is still being put on.
     void waitWhilePutting(std::chrono::milliseconds patience);
     // Handles what the X server sent: the window's size, exposures (the picture again), keys.

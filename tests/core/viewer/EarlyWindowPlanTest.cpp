@@ -1,6 +1,6 @@
 // When the start photo gets a window before Qt is ready, and how it looks.
-#include "core/viewer/Appearance.h"
 #include "core/viewer/EarlyWindowPlan.h"
+#include "core/viewer/Appearance.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,9 @@ TEST(EarlyWindowPlanTest, FallsBackWhereQtWouldNotDrawOnThatXDisplay)
 
     // Xwayland with Qt told to use it is X as far as the window goes; "0" leaves the switch on.
     Env xwayland;
-    xwayland.values = {{"DISPLAY", ":1"}, {"WAYLAND_DISPLAY", "wayland-0"}, {"QT_QPA_PLATFORM", "xcb"},
+    xwayland.values = {{"DISPLAY", ":1"},
+                       {"WAYLAND_DISPLAY", "wayland-0"},
+                       {"QT_QPA_PLATFORM", "xcb"},
                        {"MARQUELO_NO_EARLY_WINDOW", "0"}};
     EXPECT_TRUE(choose(xwayland, &config).plan);
 }
