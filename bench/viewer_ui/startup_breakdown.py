@@ -6,11 +6,19 @@ naming a file into which it writes each step's monotonic time and the number of 
 then. Steps, each the median over the rounds, in ms since the driver started the process:
 
   main                            the dynamic linker is done (libraries loaded before any code runs)
+  early window mapped             the plain X window for the photo is mapped, before Qt
   decode begun                    the start photo's decode starts (it was read from the top of main)
+  start photo decoded             the start photo's decode is done
+  early picture scaled            its copy for the early window is made
+  early picture shown             the decoded photo is on the early window
   QApplication ready              Qt's platform plugin, fonts and connection to X are up
   window mapped                   the window's first paint (it is mapped and exposed)
   first frame with the picture    the first paint with the photo (or its failure) in it
+  early window handed over        the viewer window has drawn the photo; the early window is gone
   on screen                       the photo seen in Xvfb's frame buffer (needs python3-numpy)
+
+Every round starts the program twice, with the early window and without it
+(MARQUELO_NO_EARLY_WINDOW=1), then runs djpeg: one table for each.
 
 Run: bench_startup_breakdown [--marquelo build/src/marquelo] [--photo FILE] [--runs 9]. The photo
 defaults to the 22 MP camera photo of the corpus the latency benchmark starts with.
@@ -26,7 +34,10 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-STEPS = ["main", "decode begun", "QApplication ready", "window mapped", "first frame with the picture"]
+STEPS = ["main", "early window mapped", "decode begun", "start photo decoded", "early picture scaled",
+         "early picture shown", "QApplication ready", "window mapped", "first frame with the picture",
+         "early window handed over"]
+MODES = {"early window": {}, "without it": {"MARQUELO_NO_EARLY_WINDOW": "1"}}
 
 
 def framebuffer_screen(path):
@@ -42,7 +53,7 @@ def framebuffer_screen(path):
     return None
 
 
-def one_round(a, work, display, screen):
+def one_start(a, work, display, screen, extra):
     home = tempfile.mkdtemp(dir=work, prefix="home")
     os.makedirs(os.path.join(home, ".config/Quorvant"))
     with open(os.path.join(home, ".config/Quorvant/marquelo.conf"), "w") as f:
@@ -50,8 +61,10 @@ def one_round(a, work, display, screen):
     trace = os.path.join(home, "trace.tsv")
     env = dict(os.environ, HOME=home, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                XDG_CACHE_HOME=os.path.join(home, ".cache"), DBUS_SESSION_BUS_ADDRESS="disabled:", NO_AT_BRIDGE="1",
-               MARQUELO_STARTUP_TRACE=trace)
+               MARQUELO_STARTUP_TRACE=trace, **extra)
     env.pop("QT_QPA_PLATFORM", None)
+    if not extra:
+        env.pop("MARQUELO_NO_EARLY_WINDOW", None)
     before = screen.wait_quiet(0.3) if screen else None
     t0 = time.monotonic_ns()
     proc = subprocess.Popen([a.marquelo, a.photo], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -78,9 +91,14 @@ def one_round(a, work, display, screen):
         for line in open(trace):
             step, ns, libraries = line.rstrip("\n").split("\t")
             result[step] = ((int(ns) - t0) / 1e6, int(libraries))
+    return result
+
+
+def one_round(a, work, display, screen):
+    result = {mode: one_start(a, work, display, screen, extra) for mode, extra in MODES.items()}
     start = time.monotonic()
     subprocess.run(["djpeg", "-outfile", "/dev/null", a.photo], check=True)
-    result["djpeg"] = ((time.monotonic() - start) * 1000, None)
+    result["djpeg"] = (time.monotonic() - start) * 1000
     return result
 
 
@@ -125,23 +143,25 @@ def main():
                 p.wait()
         shutil.rmtree(work, ignore_errors=True)
 
-    djpeg = statistics.median(r["djpeg"][0] for r in rounds)
+    djpeg = statistics.median(r["djpeg"] for r in rounds)
     print(f"rounds {a.runs}, load average {os.getloadavg()[0]:.2f}, djpeg full {djpeg:.1f} ms "
           f"({os.path.basename(a.photo)})")
-    print(f"{'step':30} {'since start':>12} {'step took':>10} {'x djpeg':>8} {'libraries':>10}  missing")
-    rows = []
-    for step in STEPS + ["on screen"]:
-        values = [r[step] for r in rounds if step in r]
-        if not values:
-            continue
-        libraries = [v[1] for v in values if v[1] is not None]
-        rows.append((statistics.median(v[0] for v in values), step,
-                     statistics.median(libraries) if libraries else None, a.runs - len(values)))
-    previous = 0.0
-    for at, step, libraries, missing in sorted(rows):
-        shown = f"{libraries:.0f}" if libraries is not None else "-"
-        print(f"{step:30} {at:9.1f} ms {at - previous:7.1f} ms {at / djpeg:8.2f} {shown:>10}  {missing}")
-        previous = at
+    for mode in MODES:
+        print(f"\n{mode}:")
+        print(f"{'step':30} {'since start':>12} {'step took':>10} {'x djpeg':>8} {'libraries':>10}  missing")
+        rows = []
+        for step in STEPS + ["on screen"]:
+            values = [r[mode][step] for r in rounds if step in r[mode]]
+            if not values:
+                continue
+            libraries = [v[1] for v in values if v[1] is not None]
+            rows.append((statistics.median(v[0] for v in values), step,
+                         statistics.median(libraries) if libraries else None, a.runs - len(values)))
+        previous = 0.0
+        for at, step, libraries, missing in sorted(rows):
+            shown = f"{libraries:.0f}" if libraries is not None else "-"
+            print(f"{step:30} {at:9.1f} ms {at - previous:7.1f} ms {at / djpeg:8.2f} {shown:>10}  {missing}")
+            previous = at
     return 0
 
 

@@ -147,6 +147,7 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe, DecodedHo
             out.error = QString::fromStdString(media::currentExceptionText());
             out.file = statFile(task->path);
         }
+        startup::mark("start photo decoded");
         // Shared, not copied: the hook reads the pixels the cache shows.
         const QImage picture = out.ok ? out.image : QImage();
         const QSize fullSize = out.fullSize;

@@ -66,7 +66,10 @@ void EarlyHandOver::waitForEarlyPicture()
 
 EarlyHandOver::~EarlyHandOver()
 {
-    finish();
+    // The viewer window is going: keys still waiting have nowhere to go.
+    if (m_early)
+        m_early->close();
+    qApp->removeEventFilter(this);
 }
 
 bool EarlyHandOver::eventFilter(QObject* watched, QEvent* event)

@@ -20,7 +20,7 @@ class ViewerWindow;
 class EarlyHandOver : public QObject {
 public:
     EarlyHandOver(std::shared_ptr<EarlyWindow> early, ViewerWindow& window);
-    // Hands the remaining keys over and closes the early window, whether the viewer window drew or not.
+    // Closes the early window if the viewer window never drew.
     ~EarlyHandOver() override;
 
     // Waits a bounded time for the early window to have the decoded picture on the screen: the viewer

@@ -3,14 +3,15 @@
 #include "core/settings/Logging.h"
 #include "core/settings/StartupTrace.h"
 
-#include <QPainter>
-
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <poll.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -141,6 +142,24 @@ void setText(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, type, 8, std::uint32_t(text.size()), text.data());
 }
 
+// `image` laid over the plain `background`, without a QPainter.
+QImage overBackground(const QImage& image, ColourRef background)
+{
+    const QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage flat(source.size(), QImage::Format_RGB32);
+    const int r = colourRed(background), g = colourGreen(background), b = colourBlue(background);
+    for (int y = 0; y < source.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(flat.scanLine(y));
+        for (int x = 0; x < source.width(); ++x) {
+            const int keep = 255 - qAlpha(in[x]);
+            out[x] = qRgb(qRed(in[x]) + (r * keep + 127) / 255, qGreen(in[x]) + (g * keep + 127) / 255,
+                          qBlue(in[x]) + (b * keep + 127) / 255);
+        }
+    }
+    return flat;
+}
+
 } // namespace
 
 int qtKeyForKeysym(std::uint32_t keysym, const QString& text)
@@ -182,6 +201,8 @@ struct EarlyWindow::X {
     xcb_window_t window = 0;
     xcb_gcontext_t gc = 0;
     bool canPut = false;
+    // The server shares memory with us (a local display): the picture goes without a copy through the socket.
+    bool shm = false;
     std::uint32_t maxRequestBytes = 0;
     std::uint8_t depth = 0;
     // The keyboard's layout, read at the first key.
@@ -292,6 +313,8 @@ std::shared_ptr<EarlyWindow> EarlyWindow::open(const EarlyWindowPlan& plan, cons
                visual->green_mask == 0xff00 && visual->blue_mask == 0xff && bits32 &&
                setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST && screen->root_depth >= 24;
     x.depth = screen->root_depth;
+    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
+    x.shm = shm && shm->present;
     x.maxRequestBytes = xcb_get_maximum_request_length(c) * 4;
     if (!x.canPut)
         qCInfo(lcViewer) << "the early window shows no picture: the screen's pixel format is not 32-bit xRGB";
@@ -453,21 +476,68 @@ void EarlyWindow::putPicture()
         m_destination = earlyPictureRect(m_size, m_fullSize.isEmpty() ? m_picture.size() : m_fullSize);
         if (m_destination.isEmpty())
             return;
-        QImage scaled = m_picture.size() == m_destination.size()
-                            ? m_picture
-                            : m_picture.scaled(m_destination.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // Not the viewer's own scaler: it paints with a QPainter, which needs Qt's application object,
+        // and that may be under construction on the main thread right now.
+        const QImage scaled =
+            m_picture.size() == m_destination.size()
+                ? m_picture
+                : m_picture.scaled(m_destination.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (scaled.hasAlphaChannel()) {
             // Transparent parts show the viewer's background, as in the viewer window.
-            QImage flat(scaled.size(), QImage::Format_RGB32);
-            flat.fill(
-                QColor(colourRed(m_plan.background), colourGreen(m_plan.background), colourBlue(m_plan.background)));
-            QPainter painter(&flat);
-            painter.drawImage(0, 0, scaled);
-            painter.end();
-            scaled = flat;
+            m_screenCopy = overBackground(scaled, m_plan.background);
+        } else {
+            m_screenCopy = scaled.convertToFormat(QImage::Format_RGB32);
         }
-        m_screenCopy = scaled.convertToFormat(QImage::Format_RGB32);
+        startup::mark("early picture scaled");
     }
+    if (!(x.shm && putShared()))
+        putInStrips();
+    xcb_flush(x.connection);
+    if (!m_shown)
+        startup::mark("early picture shown");
+    m_shown = true;
+}
+
+bool EarlyWindow::putShared()
+{
+    X& x = *m_x;
+    const std::size_t bytes = std::size_t(m_screenCopy.bytesPerLine()) * std::size_t(m_screenCopy.height());
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0) {
+        x.shm = false;
+        return false;
+    }
+    void* memory = shmat(id, nullptr, 0);
+    const xcb_shm_seg_t segment = xcb_generate_id(x.connection);
+    bool attached = false;
+    if (memory != reinterpret_cast<void*>(-1)) {
+        std::memcpy(memory, m_screenCopy.constBits(), bytes);
+        const XcbReply<xcb_generic_error_t> error(
+            xcb_request_check(x.connection, xcb_shm_attach_checked(x.connection, segment, std::uint32_t(id), 1)));
+        attached = !error;
+    }
+    // Gone once both sides let go of it, whatever happens next.
+    shmctl(id, IPC_RMID, nullptr);
+    if (attached) {
+        xcb_shm_put_image(x.connection, x.window, x.gc, std::uint16_t(m_screenCopy.width()),
+                          std::uint16_t(m_screenCopy.height()), 0, 0, std::uint16_t(m_screenCopy.width()),
+                          std::uint16_t(m_screenCopy.height()), std::int16_t(m_destination.x()),
+                          std::int16_t(m_destination.y()), x.depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0);
+        xcb_shm_detach(x.connection, segment);
+        // The server has read the memory once it answers a later request.
+        std::free(xcb_get_input_focus_reply(x.connection, xcb_get_input_focus(x.connection), nullptr));
+    } else {
+        // A display elsewhere, or one that refuses: the socket then.
+        x.shm = false;
+    }
+    if (memory != reinterpret_cast<void*>(-1))
+        shmdt(memory);
+    return attached;
+}
+
+void EarlyWindow::putInStrips()
+{
+    X& x = *m_x;
     const int stride = int(m_screenCopy.bytesPerLine());
     // Each request within the server's limit, less its header.
     const int rowsPerStrip = std::max(1, int((x.maxRequestBytes - 64) / std::uint32_t(stride)));
@@ -477,10 +547,6 @@ void EarlyWindow::putPicture()
                       std::uint16_t(rows), std::int16_t(m_destination.x()), std::int16_t(m_destination.y() + top), 0,
                       x.depth, std::uint32_t(stride * rows), m_screenCopy.constScanLine(top));
     }
-    xcb_flush(x.connection);
-    if (!m_shown)
-        startup::mark("early picture shown");
-    m_shown = true;
 }
 
 void EarlyWindow::translateKey(void* generic)

@@ -74,6 +74,8 @@ private:
     EarlyWindow();
     void handle(void* event);
     void putPicture();
+    bool putShared();
+    void putInStrips();
     void translateKey(void* event);
 
     mutable std::mutex m_mutex;
