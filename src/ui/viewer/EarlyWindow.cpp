@@ -2,6 +2,7 @@
 
 #include "core/settings/Logging.h"
 #include "core/settings/StartupTrace.h"
+#include "core/viewer/WorkPools.h"
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
@@ -140,6 +141,40 @@ std::vector<std::uint32_t> cardinals(xcb_connection_t* c, xcb_window_t window, x
 void setText(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type, const std::string& text)
 {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, type, 8, std::uint32_t(text.size()), text.data());
+}
+
+// `image` scaled smoothly to `target`, a screenful in two bands at once: the picture is on its way to
+// the screen while Qt starts on the other core.
+QImage scaledInBands(const QImage& image, QSize target)
+{
+    if (image.size() == target)
+        return image;
+    if (qint64(target.width()) * target.height() < 512 * 512 || target.height() < 2 || image.height() < 2)
+        return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Each band scales the source rows that map onto its own rows.
+    const int split = target.height() / 2;
+    const int sourceSplit = int(qint64(split) * image.height() / target.height());
+    QImage top, bottom;
+    workpools::runSplit({[&] {
+                             top = image.copy(0, 0, image.width(), sourceSplit)
+                                       .scaled(target.width(), split, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                         },
+                         [&] {
+                             bottom = image.copy(0, sourceSplit, image.width(), image.height() - sourceSplit)
+                                          .scaled(target.width(), target.height() - split, Qt::IgnoreAspectRatio,
+                                                  Qt::SmoothTransformation);
+                         }});
+    if (top.isNull() || bottom.isNull() || top.format() != bottom.format())
+        return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage whole(target, top.format());
+    if (whole.isNull())
+        return whole;
+    const qsizetype rowBytes = std::min(whole.bytesPerLine(), top.bytesPerLine());
+    for (int y = 0; y < target.height(); ++y) {
+        const QImage& band = y < split ? top : bottom;
+        std::memcpy(whole.scanLine(y), band.constScanLine(y < split ? y : y - split), std::size_t(rowBytes));
+    }
+    return whole;
 }
 
 // `image` laid over the plain `background`, without a QPainter.
@@ -478,10 +513,7 @@ void EarlyWindow::putPicture()
             return;
         // Not the viewer's own scaler: it paints with a QPainter, which needs Qt's application object,
         // and that may be under construction on the main thread right now.
-        const QImage scaled =
-            m_picture.size() == m_destination.size()
-                ? m_picture
-                : m_picture.scaled(m_destination.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage scaled = scaledInBands(m_picture, m_destination.size());
         if (scaled.hasAlphaChannel()) {
             // Transparent parts show the viewer's background, as in the viewer window.
             m_screenCopy = overBackground(scaled, m_plan.background);
@@ -490,8 +522,11 @@ void EarlyWindow::putPicture()
         }
         startup::mark("early picture scaled");
     }
-    if (!(x.shm && putShared()))
+    const bool shared = x.shm && putShared();
+    if (!shared)
         putInStrips();
+    if (!m_shown)
+        qCDebug(lcViewer) << "early picture put" << (shared ? "through shared memory" : "through the socket");
     xcb_flush(x.connection);
     if (!m_shown)
         startup::mark("early picture shown");
