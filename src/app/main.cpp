@@ -56,22 +56,21 @@ std::shared_ptr<marquelo::EarlyWindow> openEarlyWindow(const marquelo::CommandLi
 {
     std::error_code ec;
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ec);
-    std::optional<marquelo::AppConfig> config;
-    const auto decide = [&] {
-        return marquelo::chooseEarlyWindow(startPicture, line.qtArguments.size() > 1, config ? &*config : nullptr,
-                                           environment);
-    };
+    const bool qtOptions = line.qtArguments.size() > 1;
     // Everything that needs no file first: most starts that go without it end here.
-    if (marquelo::EarlyWindowChoice choice = decide(); !choice.plan && choice.reason != "no stored settings yet") {
-        qCInfo(lcViewer) << "no early window:" << choice.reason.c_str();
+    if (const std::string reason = marquelo::earlyWindowRuledOut(startPicture, qtOptions, environment);
+        !reason.empty()) {
+        qCInfo(lcViewer) << "no early window:" << reason.c_str();
         return nullptr;
     }
+    std::optional<marquelo::AppConfig> config;
     marquelo::SettingsStore store(marquelo::SettingsStore::storeFileFor(QString::fromStdString(executable.string())));
     if (store.readConfigIsValid() != 0) {
         config.emplace();
         store.load(*config, marquelo::SettingsEnvironment());
     }
-    marquelo::EarlyWindowChoice choice = decide();
+    marquelo::EarlyWindowChoice choice =
+        marquelo::chooseEarlyWindow(startPicture, qtOptions, config ? &*config : nullptr, environment);
     if (!choice.plan) {
         qCInfo(lcViewer) << "no early window:" << choice.reason.c_str();
         return nullptr;
@@ -161,6 +160,8 @@ int main(int argc, char** argv)
     int qtArgc = int(qtWords.size());
     QApplication app(qtArgc, qtArgv.data());
     marquelo::startup::mark("QApplication ready");
+    if (earlyWindow)
+        earlyWindow->qtReady();
     if (startPicture->started()) {
         marquelo::PictureColour::setDisplayProfile(marquelo::readDisplayProfile());
         startPicture->screenKnown(marquelo::PictureCache::primaryScreenPixels());

@@ -265,7 +265,7 @@ protected:
                 tmp.filePath("out").toUtf8() + "\nBestOfDirectory=" + tmp.filePath("best").toUtf8() + "\n" + extra);
     }
 
-    void start(QProcess& program)
+    void start(QProcess& program, const QString& photo = QStringLiteral("a.jpg"))
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "MARQUELO_NO_EARLY_WINDOW"})
@@ -275,7 +275,7 @@ protected:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("MARQUELO_STARTUP_TRACE"), tmp.filePath(QStringLiteral("trace")));
         program.setProcessEnvironment(env);
-        program.start(QString::fromStdString(test::builtProgram("marquelo")), {QDir(photos).filePath("a.jpg")});
+        program.start(QString::fromStdString(test::builtProgram("marquelo")), {QDir(photos).filePath(photo)});
         ASSERT_TRUE(program.waitForStarted());
     }
 
@@ -352,10 +352,20 @@ TEST_F(EarlyWindowRunTest, KeysTypedBeforeQtArriveInOrderAndNoBackgroundFlashes)
     const QByteArray steps = trace();
     const std::vector<std::uint32_t> state =
         viewer ? x->windows("_NET_WM_STATE", viewer) : std::vector<std::uint32_t>();
+    // The keys typed from now on go to the viewer window: it has the focus the early window had.
+    xcb_window_t focus = 0;
+    for (int wait = 0; wait < 200 && viewer && focus != viewer; ++wait) {
+        const Reply<xcb_get_input_focus_reply_t> reply(
+            xcb_get_input_focus_reply(x->connection, xcb_get_input_focus(x->connection), nullptr));
+        focus = reply ? reply->focus : 0;
+        if (focus != viewer)
+            QThread::msleep(5);
+    }
     stop(program);
     ASSERT_TRUE(steps.contains("early window mapped")) << steps.toStdString();
     ASSERT_NE(viewer, 0u) << "frames " << frames << "\n" << steps.toStdString();
     EXPECT_TRUE(typedIntoEarly) << "the keys reached the viewer window itself; trace:\n" << steps.toStdString();
+    EXPECT_EQ(focus, viewer);
     // Maximized with its title bar, as the settings say.
     EXPECT_NE(std::find(state.begin(), state.end(), x->atom("_NET_WM_STATE_MAXIMIZED_VERT")), state.end());
     EXPECT_EQ(std::find(state.begin(), state.end(), x->atom("_NET_WM_STATE_FULLSCREEN")), state.end());
@@ -397,6 +407,38 @@ TEST_F(EarlyWindowRunTest, FullScreenStartShowsThePhotoWithoutABackgroundFrame)
     const std::size_t firstPhoto = frames.find('r');
     ASSERT_NE(firstPhoto, std::string::npos) << frames;
     EXPECT_EQ(frames.find_first_not_of('r', firstPhoto), std::string::npos) << frames;
+}
+
+TEST_F(EarlyWindowRunTest, TransparentStartPhotoShowsTheBackgroundThrough)
+{
+    // The early copy is made while Qt is starting: its transparent half is laid over the background
+    // without Qt's painter, one pixel wider than the screen so that it is scaled too.
+    QImage image(kScreen.width() + 1, 300, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = image.width() / 2; x < image.width(); ++x)
+            image.setPixel(x, y, qRgba(0, 0, 255, 255));
+    ASSERT_TRUE(image.save(QDir(photos).filePath(QStringLiteral("a.png"))));
+    QFile::remove(QDir(photos).filePath(QStringLiteral("a.jpg")));
+    store("StartMaximized=1\nFullScreenTitleBar=0\n");
+    QProcess program;
+    start(program, QStringLiteral("a.png"));
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000 && program.state() == QProcess::Running &&
+           !trace().contains("early window handed over"))
+        QThread::msleep(2);
+    const QByteArray steps = trace();
+    const bool running = program.state() == QProcess::Running;
+    // The transparent left half shows the viewer's background, the right half the blue.
+    const QRgb left = x->screen.pixel(kScreen.width() / 4, kScreen.height() / 2);
+    const QRgb right = x->screen.pixel(kScreen.width() * 3 / 4, kScreen.height() / 2);
+    stop(program);
+    ASSERT_TRUE(running) << steps.toStdString();
+    EXPECT_TRUE(steps.contains("early picture shown")) << steps.toStdString();
+    EXPECT_TRUE(steps.contains("early window handed over")) << steps.toStdString();
+    EXPECT_EQ(left, qRgb(212, 208, 196) & 0xffffff);
+    EXPECT_EQ(right, qRgb(0, 0, 255) & 0xffffff);
 }
 
 } // namespace

@@ -7,26 +7,33 @@
 
 namespace marquelo {
 
-EarlyWindowChoice chooseEarlyWindow(bool startPicture, bool qtOptions, const AppConfig* config,
-                                    const std::function<std::string(const char*)>& env)
+std::string earlyWindowRuledOut(bool startPicture, bool qtOptions, const std::function<std::string(const char*)>& env)
 {
-    const auto no = [](std::string reason) { return EarlyWindowChoice{std::nullopt, std::move(reason)}; };
     if (const std::string off = env("MARQUELO_NO_EARLY_WINDOW"); !off.empty() && off != "0")
-        return no("switched off by MARQUELO_NO_EARLY_WINDOW");
+        return "switched off by MARQUELO_NO_EARLY_WINDOW";
     if (!startPicture)
-        return no("no start photo is being decoded");
+        return "no start photo is being decoded";
     if (qtOptions)
-        return no("Qt's own options were given");
+        return "Qt's own options were given";
     // Only where Qt draws on the same X display: its default choice, or xcb by name. Qt prefers Wayland
     // in a Wayland session even when Xwayland offers a DISPLAY.
     const std::string platform = env("QT_QPA_PLATFORM");
     const bool xcbChosen = std::string_view(platform).starts_with("xcb");
     if (!platform.empty() && !xcbChosen)
-        return no("Qt draws through " + platform);
+        return "Qt draws through " + platform;
     if (!xcbChosen && (!env("WAYLAND_DISPLAY").empty() || env("XDG_SESSION_TYPE") == "wayland"))
-        return no("a Wayland session");
+        return "a Wayland session";
     if (env("DISPLAY").empty())
-        return no("no X display");
+        return "no X display";
+    return {};
+}
+
+EarlyWindowChoice chooseEarlyWindow(bool startPicture, bool qtOptions, const AppConfig* config,
+                                    const std::function<std::string(const char*)>& env)
+{
+    const auto no = [](std::string reason) { return EarlyWindowChoice{std::nullopt, std::move(reason)}; };
+    if (std::string reason = earlyWindowRuledOut(startPicture, qtOptions, env); !reason.empty())
+        return no(std::move(reason));
     if (!config)
         return no("no stored settings yet");
     // An ordinary window goes where the window manager puts it, which is known only once it is there:

@@ -30,6 +30,10 @@ struct EarlyWindowChoice {
     std::string reason;
 };
 
+// Why the early window cannot be had whatever the settings say (switched off, no start photo, not X);
+// empty when it can. `env` reads a variable ("" when unset).
+std::string earlyWindowRuledOut(bool startPicture, bool qtOptions, const std::function<std::string(const char*)>& env);
+
 // `startPicture`: a start photo is being decoded. `qtOptions`: the command line carried Qt's own
 // options (-platform, -display, ...). `config`: the stored settings, or nothing before the first run
 // stored them. `env` reads a variable ("" when unset).

@@ -2,6 +2,7 @@
 
 #include "core/settings/Logging.h"
 #include "core/settings/StartupTrace.h"
+#include "core/viewer/ScreenCopy.h"
 #include "core/viewer/WorkPools.h"
 
 #include <xcb/shm.h>
@@ -143,29 +144,36 @@ void setText(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, type, 8, std::uint32_t(text.size()), text.data());
 }
 
-// `image` scaled smoothly to `target`, a screenful in two bands at once: the picture is on its way to
-// the screen while Qt starts on the other core.
-QImage scaledInBands(const QImage& image, QSize target)
+// `image` scaled to `target` without a QPainter, which needs Qt's application object (being built on
+// the main thread meanwhile). In these two formats QImage scales by itself.
+QImage scaledWithoutPainter(const QImage& image, QSize target)
 {
     if (image.size() == target)
         return image;
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32)
+        .scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// `image` scaled to `target`, a screenful in two bands at once: the picture is on its way to the
+// screen while Qt starts on the other core.
+QImage scaledInBands(const QImage& image, QSize target)
+{
     if (qint64(target.width()) * target.height() < 512 * 512 || target.height() < 2 || image.height() < 2)
-        return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return scaledWithoutPainter(image, target);
     // Each band scales the source rows that map onto its own rows.
     const int split = target.height() / 2;
     const int sourceSplit = int(qint64(split) * image.height() / target.height());
     QImage top, bottom;
-    workpools::runSplit({[&] {
-                             top = image.copy(0, 0, image.width(), sourceSplit)
-                                       .scaled(target.width(), split, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-                         },
-                         [&] {
-                             bottom = image.copy(0, sourceSplit, image.width(), image.height() - sourceSplit)
-                                          .scaled(target.width(), target.height() - split, Qt::IgnoreAspectRatio,
-                                                  Qt::SmoothTransformation);
-                         }});
+    workpools::runSplit(
+        {[&] {
+             top = scaledWithoutPainter(image.copy(0, 0, image.width(), sourceSplit), {target.width(), split});
+         },
+         [&] {
+             bottom = scaledWithoutPainter(image.copy(0, sourceSplit, image.width(), image.height() - sourceSplit),
+                                           {target.width(), target.height() - split});
+         }});
     if (top.isNull() || bottom.isNull() || top.format() != bottom.format())
-        return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return scaledWithoutPainter(image, target);
     QImage whole(target, top.format());
     if (whole.isNull())
         return whole;
@@ -378,7 +386,6 @@ std::shared_ptr<EarlyWindow> EarlyWindow::open(const EarlyWindowPlan& plan, cons
                         states.data());
     x.gc = xcb_generate_id(c);
     xcb_create_gc(c, x.gc, x.window, 0, nullptr);
-    xcb_map_window(c, x.window);
     // A request the server refused shows up as an error here, before anyone relies on the window.
     const XcbReply<xcb_generic_error_t> error(xcb_request_check(c, xcb_map_window_checked(c, x.window)));
     if (error || xcb_connection_has_error(c))
@@ -440,6 +447,12 @@ void EarlyWindow::showPicture(const QImage& image, QSize fullSize)
         pollfd wait{fd, POLLIN, 0};
         ::poll(&wait, 1, int(std::min<std::chrono::milliseconds::rep>(left.count(), 20)));
     }
+}
+
+void EarlyWindow::qtReady()
+{
+    const std::lock_guard lock(m_mutex);
+    m_qtReady = true;
 }
 
 void EarlyWindow::pictureComing()
@@ -511,9 +524,10 @@ void EarlyWindow::putPicture()
         m_destination = earlyPictureRect(m_size, m_fullSize.isEmpty() ? m_picture.size() : m_fullSize);
         if (m_destination.isEmpty())
             return;
-        // Not the viewer's own scaler: it paints with a QPainter, which needs Qt's application object,
-        // and that may be under construction on the main thread right now.
-        const QImage scaled = scaledInBands(m_picture, m_destination.size());
+        // Once Qt is up, the viewer's own scaler: faster, and the viewer window's first frame is then
+        // the same picture. Before, without a QPainter, which needs Qt's application object.
+        const QImage scaled = m_qtReady ? scaleForScreen(m_picture, QRectF(m_picture.rect()), m_destination.size())
+                                        : scaledInBands(m_picture, m_destination.size());
         if (scaled.hasAlphaChannel()) {
             // Transparent parts show the viewer's background, as in the viewer window.
             m_screenCopy = overBackground(scaled, m_plan.background);

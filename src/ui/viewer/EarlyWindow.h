@@ -53,6 +53,8 @@ public:
     // Puts the decoded picture (upright, of the photo's `fullSize`) on the window, laid out as the viewer
     // lays it out; waits a bounded time for the window manager to show the window first.
     void showPicture(const QImage& image, QSize fullSize);
+    // Qt's application object is built: from now on the picture may be scaled with a QPainter.
+    void qtReady();
     // A picture is on its way to showPicture() from another thread: waitWhilePutting() waits for it.
     void pictureComing();
     // Waits, at most `patience`, while a picture handed to showPicture() is still being put on.
@@ -86,6 +88,7 @@ private:
     QSize m_size;
     bool m_exposed = false;
     bool m_shown = false;
+    bool m_qtReady = false;
     QImage m_picture;
     QSize m_fullSize;
     // The picture scaled for m_size, and where it goes.
