@@ -279,7 +279,12 @@ std::shared_ptr<EarlyWindow> EarlyWindow::open(const EarlyWindowPlan& plan, cons
     std::shared_ptr<EarlyWindow> early(new EarlyWindow());
     early->m_plan = plan;
     X& x = *early->m_x;
+    // A display without a window manager that keeps the states is a setup of its own; the others are faults.
     const auto fail = [](const char* reason) {
+        qCWarning(lcViewer) << "no early window:" << reason;
+        return std::shared_ptr<EarlyWindow>();
+    };
+    const auto skip = [](const char* reason) {
         qCInfo(lcViewer) << "no early window:" << reason;
         return std::shared_ptr<EarlyWindow>();
     };
@@ -314,7 +319,7 @@ std::shared_ptr<EarlyWindow> EarlyWindow::open(const EarlyWindowPlan& plan, cons
     // Without a window manager that keeps the states, the window would stay at the size asked for and
     // the viewer window would come up elsewhere.
     if (cardinals(c, screen->root, wmCheck, XCB_ATOM_WINDOW).empty())
-        return fail("no window manager");
+        return skip("no window manager");
     const std::vector<std::uint32_t> supported = cardinals(c, screen->root, supportedAtom, XCB_ATOM_ATOM);
     const auto supports = [&](xcb_atom_t atom) {
         return atom != XCB_ATOM_NONE && std::find(supported.begin(), supported.end(), atom) != supported.end();
@@ -325,7 +330,7 @@ std::shared_ptr<EarlyWindow> EarlyWindow::open(const EarlyWindowPlan& plan, cons
     else
         states = {maxVert, maxHorz};
     if (!supports(wmState) || !std::all_of(states.begin(), states.end(), supports))
-        return fail("the window manager does not maximize or show full screen on request");
+        return skip("the window manager does not maximize or show full screen on request");
 
     // Where the window manager will put it: the whole screen, or the work area less the frame. Asked
     // for at once, so the window manager has the least to change.
