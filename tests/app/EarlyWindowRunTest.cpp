@@ -102,31 +102,28 @@ public:
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
             QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
             return false;
-        for (int number = 150; number < 170 && !connection; ++number) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-                continue;
-            display = QStringLiteral(":%1").arg(number);
-            xvfb.start(QStringLiteral("Xvfb"),
-                       {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("%1x%2x24").arg(kScreen.width()).arg(kScreen.height()), QStringLiteral("-fbdir"),
-                        dir.path(), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-            if (!xvfb.waitForStarted())
-                return false;
-            QElapsedTimer waited;
-            waited.start();
-            while (waited.elapsed() < 5000 && xvfb.state() == QProcess::Running) {
-                xcb_connection_t* c = xcb_connect(display.toLatin1().constData(), nullptr);
-                if (!xcb_connection_has_error(c)) {
-                    connection = c;
-                    break;
-                }
-                xcb_disconnect(c);
-                QThread::msleep(5);
-            }
-            if (!connection) {
-                xvfb.kill();
-                xvfb.waitForFinished();
-            }
+        // The server picks a free display itself and says which: tests running side by side never
+        // share one.
+        xvfb.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                    QStringLiteral("%1x%2x24").arg(kScreen.width()).arg(kScreen.height()), QStringLiteral("-fbdir"),
+                    dir.path(), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!xvfb.waitForStarted())
+            return false;
+        QElapsedTimer started;
+        started.start();
+        QByteArray number;
+        while (!number.endsWith('\n') && started.elapsed() < 10000 && xvfb.state() == QProcess::Running) {
+            xvfb.waitForReadyRead(100);
+            number += xvfb.readAllStandardOutput();
+        }
+        if (!number.endsWith('\n'))
+            return false;
+        display = u':' + QString::fromLatin1(number.trimmed());
+        connection = xcb_connect(display.toLatin1().constData(), nullptr);
+        if (xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            connection = nullptr;
         }
         if (!connection)
             return false;
