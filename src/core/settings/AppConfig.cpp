@@ -1,6 +1,8 @@
 #include "core/settings/AppConfig.h"
 
 #include <algorithm>
+#include <type_traits>
+#include <variant>
 
 namespace marquelo {
 
@@ -139,6 +141,23 @@ const SettingDef* findSetting(std::string_view key)
 {
     auto it = std::find_if(kSettings.begin(), kSettings.end(), [key](const SettingDef& d) { return d.key == key; });
     return it == kSettings.end() ? nullptr : &*it;
+}
+
+void setStoredNumber(AppConfig& config, const SettingDef& def, std::int64_t n)
+{
+    std::visit(
+        [&](auto member) {
+            using Field = std::remove_cvref_t<decltype(config.*member)>;
+            if constexpr (std::is_same_v<Field, bool>)
+                config.*member = n != 0;
+            else if constexpr (std::is_same_v<Field, std::uint8_t>)
+                config.*member = std::uint8_t(n & 0xff);
+            else if constexpr (std::is_same_v<Field, std::int32_t>)
+                config.*member = std::int32_t(std::uint32_t(n));
+            else if constexpr (!std::is_same_v<Field, std::string>)
+                config.*member = ColourRef(std::uint32_t(n));
+        },
+        def.field);
 }
 
 } // namespace marquelo

@@ -176,4 +176,8 @@ inline constexpr std::string_view kAppName = "Marquelo";
 // Looks a key up in kSettings; nullptr when there is no such key.
 const SettingDef* findSetting(std::string_view key);
 
+// Sets the flag, number or colour `def` names from a stored number, as a 32-bit register would hold
+// it (a text setting is left alone).
+void setStoredNumber(AppConfig& config, const SettingDef& def, std::int64_t n);
+
 } // namespace marquelo

@@ -153,14 +153,7 @@ void SettingsStore::load(AppConfig& config, const SettingsEnvironment& env) cons
                         if (auto stored = readNumber(v))
                             n = *stored;
                     }
-                    if constexpr (std::is_same_v<Field, bool>)
-                        config.*member = n != 0;
-                    else if constexpr (std::is_same_v<Field, std::uint8_t>)
-                        config.*member = std::uint8_t(n & 0xff);
-                    else if constexpr (std::is_same_v<Field, std::int32_t>)
-                        config.*member = std::int32_t(std::uint32_t(n));
-                    else
-                        config.*member = ColourRef(std::uint32_t(n));
+                    setStoredNumber(config, def, n);
                 }
             },
             def.field);

@@ -1,6 +1,7 @@
 #include "core/viewer/ImageOrder.h"
 
 #include "core/viewer/ImageList.h"
+#include "core/viewer/PictureFormats.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,11 +9,6 @@
 namespace marquelo {
 
 namespace {
-
-unsigned char foldAsciiCase(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
 
 // Unsigned byte-wise comparison with A-Z folded; a prefix sorts first.
 int compareFolded(std::string_view a, std::string_view b)
@@ -33,50 +29,6 @@ std::int64_t nanosecondsSince1970(std::filesystem::file_time_type time)
 {
     using namespace std::chrono;
     return duration_cast<nanoseconds>(file_clock::to_sys(time).time_since_epoch()).count();
-}
-
-bool matchesPattern(std::string_view pattern, std::string_view name)
-{
-    if (pattern.empty())
-        return false;
-    // Iterative wildcard match with one backtrack point: linear in practice, no recursion on hostile names.
-    std::size_t p = 0, n = 0;
-    std::size_t starP = std::string_view::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || foldAsciiCase(static_cast<unsigned char>(pattern[p])) ==
-                                             foldAsciiCase(static_cast<unsigned char>(name[n])))) {
-            ++p;
-            ++n;
-        } else if (starP != std::string_view::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
-std::vector<std::string> splitPatterns(std::string_view otherExtensions)
-{
-    std::vector<std::string> patterns;
-    if (otherExtensions.empty())
-        return patterns;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t semi = otherExtensions.find(';', start);
-        patterns.emplace_back(otherExtensions.substr(start, semi - start));
-        if (semi == std::string_view::npos)
-            break;
-        start = semi + 1;
-    }
-    return patterns;
 }
 
 std::string digitText(std::string_view name)

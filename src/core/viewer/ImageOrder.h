@@ -2,6 +2,8 @@
 // The rules the directory scan lists, orders and pairs files by: whole-name wildcard patterns that
 // ignore letter case, the four sort orders, and the name an edited copy was made from.
 
+#include "core/viewer/PictureFormats.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -15,13 +17,6 @@ struct FileRecord;
 
 // A file time as nanoseconds since 1970 (UTC), the unit of FileRecord::lastWriteNs.
 std::int64_t nanosecondsSince1970(std::filesystem::file_time_type time);
-
-// True when `name` matches `pattern` as a whole; `*` is any run of characters, `?` one character, and
-// the letters A-Z match either case. An empty pattern matches nothing.
-bool matchesPattern(std::string_view pattern, std::string_view name);
-
-// The patterns of an OtherExtensions value, split at ";" in order (empty pieces kept: they match nothing).
-std::vector<std::string> splitPatterns(std::string_view otherExtensions);
 
 // The decimal digits of a name in their order, every other character dropped.
 std::string digitText(std::string_view name);

@@ -1,5 +1,6 @@
 #include "core/viewer/PictureFormats.h"
 
+#include "core/settings/AppConfig.h"
 #include "media/RegularFile.h"
 
 #include <cstring>
@@ -42,6 +43,68 @@ std::string lowerExtension(std::string_view name)
 bool isRawName(std::string_view name)
 {
     return contains(kRawExtensions, lowerExtension(name));
+}
+
+unsigned char foldAsciiCase(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+bool matchesPattern(std::string_view pattern, std::string_view name)
+{
+    if (pattern.empty())
+        return false;
+    // Iterative wildcard match with one backtrack point: linear in practice, no recursion on hostile names.
+    std::size_t p = 0, n = 0;
+    std::size_t starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || foldAsciiCase(static_cast<unsigned char>(pattern[p])) ==
+                                             foldAsciiCase(static_cast<unsigned char>(name[n])))) {
+            ++p;
+            ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::vector<std::string> splitPatterns(std::string_view otherExtensions)
+{
+    std::vector<std::string> patterns;
+    if (otherExtensions.empty())
+        return patterns;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t semi = otherExtensions.find(';', start);
+        patterns.emplace_back(otherExtensions.substr(start, semi - start));
+        if (semi == std::string_view::npos)
+            break;
+        start = semi + 1;
+    }
+    return patterns;
+}
+
+bool listedByDefault(std::string_view name)
+{
+    if (isJpegName(name))
+        return true;
+    const SettingDef* pictures = findSetting("PictureExtensions");
+    if (!pictures)
+        return false;
+    for (const std::string& pattern : splitPatterns(pictures->textDefault))
+        if (matchesPattern(pattern, name))
+            return true;
+    return false;
 }
 
 bool isJpegName(std::string_view name)

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace marquelo {
 
@@ -20,6 +21,20 @@ bool isJpegName(std::string_view name);
 // A picture a browser cannot show (HEIF/HEIC, TIFF, JPEG XL, camera RAW): its page and favorite copies
 // are JPEG files named .jpg. JPEG, PNG, WebP, AVIF, GIF and every non-picture keep their own type.
 bool isPublishedAsJpeg(std::string_view name);
+
+// True when `name` matches `pattern` as a whole; `*` is any run of characters, `?` one character, and
+// the letters A-Z match either case. An empty pattern matches nothing.
+bool matchesPattern(std::string_view pattern, std::string_view name);
+
+// The patterns of an OtherExtensions value, split at ";" in order (empty pieces kept: they match nothing).
+std::vector<std::string> splitPatterns(std::string_view otherExtensions);
+
+// A-Z as a-z; every other byte as it is.
+unsigned char foldAsciiCase(unsigned char c);
+
+// A picture the folder listing shows with the default settings: a JPEG, or a name the default
+// PictureExtensions patterns match.
+bool listedByDefault(std::string_view name);
 
 // `name` up to its last dot (the whole name when it has no extension).
 std::string_view nameStem(std::string_view name);

@@ -70,26 +70,6 @@ struct StartPicture::State {
 std::mutex StartPicture::s_offerMutex;
 std::shared_ptr<StartPicture::State> StartPicture::s_offer;
 
-namespace {
-
-// Only what the folder listing shows as a picture by default: a movie or any other large file named on
-// the command line is never read into memory on the chance that it is one.
-bool listedAsPicture(const std::string& path)
-{
-    const std::string name = std::filesystem::path(path).filename().string();
-    if (isJpegName(name))
-        return true;
-    const SettingDef* pictures = findSetting("PictureExtensions");
-    if (!pictures)
-        return false;
-    for (const std::string& pattern : splitPatterns(pictures->textDefault))
-        if (matchesPattern(pattern, name))
-            return true;
-    return false;
-}
-
-} // namespace
-
 StartPicture::StartPicture(const std::string& path, ScreenProbe probe, DecodedHook decoded)
 {
     if (path.empty())
@@ -97,7 +77,7 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe, DecodedHo
     std::error_code ec;
     // Absolute now: start-up changes the working folder to the photo's folder before the cache asks.
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    if (ec || !std::filesystem::is_regular_file(absolute, ec) || !listedAsPicture(path))
+    if (ec || !std::filesystem::is_regular_file(absolute, ec) || !listedByDefault(std::filesystem::path(path).filename().string()))
         return;
     auto state = std::make_shared<State>();
     state->path = absolute.string();
