@@ -8,7 +8,7 @@ file(MAKE_DIRECTORY ${gen})
 
 install(TARGETS marquelo marquelo-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Found by the program beside its own folder: bin/../lib/<multiarch>/marquelo (src/CMakeLists.txt).
-install(TARGETS marquelo_vips LIBRARY DESTINATION ${MARQUELO_MODULE_INSTALL_DIR})
+install(TARGETS marquelo_vips marquelo_program LIBRARY DESTINATION ${MARQUELO_MODULE_INSTALL_DIR})
 install(FILES ${desk}/io.marquelo.Marquelo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${desk}/io.marquelo.Marquelo.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${desk}/marquelo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -15,6 +15,8 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
 "$root/usr/bin/marquelo" --version
+# The executable is the program's front; the program itself is a private module beside libvips'.
+ls "$root"/usr/lib/*/marquelo/marquelo_program.so "$root"/usr/lib/*/marquelo/marquelo_vips.so >/dev/null
 "$root/usr/bin/marquelo-convert" --help >/dev/null
 desktop-file-validate "$root/usr/share/applications/io.marquelo.Marquelo.desktop"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/io.marquelo.Marquelo.metainfo.xml" || \

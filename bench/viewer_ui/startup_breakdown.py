@@ -5,12 +5,16 @@ The program is started on one photo under a private Xvfb (with openbox), with MA
 naming a file into which it writes each step's monotonic time and the number of libraries loaded by
 then. Steps, each the median over the rounds, in ms since the driver started the process:
 
-  main                            the dynamic linker is done (libraries loaded before any code runs)
-  early window mapped             the plain X window for the photo is mapped, before Qt
-  decode begun                    the start photo's decode starts (it was read from the top of main)
-  start photo decoded             the start photo's decode is done
-  early picture scaled            its copy for the early window is made
-  early picture shown             the decoded photo is on the early window
+  main                            the front's dynamic linker is done (the `marquelo` executable, no Qt)
+  early window mapped             the plain X window for the photo is mapped
+  early decode begun              the front starts reading the photo
+  early window placed             the window manager has given the window its size
+  early photo decoded             the front has decoded and scaled the photo for the window
+  early picture scaled            the program's decode, scaled for the window (when the front left it)
+  early picture shown             the photo is on the early window
+  program loaded                  the program's module and Qt's libraries are linked
+  decode begun                    the program's own decode of the start photo starts
+  start photo decoded             the program's decode is done
   QApplication ready              Qt's platform plugin, fonts and connection to X are up
   window mapped                   the window's first paint (it is mapped and exposed)
   first frame with the picture    the first paint with the photo (or its failure) in it
@@ -34,9 +38,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-STEPS = ["main", "early window mapped", "decode begun", "start photo decoded", "early picture scaled",
-         "early picture shown", "QApplication ready", "window mapped", "first frame with the picture",
-         "early window handed over"]
+STEPS = ["main", "early window mapped", "early decode begun", "early window placed", "early photo decoded", "early picture scaled",
+         "early picture shown", "program loaded", "decode begun", "start photo decoded", "QApplication ready",
+         "window mapped", "first frame with the picture", "early window handed over"]
 MODES = {"early window": {}, "without it": {"MARQUELO_NO_EARLY_WINDOW": "1"}}
 
 

@@ -1,4 +1,5 @@
-// Entry point: the application object does all the work of start-up and returns the exit code.
+// The program's entry, called by its front (launch/main.cpp) once this module is loaded: the application
+// object does all the work of start-up and returns the exit code.
 #include "app/MarqueloApp.h"
 #include "ui/settings/Choosers.h"
 #include "ui/settings/QtStartupHooks.h"
@@ -7,11 +8,12 @@
 #include "ui/viewer/DisplayProfile.h"
 #include "ui/viewer/EarlyWindow.h"
 
+#include "launch/LaunchHandOff.h"
+
 #include "core/settings/CommandLine.h"
 #include "core/settings/Logging.h"
 #include "core/settings/StartPath.h"
 #include "core/settings/StartupTrace.h"
-#include "core/viewer/EarlyWindowPlan.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/StartPicture.h"
@@ -38,60 +40,25 @@ std::string environment(const char* name)
     return std::string(value ? value : "");
 }
 
-// Where the early window and the decoded start picture meet, whichever comes first: a small photo is
-// decoded before the window is open.
-struct EarlySlot {
-    std::mutex mutex;
-    std::shared_ptr<marquelo::EarlyWindow> window;
-    // main() has opened the window, or decided against it: a picture is no longer kept here.
-    bool settled = false;
-    bool decoded = false;
-    QImage picture;
-    QSize fullSize;
-};
-
-// The early window for the start photo, when the settings and the display allow one (the reason is
-// logged when not). Reads the stored settings as the viewer window will, before Qt exists.
-std::shared_ptr<marquelo::EarlyWindow> openEarlyWindow(const marquelo::CommandLine& line, bool startPicture)
-{
-    std::error_code ec;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const bool qtOptions = line.qtArguments.size() > 1;
-    // Everything that needs no file first: most starts that go without it end here.
-    if (const std::string reason = marquelo::earlyWindowRuledOut(startPicture, qtOptions, environment);
-        !reason.empty()) {
-        qCInfo(lcViewer) << "no early window:" << reason.c_str();
-        return nullptr;
-    }
-    std::optional<marquelo::AppConfig> config;
-    marquelo::SettingsStore store(marquelo::SettingsStore::storeFileFor(QString::fromStdString(executable.string())));
-    if (store.readConfigIsValid() != 0) {
-        config.emplace();
-        store.load(*config, marquelo::SettingsEnvironment());
-    }
-    marquelo::EarlyWindowChoice choice =
-        marquelo::chooseEarlyWindow(startPicture, qtOptions, config ? &*config : nullptr, environment);
-    if (!choice.plan) {
-        qCInfo(lcViewer) << "no early window:" << choice.reason.c_str();
-        return nullptr;
-    }
-    // The title the viewer window gives itself for the photo, so the title bar does not change.
-    const marquelo::StartPath start = marquelo::resolveStartPath(line.paths.front());
-    choice.plan->title = marquelo::absoluteFolder(start.directory) + "/" + start.file + " - Marquelo";
-    // WM_CLASS as Qt sets it: the resource name (RESOURCE_NAME, else the name the program was
-    // started by) and the application's name, the executable's.
-    const std::string resource = environment("RESOURCE_NAME");
-    choice.plan->instanceName =
-        !resource.empty() ? resource : std::filesystem::path(line.qtArguments.front()).filename().string();
-    choice.plan->className = executable.filename().string();
-    return marquelo::EarlyWindow::open(*choice.plan);
-}
-
 } // namespace
 
-int main(int argc, char** argv)
+extern "C" __attribute__((visibility("default"))) int marquelo_program_main(int argc, char** argv,
+                                                                           marquelo::LaunchHandOff* handOff)
 {
-    marquelo::startup::mark("main");
+    marquelo::startup::mark("program loaded");
+    // A front built apart from this program may hand over something else: nothing is taken from it.
+    if (handOff && handOff->interface != marquelo::kLaunchInterface) {
+        qCWarning(lcViewer) << "the program's front does not match the program: its early window is not used";
+        handOff = nullptr;
+    }
+    if (handOff) {
+        for (const marquelo::EarlyNote& note : handOff->notes) {
+            if (note.warning)
+                qCWarning(lcViewer) << note.text.c_str();
+            else
+                qCInfo(lcViewer) << note.text.c_str();
+        }
+    }
     // Everything that needs no window is answered before Qt starts: without a display Qt aborts.
     const marquelo::CommandLine line = marquelo::parseCommandLine(std::vector<std::string>(argv, argv + argc));
     switch (line.action) {
@@ -110,44 +77,31 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The front's early window, when it opened one for the start photo.
+    std::shared_ptr<marquelo::EarlyWindow> earlyWindow;
+    if (handOff && handOff->early)
+        earlyWindow = std::make_shared<marquelo::EarlyWindow>(*handOff->early);
+
     // A photo named alone on the command line is read and decoded while Qt and the window start (the
     // decode begins once the screen is known: asked of X directly, or of Qt once it runs); started on a
-    // folder or with Qt's options, the window loads it as ever.
+    // folder or with Qt's options, the window loads it as ever. While the front decodes the photo for the
+    // early window, this decode waits for it rather than taking the other core from Qt's start.
     std::optional<marquelo::StartPicture> startPicture;
-    const auto early = std::make_shared<EarlySlot>();
-    startPicture.emplace(line.paths.size() == 1 && line.qtArguments.size() == 1 ? line.paths.front() : std::string(),
-                         marquelo::probeScreenBeforeQt, [early](const QImage& picture, QSize fullSize) {
-                             std::shared_ptr<marquelo::EarlyWindow> window;
-                             {
-                                 const std::lock_guard lock(early->mutex);
-                                 window = early->window;
-                                 if (!window && !early->settled) {
-                                     early->decoded = true;
-                                     early->picture = picture;
-                                     early->fullSize = fullSize;
-                                 }
-                             }
-                             if (window)
-                                 window->showPicture(picture, fullSize);
-                         });
-    // Meanwhile the photo may go on the screen before Qt is ready, in a plain X window of the viewer
-    // window's size and place.
-    std::shared_ptr<marquelo::EarlyWindow> earlyWindow = openEarlyWindow(line, startPicture->started());
-    {
-        const std::lock_guard lock(early->mutex);
-        early->settled = true;
-        early->window = earlyWindow;
-        QImage picture = std::exchange(early->picture, {});
-        if (earlyWindow && early->decoded) {
-            // Decoded already: put on from a loads thread while Qt starts here.
-            earlyWindow->pictureComing();
-            const bool started = marquelo::workpools::tryRun(
-                marquelo::workpools::loads(), [earlyWindow, picture = std::move(picture), fullSize = early->fullSize] {
-                    earlyWindow->showPicture(picture, fullSize);
-                });
-            if (!started)
-                earlyWindow->showPicture(QImage(), {}); // nobody waits for a picture that is not coming
-        }
+    startPicture.emplace(
+        line.paths.size() == 1 && line.qtArguments.size() == 1 ? line.paths.front() : std::string(),
+        [earlyWindow]() {
+            if (earlyWindow && earlyWindow->decodesItself())
+                earlyWindow->waitWhilePutting(std::chrono::milliseconds(300));
+            return marquelo::probeScreenBeforeQt();
+        },
+        [earlyWindow](const QImage& picture, QSize fullSize) {
+            if (earlyWindow)
+                earlyWindow->showPicture(picture, fullSize);
+        });
+    if (earlyWindow && !startPicture->started()) {
+        // The program does not start on the photo after all: the window would wait for nothing.
+        earlyWindow->close();
+        earlyWindow.reset();
     }
 
     // Qt sees only its own options, so no path is ever taken for one of them; argc and the strings
@@ -160,8 +114,6 @@ int main(int argc, char** argv)
     int qtArgc = int(qtWords.size());
     QApplication app(qtArgc, qtArgv.data());
     marquelo::startup::mark("QApplication ready");
-    if (earlyWindow)
-        earlyWindow->qtReady();
     if (startPicture->started()) {
         marquelo::PictureColour::setDisplayProfile(marquelo::readDisplayProfile());
         startPicture->screenKnown(marquelo::PictureCache::primaryScreenPixels());

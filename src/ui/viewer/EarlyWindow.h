@@ -1,22 +1,17 @@
 #pragma once
-// A plain X window that shows the start photo while Qt is still starting: mapped from the top of
-// main() with the viewer window's title, class, state and background, given the picture as soon as
-// it is decoded, and holding the keys typed into it until the viewer window takes over (EarlyHandOver).
+// The early window as the program sees it: a plain X window that showed the start photo while Qt was
+// still starting, holding the keys typed into it until the viewer window takes over (EarlyHandOver).
 // Every method may be called from any thread; after close() they do nothing.
 
-#include "core/viewer/EarlyWindowPlan.h"
+#include "launch/LaunchHandOff.h"
 
 #include <QEvent>
 #include <QImage>
-#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <memory>
-#include <mutex>
-#include <string>
 #include <vector>
 
 namespace marquelo {
@@ -41,27 +36,25 @@ int qtKeyForKeysym(std::uint32_t keysym, const QString& text);
 // keysym (the keypad's keys carry Qt::KeypadModifier).
 Qt::KeyboardModifiers qtModifiersForState(std::uint32_t state, std::uint32_t keysym);
 
+// The early window the program's front opened (launch/EarlyXWindow), as the viewer window takes it over:
+// Qt's pictures and keys on one side, the front's plain pixels and X keys on the other.
 class EarlyWindow {
 public:
-    // Connects to `display` (DISPLAY when empty), creates the window and maps it. Nothing, with the
-    // reason logged, when any step fails or no window manager would maximize it.
-    static std::shared_ptr<EarlyWindow> open(const EarlyWindowPlan& plan, const std::string& display = {});
+    explicit EarlyWindow(EarlyScreen& screen);
     ~EarlyWindow();
     EarlyWindow(const EarlyWindow&) = delete;
     EarlyWindow& operator=(const EarlyWindow&) = delete;
 
-    // Puts the decoded picture (upright, of the photo's `fullSize`) on the window, laid out as the viewer
-    // lays it out; waits a bounded time for the window manager to show the window first.
+    // Puts the program's decode of the start photo (upright, of the photo's `fullSize`) on the window,
+    // unless the front shows its own.
     void showPicture(const QImage& image, QSize fullSize);
-    // Qt's application object is built: from now on the picture may be scaled with a QPainter.
-    void qtReady();
-    // A picture is on its way to showPicture() from another thread: waitWhilePutting() waits for it.
-    void pictureComing();
-    // Waits, at most `patience`, while a picture handed to showPicture() is still being put on.
+    // The front decodes the photo and puts it on the window itself.
+    bool decodesItself() const;
+    // Waits, at most `patience`, while a picture is coming or being put on.
     void waitWhilePutting(std::chrono::milliseconds patience);
-    // Handles what the X server sent: the window's size, exposures (the picture again), keys.
+    // Handles what the X server sent (the window's size, exposures, keys) and logs what the front noted.
     void pump();
-    // The keys typed so far, oldest first; each is returned once.
+    // The keys typed so far, oldest first, as Qt would have reported them; each is returned once.
     std::vector<EarlyKey> takeKeys();
     // Destroys the window and closes the connection.
     void close();
@@ -72,29 +65,9 @@ public:
     QSize size() const;
 
 private:
-    struct X;
-    EarlyWindow();
-    void handle(void* event);
-    void putPicture();
-    bool putShared();
-    void putInStrips();
-    void translateKey(void* event);
+    void logNotes();
 
-    mutable std::mutex m_mutex;
-    std::condition_variable m_putDone;
-    bool m_putting = false;
-    std::unique_ptr<X> m_x;
-    EarlyWindowPlan m_plan;
-    QSize m_size;
-    bool m_exposed = false;
-    bool m_shown = false;
-    bool m_qtReady = false;
-    QImage m_picture;
-    QSize m_fullSize;
-    // The picture scaled for m_size, and where it goes.
-    QImage m_screenCopy;
-    QRect m_destination;
-    std::vector<EarlyKey> m_keys;
+    EarlyScreen& m_screen;
 };
 
 } // namespace marquelo
