@@ -1,6 +1,7 @@
 #include "core/viewer/VipsPictureDecoder.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureDecoder.h"
+#include "core/viewer/vips/HeifGeometry.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <libheif/heif.h>
 #include <vips/vips8>
 
 #include <cmath>
@@ -183,6 +185,118 @@ TEST(VipsPictureDecoder, ZoomDecodesMoreDetail)
     EXPECT_FALSE(fitted.fullResolution);
     EXPECT_EQ(detail.image.size(), QSize(2736, 3648));
     EXPECT_TRUE(detail.fullResolution);
+}
+
+// libheif's own decode of a HEIF's primary picture, upright, in the display's colours: what a
+// decoder of its own must show too.
+QImage libheifReference(const QByteArray& bytes)
+{
+    heif_context* context = heif_context_alloc();
+    QImage out;
+    heif_image_handle* handle = nullptr;
+    heif_image* image = nullptr;
+    if (heif_context_read_from_memory_without_copy(context, bytes.constData(), size_t(bytes.size()), nullptr).code ==
+            heif_error_Ok &&
+        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok &&
+        heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr).code ==
+            heif_error_Ok) {
+        QByteArray icc;
+        if (heif_image_handle_get_color_profile_type(handle) == heif_color_profile_type_prof) {
+            icc.resize(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)));
+            heif_image_handle_get_raw_color_profile(handle, icc.data());
+        }
+        int stride = 0;
+        const std::uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+        out = PictureColour::fromInterleaved(plane, heif_image_get_primary_width(image),
+                                             heif_image_get_primary_height(image), stride, 3, 8, icc);
+        heif_image_release(image);
+    }
+    if (handle)
+        heif_image_handle_release(handle);
+    heif_context_free(context);
+    return out;
+}
+
+// The mean difference of each channel (how far the colours lean one way) and the mean absolute
+// difference of all samples, of a decode against a reference brought to its size.
+struct Deviation {
+    double lean[3] = {};
+    double absolute = 0;
+};
+
+Deviation deviation(const QImage& decoded, const QImage& reference)
+{
+    const QImage a = decoded.convertToFormat(QImage::Format_RGB32);
+    const QImage b = reference.scaled(decoded.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                         .convertToFormat(QImage::Format_RGB32);
+    Deviation out;
+    const double samples = double(a.width()) * a.height();
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            const int d[3] = {qRed(p[x]) - qRed(q[x]), qGreen(p[x]) - qGreen(q[x]), qBlue(p[x]) - qBlue(q[x])};
+            for (int c = 0; c < 3; ++c) {
+                out.lean[c] += d[c] / samples;
+                out.absolute += std::abs(d[c]) / (3 * samples);
+            }
+        }
+    }
+    return out;
+}
+
+TEST(VipsPictureDecoder, PhotosOfPhonesLookAsLibheifDecodesThem)
+{
+    // The grid's tiles decoded and scaled here (HEIC) and libheif's planes scaled before they become
+    // RGB (AVIF): same colours (matrix, range, profile), same turn, at the screen's size and in full.
+    for (const char* file : {"apple_iphone13pro_grid_irot270_p3.heic", "canon_eos70d.avif"}) {
+        MARQUELO_NEED_PHOTO("formats/" + std::string(file));
+        const QByteArray bytes = readAll(formatsFile(file));
+        const QImage reference = libheifReference(bytes);
+        ASSERT_FALSE(reference.isNull()) << file;
+        for (const auto& [fit, minScale] :
+             {std::pair{kScreen, 0.0}, std::pair{QSize(700, 500), 0.0}, std::pair{QSize(700, 500), 1.0}}) {
+            const DecodedPicture d = PictureDecoder::decode(bytes, fit, minScale);
+            ASSERT_TRUE(d.ok) << file << " in " << fit.width() << "x" << fit.height() << " at least " << minScale
+                              << ": " << d.error.toStdString();
+            EXPECT_EQ(d.fullSize, reference.size()) << file;
+            EXPECT_NEAR(double(d.image.width()) / d.image.height(), double(reference.width()) / reference.height(),
+                        0.01)
+                << file;
+            const Deviation off = deviation(d.image, reference);
+            for (int c = 0; c < 3; ++c)
+                EXPECT_LT(std::abs(off.lean[c]), 1.0) << file << " channel " << c << " at " << d.image.width();
+            EXPECT_LT(off.absolute, minScale >= 1.0 ? 1.5 : 3.0) << file << " at " << d.image.width();
+            EXPECT_GT(deviation(d.image, reference.mirrored(true, false)).absolute, 10.0) << "the measure cannot tell";
+        }
+    }
+}
+
+TEST(VipsPictureDecoder, DamagedTilesAreRefusedWithAReason)
+{
+    MARQUELO_NEED_PHOTO("formats/apple_iphone13pro_grid_irot270_p3.heic");
+    const QByteArray good = readAll(formatsFile("apple_iphone13pro_grid_irot270_p3.heic"));
+    const std::optional<HeifGrid> grid =
+        heifPrimaryHevcGrid(reinterpret_cast<const std::uint8_t*>(good.constData()), std::size_t(good.size()));
+    ASSERT_TRUE(grid);
+    const qsizetype tile = reinterpret_cast<const char*>(grid->tiles[20].data) - good.constData();
+
+    QByteArray longNal = good; // the first NAL unit of a tile claims more bytes than the tile holds
+    longNal[tile] = char(0x7f);
+    const QByteArray cut = good.left(tile + 100); // the file ends inside a tile
+    for (const QByteArray& bytes : {longNal, cut}) {
+        const DecodedPicture d = PictureDecoder::decode(bytes, kScreen);
+        EXPECT_FALSE(d.ok);
+        EXPECT_FALSE(d.error.isEmpty());
+    }
+    // Coded bytes that are nonsense: shown as far as the codec makes sense of them, as libheif does,
+    // or refused with a reason.
+    QByteArray garbage = good;
+    for (qsizetype i = tile + 8; i < tile + qsizetype(grid->tiles[20].size); ++i)
+        garbage[i] = char(i * 7);
+    const DecodedPicture d = PictureDecoder::decode(garbage, kScreen);
+    EXPECT_TRUE(d.ok || !d.error.isEmpty());
+    EXPECT_TRUE(PictureDecoder::decode(good, kScreen).ok);
 }
 
 TEST(PictureColour, DisplayP3PatchConvertsAsLcmsThroughLibvipsSays)
