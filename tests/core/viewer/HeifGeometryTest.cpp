@@ -213,5 +213,28 @@ TEST(HeifGrid, PhonePhotosAreGridsOfTiles)
     }
 }
 
+TEST(HeifGrid, AnAvifIsOneAv1Picture)
+{
+    MARQUELO_NEED_PHOTO("formats/canon_eos70d.avif");
+    QFile file(QString::fromStdString(test::photo("formats/canon_eos70d.avif")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string avif = file.readAll().toStdString();
+    const auto* data = reinterpret_cast<const std::uint8_t*>(avif.data());
+    const std::optional<HeifCodedPicture> picture = heifPrimaryAv1(data, avif.size());
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width, 5472);
+    EXPECT_EQ(picture->height, 3648);
+    EXPECT_GT(picture->size, 200000u);
+    EXPECT_LE(std::size_t(picture->data - data) + picture->size, avif.size());
+    EXPECT_FALSE(heifPrimaryHevcGrid(data, avif.size()));
+    // The file cut short: the picture's bytes would run past its end.
+    const std::size_t end = std::size_t(picture->data - data) + picture->size;
+    EXPECT_TRUE(heifPrimaryAv1(data, end));
+    EXPECT_FALSE(heifPrimaryAv1(data, end - 1));
+    EXPECT_FALSE(heifPrimaryAv1(data, end - picture->size + 10));
+    EXPECT_FALSE(heifPrimaryAv1(reinterpret_cast<const std::uint8_t*>(gridFile(1, 1, 64, 64).data()), 200))
+        << "a grid of HEVC tiles";
+}
+
 } // namespace
 } // namespace marquelo

@@ -254,8 +254,7 @@ TEST(VipsPictureDecoder, PhotosOfPhonesLookAsLibheifDecodesThem)
         const QByteArray bytes = readAll(formatsFile(file));
         const QImage reference = libheifReference(bytes);
         ASSERT_FALSE(reference.isNull()) << file;
-        for (const auto& [fit, minScale] :
-             {std::pair{kScreen, 0.0}, std::pair{QSize(700, 500), 0.0}, std::pair{QSize(700, 500), 1.0}}) {
+        for (const auto& [fit, minScale] : {std::pair{kScreen, 0.0}, std::pair{kScreen, 1.0}}) {
             const DecodedPicture d = PictureDecoder::decode(bytes, fit, minScale);
             ASSERT_TRUE(d.ok) << file << " in " << fit.width() << "x" << fit.height() << " at least " << minScale
                               << ": " << d.error.toStdString();
@@ -297,6 +296,25 @@ TEST(VipsPictureDecoder, DamagedTilesAreRefusedWithAReason)
     const DecodedPicture d = PictureDecoder::decode(garbage, kScreen);
     EXPECT_TRUE(d.ok || !d.error.isEmpty());
     EXPECT_TRUE(PictureDecoder::decode(good, kScreen).ok);
+}
+
+TEST(VipsPictureDecoder, DamagedAv1PicturesAreRefusedWithAReason)
+{
+    MARQUELO_NEED_PHOTO("formats/canon_eos70d.avif");
+    const QByteArray good = readAll(formatsFile("canon_eos70d.avif"));
+    const std::optional<HeifCodedPicture> picture =
+        heifPrimaryAv1(reinterpret_cast<const std::uint8_t*>(good.constData()), std::size_t(good.size()));
+    ASSERT_TRUE(picture);
+    const qsizetype start = reinterpret_cast<const char*>(picture->data) - good.constData();
+    QByteArray noHeader = good; // the sequence header overwritten: nothing to decode by
+    for (qsizetype i = start; i < start + 64; ++i)
+        noHeader[i] = char(0xff);
+    const QByteArray cut = good.left(start + 1000);
+    for (const QByteArray& bytes : {noHeader, cut}) {
+        const DecodedPicture d = PictureDecoder::decode(bytes, kScreen);
+        EXPECT_FALSE(d.ok);
+        EXPECT_FALSE(d.error.isEmpty());
+    }
 }
 
 TEST(PictureColour, DisplayP3PatchConvertsAsLcmsThroughLibvipsSays)

@@ -3,6 +3,7 @@
 #include "core/viewer/vips/HeifBoxes.h"
 
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace marquelo {
@@ -215,9 +216,57 @@ bool readDerivedFrom(Reader iref, std::uint64_t item, std::vector<std::uint64_t>
     return true;
 }
 
-} // namespace
+// What the 'meta' box says of the items: enough to find the primary picture's coded bytes.
+struct Items {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::uint64_t primary = 0;
+    std::vector<Property> properties;
+    std::vector<Reader> associationBoxes;
+    std::map<std::uint64_t, Location> locations;
+    std::map<std::uint64_t, std::string_view> types;
+    std::optional<Reader> iref;
+    Reader idat{nullptr, 0};
 
-std::optional<HeifGrid> heifPrimaryHevcGrid(const std::uint8_t* data, std::size_t size)
+    std::string_view typeOf(std::uint64_t id) const
+    {
+        const auto found = types.find(id);
+        return found == types.end() ? std::string_view() : found->second;
+    }
+
+    // The bytes of an item, checked to lie inside the file.
+    std::optional<Reader> bytesOf(std::uint64_t id) const
+    {
+        const auto found = locations.find(id);
+        if (found == locations.end())
+            return std::nullopt;
+        const Location& at = found->second;
+        const std::uint8_t* start = at.method == 0 ? data : idat.here();
+        const std::size_t available = at.method == 0 ? size : idat.left();
+        if (at.offset > available || at.length > available - at.offset)
+            return std::nullopt;
+        return Reader(start + at.offset, std::size_t(at.length));
+    }
+
+    // The properties of an item; nullopt when an index points past them.
+    std::optional<std::vector<const Property*>> propertiesOf(std::uint64_t id) const
+    {
+        std::vector<std::uint64_t> indices;
+        for (const Reader& ipma : associationBoxes)
+            if (!readAssociations(ipma, id, indices))
+                return std::nullopt;
+        std::vector<const Property*> out;
+        for (const std::uint64_t index : indices) {
+            if (index > properties.size())
+                return std::nullopt;
+            if (index > 0)
+                out.push_back(&properties[index - 1]);
+        }
+        return out;
+    }
+};
+
+std::optional<Items> readItems(const std::uint8_t* data, std::size_t size)
 {
     Reader file(data, size);
     std::string_view type;
@@ -230,14 +279,10 @@ std::optional<HeifGrid> heifPrimaryHevcGrid(const std::uint8_t* data, std::size_
     if (!meta.read(versionAndFlags, 4))
         return std::nullopt;
 
+    Items items;
+    items.data = data;
+    items.size = size;
     std::optional<std::uint64_t> primary;
-    std::vector<Property> properties;
-    std::vector<Reader> associationBoxes;
-    std::map<std::uint64_t, Location> locations;
-    std::map<std::uint64_t, std::string_view> types;
-    std::vector<std::uint64_t> tileIds;
-    std::optional<Reader> iref;
-    Reader idat(nullptr, 0);
     Reader body(nullptr, 0);
     while (!meta.atEnd()) {
         if (!meta.box(type, body))
@@ -252,56 +297,41 @@ std::optional<HeifGrid> heifPrimaryHevcGrid(const std::uint8_t* data, std::size_
             while (!body.atEnd()) {
                 if (!body.box(type, child))
                     return std::nullopt;
-                if (type == "ipco" && !readPropertyBoxes(child, properties))
+                if (type == "ipco" && !readPropertyBoxes(child, items.properties))
                     return std::nullopt;
                 if (type == "ipma")
-                    associationBoxes.push_back(child);
+                    items.associationBoxes.push_back(child);
             }
         } else if (type == "iloc") {
-            if (!readLocations(body, locations))
+            if (!readLocations(body, items.locations))
                 return std::nullopt;
         } else if (type == "iinf") {
-            if (!readItemTypes(body, types))
+            if (!readItemTypes(body, items.types))
                 return std::nullopt;
         } else if (type == "iref") {
-            iref = body;
+            items.iref = body;
         } else if (type == "idat") {
-            idat = body;
+            items.idat = body;
         }
     }
-    if (!primary || !iref || types[*primary] != "grid" || !readDerivedFrom(*iref, *primary, tileIds))
+    if (!primary)
+        return std::nullopt;
+    items.primary = *primary;
+    return items;
+}
+
+} // namespace
+
+std::optional<HeifGrid> heifPrimaryHevcGrid(const std::uint8_t* data, std::size_t size)
+{
+    const std::optional<Items> items = readItems(data, size);
+    std::vector<std::uint64_t> tileIds;
+    if (!items || !items->iref || items->typeOf(items->primary) != "grid" ||
+        !readDerivedFrom(*items->iref, items->primary, tileIds))
         return std::nullopt;
 
-    // The bytes of an item, checked to lie inside the file.
-    auto bytesOf = [&](std::uint64_t id) -> std::optional<Reader> {
-        const auto found = locations.find(id);
-        if (found == locations.end())
-            return std::nullopt;
-        const Location& at = found->second;
-        const std::uint8_t* start = at.method == 0 ? data : idat.here();
-        const std::size_t available = at.method == 0 ? size : idat.left();
-        if (at.offset > available || at.length > available - at.offset)
-            return std::nullopt;
-        return Reader(start + at.offset, std::size_t(at.length));
-    };
-    // The properties of an item, by type; nullopt when an index points past them.
-    auto propertiesOf = [&](std::uint64_t id) -> std::optional<std::vector<const Property*>> {
-        std::vector<std::uint64_t> indices;
-        for (const Reader& ipma : associationBoxes)
-            if (!readAssociations(ipma, id, indices))
-                return std::nullopt;
-        std::vector<const Property*> out;
-        for (const std::uint64_t index : indices) {
-            if (index > properties.size())
-                return std::nullopt;
-            if (index > 0)
-                out.push_back(&properties[index - 1]);
-        }
-        return out;
-    };
-
     HeifGrid grid;
-    std::optional<Reader> descriptor = bytesOf(*primary);
+    std::optional<Reader> descriptor = items->bytesOf(items->primary);
     std::uint64_t version = 0, flags = 0, rows = 0, columns = 0, width = 0, height = 0;
     if (!descriptor || !descriptor->read(version, 1) || version != 0 || !descriptor->read(flags, 1) ||
         !descriptor->read(rows, 1) || !descriptor->read(columns, 1) || !descriptor->read(width, (flags & 1) ? 4 : 2) ||
@@ -316,9 +346,9 @@ std::optional<HeifGrid> heifPrimaryHevcGrid(const std::uint8_t* data, std::size_
     grid.height = int(height);
 
     for (const std::uint64_t id : tileIds) {
-        const std::optional<Reader> coded = bytesOf(id);
-        const std::optional<std::vector<const Property*>> tileProperties = propertiesOf(id);
-        if (types[id] != "hvc1" || !coded || !tileProperties)
+        const std::optional<Reader> coded = items->bytesOf(id);
+        const std::optional<std::vector<const Property*>> tileProperties = items->propertiesOf(id);
+        if (items->typeOf(id) != "hvc1" || !coded || !tileProperties)
             return std::nullopt;
         HeifGridTile tile{coded->here(), coded->left(), nullptr, 0};
         std::uint64_t tileWidth = 0, tileHeight = 0;
@@ -351,6 +381,36 @@ std::optional<HeifGrid> heifPrimaryHevcGrid(const std::uint8_t* data, std::size_
         coveredHeight - grid.tileHeight >= grid.height)
         return std::nullopt;
     return grid;
+}
+
+std::optional<HeifCodedPicture> heifPrimaryAv1(const std::uint8_t* data, std::size_t size)
+{
+    const std::optional<Items> items = readItems(data, size);
+    if (!items || items->typeOf(items->primary) != "av01")
+        return std::nullopt;
+    const std::optional<Reader> coded = items->bytesOf(items->primary);
+    const std::optional<std::vector<const Property*>> properties = items->propertiesOf(items->primary);
+    if (!coded || !properties)
+        return std::nullopt;
+    HeifCodedPicture picture{coded->here(), coded->left(), 0, 0};
+    for (const Property* property : *properties) {
+        Reader read = property->body;
+        std::uint64_t width = 0, height = 0;
+        if (property->type == "ispe") {
+            if (!read.skip(4) || !read.read(width, 4) || !read.read(height, 4) || width == 0 || height == 0 ||
+                width > (1u << 16) || height > (1u << 16))
+                return std::nullopt;
+            picture.width = int(width);
+            picture.height = int(height);
+        } else if (property->type == "imir" || property->type == "clap" || property->type == "a1op" ||
+                   property->type == "lsel" || property->type == "a1lx") {
+            // A mirror or crop, or a picture of several layers: libheif's.
+            return std::nullopt;
+        }
+    }
+    if (picture.width == 0 || picture.size == 0)
+        return std::nullopt;
+    return picture;
 }
 
 } // namespace marquelo

@@ -40,4 +40,16 @@ struct HeifGrid {
 // grid's size. nullopt for anything else, damaged boxes included; that is libheif's to read.
 std::optional<HeifGrid> heifPrimaryHevcGrid(const std::uint8_t* data, std::size_t size);
 
+// The coded bytes of a picture of one piece and its stored size (its 'ispe').
+struct HeifCodedPicture {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The primary picture of an AVIF when it is one AV1 picture stored in one piece, with no mirror, crop
+// or layers; nullopt for anything else.
+std::optional<HeifCodedPicture> heifPrimaryAv1(const std::uint8_t* data, std::size_t size);
+
 } // namespace marquelo

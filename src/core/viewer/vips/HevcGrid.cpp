@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -138,16 +139,17 @@ struct GridJob {
     }
 };
 
-// Each piece of `count` through `run`, or all on this thread without it.
-template <typename Piece> void runPieces(RunPieces run, int count, Piece& piece)
+} // namespace
+
+void runPieces(RunPieces run, int count, const std::function<void(int)>& piece)
 {
-    auto call = [](void* context, int index) { (*static_cast<Piece*>(context))(index); };
+    auto call = [](void* context, int index) { (*static_cast<const std::function<void(int)>*>(context))(index); };
     if (run) {
-        run(count, &piece, call);
+        run(count, const_cast<std::function<void(int)>*>(&piece), call);
         return;
     }
     for (int i = 0; i < count; ++i)
-        call(&piece, i);
+        call(const_cast<std::function<void(int)>*>(&piece), i);
 }
 
 int pieceCount()
@@ -155,7 +157,31 @@ int pieceCount()
     return int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
 }
 
-} // namespace
+VipsPixels scaledRgb(const TileScaler& scaler, const YcbcrToRgb& conversion, RunPieces run)
+{
+    VipsPixels out;
+    const int width = scaler.targetWidth(), height = scaler.targetHeight();
+    const std::int64_t stride = std::int64_t(width) * 3;
+    out.data = std::shared_ptr<void>(g_try_malloc(std::size_t(stride) * std::size_t(height)), g_free);
+    if (!out.data) {
+        out.error = reasons::noMemory();
+        return out;
+    }
+    auto* pixels = static_cast<std::uint8_t*>(out.data.get());
+    const int bands = std::min(pieceCount(), height);
+    runPieces(run, bands, [&](int piece) {
+        const int first = int(std::int64_t(height) * piece / bands);
+        const int last = int(std::int64_t(height) * (piece + 1) / bands);
+        scaler.toRgb(conversion, first, last - first, pixels + first * stride, stride);
+    });
+    out.width = width;
+    out.height = height;
+    out.bands = 3;
+    out.bits = 8;
+    out.stride = stride;
+    out.ok = true;
+    return out;
+}
 
 std::optional<HevcLayout> hevcGridLayout(const HeifGrid& grid)
 {
@@ -180,41 +206,19 @@ std::optional<HevcLayout> hevcGridLayout(const HeifGrid& grid)
 VipsPixels decodeHevcGrid(const HeifGrid& grid, const HevcLayout& layout, int targetWidth, int targetHeight,
                           const YcbcrToRgb& conversion, RunPieces run)
 {
-    VipsPixels out;
     TileScaler scaler(grid.width, grid.height, targetWidth, targetHeight, layout.chromaShiftX, layout.chromaShiftY,
                       layout.grey);
     GridJob job;
     job.grid = &grid;
     job.layout = layout;
     job.scaler = &scaler;
-    auto decodePiece = [&job](int) { job.decodeTiles(); };
-    runPieces(run, pieceCount(), decodePiece);
+    runPieces(run, pieceCount(), [&job](int) { job.decodeTiles(); });
     if (job.failed) {
+        VipsPixels out;
         out.error = job.reason;
         return out;
     }
-
-    const std::int64_t stride = std::int64_t(targetWidth) * 3;
-    out.data = std::shared_ptr<void>(g_try_malloc(std::size_t(stride) * std::size_t(targetHeight)), g_free);
-    if (!out.data) {
-        out.error = reasons::noMemory();
-        return out;
-    }
-    auto* pixels = static_cast<std::uint8_t*>(out.data.get());
-    const int bands = std::min(pieceCount(), targetHeight);
-    auto convertPiece = [&](int piece) {
-        const int first = int(std::int64_t(targetHeight) * piece / bands);
-        const int last = int(std::int64_t(targetHeight) * (piece + 1) / bands);
-        scaler.toRgb(conversion, first, last - first, pixels + first * stride, stride);
-    };
-    runPieces(run, bands, convertPiece);
-    out.width = targetWidth;
-    out.height = targetHeight;
-    out.bands = 3;
-    out.bits = 8;
-    out.stride = stride;
-    out.ok = true;
-    return out;
+    return scaledRgb(scaler, conversion, run);
 }
 
 } // namespace marquelo

@@ -5,13 +5,22 @@
 // converted to RGB on one thread.
 
 #include "core/viewer/vips/HeifGeometry.h"
+#include "core/viewer/vips/TileScaler.h"
 #include "core/viewer/vips/VipsModule.h"
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace marquelo {
+
+// Each of `count` pieces through `run`, or all on this thread without it.
+void runPieces(RunPieces run, int count, const std::function<void(int)>& piece);
+// How many pieces the work of one picture is split into: one a core.
+int pieceCount();
+// The scaled picture made RGB through `conversion`, in bands run through `run`.
+VipsPixels scaledRgb(const TileScaler& scaler, const YcbcrToRgb& conversion, RunPieces run);
 
 // How the grid's tiles are coded, read from the first tile's configuration: the chroma planes' halving
 // (0 or 1 each way) and whether the picture is grey; nullopt for what this does not decode (samples
@@ -27,6 +36,6 @@ std::optional<HevcLayout> hevcGridLayout(const HeifGrid& grid);
 // interleaved 8-bit RGB through `conversion`, the pieces run through `run`. A refusal (a tile that
 // cannot be decoded) is a VipsPixels that is not ok, with its reason.
 VipsPixels decodeHevcGrid(const HeifGrid& grid, const HevcLayout& layout, int targetWidth, int targetHeight,
-                          const struct YcbcrToRgb& conversion, RunPieces run);
+                          const YcbcrToRgb& conversion, RunPieces run);
 
 } // namespace marquelo

@@ -1,6 +1,7 @@
 #include "core/viewer/vips/VipsModule.h"
 
 #include "core/viewer/DecodeReasons.h"
+#include "core/viewer/vips/Av1Picture.h"
 #include "core/viewer/vips/HeifGeometry.h"
 #include "core/viewer/vips/HevcGrid.h"
 #include "core/viewer/vips/TileScaler.h"
@@ -139,13 +140,18 @@ std::optional<YcbcrToRgb> conversionOf(const heif_image* image)
     return conversionOf(heif_image_get_nclx_color_profile(image, &nclx).code == heif_error_Ok ? nclx : nullptr);
 }
 
-std::optional<YcbcrToRgb> conversionOf(const heif_image_handle* handle)
+// `described`: only when the file describes its samples in an 'nclx' box (without one, libheif may go
+// by what the codec's own headers say).
+std::optional<YcbcrToRgb> conversionOf(const heif_image_handle* handle, bool described = false)
 {
     heif_color_profile_nclx* nclx = nullptr;
-    return conversionOf(heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok ? nclx : nullptr);
+    const bool found = heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx;
+    if (described && !found)
+        return std::nullopt;
+    return conversionOf(found ? nclx : nullptr);
 }
 
-// One plane of `image` as libvips reads it in place; `subsampling` of 2 halves a side.
+// One plane of `image` as libvips reads it in place.
 vips::VImage planeImage(const heif_image* image, heif_channel channel)
 {
     int stride = 0;
@@ -311,6 +317,30 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
                 pixels.icc = std::move(out.icc);
                 pixels.fullResolution = false;
                 return pixels;
+            }
+        }
+    }
+
+    // An AVIF's one AV1 picture, shown smaller than it is, decoded here (see Av1Picture).
+    if (!alpha && turns) {
+        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+        const std::optional<HeifCodedPicture> av1 = heifPrimaryAv1(data, size_t(bytes.size()));
+        const std::optional<YcbcrToRgb> conversion = av1 ? conversionOf(handle.get(), true) : std::nullopt;
+        if (conversion) {
+            out.fullSize = swapsSides ? QSize(av1->height, av1->width) : QSize(av1->width, av1->height);
+            const double scale = neededScale(out.fullSize, fitInto, minScale);
+            if (scale < 1.0) {
+                const int width = std::max(1, int(std::lround(av1->width * scale)));
+                const int height = std::max(1, int(std::lround(av1->height * scale)));
+                if (std::optional<VipsPixels> pixels = decodeAv1Picture(*av1, width, height, *conversion, run)) {
+                    if (!pixels->ok)
+                        return refused(pixels->error);
+                    pixels->orientation = out.orientation;
+                    pixels->fullSize = out.fullSize;
+                    pixels->icc = std::move(out.icc);
+                    pixels->fullResolution = false;
+                    return pixels;
+                }
             }
         }
     }
