@@ -271,6 +271,83 @@ TEST(VipsPictureDecoder, PhotosOfPhonesLookAsLibheifDecodesThem)
     }
 }
 
+heif_error appendTo(heif_context*, const void* data, size_t size, void* bytes)
+{
+    static_cast<QByteArray*>(bytes)->append(static_cast<const char*>(data), qsizetype(size));
+    return {heif_error_Ok, heif_suberror_Unspecified, ""};
+}
+
+// A picture of colour gradients encoded by libheif itself, `width` x `height`, from planes of `chroma`.
+QByteArray encodedByLibheif(heif_compression_format codec, heif_colorspace space, heif_chroma chroma, int width,
+                            int height)
+{
+    QByteArray out;
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_image* image = nullptr;
+    heif_image_handle* handle = nullptr;
+    if (heif_context_get_encoder_for_format(context, codec, &encoder).code == heif_error_Ok &&
+        heif_image_create(width, height, space, chroma, &image).code == heif_error_Ok) {
+        heif_encoder_set_lossy_quality(encoder, 95);
+        const int shift = chroma == heif_chroma_420 ? 1 : 0;
+        const int planes = space == heif_colorspace_monochrome ? 1 : 3;
+        const heif_channel channels[3] = {heif_channel_Y, heif_channel_Cb, heif_channel_Cr};
+        for (int p = 0; p < planes; ++p) {
+            const int w = p ? (width + shift) >> shift : width, h = p ? (height + shift) >> shift : height;
+            heif_image_add_plane(image, channels[p], w, h, 8);
+            int stride = 0;
+            std::uint8_t* samples = heif_image_get_plane(image, channels[p], &stride);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    samples[y * stride + x] = std::uint8_t(p == 0   ? 30 + 190 * x / w
+                                                           : p == 1 ? 70 + 110 * y / h
+                                                                    : 200 - 120 * (x + y) / (w + h));
+        }
+        heif_writer writer{1, appendTo};
+        if (heif_context_encode_image(context, image, encoder, nullptr, &handle).code == heif_error_Ok)
+            heif_context_write(context, &writer, &out);
+    }
+    if (handle)
+        heif_image_handle_release(handle);
+    if (image)
+        heif_image_release(image);
+    if (encoder)
+        heif_encoder_release(encoder);
+    heif_context_free(context);
+    return out;
+}
+
+TEST(VipsPictureDecoder, EveryChromaLayoutLooksAsLibheifDecodesIt)
+{
+    // Pictures of one piece: AV1 decoded here, HEVC through libheif's planes; grey and full chroma
+    // too, each scaled down and in full.
+    struct Case {
+        heif_compression_format codec;
+        heif_colorspace space;
+        heif_chroma chroma;
+    };
+    for (const Case& c : {Case{heif_compression_AV1, heif_colorspace_YCbCr, heif_chroma_420},
+                          Case{heif_compression_AV1, heif_colorspace_YCbCr, heif_chroma_444},
+                          Case{heif_compression_AV1, heif_colorspace_monochrome, heif_chroma_monochrome},
+                          Case{heif_compression_HEVC, heif_colorspace_YCbCr, heif_chroma_420},
+                          Case{heif_compression_HEVC, heif_colorspace_YCbCr, heif_chroma_444}}) {
+        const QByteArray bytes = encodedByLibheif(c.codec, c.space, c.chroma, 96, 64);
+        const std::string name = std::to_string(int(c.codec)) + "/" + std::to_string(int(c.chroma));
+        ASSERT_FALSE(bytes.isEmpty()) << name;
+        const QImage reference = libheifReference(bytes);
+        ASSERT_FALSE(reference.isNull()) << name;
+        for (const double minScale : {0.0, 1.0}) {
+            const DecodedPicture d = PictureDecoder::decode(bytes, QSize(48, 48), minScale);
+            ASSERT_TRUE(d.ok) << name << ": " << d.error.toStdString();
+            EXPECT_EQ(d.image.width(), minScale >= 1.0 ? 96 : 48) << name;
+            const Deviation off = deviation(d.image, reference);
+            for (int channel = 0; channel < 3; ++channel)
+                EXPECT_LT(std::abs(off.lean[channel]), 1.5) << name << " channel " << channel << " at " << minScale;
+            EXPECT_LT(off.absolute, 3.0) << name << " at " << minScale;
+        }
+    }
+}
+
 TEST(VipsPictureDecoder, DamagedTilesAreRefusedWithAReason)
 {
     MARQUELO_NEED_PHOTO("formats/apple_iphone13pro_grid_irot270_p3.heic");
