@@ -111,7 +111,7 @@ bool VipsPictureDecoder::recognises(const QByteArray& bytes)
 }
 
 DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale,
-                                          std::int64_t maxDecodedBytes)
+                                          std::int64_t maxDecodedBytes, int threads)
 {
     DecodedPicture out;
     if (bytes.isEmpty()) {
@@ -124,7 +124,8 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
         return out;
     }
     try {
-        VipsPixels pixels = module->decode(bytes, fitInto, minScale, maxDecodedBytes, runPieces);
+        VipsPixels pixels =
+            module->decode(bytes, fitInto, minScale, maxDecodedBytes, PictureThreads{std::max(1, threads), runPieces});
         if (!pixels.ok) {
             out.error = pixels.error.isEmpty() ? reasons::damaged(QString()) : pixels.error;
             return out;

@@ -255,7 +255,8 @@ TEST(VipsPictureDecoder, PhotosOfPhonesLookAsLibheifDecodesThem)
         const QImage reference = libheifReference(bytes);
         ASSERT_FALSE(reference.isNull()) << file;
         for (const auto& [fit, minScale] : {std::pair{kScreen, 0.0}, std::pair{kScreen, 1.0}}) {
-            const DecodedPicture d = PictureDecoder::decode(bytes, fit, minScale);
+            // Two threads, as the picture on screen gets: the tiles or bands shared out over the cores.
+            const DecodedPicture d = PictureDecoder::decode(bytes, fit, minScale, PictureDecoder::kMaxDecodedBytes, 2);
             ASSERT_TRUE(d.ok) << file << " in " << fit.width() << "x" << fit.height() << " at least " << minScale
                               << ": " << d.error.toStdString();
             EXPECT_EQ(d.fullSize, reference.size()) << file;
@@ -361,7 +362,7 @@ TEST(VipsPictureDecoder, DamagedTilesAreRefusedWithAReason)
     longNal[tile] = char(0x7f);
     const QByteArray cut = good.left(tile + 100); // the file ends inside a tile
     for (const QByteArray& bytes : {longNal, cut}) {
-        const DecodedPicture d = PictureDecoder::decode(bytes, kScreen);
+        const DecodedPicture d = PictureDecoder::decode(bytes, kScreen, 0, PictureDecoder::kMaxDecodedBytes, 2);
         EXPECT_FALSE(d.ok);
         EXPECT_FALSE(d.error.isEmpty());
     }
@@ -388,7 +389,7 @@ TEST(VipsPictureDecoder, DamagedAv1PicturesAreRefusedWithAReason)
         noHeader[i] = char(0xff);
     const QByteArray cut = good.left(start + 1000);
     for (const QByteArray& bytes : {noHeader, cut}) {
-        const DecodedPicture d = PictureDecoder::decode(bytes, kScreen);
+        const DecodedPicture d = PictureDecoder::decode(bytes, kScreen, 0, PictureDecoder::kMaxDecodedBytes, 2);
         EXPECT_FALSE(d.ok);
         EXPECT_FALSE(d.error.isEmpty());
     }

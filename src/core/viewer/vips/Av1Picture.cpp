@@ -36,11 +36,11 @@ VipsPixels refusal(QString reason)
 } // namespace
 
 std::optional<VipsPixels> decodeAv1Picture(const HeifCodedPicture& picture, int targetWidth, int targetHeight,
-                                           const YcbcrToRgb& conversion, RunPieces run)
+                                           const YcbcrToRgb& conversion, const PictureThreads& threads)
 {
     Dav1dSettings settings;
     dav1d_default_settings(&settings);
-    settings.n_threads = pieceCount();
+    settings.n_threads = std::clamp(threads.count, 1, 8);
     settings.max_frame_delay = 1;
     settings.all_layers = 0;
     settings.frame_size_limit = unsigned(picture.width) * unsigned(picture.height);
@@ -83,14 +83,14 @@ std::optional<VipsPixels> decodeAv1Picture(const HeifCodedPicture& picture, int 
     // The picture goes to the scaler in bands of whole rows (an even number of them, so that each band
     // starts on a chroma row), each band's share of the target added by whichever thread takes it.
     TileScaler scaler(p.w, p.h, targetWidth, targetHeight, shiftX, shiftY, grey);
-    const int bands = std::min(pieceCount() * 4, std::max(1, p.h / 16));
+    const int bands = std::min(std::max(1, threads.count) * 4, std::max(1, p.h / 16));
     const int bandHeight = ((p.h + bands - 1) / bands + 1) & ~1;
     const auto* luma = static_cast<const std::uint8_t*>(decoded->data[0]);
     const auto* cb = static_cast<const std::uint8_t*>(decoded->data[1]);
     const auto* cr = static_cast<const std::uint8_t*>(decoded->data[2]);
     const int strides[3] = {int(decoded->stride[0]), int(decoded->stride[1]), int(decoded->stride[1])};
     std::atomic<int> next{0};
-    runPieces(run, pieceCount(), [&](int) {
+    runPieces(threads, threads.count, [&](int) {
         for (int band = next++; band * bandHeight < p.h; band = next++) {
             const int y = band * bandHeight;
             const std::uint8_t* planes[3] = {
@@ -101,7 +101,7 @@ std::optional<VipsPixels> decodeAv1Picture(const HeifCodedPicture& picture, int 
             scaler.add(0, y, p.w, std::min(bandHeight, p.h - y), planes, strides);
         }
     });
-    return scaledRgb(scaler, conversion, run);
+    return scaledRgb(scaler, conversion, threads);
 }
 
 } // namespace marquelo

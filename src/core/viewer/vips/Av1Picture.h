@@ -13,6 +13,6 @@ namespace marquelo {
 // 8-bit RGB through `conversion`; nullopt when its samples are deeper than 8 bits (libheif's), a
 // refusal (a VipsPixels that is not ok, with its reason) when it cannot be decoded.
 std::optional<VipsPixels> decodeAv1Picture(const HeifCodedPicture& picture, int targetWidth, int targetHeight,
-                                           const YcbcrToRgb& conversion, RunPieces run);
+                                           const YcbcrToRgb& conversion, const PictureThreads& threads);
 
 } // namespace marquelo

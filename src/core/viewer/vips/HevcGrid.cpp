@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace marquelo {
 
@@ -141,23 +140,18 @@ struct GridJob {
 
 } // namespace
 
-void runPieces(RunPieces run, int count, const std::function<void(int)>& piece)
+void runPieces(const PictureThreads& threads, int count, const std::function<void(int)>& piece)
 {
     auto call = [](void* context, int index) { (*static_cast<const std::function<void(int)>*>(context))(index); };
-    if (run) {
-        run(count, const_cast<std::function<void(int)>*>(&piece), call);
+    if (threads.run && threads.count > 1 && count > 1) {
+        threads.run(count, const_cast<std::function<void(int)>*>(&piece), call);
         return;
     }
     for (int i = 0; i < count; ++i)
         call(const_cast<std::function<void(int)>*>(&piece), i);
 }
 
-int pieceCount()
-{
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-}
-
-VipsPixels scaledRgb(const TileScaler& scaler, const YcbcrToRgb& conversion, RunPieces run)
+VipsPixels scaledRgb(const TileScaler& scaler, const YcbcrToRgb& conversion, const PictureThreads& threads)
 {
     VipsPixels out;
     const int width = scaler.targetWidth(), height = scaler.targetHeight();
@@ -168,8 +162,8 @@ VipsPixels scaledRgb(const TileScaler& scaler, const YcbcrToRgb& conversion, Run
         return out;
     }
     auto* pixels = static_cast<std::uint8_t*>(out.data.get());
-    const int bands = std::min(pieceCount(), height);
-    runPieces(run, bands, [&](int piece) {
+    const int bands = std::clamp(threads.count, 1, height);
+    runPieces(threads, bands, [&](int piece) {
         const int first = int(std::int64_t(height) * piece / bands);
         const int last = int(std::int64_t(height) * (piece + 1) / bands);
         scaler.toRgb(conversion, first, last - first, pixels + first * stride, stride);
@@ -204,7 +198,7 @@ std::optional<HevcLayout> hevcGridLayout(const HeifGrid& grid)
 }
 
 VipsPixels decodeHevcGrid(const HeifGrid& grid, const HevcLayout& layout, int targetWidth, int targetHeight,
-                          const YcbcrToRgb& conversion, RunPieces run)
+                          const YcbcrToRgb& conversion, const PictureThreads& threads)
 {
     TileScaler scaler(grid.width, grid.height, targetWidth, targetHeight, layout.chromaShiftX, layout.chromaShiftY,
                       layout.grey);
@@ -212,13 +206,13 @@ VipsPixels decodeHevcGrid(const HeifGrid& grid, const HevcLayout& layout, int ta
     job.grid = &grid;
     job.layout = layout;
     job.scaler = &scaler;
-    runPieces(run, pieceCount(), [&job](int) { job.decodeTiles(); });
+    runPieces(threads, threads.count, [&job](int) { job.decodeTiles(); });
     if (job.failed) {
         VipsPixels out;
         out.error = job.reason;
         return out;
     }
-    return scaledRgb(scaler, conversion, run);
+    return scaledRgb(scaler, conversion, threads);
 }
 
 } // namespace marquelo

@@ -15,12 +15,10 @@
 
 namespace marquelo {
 
-// Each of `count` pieces through `run`, or all on this thread without it.
-void runPieces(RunPieces run, int count, const std::function<void(int)>& piece);
-// How many pieces the work of one picture is split into: one a core.
-int pieceCount();
-// The scaled picture made RGB through `conversion`, in bands run through `run`.
-VipsPixels scaledRgb(const TileScaler& scaler, const YcbcrToRgb& conversion, RunPieces run);
+// Each of `count` pieces on `threads`, or all on this thread when it has one.
+void runPieces(const PictureThreads& threads, int count, const std::function<void(int)>& piece);
+// The scaled picture made RGB through `conversion`, in a band a thread.
+VipsPixels scaledRgb(const TileScaler& scaler, const YcbcrToRgb& conversion, const PictureThreads& threads);
 
 // How the grid's tiles are coded, read from the first tile's configuration: the chroma planes' halving
 // (0 or 1 each way) and whether the picture is grey; nullopt for what this does not decode (samples
@@ -33,9 +31,9 @@ struct HevcLayout {
 std::optional<HevcLayout> hevcGridLayout(const HeifGrid& grid);
 
 // The grid decoded and scaled to targetWidth x targetHeight (the picture as stored, not turned) in
-// interleaved 8-bit RGB through `conversion`, the pieces run through `run`. A refusal (a tile that
+// interleaved 8-bit RGB through `conversion`, a tile at a time on each of `threads`. A refusal (a tile that
 // cannot be decoded) is a VipsPixels that is not ok, with its reason.
 VipsPixels decodeHevcGrid(const HeifGrid& grid, const HevcLayout& layout, int targetWidth, int targetHeight,
-                          const YcbcrToRgb& conversion, RunPieces run);
+                          const YcbcrToRgb& conversion, const PictureThreads& threads);
 
 } // namespace marquelo

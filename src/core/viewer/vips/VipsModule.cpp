@@ -258,7 +258,7 @@ VipsPixels refusedDecode(const heif_error& error)
 // nullopt when the file is for the general path: deeper samples (HDR), or anything libheif reads
 // differently. A refusal is an empty VipsPixels.
 std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitInto, double minScale,
-                                             std::int64_t maxDecodedBytes, RunPieces run)
+                                             std::int64_t maxDecodedBytes, PictureThreads threads)
 {
     std::unique_ptr<heif_context, HeifContextDeleter> context(heif_context_alloc());
     if (!context)
@@ -309,7 +309,7 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
             if (scale < 1.0) {
                 const int width = std::max(1, int(std::lround(grid->width * scale)));
                 const int height = std::max(1, int(std::lround(grid->height * scale)));
-                VipsPixels pixels = decodeHevcGrid(*grid, *layout, width, height, *conversion, run);
+                VipsPixels pixels = decodeHevcGrid(*grid, *layout, width, height, *conversion, threads);
                 if (!pixels.ok)
                     return refused(pixels.error);
                 pixels.orientation = out.orientation;
@@ -332,7 +332,7 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
             if (scale < 1.0) {
                 const int width = std::max(1, int(std::lround(av1->width * scale)));
                 const int height = std::max(1, int(std::lround(av1->height * scale)));
-                if (std::optional<VipsPixels> pixels = decodeAv1Picture(*av1, width, height, *conversion, run)) {
+                if (std::optional<VipsPixels> pixels = decodeAv1Picture(*av1, width, height, *conversion, threads)) {
                     if (!pixels->ok)
                         return refused(pixels->error);
                     pixels->orientation = out.orientation;
@@ -443,7 +443,8 @@ bool recognises(const QByteArray& bytes)
     return loader && allowedLoader(loader);
 }
 
-VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes, RunPieces run)
+VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes,
+                  PictureThreads threads)
 {
     VipsPixels out;
     if (bytes.isEmpty())
@@ -459,7 +460,8 @@ VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::
     const bool heif = std::string_view(loader) == "VipsForeignLoadHeifBuffer";
     try {
         if (heif) {
-            if (std::optional<VipsPixels> direct = decodeHeifDirectly(bytes, fitInto, minScale, maxDecodedBytes, run))
+            if (std::optional<VipsPixels> direct =
+                    decodeHeifDirectly(bytes, fitInto, minScale, maxDecodedBytes, threads))
                 return *direct;
         }
         // A damaged file is refused rather than shown half grey.

@@ -45,6 +45,14 @@ struct VipsPixels {
 // the module's own work starts no threads of its own.
 using RunPieces = void (*)(int count, void* context, void (*piece)(void* context, int index));
 
+// How far the work of one picture may be split: into `count` pieces at once through `run`; everything
+// on the calling thread when count is 1 or run is null (a read-ahead or a thumbnail leaves the cores
+// to the picture on screen).
+struct PictureThreads {
+    int count = 1;
+    RunPieces run = nullptr;
+};
+
 struct VipsModule {
     int version;
     // Starts libvips once for the process (thread-safe); false when it cannot run.
@@ -52,9 +60,9 @@ struct VipsModule {
     // Whether the bytes start like a picture format a viewer loader may take.
     bool (*recognises)(const QByteArray& bytes);
     // No more pixels than `fitInto` and `minScale` need where the format can decode smaller; refuses
-    // pictures above `maxDecodedBytes` before decoding them. `run` splits the work of one picture.
+    // pictures above `maxDecodedBytes` before decoding them.
     VipsPixels (*decode)(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes,
-                         RunPieces run);
+                         PictureThreads threads);
 };
 
 } // namespace marquelo
