@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdarg>
+#include <cstdint>
 #include <memory>
 
 namespace marquelo {
@@ -43,7 +44,8 @@ std::optional<VipsPixels> decodeAv1Picture(const HeifCodedPicture& picture, int 
     settings.n_threads = std::clamp(threads.count, 1, 8);
     settings.max_frame_delay = 1;
     settings.all_layers = 0;
-    settings.frame_size_limit = unsigned(picture.width) * unsigned(picture.height);
+    settings.frame_size_limit =
+        unsigned(std::min<std::uint64_t>(std::uint64_t(picture.width) * std::uint64_t(picture.height), 0xffffffffu));
     // A damaged picture is refused with its reason; dav1d's own words would go to the terminal.
     settings.logger.cookie = nullptr;
     settings.logger.callback = [](void*, const char*, va_list) {};

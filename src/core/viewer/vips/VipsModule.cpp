@@ -242,6 +242,13 @@ QByteArray iccOf(const heif_image_handle* handle)
     return icc;
 }
 
+// The scaler sums a picture of `width` x `height` in floats, three of them a pixel: more than the decoded
+// picture's bound allows is left to libheif (a zoom into a huge picture, never a screen's fit).
+bool scalerFits(int width, int height, std::int64_t maxDecodedBytes)
+{
+    return std::int64_t(width) * height * 3 * std::int64_t(sizeof(float)) <= maxDecodedBytes;
+}
+
 VipsPixels refusedDecode(const heif_error& error)
 {
     // A damaged file is refused rather than shown half grey, as on the general path.
@@ -250,13 +257,14 @@ VipsPixels refusedDecode(const heif_error& error)
                        : reasons::damaged(QString::fromUtf8(error.message)));
 }
 
-// An 8-bit HEIF or AVIF straight through libheif, which is handed as many threads for the tiles of a
-// grid picture as there are cores (a phone's 12 MP photo is 48 tiles). Without alpha, libheif hands
-// over the planes as the codec made them: its own conversion to RGB runs on one thread over every
-// sample, a third of the whole decode, while here the planes are first scaled to the screen and only
-// its pixels converted, on every core. Through libvips' loader the same photo took half as long again.
-// nullopt when the file is for the general path: deeper samples (HDR), or anything libheif reads
-// differently. A refusal is an empty VipsPixels.
+// An 8-bit HEIF or AVIF without libvips' loader (through it the same photo took half as long again).
+// Shown smaller than they are, a phone's grid of HEVC tiles and an AVIF's one AV1 picture are decoded
+// here (HevcGrid, Av1Picture). The rest goes through libheif, handed as many threads for the tiles of
+// a grid as there are cores; without alpha it hands over the planes as the codec made them, because
+// its own conversion to RGB runs on one thread over every sample, while here the planes are first
+// scaled and only the pixels kept are converted, on every core. nullopt when the file is for the
+// general path: deeper samples (HDR), or anything libheif reads differently. A refusal is an empty
+// VipsPixels.
 std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitInto, double minScale,
                                              std::int64_t maxDecodedBytes, PictureThreads threads)
 {
@@ -296,8 +304,8 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     const bool swapsSides = media::Orientation::fromExif(out.orientation).swapsSides();
     out.icc = iccOf(handle.get());
 
-    // A phone's grid of HEVC tiles, shown smaller than it is: its tiles decoded here, as described above
-    // the grid decoder. A turn alone is the only change of geometry it may ask for.
+    // A phone's grid of HEVC tiles, shown smaller than it is. A turn alone is the only change of
+    // geometry it may ask for.
     if (!alpha && turns) {
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
         const std::optional<HeifGrid> grid = heifPrimaryHevcGrid(data, size_t(bytes.size()));
@@ -306,9 +314,9 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
         if (conversion) {
             out.fullSize = swapsSides ? QSize(grid->height, grid->width) : QSize(grid->width, grid->height);
             const double scale = neededScale(out.fullSize, fitInto, minScale);
-            if (scale < 1.0) {
-                const int width = std::max(1, int(std::lround(grid->width * scale)));
-                const int height = std::max(1, int(std::lround(grid->height * scale)));
+            const int width = std::max(1, int(std::lround(grid->width * scale)));
+            const int height = std::max(1, int(std::lround(grid->height * scale)));
+            if (scale < 1.0 && scalerFits(width, height, maxDecodedBytes)) {
                 VipsPixels pixels = decodeHevcGrid(*grid, *layout, width, height, *conversion, threads);
                 if (!pixels.ok)
                     return refused(pixels.error);
@@ -321,7 +329,7 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
         }
     }
 
-    // An AVIF's one AV1 picture, shown smaller than it is, decoded here (see Av1Picture).
+    // An AVIF's one AV1 picture, shown smaller than it is.
     if (!alpha && turns) {
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
         const std::optional<HeifCodedPicture> av1 = heifPrimaryAv1(data, size_t(bytes.size()));
@@ -329,9 +337,9 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
         if (conversion) {
             out.fullSize = swapsSides ? QSize(av1->height, av1->width) : QSize(av1->width, av1->height);
             const double scale = neededScale(out.fullSize, fitInto, minScale);
-            if (scale < 1.0) {
-                const int width = std::max(1, int(std::lround(av1->width * scale)));
-                const int height = std::max(1, int(std::lround(av1->height * scale)));
+            const int width = std::max(1, int(std::lround(av1->width * scale)));
+            const int height = std::max(1, int(std::lround(av1->height * scale)));
+            if (scale < 1.0 && scalerFits(width, height, maxDecodedBytes)) {
                 if (std::optional<VipsPixels> pixels = decodeAv1Picture(*av1, width, height, *conversion, threads)) {
                     if (!pixels->ok)
                         return refused(pixels->error);
