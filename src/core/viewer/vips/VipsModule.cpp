@@ -249,6 +249,12 @@ bool scalerFits(int width, int height, std::int64_t maxDecodedBytes)
     return std::int64_t(width) * height * 3 * std::int64_t(sizeof(float)) <= maxDecodedBytes;
 }
 
+// Whether boxes read here give the picture the size libheif read from them.
+bool sameSize(const heif_image_handle* handle, int width, int height)
+{
+    return heif_image_handle_get_ispe_width(handle) == width && heif_image_handle_get_ispe_height(handle) == height;
+}
+
 VipsPixels refusedDecode(const heif_error& error)
 {
     // A damaged file is refused rather than shown half grey, as on the general path.
@@ -308,7 +314,11 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     // geometry it may ask for.
     if (!alpha && turns) {
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-        const std::optional<HeifGrid> grid = heifPrimaryHevcGrid(data, size_t(bytes.size()));
+        std::optional<HeifGrid> grid = heifPrimaryHevcGrid(data, size_t(bytes.size()));
+        // The size libheif checked against the bound, and tiles each within it too.
+        if (grid && (!sameSize(handle.get(), grid->width, grid->height) ||
+                     tooLarge(grid->tileWidth, grid->tileHeight, 4, maxDecodedBytes)))
+            grid.reset();
         const std::optional<HevcLayout> layout = grid ? hevcGridLayout(*grid) : std::nullopt;
         const std::optional<YcbcrToRgb> conversion = layout ? conversionOf(handle.get()) : std::nullopt;
         if (conversion) {
@@ -332,7 +342,9 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     // An AVIF's one AV1 picture, shown smaller than it is.
     if (!alpha && turns) {
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-        const std::optional<HeifCodedPicture> av1 = heifPrimaryAv1(data, size_t(bytes.size()));
+        std::optional<HeifCodedPicture> av1 = heifPrimaryAv1(data, size_t(bytes.size()));
+        if (av1 && !sameSize(handle.get(), av1->width, av1->height))
+            av1.reset();
         const std::optional<YcbcrToRgb> conversion = av1 ? conversionOf(handle.get(), true) : std::nullopt;
         if (conversion) {
             out.fullSize = swapsSides ? QSize(av1->height, av1->width) : QSize(av1->width, av1->height);
