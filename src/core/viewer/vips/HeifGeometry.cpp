@@ -57,63 +57,93 @@ bool readAssociations(Reader ipma, std::uint64_t item, std::vector<std::uint64_t
     return true;
 }
 
-} // namespace
+// What every reader takes from 'meta': the primary item and the item properties.
+struct PrimaryAndProperties {
+    std::uint64_t primary = 0;
+    std::vector<Property> properties;
+    std::vector<Reader> associationBoxes;
 
-std::optional<int> heifPrimaryQuarterTurns(const std::uint8_t* data, std::size_t size)
+    // The properties of an item; nullopt when an index points past them.
+    std::optional<std::vector<const Property*>> propertiesOf(std::uint64_t id) const
+    {
+        std::vector<std::uint64_t> indices;
+        for (const Reader& ipma : associationBoxes)
+            if (!readAssociations(ipma, id, indices))
+                return std::nullopt;
+        std::vector<const Property*> out;
+        for (const std::uint64_t index : indices) {
+            if (index > properties.size())
+                return std::nullopt;
+            if (index > 0)
+                out.push_back(&properties[index - 1]);
+        }
+        return out;
+    }
+};
+
+// Reads the file's 'meta' box into `out`: 'pitm' and 'iprp' here, every other child box through
+// `other(type, body)`, which returns false to refuse the file. False too without a primary item.
+template <typename Other>
+bool readMeta(const std::uint8_t* data, std::size_t size, PrimaryAndProperties& out, Other other)
 {
     Reader file(data, size);
     std::string_view type;
     Reader meta(nullptr, 0);
     do {
         if (!file.box(type, meta))
-            return std::nullopt;
+            return false;
     } while (type != "meta");
     std::uint64_t versionAndFlags = 0;
     if (!meta.read(versionAndFlags, 4))
-        return std::nullopt;
+        return false;
 
     std::optional<std::uint64_t> primary;
-    std::vector<Property> properties;
-    std::vector<Reader> associationBoxes;
     Reader body(nullptr, 0);
     while (!meta.atEnd()) {
         if (!meta.box(type, body))
-            return std::nullopt;
+            return false;
         if (type == "pitm") {
             std::uint64_t version = 0, id = 0;
             if (!body.read(version, 1) || !body.skip(3) || !body.read(id, version == 0 ? 2 : 4))
-                return std::nullopt;
+                return false;
             primary = id;
         } else if (type == "iprp") {
             Reader child(nullptr, 0);
+            std::string_view childType;
             while (!body.atEnd()) {
-                if (!body.box(type, child))
-                    return std::nullopt;
-                if (type == "ipco" && !readPropertyBoxes(child, properties))
-                    return std::nullopt;
-                if (type == "ipma")
-                    associationBoxes.push_back(child);
+                if (!body.box(childType, child))
+                    return false;
+                if (childType == "ipco" && !readPropertyBoxes(child, out.properties))
+                    return false;
+                if (childType == "ipma")
+                    out.associationBoxes.push_back(child);
             }
+        } else if (!other(type, body)) {
+            return false;
         }
     }
     if (!primary)
-        return std::nullopt;
-    std::vector<std::uint64_t> indices;
-    for (const Reader& ipma : associationBoxes)
-        if (!readAssociations(ipma, *primary, indices))
-            return std::nullopt;
+        return false;
+    out.primary = *primary;
+    return true;
+}
 
+} // namespace
+
+std::optional<int> heifPrimaryQuarterTurns(const std::uint8_t* data, std::size_t size)
+{
+    PrimaryAndProperties meta;
+    if (!readMeta(data, size, meta, [](std::string_view, const Reader&) { return true; }))
+        return std::nullopt;
+    const std::optional<std::vector<const Property*>> properties = meta.propertiesOf(meta.primary);
+    if (!properties)
+        return std::nullopt;
     int turns = 0;
-    for (const std::uint64_t index : indices) {
-        if (index == 0)
-            continue;
-        if (index > properties.size())
+    for (const Property* property : *properties) {
+        if (property->type == "imir" || property->type == "clap")
             return std::nullopt;
-        const Property& property = properties[index - 1];
-        if (property.type == "imir" || property.type == "clap")
-            return std::nullopt;
-        if (property.type == "irot")
-            turns = (turns + (property.firstByte & 3)) % 4;
+        if (property->type == "irot")
+            turns = (turns + (property->firstByte & 3)) % 4;
     }
     return turns;
 }
@@ -217,12 +247,9 @@ bool readDerivedFrom(Reader iref, std::uint64_t item, std::vector<std::uint64_t>
 }
 
 // What the 'meta' box says of the items: enough to find the primary picture's coded bytes.
-struct Items {
+struct Items : PrimaryAndProperties {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
-    std::uint64_t primary = 0;
-    std::vector<Property> properties;
-    std::vector<Reader> associationBoxes;
     std::map<std::uint64_t, Location> locations;
     std::map<std::uint64_t, std::string_view> types;
     std::optional<Reader> iref;
@@ -247,76 +274,26 @@ struct Items {
             return std::nullopt;
         return Reader(start + at.offset, std::size_t(at.length));
     }
-
-    // The properties of an item; nullopt when an index points past them.
-    std::optional<std::vector<const Property*>> propertiesOf(std::uint64_t id) const
-    {
-        std::vector<std::uint64_t> indices;
-        for (const Reader& ipma : associationBoxes)
-            if (!readAssociations(ipma, id, indices))
-                return std::nullopt;
-        std::vector<const Property*> out;
-        for (const std::uint64_t index : indices) {
-            if (index > properties.size())
-                return std::nullopt;
-            if (index > 0)
-                out.push_back(&properties[index - 1]);
-        }
-        return out;
-    }
 };
 
 std::optional<Items> readItems(const std::uint8_t* data, std::size_t size)
 {
-    Reader file(data, size);
-    std::string_view type;
-    Reader meta(nullptr, 0);
-    do {
-        if (!file.box(type, meta))
-            return std::nullopt;
-    } while (type != "meta");
-    std::uint64_t versionAndFlags = 0;
-    if (!meta.read(versionAndFlags, 4))
-        return std::nullopt;
-
     Items items;
     items.data = data;
     items.size = size;
-    std::optional<std::uint64_t> primary;
-    Reader body(nullptr, 0);
-    while (!meta.atEnd()) {
-        if (!meta.box(type, body))
-            return std::nullopt;
-        if (type == "pitm") {
-            std::uint64_t version = 0, id = 0;
-            if (!body.read(version, 1) || !body.skip(3) || !body.read(id, version == 0 ? 2 : 4))
-                return std::nullopt;
-            primary = id;
-        } else if (type == "iprp") {
-            Reader child(nullptr, 0);
-            while (!body.atEnd()) {
-                if (!body.box(type, child))
-                    return std::nullopt;
-                if (type == "ipco" && !readPropertyBoxes(child, items.properties))
-                    return std::nullopt;
-                if (type == "ipma")
-                    items.associationBoxes.push_back(child);
-            }
-        } else if (type == "iloc") {
-            if (!readLocations(body, items.locations))
-                return std::nullopt;
-        } else if (type == "iinf") {
-            if (!readItemTypes(body, items.types))
-                return std::nullopt;
-        } else if (type == "iref") {
+    const bool read = readMeta(data, size, items, [&items](std::string_view type, const Reader& body) {
+        if (type == "iloc")
+            return readLocations(body, items.locations);
+        if (type == "iinf")
+            return readItemTypes(body, items.types);
+        if (type == "iref")
             items.iref = body;
-        } else if (type == "idat") {
+        else if (type == "idat")
             items.idat = body;
-        }
-    }
-    if (!primary)
+        return true;
+    });
+    if (!read)
         return std::nullopt;
-    items.primary = *primary;
     return items;
 }
 
