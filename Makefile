@@ -13,7 +13,7 @@ CTEST_ARGS ?=
 DEBS := cmake ninja-build g++ pkg-config ccache python3 \
 	qt6-base-dev qt6-svg-dev libgl-dev \
 	libvips-dev libvips-tools libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs libsodium-dev \
-	libheif-dev libexiv2-dev liblcms2-dev libxcb1-dev libxkbcommon-x11-dev \
+	libheif-dev libde265-dev libdav1d-dev libexiv2-dev liblcms2-dev libxcb1-dev libxkbcommon-x11-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth xdotool x11-apps imagemagick tidy chromium default-jre-headless nodejs \
 	openbox libxtst6 python3-numpy dbus-daemon \

@@ -9,6 +9,7 @@
 //
 // usage: bench_modern_copies [CORPUS_CAMERA_DIR] [REPEATS]
 #include "../Corpus.h"
+#include "../Statistics.h"
 #include "core/page/ModernPageFormat.h"
 
 #include <vips/vips8>
@@ -27,6 +28,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+using marquelo::bench::median;
 
 // CPU seconds of one run of a program (no shell); negative when it failed.
 double cpuOf(const std::vector<std::string>& args)
@@ -50,12 +53,6 @@ double cpuOf(const std::vector<std::string>& args)
         return -1;
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 double geomean(const std::vector<double>& v)

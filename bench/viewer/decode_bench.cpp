@@ -2,6 +2,7 @@
 // TurboJPEG's own full-size decode of the same bytes, measured in the same run, per camera photo.
 // Also measures Qt's reader asked for the same scaled size, the other candidate decoder.
 #include "../Corpus.h"
+#include "../Statistics.h"
 #include "core/viewer/PictureDecoder.h"
 
 #include <QBuffer>
@@ -20,11 +21,7 @@
 
 namespace {
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using marquelo::bench::median;
 
 double timeMs(const std::function<void()>& work)
 {

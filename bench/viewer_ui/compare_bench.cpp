@@ -11,6 +11,8 @@
 //        at 100 %, as PNG files in DIR, to be looked at by eye (nothing is timed).
 
 #include "../Corpus.h"
+#include "../Statistics.h"
+#include "SilentUi.h"
 #include "core/viewer/CompareLayout.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/PictureCache.h"
@@ -29,20 +31,8 @@
 
 namespace {
 
-class SilentUi : public marquelo::UserInterface {
-public:
-    void message(std::string_view) override {}
-    Answer ask(std::string_view, Buttons) override { return Answer::No; }
-};
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t at = std::min(v.size() - 1, std::size_t(p * double(v.size() - 1) + 0.5));
-    return v[at];
-}
+using marquelo::bench::percentile;
+using marquelo::bench::SilentUi;
 
 bool ready(marquelo::ImageList& images, int index)
 {

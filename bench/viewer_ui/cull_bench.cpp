@@ -11,6 +11,8 @@
 //
 // Usage: bench_cull [photos for part 2]   (default 4000)
 
+#include "../Statistics.h"
+#include "SilentUi.h"
 #include "core/viewer/CullFilter.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/MarksScanner.h"
@@ -37,19 +39,8 @@
 
 namespace {
 
-class SilentUi : public marquelo::UserInterface {
-public:
-    void message(std::string_view) override {}
-    Answer ask(std::string_view, Buttons) override { return Answer::No; }
-};
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, std::size_t(p * double(v.size())))];
-}
+using marquelo::bench::percentile;
+using marquelo::bench::SilentUi;
 
 std::string sidecarText(int rating)
 {

@@ -8,7 +8,9 @@
 //        (HEIF, AVIF, WebP, PNG, TIFF, JPEG XL, RAW previews, profiled JPEG), against the same bare blit.
 
 #include "../Corpus.h"
+#include "../Statistics.h"
 #include "../viewer/FormatFolders.h"
+#include "SilentUi.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/PictureCache.h"
 #include "core/viewer/PictureSlot.h"
@@ -31,19 +33,8 @@
 
 namespace {
 
-class SilentUi : public marquelo::UserInterface {
-public:
-    void message(std::string_view) override {}
-    Answer ask(std::string_view, Buttons) override { return Answer::No; }
-};
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
+using marquelo::bench::median;
+using marquelo::bench::SilentUi;
 
 // TurboJPEG's own full decode of the file, in milliseconds (read from memory, like the viewer).
 double fullDecodeMs(const QString& path)

@@ -11,6 +11,8 @@
 // temporary folder; the cache is a temporary XDG_CACHE_HOME. Both are removed at the end.
 
 #include "../Corpus.h"
+#include "../Statistics.h"
+#include "SilentUi.h"
 #include "core/viewer/ImageList.h"
 #include "core/viewer/ThumbnailLoader.h"
 #include "ui/viewer/ThumbnailGrid.h"
@@ -40,19 +42,8 @@
 
 namespace {
 
-class SilentUi : public marquelo::UserInterface {
-public:
-    void message(std::string_view) override {}
-    Answer ask(std::string_view, Buttons) override { return Answer::No; }
-};
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using marquelo::bench::median;
+using marquelo::bench::SilentUi;
 
 // Reads the photo and decodes it at num/8 scale; the time of both, as a thumbnail maker pays both.
 double decodeMs(const QString& path, int num)

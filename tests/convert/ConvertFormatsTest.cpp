@@ -45,18 +45,7 @@ double meanDifference(const VImage& a, const VImage& b)
     return (a.cast(VIPS_FORMAT_FLOAT) - b.cast(VIPS_FORMAT_FLOAT)).abs().avg();
 }
 
-class ConvertFormats : public ::testing::Test {
-protected:
-    void SetUp() override { startImageLibrary(); }
-    QTemporaryDir dir;
-    std::string out(const std::string& name) const { return dir.path().toStdString() + "/" + name; }
-    std::string copyIn(const std::string& source, const std::string& name)
-    {
-        fs::copy_file(source, out(name));
-        fs::permissions(out(name), fs::perms::owner_read | fs::perms::owner_write);
-        return out(name);
-    }
-};
+class ConvertFormats : public test::ConvertFolder {};
 
 struct PageCopyCase {
     const char* file;

@@ -67,17 +67,8 @@ ToolRun runTool(const QStringList& args)
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError().toStdString()};
 }
 
-class ConvertTest : public ::testing::Test {
+class ConvertTest : public test::ConvertFolder {
 protected:
-    void SetUp() override { startImageLibrary(); }
-    QTemporaryDir dir;
-    std::string out(const std::string& name) const { return dir.path().toStdString() + "/" + name; }
-    std::string copyIn(const std::string& source, const std::string& name)
-    {
-        fs::copy_file(source, out(name));
-        fs::permissions(out(name), fs::perms::owner_read | fs::perms::owner_write);
-        return out(name);
-    }
     int filesInDir() const { return int(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size()); }
 };
 

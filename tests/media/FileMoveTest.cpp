@@ -1,4 +1,5 @@
 #include "media/FileMove.h"
+#include "support/TestSupport.h"
 
 #include <QTemporaryDir>
 
@@ -6,19 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 
 using marquelo::media::renameNoReplace;
-
-namespace {
-
-std::string contents(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-} // namespace
+using marquelo::test::fileBytes;
 
 TEST(RenameNoReplace, MovesOnlyOntoAFreeName)
 {
@@ -31,15 +22,15 @@ TEST(RenameNoReplace, MovesOnlyOntoAFreeName)
     std::filesystem::create_symlink("nowhere.jpg", link);
 
     EXPECT_EQ(renameNoReplace(a, b), EEXIST);
-    EXPECT_EQ(contents(a), "photo a");
-    EXPECT_EQ(contents(b), "photo b");
+    EXPECT_EQ(fileBytes(a), "photo a");
+    EXPECT_EQ(fileBytes(b), "photo b");
     // A dangling link is a taken name too: the photo must not replace it.
     EXPECT_EQ(renameNoReplace(a, link), EEXIST);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
 
     const std::string c = dir.filePath("c.jpg").toStdString();
     EXPECT_EQ(renameNoReplace(a, c), 0);
-    EXPECT_EQ(contents(c), "photo a");
+    EXPECT_EQ(fileBytes(c), "photo a");
     EXPECT_FALSE(std::filesystem::exists(a));
     EXPECT_EQ(renameNoReplace(a, c), ENOENT);
 }

@@ -1,7 +1,9 @@
 #include "media/PhotoDescription.h"
 
+#include "XmpPacket.h"
 #include "media/Exiv2Library.h"
 #include "media/XmpSidecar.h"
+#include "support/TestSupport.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -15,12 +17,6 @@
 using namespace marquelo::media;
 
 namespace {
-
-std::string contents(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 struct Places {
     std::string xmp, iptc, exif;
@@ -54,27 +50,6 @@ std::string photoWith(const QTemporaryDir& dir, const std::string& name, const P
     }
     photo->writeMetadata();
     return path;
-}
-
-void put(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string sidecarWith(const std::string& properties, const std::string& body = {})
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
-           " <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
-           "  <rdf:Description rdf:about=\"\"\n"
-           "    xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"\n"
-           "    xmlns:dc=\"http://purl.org/dc/elements/1.1/\"\n"
-           "    xmlns:darktable=\"http://darktable.sf.net/\"\n"
-           "    " +
-           properties + ">\n" + body +
-           "  </rdf:Description>\n"
-           " </rdf:RDF>\n"
-           "</x:xmpmeta>\n";
 }
 
 } // namespace
@@ -137,12 +112,15 @@ TEST(PhotoDescription, ChosenInTheWorkingGroupsOrder)
     EXPECT_EQ(none.problem, "");
 
     // A sidecar's description comes before the photo's own; Adobe's naming is read too.
-    put(dir.filePath("all.xmp").toStdString(),
-        sidecarWith("xmp:Rating=\"3\"", "   <dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">From the "
-                                        "sidecar</rdf:li></rdf:Alt></dc:description>\n"));
+    marquelo::test::writeFileBytes(
+        dir.filePath("all.xmp").toStdString(),
+        marquelo::test::xmpPacket("xmp:Rating=\"3\"",
+                                  "   <dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">From the "
+                                  "sidecar</rdf:li></rdf:Alt></dc:description>\n"));
     EXPECT_EQ(readPhotoDescription(all).text, "From the sidecar");
     // A sidecar without one leaves the photo's own.
-    put(dir.filePath("all.xmp").toStdString(), sidecarWith("xmp:Rating=\"3\""));
+    marquelo::test::writeFileBytes(dir.filePath("all.xmp").toStdString(),
+                                   marquelo::test::xmpPacket("xmp:Rating=\"3\""));
     EXPECT_EQ(readPhotoDescription(all).text, "From XMP");
 
     const PhotoDescription missing = readPhotoDescription(dir.filePath("gone.jpg").toStdString());
@@ -155,24 +133,25 @@ TEST(PhotoDescription, WrittenIntoTheSidecarKeepingEverythingElse)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string photo = photoWith(dir, "p.jpg", {"", "", "From EXIF"});
-    const std::string photoBytes = contents(photo);
+    const std::string photoBytes = marquelo::test::fileBytes(photo);
     const std::string sidecar = photo + ".xmp";
-    put(sidecar, sidecarWith("xmp:Rating=\"4\" xmp:Label=\"Red\" darktable:history_end=\"2\"",
-                             "   <dc:description><rdf:Alt>\n"
-                             "     <rdf:li xml:lang=\"x-default\">Old</rdf:li>\n"
-                             "     <rdf:li xml:lang=\"pt-PT\">Elétrico</rdf:li>\n"
-                             "   </rdf:Alt></dc:description>\n"
-                             "   <dc:subject><rdf:Bag><rdf:li>Lisbon</rdf:li></rdf:Bag></dc:subject>\n"));
+    marquelo::test::writeFileBytes(
+        sidecar, marquelo::test::xmpPacket("xmp:Rating=\"4\" xmp:Label=\"Red\" darktable:history_end=\"2\"",
+                                           "   <dc:description><rdf:Alt>\n"
+                                           "     <rdf:li xml:lang=\"x-default\">Old</rdf:li>\n"
+                                           "     <rdf:li xml:lang=\"pt-PT\">Elétrico</rdf:li>\n"
+                                           "   </rdf:Alt></dc:description>\n"
+                                           "   <dc:subject><rdf:Bag><rdf:li>Lisbon</rdf:li></rdf:Bag></dc:subject>\n"));
     MarksChange change;
     change.description = "Tram 28 <b>at dusk</b> & more";
     const MarksWrite written = writeMarks(photo, change, {});
     ASSERT_TRUE(written.ok) << written.error;
     EXPECT_EQ(written.sidecarPath, sidecar);
-    EXPECT_EQ(contents(photo), photoBytes); // never into the photo
+    EXPECT_EQ(marquelo::test::fileBytes(photo), photoBytes); // never into the photo
 
     EXPECT_EQ(readSidecarDescription(photo), "Tram 28 <b>at dusk</b> & more");
     EXPECT_EQ(readPhotoDescription(photo).text, "Tram 28 <b>at dusk</b> & more");
-    const std::string text = contents(sidecar);
+    const std::string text = marquelo::test::fileBytes(sidecar);
     EXPECT_NE(text.find("Elétrico"), std::string::npos);
     EXPECT_NE(text.find("Lisbon"), std::string::npos);
     EXPECT_NE(text.find("history_end=\"2\""), std::string::npos);
@@ -191,10 +170,10 @@ TEST(PhotoDescription, WrittenIntoTheSidecarKeepingEverythingElse)
 
     // A sidecar that cannot be used is set aside, as a rating write does, not merged into.
     const std::string broken = photoWith(dir, "broken.jpg", {});
-    put(broken + ".xmp", "<x:xmpmeta><rdf:RDF>cut sh");
+    marquelo::test::writeFileBytes(broken + ".xmp", "<x:xmpmeta><rdf:RDF>cut sh");
     const MarksWrite replaced = writeMarks(broken, change, {});
     ASSERT_TRUE(replaced.ok) << replaced.error;
     EXPECT_EQ(replaced.backupPath, broken + ".xmp.bak");
-    EXPECT_EQ(contents(broken + ".xmp.bak"), "<x:xmpmeta><rdf:RDF>cut sh");
+    EXPECT_EQ(marquelo::test::fileBytes(broken + ".xmp.bak"), "<x:xmpmeta><rdf:RDF>cut sh");
     EXPECT_EQ(readSidecarDescription(broken), "Tram 28 <b>at dusk</b> & more");
 }

@@ -1,6 +1,8 @@
 #include "media/XmpSidecar.h"
 
+#include "XmpPacket.h"
 #include "media/Exiv2Library.h"
+#include "support/TestSupport.h"
 
 #include <QImage>
 #include <QProcess>
@@ -20,66 +22,39 @@ using namespace marquelo::media;
 
 namespace {
 
-std::string contents(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void put(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string packet(const std::string& descriptionAttributes, const std::string& body = {})
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
-           " <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
-           "  <rdf:Description rdf:about=\"\"\n"
-           "    xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"\n"
-           "    xmlns:dc=\"http://purl.org/dc/elements/1.1/\"\n"
-           "    xmlns:darktable=\"http://darktable.sf.net/\"\n"
-           "    xmlns:digiKam=\"http://www.digikam.org/ns/1.0/\"\n"
-           "    " +
-           descriptionAttributes + ">\n" + body +
-           "  </rdf:Description>\n"
-           " </rdf:RDF>\n"
-           "</x:xmpmeta>\n";
-}
-
 // What darktable and digiKam leave in a sidecar: their own namespaces, a history of structures, tag
 // lists, a language alternative, and the rating beside them.
 std::string darktableStyleSidecar()
 {
-    return packet("xmp:Rating=\"2\" darktable:xmp_version=\"5\" darktable:raw_params=\"0\" "
-                  "darktable:auto_presets_applied=\"1\" darktable:history_end=\"2\"",
-                  "   <darktable:history>\n"
-                  "    <rdf:Seq>\n"
-                  "     <rdf:li darktable:num=\"0\" darktable:operation=\"exposure\" darktable:enabled=\"1\"\n"
-                  "       darktable:modversion=\"6\" darktable:params=\"00000000cdcc4c3e\"/>\n"
-                  "     <rdf:li darktable:num=\"1\" darktable:operation=\"colorin\" darktable:enabled=\"1\"\n"
-                  "       darktable:modversion=\"7\" darktable:params=\"gz48eJxjZBgFo2AUjAIAAAQA\"/>\n"
-                  "    </rdf:Seq>\n"
-                  "   </darktable:history>\n"
-                  "   <digiKam:TagsList>\n"
-                  "    <rdf:Seq>\n"
-                  "     <rdf:li>Places/Lisbon</rdf:li>\n"
-                  "     <rdf:li>People/Ana</rdf:li>\n"
-                  "    </rdf:Seq>\n"
-                  "   </digiKam:TagsList>\n"
-                  "   <dc:subject>\n"
-                  "    <rdf:Bag>\n"
-                  "     <rdf:li>Lisbon</rdf:li>\n"
-                  "     <rdf:li>Ana</rdf:li>\n"
-                  "    </rdf:Bag>\n"
-                  "   </dc:subject>\n"
-                  "   <dc:title>\n"
-                  "    <rdf:Alt>\n"
-                  "     <rdf:li xml:lang=\"x-default\">Tram 28 at dusk</rdf:li>\n"
-                  "     <rdf:li xml:lang=\"pt-PT\">Elétrico 28 ao anoitecer</rdf:li>\n"
-                  "    </rdf:Alt>\n"
-                  "   </dc:title>\n");
+    return marquelo::test::xmpPacket(
+        "xmp:Rating=\"2\" darktable:xmp_version=\"5\" darktable:raw_params=\"0\" "
+        "darktable:auto_presets_applied=\"1\" darktable:history_end=\"2\"",
+        "   <darktable:history>\n"
+        "    <rdf:Seq>\n"
+        "     <rdf:li darktable:num=\"0\" darktable:operation=\"exposure\" darktable:enabled=\"1\"\n"
+        "       darktable:modversion=\"6\" darktable:params=\"00000000cdcc4c3e\"/>\n"
+        "     <rdf:li darktable:num=\"1\" darktable:operation=\"colorin\" darktable:enabled=\"1\"\n"
+        "       darktable:modversion=\"7\" darktable:params=\"gz48eJxjZBgFo2AUjAIAAAQA\"/>\n"
+        "    </rdf:Seq>\n"
+        "   </darktable:history>\n"
+        "   <digiKam:TagsList>\n"
+        "    <rdf:Seq>\n"
+        "     <rdf:li>Places/Lisbon</rdf:li>\n"
+        "     <rdf:li>People/Ana</rdf:li>\n"
+        "    </rdf:Seq>\n"
+        "   </digiKam:TagsList>\n"
+        "   <dc:subject>\n"
+        "    <rdf:Bag>\n"
+        "     <rdf:li>Lisbon</rdf:li>\n"
+        "     <rdf:li>Ana</rdf:li>\n"
+        "    </rdf:Bag>\n"
+        "   </dc:subject>\n"
+        "   <dc:title>\n"
+        "    <rdf:Alt>\n"
+        "     <rdf:li xml:lang=\"x-default\">Tram 28 at dusk</rdf:li>\n"
+        "     <rdf:li xml:lang=\"pt-PT\">Elétrico 28 ao anoitecer</rdf:li>\n"
+        "    </rdf:Alt>\n"
+        "   </dc:title>\n");
 }
 
 struct Folder {
@@ -143,11 +118,12 @@ TEST(XmpSidecarRead, FollowsTheOrderOtherToolsUse)
     EXPECT_EQ(readMarks(photo).source, MarksSource::Embedded);
     EXPECT_EQ(readMarks(photo, false).source, MarksSource::None);
 
-    put(folder.path("photo.xmp"), packet("xmp:Rating=\"2\""));
+    marquelo::test::writeFileBytes(folder.path("photo.xmp"), marquelo::test::xmpPacket("xmp:Rating=\"2\""));
     EXPECT_EQ(readMarks(photo).marks.rating, 2);
     EXPECT_EQ(readMarks(photo).sidecarPath, folder.path("photo.xmp"));
 
-    put(folder.path("photo.jpg.xmp"), packet("xmp:Rating=\"-1\" xmp:Label=\"Green\""));
+    marquelo::test::writeFileBytes(folder.path("photo.jpg.xmp"),
+                                   marquelo::test::xmpPacket("xmp:Rating=\"-1\" xmp:Label=\"Green\""));
     const MarksRead read = readMarks(photo);
     EXPECT_EQ(read.marks.rating, kRatingRejected);
     EXPECT_EQ(read.marks.label, "Green");
@@ -159,13 +135,13 @@ TEST(XmpSidecarWrite, CreatesTheSidecarTheSettingNamesAndNeverTouchesThePhoto)
 {
     Folder folder;
     const std::string photo = folder.photo();
-    const std::string before = contents(photo);
+    const std::string before = marquelo::test::fileBytes(photo);
 
     MarksWrite written = writeMarks(photo, {3, std::nullopt}, readMarks(photo).stamp);
     ASSERT_TRUE(written.ok) << written.error;
     EXPECT_EQ(written.sidecarPath, folder.path("photo.jpg.xmp"));
     EXPECT_EQ(readMarks(photo).marks.rating, 3);
-    EXPECT_EQ(contents(photo), before);
+    EXPECT_EQ(marquelo::test::fileBytes(photo), before);
     if (haveExiftool()) {
         EXPECT_EQ(exiftool({"-s3", "-XMP:Rating", QString::fromStdString(written.sidecarPath)}).trimmed(), "3");
         written = writeMarks(photo, {kRatingRejected, std::nullopt}, written.stamp);
@@ -194,7 +170,7 @@ TEST(XmpSidecarWrite, KeepsEveryPropertyOfADarktableOrDigikamSidecar)
     Folder folder;
     const std::string photo = folder.photo();
     const std::string sidecar = folder.path("photo.jpg.xmp");
-    put(sidecar, darktableStyleSidecar());
+    marquelo::test::writeFileBytes(sidecar, darktableStyleSidecar());
     const QStringList before = propertiesExceptMarks(sidecar);
     ASSERT_GT(before.size(), 10);
     ASSERT_TRUE(before.join('\n').contains("colorin"));
@@ -211,16 +187,17 @@ TEST(XmpSidecarWrite, MergesAChangeAnotherProgramMadeSinceTheRead)
     Folder folder;
     const std::string photo = folder.photo();
     const std::string sidecar = folder.path("photo.jpg.xmp");
-    put(sidecar, packet("xmp:Rating=\"2\""));
+    marquelo::test::writeFileBytes(sidecar, marquelo::test::xmpPacket("xmp:Rating=\"2\""));
     const MarksRead seen = readMarks(photo);
 
     // Another program adds a label and a property of its own, and makes the file a different size.
-    put(sidecar, packet("xmp:Rating=\"2\" xmp:Label=\"Purple\" darktable:history_end=\"7\""));
+    marquelo::test::writeFileBytes(
+        sidecar, marquelo::test::xmpPacket("xmp:Rating=\"2\" xmp:Label=\"Purple\" darktable:history_end=\"7\""));
     const MarksWrite written = writeMarks(photo, {5, std::nullopt}, seen.stamp);
     ASSERT_TRUE(written.ok) << written.error;
     EXPECT_TRUE(written.mergedOutsideChange);
     EXPECT_EQ(readMarks(photo).marks, (XmpMarks{5, "Purple"}));
-    EXPECT_NE(contents(sidecar).find("history_end"), std::string::npos);
+    EXPECT_NE(marquelo::test::fileBytes(sidecar).find("history_end"), std::string::npos);
 
     // Nothing changed in between: no merge to report.
     const MarksWrite again = writeMarks(photo, {1, std::nullopt}, written.stamp);
@@ -230,18 +207,18 @@ TEST(XmpSidecarWrite, MergesAChangeAnotherProgramMadeSinceTheRead)
 
 TEST(XmpSidecarBadInput, ReadsAsNoMarksLeavesTheFileAndKeepsItAsBakOnTheNextRating)
 {
-    const std::string good = packet("xmp:Rating=\"3\"");
+    const std::string good = marquelo::test::xmpPacket("xmp:Rating=\"3\"");
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"not XMP", "just some notes about this photo\n"},
         {"truncated", good.substr(0, good.size() / 2)},
-        {"huge", packet("xmp:Rating=\"3\"", std::string(kMaxSidecarBytes, ' '))},
+        {"huge", marquelo::test::xmpPacket("xmp:Rating=\"3\"", std::string(kMaxSidecarBytes, ' '))},
         {"doctype", "<?xml version=\"1.0\"?>\n<!DOCTYPE x [ <!ELEMENT x ANY> ]>\n" + good.substr(good.find("<x:"))},
         {"entities", "<?xml version=\"1.0\"?>\n<!DOCTYPE x:xmpmeta [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
                      "\"&a;&a;&a;&a;&a;&a;&a;&a;\">]>\n" +
-                         packet("xmp:Label=\"&b;\"").substr(good.find("<x:"))},
-        {"rating 7", packet("xmp:Rating=\"7\"")},
-        {"rating -2", packet("xmp:Rating=\"-2\"")},
-        {"rating text", packet("xmp:Rating=\"three\"")},
+                         marquelo::test::xmpPacket("xmp:Label=\"&b;\"").substr(good.find("<x:"))},
+        {"rating 7", marquelo::test::xmpPacket("xmp:Rating=\"7\"")},
+        {"rating -2", marquelo::test::xmpPacket("xmp:Rating=\"-2\"")},
+        {"rating text", marquelo::test::xmpPacket("xmp:Rating=\"three\"")},
         {"empty", ""},
     };
     for (const auto& [name, text] : cases) {
@@ -249,17 +226,17 @@ TEST(XmpSidecarBadInput, ReadsAsNoMarksLeavesTheFileAndKeepsItAsBakOnTheNextRati
         Folder folder;
         const std::string photo = folder.photo();
         const std::string sidecar = folder.path("photo.jpg.xmp");
-        put(sidecar, text);
+        marquelo::test::writeFileBytes(sidecar, text);
 
         const MarksRead read = readMarks(photo);
         EXPECT_EQ(read.marks, XmpMarks{});
         EXPECT_FALSE(read.problem.empty());
-        EXPECT_EQ(contents(sidecar), text);
+        EXPECT_EQ(marquelo::test::fileBytes(sidecar), text);
 
         const MarksWrite written = writeMarks(photo, {4, std::nullopt}, read.stamp);
         ASSERT_TRUE(written.ok) << written.error;
         EXPECT_EQ(written.backupPath, sidecar + ".bak");
-        EXPECT_EQ(contents(sidecar + ".bak"), text);
+        EXPECT_EQ(marquelo::test::fileBytes(sidecar + ".bak"), text);
         const MarksRead after = readMarks(photo);
         EXPECT_EQ(after.marks.rating, 4);
         EXPECT_TRUE(after.problem.empty()) << after.problem;
@@ -273,14 +250,14 @@ TEST(XmpSidecarWrite, ReadOnlyFolderChangesNothing)
     Folder folder;
     const std::string photo = folder.photo();
     const std::string sidecar = folder.path("photo.jpg.xmp");
-    put(sidecar, packet("xmp:Rating=\"2\""));
-    const std::string before = contents(sidecar);
+    marquelo::test::writeFileBytes(sidecar, marquelo::test::xmpPacket("xmp:Rating=\"2\""));
+    const std::string before = marquelo::test::fileBytes(sidecar);
     ::chmod(folder.dir.path().toLocal8Bit().constData(), 0555);
     const MarksWrite written = writeMarks(photo, {5, std::nullopt}, readMarks(photo).stamp);
     ::chmod(folder.dir.path().toLocal8Bit().constData(), 0755);
     EXPECT_FALSE(written.ok);
     EXPECT_NE(written.error.find("cannot write in"), std::string::npos) << written.error;
-    EXPECT_EQ(contents(sidecar), before);
+    EXPECT_EQ(marquelo::test::fileBytes(sidecar), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.dir.path().toStdString()),
                             std::filesystem::directory_iterator()),
               2);

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,5 +35,21 @@ inline bool convert(const std::vector<std::string>& args, std::string* error = n
         *error = message;
     return ok;
 }
+
+// A fixture with the image library started and a folder of its own for the test's files.
+class ConvertFolder : public ::testing::Test {
+protected:
+    void SetUp() override { ::marquelo::convert::startImageLibrary(); }
+    QTemporaryDir dir;
+    std::string out(const std::string& name) const { return dir.path().toStdString() + "/" + name; }
+    // `source` copied in as `name`, writable by its owner only (as a camera card's copy).
+    std::string copyIn(const std::string& source, const std::string& name)
+    {
+        std::filesystem::copy_file(source, out(name));
+        std::filesystem::permissions(out(name),
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        return out(name);
+    }
+};
 
 } // namespace marquelo::test

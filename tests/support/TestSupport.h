@@ -54,6 +54,12 @@ std::string builtProgram(const std::string& name);
 // after it is an interrupted writer's leftover.
 long endedProcess();
 
+// The whole file's bytes; empty when it cannot be read.
+std::string fileBytes(const std::string& path);
+
+// Makes `path` hold exactly `bytes` (created or cut short first).
+void writeFileBytes(const std::string& path, const std::string& bytes);
+
 // `text` as a parameterised test's name: every character but letters and digits becomes '_'.
 std::string testName(std::string text);
 

@@ -401,7 +401,7 @@ DecodedPicture PictureDecoder::decode(const QByteArray& bytes, QSize fitInto, do
     if (cancelled(cancel))
         return failure(reasons::cancelled());
     if (VipsPictureDecoder::recognises(bytes))
-        return VipsPictureDecoder::decode(bytes, fitInto, minScale, maxDecodedBytes);
+        return VipsPictureDecoder::decode(bytes, fitInto, minScale, maxDecodedBytes, threads);
     DecodedPicture byQt = decodeWithQt(bytes, fitInto, minScale, maxDecodedBytes, layout);
     // Of a damaged JPEG, libjpeg says more than Qt's reader (which gives up on the same fault).
     if (!byQt.ok && layout.isJpeg && !out.error.isEmpty())

@@ -5,7 +5,6 @@
 #include "core/viewer/PictureDecoder.h"
 #include "core/viewer/PictureFormats.h"
 #include "core/viewer/Upright.h"
-#include "core/viewer/VipsPictureDecoder.h"
 #include "media/ExifTiff.h"
 #include "media/JpegHeader.h"
 #include "media/RegularFile.h"
@@ -230,6 +229,18 @@ ThumbnailMaker::Made decodeJpeg(const QByteArray& bytes, int side)
     return made;
 }
 
+ThumbnailMaker::Made fromViewerDecode(const QByteArray& path, const DecodedPicture& decoded, int side)
+{
+    ThumbnailMaker::Made made;
+    if (!decoded.ok) {
+        qCWarning(lcThumbnails).noquote() << "no thumbnail of" << path << "-" << decoded.error;
+        return made;
+    }
+    made.image = fitInto(decoded.image, side);
+    made.fullSize = !made.image.isNull();
+    return made;
+}
+
 } // namespace
 
 ThumbnailMaker::Made ThumbnailMaker::jpegForCell(const QByteArray& bytes, int side, int cell)
@@ -244,6 +255,16 @@ ThumbnailMaker::Made ThumbnailMaker::forCell(const QByteArray& path, int side, i
     // The shared cache is read by every program of the desktop, which take its pixels as sRGB.
     const PictureColour::SrgbTarget srgb;
     cell = std::min(cell, side);
+    // A camera's RAW data is not developed: its largest embedded preview stands in for it, as in the
+    // viewer, read the same way: the container's directories and the preview, never the sensor data
+    // around them (a whole RAW from a card or a share costs seconds per cell). Nothing else reads a
+    // RAW name, whatever its bytes look like.
+    const bool raw = isRawName(std::string_view(path.constData(), std::size_t(path.size())));
+    if (raw)
+        return fromViewerDecode(
+            path,
+            PictureDecoder::decodeFile(std::string(path.constData(), std::size_t(path.size())), QSize(side, side)),
+            side);
     PhotoFile file(path);
     if (file.size() < 0 || !file.readTo(kHeadBytes))
         return {};
@@ -251,10 +272,7 @@ ThumbnailMaker::Made ThumbnailMaker::forCell(const QByteArray& path, int side, i
         qCWarning(lcThumbnails) << "not thumbnailed, too large to read:" << path;
         return {};
     }
-    // A camera's RAW data is not developed: its largest embedded preview stands in for it, as in the
-    // viewer. Nothing else reads a RAW name, whatever its bytes look like.
-    const bool raw = isRawName(std::string_view(path.constData(), std::size_t(path.size())));
-    if (!raw && media::startsLikeJpeg(view(file.bytes()))) {
+    if (media::startsLikeJpeg(view(file.bytes()))) {
         // An EXIF block or a table so large that the first scan lies beyond the head.
         JpegHead head = readJpegHead(file.bytes());
         if (!head.sawFrame && !file.whole()) {
@@ -272,17 +290,7 @@ ThumbnailMaker::Made ThumbnailMaker::forCell(const QByteArray& path, int side, i
         return {};
     // Everything else through the viewer's own decoders: the same loaders, size bound and colours, at
     // the size of the thumbnail where the format can decode smaller.
-    const QSize box(side, side);
-    const DecodedPicture decoded =
-        raw ? VipsPictureDecoder::decodeRawPreview(file.bytes(), box) : PictureDecoder::decode(file.bytes(), box);
-    Made made;
-    if (!decoded.ok) {
-        qCWarning(lcThumbnails).noquote() << "no thumbnail of" << path << "-" << decoded.error;
-        return made;
-    }
-    made.image = fitInto(decoded.image, side);
-    made.fullSize = !made.image.isNull();
-    return made;
+    return fromViewerDecode(path, PictureDecoder::decode(file.bytes(), QSize(side, side)), side);
 }
 
 } // namespace marquelo

@@ -4,6 +4,7 @@
 #include "core/viewer/DecodeReasons.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/Upright.h"
+#include "core/viewer/WorkPools.h"
 #include "core/viewer/vips/VipsModule.h"
 #include "media/ExceptionText.h"
 #include "media/ExifTiff.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,16 @@ QByteArray profileOf(const VipsPixels& pixels)
     return pixels.icc;
 }
 
+// The module's pieces of one picture, on the parts pool.
+void runPieces(int count, void* context, void (*piece)(void* context, int index))
+{
+    std::vector<std::function<void()>> pieces;
+    pieces.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i)
+        pieces.emplace_back([=] { piece(context, i); });
+    workpools::runSplit(pieces);
+}
+
 } // namespace
 
 bool VipsPictureDecoder::startLibrary()
@@ -99,7 +111,7 @@ bool VipsPictureDecoder::recognises(const QByteArray& bytes)
 }
 
 DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto, double minScale,
-                                          std::int64_t maxDecodedBytes)
+                                          std::int64_t maxDecodedBytes, int threads)
 {
     DecodedPicture out;
     if (bytes.isEmpty()) {
@@ -112,7 +124,8 @@ DecodedPicture VipsPictureDecoder::decode(const QByteArray& bytes, QSize fitInto
         return out;
     }
     try {
-        VipsPixels pixels = module->decode(bytes, fitInto, minScale, maxDecodedBytes);
+        VipsPixels pixels =
+            module->decode(bytes, fitInto, minScale, maxDecodedBytes, PictureThreads{std::max(1, threads), runPieces});
         if (!pixels.ok) {
             out.error = pixels.error.isEmpty() ? reasons::damaged(QString()) : pixels.error;
             return out;

@@ -18,8 +18,9 @@ public:
     // Same contract as PictureDecoder::decode: no more pixels than `fitInto` (and `minScale`) need
     // where the format can decode smaller, the first frame of an animation, the primary image of a
     // HEIF file. Refuses pictures above PictureDecoder::kMaxDecodedBytes before decoding them.
+    // `threads`, as there: how many cores the picture may take (HEIC grids, AVIF).
     static DecodedPicture decode(const QByteArray& bytes, QSize fitInto, double minScale = 0,
-                                 std::int64_t maxDecodedBytes = PictureDecoder::kMaxDecodedBytes);
+                                 std::int64_t maxDecodedBytes = PictureDecoder::kMaxDecodedBytes, int threads = 1);
 
     // Whether `bytes` start like a picture format decoded here (the contents decide, not the name).
     static bool recognises(const QByteArray& bytes);

@@ -1,6 +1,7 @@
 // A favorite of a RAW+JPEG pair takes the RAW and the sidecars along: under the copy's name, never over
 // a file already there, and all or none.
 #include "core/viewer/SendTo.h"
+#include "support/TestSupport.h"
 
 #include <QTemporaryDir>
 
@@ -17,17 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string contents(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 class CopyAlong : public ::testing::Test {
 protected:
     QTemporaryDir root;
@@ -40,10 +30,10 @@ protected:
         favorites = root.path().toStdString() + "/best";
         fs::create_directories(photos);
         fs::create_directories(favorites);
-        write(photos + "/IMG_1.JPG", "jpeg");
-        write(photos + "/IMG_1.CR2", "raw");
-        write(photos + "/IMG_1.JPG.xmp", "jpeg sidecar");
-        write(photos + "/IMG_1.CR2.xmp", "raw sidecar");
+        test::writeFileBytes(photos + "/IMG_1.JPG", "jpeg");
+        test::writeFileBytes(photos + "/IMG_1.CR2", "raw");
+        test::writeFileBytes(photos + "/IMG_1.JPG.xmp", "jpeg sidecar");
+        test::writeFileBytes(photos + "/IMG_1.CR2.xmp", "raw sidecar");
         along = {photos + "/IMG_1.CR2", photos + "/IMG_1.JPG.xmp", photos + "/IMG_1.CR2.xmp"};
     }
 
@@ -63,23 +53,23 @@ TEST_F(CopyAlong, CompanionsTakeTheCopysNameAndLeaveTheOriginals)
     ASSERT_TRUE(outcome.ok) << outcome.error;
     EXPECT_FALSE(outcome.numbered);
     EXPECT_EQ(favoriteNames(), (std::vector<std::string>{"img_1-2.CR2", "img_1-2.CR2.xmp", "img_1-2.JPG.xmp"}));
-    EXPECT_EQ(contents(favorites + "/img_1-2.CR2"), "raw");
-    EXPECT_EQ(contents(favorites + "/img_1-2.JPG.xmp"), "jpeg sidecar");
+    EXPECT_EQ(test::fileBytes(favorites + "/img_1-2.CR2"), "raw");
+    EXPECT_EQ(test::fileBytes(favorites + "/img_1-2.JPG.xmp"), "jpeg sidecar");
     ASSERT_EQ(outcome.moved.size(), 3u);
     EXPECT_EQ(outcome.moved[0].to, favorites + "/img_1-2.CR2");
-    EXPECT_EQ(contents(photos + "/IMG_1.CR2"), "raw") << "a copy, not a move";
+    EXPECT_EQ(test::fileBytes(photos + "/IMG_1.CR2"), "raw") << "a copy, not a move";
 }
 
 TEST_F(CopyAlong, ATakenNameIsNeverReplacedTheGroupIsNumbered)
 {
-    write(favorites + "/IMG_1.CR2.xmp", "another photo's sidecar");
+    test::writeFileBytes(favorites + "/IMG_1.CR2.xmp", "another photo's sidecar");
     const SendOutcome outcome = copyAlong(along, "IMG_1.JPG", favorites, "IMG_1.jpg");
     ASSERT_TRUE(outcome.ok) << outcome.error;
     EXPECT_TRUE(outcome.numbered);
-    EXPECT_EQ(contents(favorites + "/IMG_1.CR2.xmp"), "another photo's sidecar");
+    EXPECT_EQ(test::fileBytes(favorites + "/IMG_1.CR2.xmp"), "another photo's sidecar");
     EXPECT_EQ(favoriteNames(),
               (std::vector<std::string>{"IMG_1-1.CR2", "IMG_1-1.CR2.xmp", "IMG_1-1.JPG.xmp", "IMG_1.CR2.xmp"}));
-    EXPECT_EQ(contents(favorites + "/IMG_1-1.CR2.xmp"), "raw sidecar");
+    EXPECT_EQ(test::fileBytes(favorites + "/IMG_1-1.CR2.xmp"), "raw sidecar");
 }
 
 TEST_F(CopyAlong, AFileThatCannotBeReadLeavesNothingBehind)

@@ -84,5 +84,157 @@ TEST(HeifGeometry, PhonePhotosTurnedAsTheirFilesSay)
     }
 }
 
+std::string be(std::uint64_t value, int bytes)
+{
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out += char((value >> (8 * i)) & 0xff);
+    return out;
+}
+
+std::string infe(int id, const std::string& type)
+{
+    return fullBox("infe", 2, 0, be(id, 2) + be(0, 2) + type);
+}
+
+// An 'hvcC' body with no parameter sets: enough for the layout to be read.
+const std::string kHvcc = box("hvcC", std::string(16, '\0') + "\x01\x00\x00" + std::string(2, '\0') + "\x03\x00");
+
+// A primary grid item 1 of `rows` x `columns` tiles of 64x64 (items 2...) cut to `width` x `height`,
+// its descriptor in 'idat', the tiles' bytes (4 each, "T0..", "T1..") in 'mdat' at the end.
+std::string gridFile(int rows, int columns, int width, int height, int references = -1)
+{
+    const int tiles = rows * columns;
+    if (references < 0)
+        references = tiles;
+    std::string items = infe(1, "grid");
+    for (int t = 0; t < tiles; ++t)
+        items += infe(2 + t, "hvc1");
+    const std::string iinf = fullBox("iinf", 0, 0, be(tiles + 1, 2) + items);
+    std::string dimg = be(1, 2) + be(references, 2);
+    for (int t = 0; t < references; ++t)
+        dimg += be(2 + t, 2);
+    const std::string iref = fullBox("iref", 0, 0, box("dimg", dimg));
+    const std::string tileSize = fullBox("ispe", 0, 0, be(64, 4) + be(64, 4));
+    std::string ipma = be(tiles, 4);
+    for (int t = 0; t < tiles; ++t)
+        ipma += be(2 + t, 2) + char(2) + char(0x81) + char(0x82);
+    const std::string iprp = box("iprp", box("ipco", kHvcc + tileSize) + fullBox("ipma", 0, 0, ipma));
+    const std::string descriptor = std::string{0, 0, char(rows - 1), char(columns - 1)} + be(width, 2) + be(height, 2);
+    const std::string idat = box("idat", descriptor);
+    // 'iloc' version 1, 4-byte offsets and lengths, no base offset; its length is fixed, so the
+    // offset of 'mdat' can be worked out before it is written.
+    auto iloc = [&](std::size_t mdatData) {
+        std::string entries = be(1, 2) + be(1, 2) + be(0, 2) + be(1, 2) + be(0, 4) + be(descriptor.size(), 4);
+        for (int t = 0; t < tiles; ++t)
+            entries += be(2 + t, 2) + be(0, 2) + be(0, 2) + be(1, 2) + be(mdatData + 4 * std::size_t(t), 4) + be(4, 4);
+        return fullBox("iloc", 1, 0, std::string{0x44, 0x00} + be(tiles + 1, 2) + entries);
+    };
+    const std::string ftyp = box("ftyp", "heicmif1heic");
+    auto meta = [&](std::size_t mdatData) {
+        return fullBox("meta", 0, 0, fullBox("pitm", 0, 0, be(1, 2)) + iinf + iloc(mdatData) + iref + iprp + idat);
+    };
+    const std::size_t mdatData = ftyp.size() + meta(0).size() + 8;
+    std::string data;
+    for (int t = 0; t < tiles; ++t)
+        data += "T" + be(t, 1) + "..";
+    return ftyp + meta(mdatData) + box("mdat", data);
+}
+
+std::optional<HeifGrid> gridOf(const std::string& file)
+{
+    return heifPrimaryHevcGrid(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
+}
+
+TEST(HeifGrid, TilesAreFoundRowByRowWithTheirConfiguration)
+{
+    const std::string file = gridFile(2, 3, 150, 100);
+    const std::optional<HeifGrid> grid = gridOf(file);
+    ASSERT_TRUE(grid);
+    EXPECT_EQ(grid->rows, 2);
+    EXPECT_EQ(grid->columns, 3);
+    EXPECT_EQ(grid->width, 150);
+    EXPECT_EQ(grid->height, 100);
+    EXPECT_EQ(grid->tileWidth, 64);
+    EXPECT_EQ(grid->tileHeight, 64);
+    ASSERT_EQ(grid->tiles.size(), 6u);
+    for (std::size_t t = 0; t < 6; ++t) {
+        ASSERT_EQ(grid->tiles[t].size, 4u);
+        EXPECT_EQ(grid->tiles[t].data[0], 'T');
+        EXPECT_EQ(grid->tiles[t].data[1], t) << "in the order of the references";
+        EXPECT_EQ(grid->tiles[t].configSize, kHvcc.size() - 8);
+    }
+}
+
+TEST(HeifGrid, GridsThatDoNotAddUpAreLeftToLibheif)
+{
+    EXPECT_FALSE(gridOf(gridFile(2, 3, 150, 100, 5))) << "a tile missing";
+    EXPECT_FALSE(gridOf(gridFile(2, 3, 200, 100))) << "tiles that do not cover the width";
+    EXPECT_FALSE(gridOf(gridFile(2, 3, 150, 60))) << "a row of tiles wholly outside";
+    EXPECT_FALSE(gridOf(gridFile(2, 3, 0, 100))) << "no size";
+    std::string notGrid = gridFile(2, 3, 150, 100);
+    notGrid.replace(notGrid.find("grid"), 4, "iovl");
+    EXPECT_FALSE(gridOf(notGrid)) << "an overlay";
+}
+
+TEST(HeifGrid, DamagedBoxesAreNeverReadPast)
+{
+    const std::string good = gridFile(2, 2, 128, 128);
+    ASSERT_TRUE(gridOf(good));
+    // Cut anywhere, the tiles' bytes or the boxes describing them are missing.
+    for (std::size_t length = 0; length < good.size(); ++length)
+        EXPECT_FALSE(gridOf(good.substr(0, length))) << "cut at " << length;
+    // A tile said to lie past the end of the file.
+    std::string pastTheEnd = good;
+    const std::size_t lastOffset = pastTheEnd.find("iref") - 4 - 8; // the last extent's offset
+    pastTheEnd.replace(lastOffset, 4, be(0xfffffff0u, 4));
+    EXPECT_FALSE(gridOf(pastTheEnd));
+}
+
+TEST(HeifGrid, PhonePhotosAreGridsOfTiles)
+{
+    struct Case {
+        const char* name;
+        int rows, columns, width, height;
+    };
+    for (const Case& c : {Case{"apple_iphone13pro_grid_irot270_p3.heic", 6, 8, 4032, 3024},
+                          Case{"samsung_galaxy_s10_irot270.heic", 6, 8, 4032, 3024}}) {
+        if (!test::havePhoto("formats/" + std::string(c.name)))
+            continue; // only in the large corpus
+        QFile file(QString::fromStdString(test::photo("formats/" + std::string(c.name))));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.name;
+        const std::optional<HeifGrid> grid = gridOf(file.readAll().toStdString());
+        ASSERT_TRUE(grid) << c.name;
+        EXPECT_EQ(grid->rows, c.rows);
+        EXPECT_EQ(grid->columns, c.columns);
+        EXPECT_EQ(grid->width, c.width);
+        EXPECT_EQ(grid->height, c.height);
+        EXPECT_EQ(grid->tiles.size(), std::size_t(c.rows * c.columns));
+    }
+}
+
+TEST(HeifGrid, AnAvifIsOneAv1Picture)
+{
+    MARQUELO_NEED_PHOTO("formats/canon_eos70d.avif");
+    QFile file(QString::fromStdString(test::photo("formats/canon_eos70d.avif")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string avif = file.readAll().toStdString();
+    const auto* data = reinterpret_cast<const std::uint8_t*>(avif.data());
+    const std::optional<HeifCodedPicture> picture = heifPrimaryAv1(data, avif.size());
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width, 5472);
+    EXPECT_EQ(picture->height, 3648);
+    EXPECT_GT(picture->size, 200000u);
+    EXPECT_LE(std::size_t(picture->data - data) + picture->size, avif.size());
+    EXPECT_FALSE(heifPrimaryHevcGrid(data, avif.size()));
+    // The file cut short: the picture's bytes would run past its end.
+    const std::size_t end = std::size_t(picture->data - data) + picture->size;
+    EXPECT_TRUE(heifPrimaryAv1(data, end));
+    EXPECT_FALSE(heifPrimaryAv1(data, end - 1));
+    EXPECT_FALSE(heifPrimaryAv1(data, end - picture->size + 10));
+    EXPECT_FALSE(heifPrimaryAv1(reinterpret_cast<const std::uint8_t*>(gridFile(1, 1, 64, 64).data()), 200))
+        << "a grid of HEVC tiles";
+}
+
 } // namespace
 } // namespace marquelo

@@ -161,6 +161,32 @@ TEST(ThumbnailsLikeTheViewer, RawPhotosShowTheirPreviewAndNoFailureIsRecorded)
     EXPECT_TRUE(QFileInfo::exists(cache.pathOf(uri, ThumbnailSize::Normal)));
 }
 
+// The cell reads the RAW's directories and preview only, like the viewer: a RAW with more sensor data
+// than a whole read may take (here a sparse gigabyte) still gets its thumbnail, the same one.
+TEST(ThumbnailsLikeTheViewer, ARawIsThumbnailedFromItsPreviewWithoutReadingTheSensorData)
+{
+    PhotoFolder folder;
+    const std::string small = copyData(folder, "formats/canon_eos_r6_pruned.cr3", "IMG_0001.CR3");
+    const std::string large = copyData(folder, "formats/canon_eos_r6_pruned.cr3", "IMG_0002.CR3");
+    const auto before = std::filesystem::file_size(large);
+    const std::uint64_t sensor = (std::uint64_t(1) << 30) + (1 << 20);
+    QByteArray header(8, '\0');
+    qToBigEndian(quint32(sensor + 8), header.data());
+    header.replace(4, 4, "mdat", 4);
+    {
+        QFile file(QString::fromStdString(large));
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        ASSERT_EQ(file.write(header), 8);
+    }
+    std::filesystem::resize_file(large, before + 8 + sensor);
+
+    const QImage expected = ThumbnailMaker::make(QByteArray::fromStdString(small), 128);
+    const QImage thumb = ThumbnailMaker::make(QByteArray::fromStdString(large), 128);
+    ASSERT_FALSE(expected.isNull());
+    ASSERT_FALSE(thumb.isNull()) << "thumbnailed from its preview, not refused as too large to read";
+    EXPECT_EQ(thumb, expected);
+}
+
 TEST(ThumbnailsLikeTheViewer, ColourProfilesAndHdrComeOutInSrgbWhateverTheDisplay)
 {
     PhotoFolder folder;

@@ -1,6 +1,7 @@
 // The desktop trash kept by hand: made when a new account has none, never beside the photos, and an
 // entry taken back only when it is still the one put there.
 #include "core/viewer/Trash.h"
+#include "support/TestSupport.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>
@@ -16,17 +17,6 @@ namespace marquelo {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 std::vector<std::string> namesIn(const std::string& folder)
 {
@@ -58,20 +48,20 @@ protected:
 
 TEST_F(Trash, ANewAccountsTrashIsMadePrivateAndOnlyThePhotoLeavesItsFolder)
 {
-    write(photos + "/a b%.jpg", "photo a");
+    test::writeFileBytes(photos + "/a b%.jpg", "photo a");
     std::string reason;
     const auto trashed = moveFileToTrash(photos + "/a b%.jpg", reason);
     ASSERT_TRUE(trashed) << reason;
     EXPECT_TRUE(namesIn(photos).empty());
     EXPECT_EQ(trashed->inTrash, trash + "/files/a b%.jpg");
-    EXPECT_EQ(contents(trashed->inTrash), "photo a");
+    EXPECT_EQ(test::fileBytes(trashed->inTrash), "photo a");
 
     for (const std::string& folder : {data, trash, trash + "/files", trash + "/info"}) {
         struct stat st {};
         ASSERT_EQ(::stat(folder.c_str(), &st), 0) << folder;
         EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
     }
-    const std::string note = contents(trash + "/info/a b%.jpg.trashinfo");
+    const std::string note = test::fileBytes(trash + "/info/a b%.jpg.trashinfo");
     EXPECT_EQ(note.rfind("[Trash Info]\nPath=" + photos + "/a%20b%25.jpg\nDeletionDate=", 0), 0u) << note;
     EXPECT_EQ(namesIn(trash + "/info"), std::vector<std::string>{"a b%.jpg.trashinfo"}) << "no temporary note left";
 
@@ -84,8 +74,8 @@ TEST_F(Trash, ANewAccountsTrashIsMadePrivateAndOnlyThePhotoLeavesItsFolder)
 
 TEST_F(Trash, SameNamesGetTheirOwnEntries)
 {
-    write(photos + "/a.jpg", "photo a");
-    write(elsewhere + "/a.jpg", "other a");
+    test::writeFileBytes(photos + "/a.jpg", "photo a");
+    test::writeFileBytes(elsewhere + "/a.jpg", "other a");
     std::string reason;
     const auto first = moveFileToTrash(photos + "/a.jpg", reason);
     const auto second = moveFileToTrash(elsewhere + "/a.jpg", reason);
@@ -96,13 +86,13 @@ TEST_F(Trash, SameNamesGetTheirOwnEntries)
     std::string error;
     ASSERT_TRUE(restoreFromTrash(*second, error)) << error;
     ASSERT_TRUE(restoreFromTrash(*first, error)) << error;
-    EXPECT_EQ(contents(photos + "/a.jpg"), "photo a");
-    EXPECT_EQ(contents(elsewhere + "/a.jpg"), "other a");
+    EXPECT_EQ(test::fileBytes(photos + "/a.jpg"), "photo a");
+    EXPECT_EQ(test::fileBytes(elsewhere + "/a.jpg"), "other a");
 }
 
 TEST_F(Trash, AnEntryReplacedInTheTrashIsNotTakenBack)
 {
-    write(photos + "/a.jpg", "photo a");
+    test::writeFileBytes(photos + "/a.jpg", "photo a");
     std::string reason;
     const auto trashed = moveFileToTrash(photos + "/a.jpg", reason);
     ASSERT_TRUE(trashed) << reason;
@@ -110,7 +100,7 @@ TEST_F(Trash, AnEntryReplacedInTheTrashIsNotTakenBack)
     // The trash is emptied and another folder's a.jpg trashed: it takes the same entry name.
     fs::remove(trashed->inTrash);
     fs::remove(trashed->infoFile);
-    write(elsewhere + "/a.jpg", "other a");
+    test::writeFileBytes(elsewhere + "/a.jpg", "other a");
     const auto other = moveFileToTrash(elsewhere + "/a.jpg", reason);
     ASSERT_TRUE(other) << reason;
     ASSERT_EQ(other->inTrash, trashed->inTrash);
@@ -121,10 +111,11 @@ TEST_F(Trash, AnEntryReplacedInTheTrashIsNotTakenBack)
     EXPECT_TRUE(gone);
     EXPECT_EQ(error, "'" + photos + "/a.jpg' is no longer in the trash");
     EXPECT_TRUE(namesIn(photos).empty());
-    EXPECT_EQ(contents(other->inTrash), "other a");
+    EXPECT_EQ(test::fileBytes(other->inTrash), "other a");
 
     // The same file with a note that names another place is not ours either.
-    write(other->infoFile, "[Trash Info]\nPath=" + photos + "/a.jpg\nDeletionDate=2001-01-01T00:00:00\n");
+    test::writeFileBytes(other->infoFile,
+                         "[Trash Info]\nPath=" + photos + "/a.jpg\nDeletionDate=2001-01-01T00:00:00\n");
     TrashedFile claimed = *other;
     claimed.original = photos + "/a.jpg";
     gone = false;
@@ -135,31 +126,31 @@ TEST_F(Trash, AnEntryReplacedInTheTrashIsNotTakenBack)
 
 TEST_F(Trash, PuttingBackNeverReplacesAFileThatTookTheName)
 {
-    write(photos + "/a.jpg", "photo a");
+    test::writeFileBytes(photos + "/a.jpg", "photo a");
     std::string reason;
     const auto trashed = moveFileToTrash(photos + "/a.jpg", reason);
     ASSERT_TRUE(trashed) << reason;
-    write(photos + "/a.jpg", "new a");
+    test::writeFileBytes(photos + "/a.jpg", "new a");
 
     std::string error;
     bool gone = false;
     EXPECT_FALSE(restoreFromTrash(*trashed, error, &gone));
     EXPECT_FALSE(gone);
     EXPECT_EQ(error, "'" + photos + "/a.jpg' exists again");
-    EXPECT_EQ(contents(photos + "/a.jpg"), "new a");
-    EXPECT_EQ(contents(trashed->inTrash), "photo a");
+    EXPECT_EQ(test::fileBytes(photos + "/a.jpg"), "new a");
+    EXPECT_EQ(test::fileBytes(trashed->inTrash), "photo a");
 
     fs::remove(photos + "/a.jpg");
     EXPECT_TRUE(restoreFromTrash(*trashed, error)) << error;
-    EXPECT_EQ(contents(photos + "/a.jpg"), "photo a");
+    EXPECT_EQ(test::fileBytes(photos + "/a.jpg"), "photo a");
 }
 
 TEST_F(Trash, ATrashThatCannotBeMadeKeepsThePhotoAndSaysWhy)
 {
     // A file where the data folder should be.
     fs::create_directories(root.filePath("home/new").toStdString());
-    write(data, "not a folder");
-    write(photos + "/a.jpg", "photo a");
+    test::writeFileBytes(data, "not a folder");
+    test::writeFileBytes(photos + "/a.jpg", "photo a");
     std::string reason;
     EXPECT_FALSE(moveFileToTrash(photos + "/a.jpg", reason));
     EXPECT_NE(reason.find(data), std::string::npos) << reason;
@@ -167,7 +158,7 @@ TEST_F(Trash, ATrashThatCannotBeMadeKeepsThePhotoAndSaysWhy)
 
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(root.filePath("ok").toStdString()));
     const std::string longName = std::string(220, 'x') + ".jpg";
-    write(photos + "/" + longName, "long");
+    test::writeFileBytes(photos + "/" + longName, "long");
     EXPECT_FALSE(moveFileToTrash(photos + "/" + longName, reason));
     EXPECT_EQ(reason, "the name is too long for the trash");
     EXPECT_TRUE(fs::exists(photos + "/" + longName));

@@ -1,6 +1,7 @@
 #include "core/viewer/VipsPictureDecoder.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/PictureDecoder.h"
+#include "core/viewer/vips/HeifGeometry.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <libheif/heif.h>
 #include <vips/vips8>
 
 #include <cmath>
@@ -183,6 +185,212 @@ TEST(VipsPictureDecoder, ZoomDecodesMoreDetail)
     EXPECT_FALSE(fitted.fullResolution);
     EXPECT_EQ(detail.image.size(), QSize(2736, 3648));
     EXPECT_TRUE(detail.fullResolution);
+}
+
+// libheif's own decode of a HEIF's primary picture, upright, in the display's colours: what a
+// decoder of its own must show too.
+QImage libheifReference(const QByteArray& bytes)
+{
+    heif_context* context = heif_context_alloc();
+    QImage out;
+    heif_image_handle* handle = nullptr;
+    heif_image* image = nullptr;
+    if (heif_context_read_from_memory_without_copy(context, bytes.constData(), size_t(bytes.size()), nullptr).code ==
+            heif_error_Ok &&
+        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok &&
+        heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr).code ==
+            heif_error_Ok) {
+        QByteArray icc;
+        if (heif_image_handle_get_color_profile_type(handle) == heif_color_profile_type_prof) {
+            icc.resize(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)));
+            heif_image_handle_get_raw_color_profile(handle, icc.data());
+        }
+        int stride = 0;
+        const std::uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+        out = PictureColour::fromInterleaved(plane, heif_image_get_primary_width(image),
+                                             heif_image_get_primary_height(image), stride, 3, 8, icc);
+        heif_image_release(image);
+    }
+    if (handle)
+        heif_image_handle_release(handle);
+    heif_context_free(context);
+    return out;
+}
+
+// The mean difference of each channel (how far the colours lean one way) and the mean absolute
+// difference of all samples, of a decode against a reference brought to its size.
+struct Deviation {
+    double lean[3] = {};
+    double absolute = 0;
+};
+
+Deviation deviation(const QImage& decoded, const QImage& reference)
+{
+    const QImage a = decoded.convertToFormat(QImage::Format_RGB32);
+    const QImage b = reference.scaled(decoded.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                         .convertToFormat(QImage::Format_RGB32);
+    Deviation out;
+    const double samples = double(a.width()) * a.height();
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            const int d[3] = {qRed(p[x]) - qRed(q[x]), qGreen(p[x]) - qGreen(q[x]), qBlue(p[x]) - qBlue(q[x])};
+            for (int c = 0; c < 3; ++c) {
+                out.lean[c] += d[c] / samples;
+                out.absolute += std::abs(d[c]) / (3 * samples);
+            }
+        }
+    }
+    return out;
+}
+
+TEST(VipsPictureDecoder, PhotosOfPhonesLookAsLibheifDecodesThem)
+{
+    // A grid's tiles (HEIC) and an AV1 picture (AVIF) decoded and scaled to the screen here: same
+    // colours (matrix, range, profile) and same turn. Decodes in full go through libheif's planes,
+    // held against libheif in EveryChromaLayoutLooksAsLibheifDecodesIt.
+    for (const char* file : {"apple_iphone13pro_grid_irot270_p3.heic", "canon_eos70d.avif"}) {
+        MARQUELO_NEED_PHOTO("formats/" + std::string(file));
+        const QByteArray bytes = readAll(formatsFile(file));
+        const QImage reference = libheifReference(bytes);
+        ASSERT_FALSE(reference.isNull()) << file;
+        // Two threads, as the picture on screen gets: the tiles or bands shared out over the cores.
+        const DecodedPicture d = PictureDecoder::decode(bytes, kScreen, 0, PictureDecoder::kMaxDecodedBytes, 2);
+        ASSERT_TRUE(d.ok) << file << ": " << d.error.toStdString();
+        EXPECT_FALSE(d.fullResolution);
+        EXPECT_EQ(d.fullSize, reference.size()) << file;
+        EXPECT_NEAR(double(d.image.width()) / d.image.height(), double(reference.width()) / reference.height(), 0.01)
+            << file;
+        const Deviation off = deviation(d.image, reference);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_LT(std::abs(off.lean[c]), 1.0) << file << " channel " << c;
+        EXPECT_LT(off.absolute, 3.0) << file;
+        EXPECT_GT(deviation(d.image, reference.mirrored(true, false)).absolute, 10.0) << "the measure cannot tell";
+    }
+}
+
+heif_error appendTo(heif_context*, const void* data, size_t size, void* bytes)
+{
+    static_cast<QByteArray*>(bytes)->append(static_cast<const char*>(data), qsizetype(size));
+    return {heif_error_Ok, heif_suberror_Unspecified, ""};
+}
+
+// A picture of colour gradients encoded by libheif itself, `width` x `height`, from planes of `chroma`.
+QByteArray encodedByLibheif(heif_compression_format codec, heif_colorspace space, heif_chroma chroma, int width,
+                            int height)
+{
+    QByteArray out;
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_image* image = nullptr;
+    heif_image_handle* handle = nullptr;
+    if (heif_context_get_encoder_for_format(context, codec, &encoder).code == heif_error_Ok &&
+        heif_image_create(width, height, space, chroma, &image).code == heif_error_Ok) {
+        heif_encoder_set_lossy_quality(encoder, 95);
+        const int shift = chroma == heif_chroma_420 ? 1 : 0;
+        const int planes = space == heif_colorspace_monochrome ? 1 : 3;
+        const heif_channel channels[3] = {heif_channel_Y, heif_channel_Cb, heif_channel_Cr};
+        for (int p = 0; p < planes; ++p) {
+            const int w = p ? (width + shift) >> shift : width, h = p ? (height + shift) >> shift : height;
+            heif_image_add_plane(image, channels[p], w, h, 8);
+            int stride = 0;
+            std::uint8_t* samples = heif_image_get_plane(image, channels[p], &stride);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    samples[y * stride + x] = std::uint8_t(p == 0   ? 30 + 190 * x / w
+                                                           : p == 1 ? 70 + 110 * y / h
+                                                                    : 200 - 120 * (x + y) / (w + h));
+        }
+        heif_writer writer{1, appendTo};
+        if (heif_context_encode_image(context, image, encoder, nullptr, &handle).code == heif_error_Ok)
+            heif_context_write(context, &writer, &out);
+    }
+    if (handle)
+        heif_image_handle_release(handle);
+    if (image)
+        heif_image_release(image);
+    if (encoder)
+        heif_encoder_release(encoder);
+    heif_context_free(context);
+    return out;
+}
+
+TEST(VipsPictureDecoder, EveryChromaLayoutLooksAsLibheifDecodesIt)
+{
+    // Pictures of one piece: AV1 decoded here, HEVC through libheif's planes; grey and full chroma
+    // too, each scaled down and in full.
+    struct Case {
+        heif_compression_format codec;
+        heif_colorspace space;
+        heif_chroma chroma;
+    };
+    for (const Case& c : {Case{heif_compression_AV1, heif_colorspace_YCbCr, heif_chroma_420},
+                          Case{heif_compression_AV1, heif_colorspace_YCbCr, heif_chroma_444},
+                          Case{heif_compression_AV1, heif_colorspace_monochrome, heif_chroma_monochrome},
+                          Case{heif_compression_HEVC, heif_colorspace_YCbCr, heif_chroma_420},
+                          Case{heif_compression_HEVC, heif_colorspace_YCbCr, heif_chroma_444}}) {
+        const QByteArray bytes = encodedByLibheif(c.codec, c.space, c.chroma, 96, 64);
+        const std::string name = std::to_string(int(c.codec)) + "/" + std::to_string(int(c.chroma));
+        ASSERT_FALSE(bytes.isEmpty()) << name;
+        const QImage reference = libheifReference(bytes);
+        ASSERT_FALSE(reference.isNull()) << name;
+        for (const double minScale : {0.0, 1.0}) {
+            const DecodedPicture d = PictureDecoder::decode(bytes, QSize(48, 48), minScale);
+            ASSERT_TRUE(d.ok) << name << ": " << d.error.toStdString();
+            EXPECT_EQ(d.image.width(), minScale >= 1.0 ? 96 : 48) << name;
+            const Deviation off = deviation(d.image, reference);
+            for (int channel = 0; channel < 3; ++channel)
+                EXPECT_LT(std::abs(off.lean[channel]), 1.5) << name << " channel " << channel << " at " << minScale;
+            EXPECT_LT(off.absolute, 3.0) << name << " at " << minScale;
+        }
+    }
+}
+
+TEST(VipsPictureDecoder, DamagedTilesAreRefusedWithAReason)
+{
+    MARQUELO_NEED_PHOTO("formats/apple_iphone13pro_grid_irot270_p3.heic");
+    const QByteArray good = readAll(formatsFile("apple_iphone13pro_grid_irot270_p3.heic"));
+    const std::optional<HeifGrid> grid =
+        heifPrimaryHevcGrid(reinterpret_cast<const std::uint8_t*>(good.constData()), std::size_t(good.size()));
+    ASSERT_TRUE(grid);
+    const qsizetype tile = reinterpret_cast<const char*>(grid->tiles[20].data) - good.constData();
+
+    QByteArray longNal = good; // the first NAL unit of a tile claims more bytes than the tile holds
+    longNal[tile] = char(0x7f);
+    const QByteArray cut = good.left(tile + 100); // the file ends inside a tile
+    for (const QByteArray& bytes : {longNal, cut}) {
+        const DecodedPicture d = PictureDecoder::decode(bytes, kScreen, 0, PictureDecoder::kMaxDecodedBytes, 2);
+        EXPECT_FALSE(d.ok);
+        EXPECT_FALSE(d.error.isEmpty());
+    }
+    // Coded bytes that are nonsense: shown as far as the codec makes sense of them, as libheif does,
+    // or refused with a reason.
+    QByteArray garbage = good;
+    for (qsizetype i = tile + 8; i < tile + qsizetype(grid->tiles[20].size); ++i)
+        garbage[i] = char(i * 7);
+    const DecodedPicture d = PictureDecoder::decode(garbage, kScreen);
+    EXPECT_TRUE(d.ok || !d.error.isEmpty());
+    EXPECT_TRUE(PictureDecoder::decode(good, kScreen).ok);
+}
+
+TEST(VipsPictureDecoder, DamagedAv1PicturesAreRefusedWithAReason)
+{
+    MARQUELO_NEED_PHOTO("formats/canon_eos70d.avif");
+    const QByteArray good = readAll(formatsFile("canon_eos70d.avif"));
+    const std::optional<HeifCodedPicture> picture =
+        heifPrimaryAv1(reinterpret_cast<const std::uint8_t*>(good.constData()), std::size_t(good.size()));
+    ASSERT_TRUE(picture);
+    const qsizetype start = reinterpret_cast<const char*>(picture->data) - good.constData();
+    QByteArray noHeader = good; // the sequence header overwritten: nothing to decode by
+    for (qsizetype i = start; i < start + 64; ++i)
+        noHeader[i] = char(0xff);
+    const QByteArray cut = good.left(start + 1000);
+    for (const QByteArray& bytes : {noHeader, cut}) {
+        const DecodedPicture d = PictureDecoder::decode(bytes, kScreen, 0, PictureDecoder::kMaxDecodedBytes, 2);
+        EXPECT_FALSE(d.ok);
+        EXPECT_FALSE(d.error.isEmpty());
+    }
 }
 
 TEST(PictureColour, DisplayP3PatchConvertsAsLcmsThroughLibvipsSays)

@@ -1,7 +1,10 @@
 #include "core/viewer/vips/VipsModule.h"
 
 #include "core/viewer/DecodeReasons.h"
+#include "core/viewer/vips/Av1Picture.h"
 #include "core/viewer/vips/HeifGeometry.h"
+#include "core/viewer/vips/HevcGrid.h"
+#include "core/viewer/vips/TileScaler.h"
 #include "media/Orientation.h"
 #include "media/vips/HeifHdr.h"
 
@@ -13,6 +16,7 @@
 #include <optional>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace marquelo {
 
@@ -106,13 +110,169 @@ struct HeifHandleDeleter {
     void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
 };
 
-// An 8-bit HEIF or AVIF straight through libheif, which is handed as many threads for the tiles of a
-// grid picture as there are cores (a phone's 12 MP photo is 48 tiles), then resized by libvips.
-// Through libvips' loader the same photo took half as long again. False when the file is for the
-// general path (nullopt): deeper samples (HDR), or anything libheif reads differently. A refusal is
-// an empty VipsPixels.
+struct HeifImageDeleter {
+    void operator()(heif_image* i) const { heif_image_release(i); }
+};
+struct NclxDeleter {
+    void operator()(heif_color_profile_nclx* n) const { heif_nclx_color_profile_free(n); }
+};
+
+// The conversion libheif would make of `image`'s samples: by its nclx description, BT.601 in full
+// range when it has none.
+std::optional<YcbcrToRgb> conversionOf(heif_color_profile_nclx* rawNclx)
+{
+    int coefficients = 6;
+    bool fullRange = true;
+    if (rawNclx) {
+        const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(rawNclx);
+        coefficients = nclx->matrix_coefficients;
+        fullRange = nclx->full_range_flag != 0;
+    }
+    YcbcrToRgb out;
+    if (!ycbcrToRgb(coefficients, fullRange, out))
+        return std::nullopt;
+    return out;
+}
+
+std::optional<YcbcrToRgb> conversionOf(const heif_image* image)
+{
+    heif_color_profile_nclx* nclx = nullptr;
+    return conversionOf(heif_image_get_nclx_color_profile(image, &nclx).code == heif_error_Ok ? nclx : nullptr);
+}
+
+// `described`: only when the file describes its samples in an 'nclx' box (without one, libheif may go
+// by what the codec's own headers say).
+std::optional<YcbcrToRgb> conversionOf(const heif_image_handle* handle, bool described = false)
+{
+    heif_color_profile_nclx* nclx = nullptr;
+    const bool found = heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx;
+    if (described && !found)
+        return std::nullopt;
+    return conversionOf(found ? nclx : nullptr);
+}
+
+// One plane of `image` as libvips reads it in place.
+vips::VImage planeImage(const heif_image* image, heif_channel channel)
+{
+    int stride = 0;
+    const std::uint8_t* plane = heif_image_get_plane_readonly(image, channel, &stride);
+    const int width = heif_image_get_width(image, channel);
+    const int height = heif_image_get_height(image, channel);
+    if (!plane || width <= 0 || height <= 0 || stride < width)
+        throw vips::VError("libheif gave no pixels");
+    vips::VImage whole = vips::VImage::new_from_memory(
+        const_cast<std::uint8_t*>(plane), size_t(stride) * size_t(height), stride, height, 1, VIPS_FORMAT_UCHAR);
+    return stride != width ? whole.extract_area(0, 0, width, height) : whole;
+}
+
+// `plane` brought to exactly `size`: scaled by the same factor as the luma plane of `lumaSize` it
+// covers, then any rounding remainder cut off or repeated.
+vips::VImage scaledPlane(vips::VImage plane, QSize lumaSize, QSize size)
+{
+    // A subsampled plane covers twice its own width (or height) of luma samples.
+    const double coveredWidth = plane.width() < lumaSize.width() ? 2.0 * plane.width() : plane.width();
+    const double coveredHeight = plane.height() < lumaSize.height() ? 2.0 * plane.height() : plane.height();
+    const double hscale = double(size.width()) / lumaSize.width() * (coveredWidth / plane.width());
+    const double vscale = double(size.height()) / lumaSize.height() * (coveredHeight / plane.height());
+    if (hscale != 1.0 || vscale != 1.0)
+        plane = plane.resize(hscale, vips::VImage::option()->set("vscale", vscale));
+    if (plane.width() != size.width() || plane.height() != size.height())
+        plane = plane.embed(0, 0, size.width(), size.height(), vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    return plane;
+}
+
+// The decoded planes of an 8-bit picture without alpha, scaled to `size` and made interleaved 8-bit RGB
+// in one libvips pipeline, which runs on every core; nullopt for a layout this does not know.
+std::optional<vips::VImage> rgbFromPlanes(const heif_image* image, QSize size)
+{
+    const heif_colorspace space = heif_image_get_colorspace(image);
+    const heif_chroma chroma = heif_image_get_chroma_format(image);
+    const QSize lumaSize(heif_image_get_width(image, space == heif_colorspace_RGB ? heif_channel_R : heif_channel_Y),
+                         heif_image_get_height(image, space == heif_colorspace_RGB ? heif_channel_R : heif_channel_Y));
+    if (lumaSize.isEmpty())
+        return std::nullopt;
+    auto eightBit = [&](heif_channel channel) { return heif_image_get_bits_per_pixel_range(image, channel) == 8; };
+    if (space == heif_colorspace_monochrome && chroma == heif_chroma_monochrome && eightBit(heif_channel_Y)) {
+        const std::optional<YcbcrToRgb> grey = conversionOf(image);
+        if (!grey)
+            return std::nullopt;
+        const vips::VImage y = scaledPlane(planeImage(image, heif_channel_Y), lumaSize, size);
+        // The grey of limited range stretched as the luma of a colour picture is.
+        const double* m = grey->matrix;
+        const vips::VImage level = y.linear(m[0], grey->offset[0] + (m[1] + m[2]) * 128.0).cast(VIPS_FORMAT_UCHAR);
+        return vips::VImage::bandjoin(std::vector<vips::VImage>{level, level, level})
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    }
+    if (space == heif_colorspace_RGB && chroma == heif_chroma_444 && eightBit(heif_channel_R) &&
+        eightBit(heif_channel_G) && eightBit(heif_channel_B)) {
+        return vips::VImage::bandjoin(
+                   std::vector<vips::VImage>{scaledPlane(planeImage(image, heif_channel_R), lumaSize, size),
+                                             scaledPlane(planeImage(image, heif_channel_G), lumaSize, size),
+                                             scaledPlane(planeImage(image, heif_channel_B), lumaSize, size)})
+            .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    }
+    if (space != heif_colorspace_YCbCr ||
+        (chroma != heif_chroma_420 && chroma != heif_chroma_422 && chroma != heif_chroma_444) ||
+        !eightBit(heif_channel_Y) || !eightBit(heif_channel_Cb) || !eightBit(heif_channel_Cr))
+        return std::nullopt;
+    const std::optional<YcbcrToRgb> conversion = conversionOf(image);
+    if (!conversion)
+        return std::nullopt;
+    const vips::VImage ycc = vips::VImage::bandjoin(
+        std::vector<vips::VImage>{scaledPlane(planeImage(image, heif_channel_Y), lumaSize, size),
+                                  scaledPlane(planeImage(image, heif_channel_Cb), lumaSize, size),
+                                  scaledPlane(planeImage(image, heif_channel_Cr), lumaSize, size)});
+    const vips::VImage matrix = vips::VImage::new_from_memory(const_cast<double*>(conversion->matrix),
+                                                              sizeof conversion->matrix, 3, 3, 1, VIPS_FORMAT_DOUBLE);
+    return ycc.recomb(matrix)
+        .linear({1.0, 1.0, 1.0}, {conversion->offset[0], conversion->offset[1], conversion->offset[2]})
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+// The picture's profile, when it carries one.
+QByteArray iccOf(const heif_image_handle* handle)
+{
+    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle);
+    if (profile != heif_color_profile_type_prof && profile != heif_color_profile_type_rICC)
+        return {};
+    QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)), '\0');
+    if (icc.isEmpty() || heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
+        return {};
+    return icc;
+}
+
+// The scaler sums a picture of `width` x `height` in floats, three of them a pixel: more than the decoded
+// picture's bound allows is left to libheif (a zoom into a huge picture, never a screen's fit).
+bool scalerFits(int width, int height, std::int64_t maxDecodedBytes)
+{
+    return std::int64_t(width) * height * 3 * std::int64_t(sizeof(float)) <= maxDecodedBytes;
+}
+
+// Whether boxes read here give the picture the size libheif read from them.
+bool sameSize(const heif_image_handle* handle, int width, int height)
+{
+    return heif_image_handle_get_ispe_width(handle) == width && heif_image_handle_get_ispe_height(handle) == height;
+}
+
+VipsPixels refusedDecode(const heif_error& error)
+{
+    // A damaged file is refused rather than shown half grey, as on the general path.
+    return refused(error.code == heif_error_Memory_allocation_error
+                       ? reasons::noMemory()
+                       : reasons::damaged(QString::fromUtf8(error.message)));
+}
+
+// An 8-bit HEIF or AVIF without libvips' loader (through it the same photo took half as long again).
+// Shown smaller than they are, a phone's grid of HEVC tiles and an AVIF's one AV1 picture are decoded
+// here (HevcGrid, Av1Picture). The rest goes through libheif, handed as many threads for the tiles of
+// a grid as there are cores; without alpha it hands over the planes as the codec made them, because
+// its own conversion to RGB runs on one thread over every sample, while here the planes are first
+// scaled and only the pixels kept are converted, on every core. nullopt when the file is for the
+// general path: deeper samples (HDR), or anything libheif reads differently. A refusal is an empty
+// VipsPixels.
 std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitInto, double minScale,
-                                             std::int64_t maxDecodedBytes)
+                                             std::int64_t maxDecodedBytes, PictureThreads threads)
 {
     std::unique_ptr<heif_context, HeifContextDeleter> context(heif_context_alloc());
     if (!context)
@@ -142,16 +302,104 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     if (!options)
         return std::nullopt;
     options->ignore_transformations = turns.has_value();
+
+    VipsPixels out;
+    // EXIF's numbers for the turns still to make: 90 degrees counter-clockwise is 8, 270 is 6.
+    static constexpr int kOrientationOfTurns[] = {1, 8, 3, 6};
+    out.orientation = turns ? kOrientationOfTurns[*turns] : 1;
+    const bool swapsSides = media::Orientation::fromExif(out.orientation).swapsSides();
+    out.icc = iccOf(handle.get());
+
+    // A phone's grid of HEVC tiles, shown smaller than it is. A turn alone is the only change of
+    // geometry it may ask for.
+    if (!alpha && turns) {
+        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+        std::optional<HeifGrid> grid = heifPrimaryHevcGrid(data, size_t(bytes.size()));
+        // The size libheif checked against the bound, and tiles each within it too.
+        if (grid && (!sameSize(handle.get(), grid->width, grid->height) ||
+                     tooLarge(grid->tileWidth, grid->tileHeight, 4, maxDecodedBytes)))
+            grid.reset();
+        const std::optional<HevcLayout> layout = grid ? hevcGridLayout(*grid) : std::nullopt;
+        const std::optional<YcbcrToRgb> conversion = layout ? conversionOf(handle.get()) : std::nullopt;
+        if (conversion) {
+            out.fullSize = swapsSides ? QSize(grid->height, grid->width) : QSize(grid->width, grid->height);
+            const double scale = neededScale(out.fullSize, fitInto, minScale);
+            const int width = std::max(1, int(std::lround(grid->width * scale)));
+            const int height = std::max(1, int(std::lround(grid->height * scale)));
+            if (scale < 1.0 && scalerFits(width, height, maxDecodedBytes)) {
+                VipsPixels pixels = decodeHevcGrid(*grid, *layout, width, height, *conversion, threads);
+                if (!pixels.ok)
+                    return refused(pixels.error);
+                pixels.orientation = out.orientation;
+                pixels.fullSize = out.fullSize;
+                pixels.icc = std::move(out.icc);
+                pixels.fullResolution = false;
+                return pixels;
+            }
+        }
+    }
+
+    // An AVIF's one AV1 picture, shown smaller than it is.
+    if (!alpha && turns) {
+        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+        std::optional<HeifCodedPicture> av1 = heifPrimaryAv1(data, size_t(bytes.size()));
+        if (av1 && !sameSize(handle.get(), av1->width, av1->height))
+            av1.reset();
+        const std::optional<YcbcrToRgb> conversion = av1 ? conversionOf(handle.get(), true) : std::nullopt;
+        if (conversion) {
+            out.fullSize = swapsSides ? QSize(av1->height, av1->width) : QSize(av1->width, av1->height);
+            const double scale = neededScale(out.fullSize, fitInto, minScale);
+            const int width = std::max(1, int(std::lround(av1->width * scale)));
+            const int height = std::max(1, int(std::lround(av1->height * scale)));
+            if (scale < 1.0 && scalerFits(width, height, maxDecodedBytes)) {
+                if (std::optional<VipsPixels> pixels = decodeAv1Picture(*av1, width, height, *conversion, threads)) {
+                    if (!pixels->ok)
+                        return refused(pixels->error);
+                    pixels->orientation = out.orientation;
+                    pixels->fullSize = out.fullSize;
+                    pixels->icc = std::move(out.icc);
+                    pixels->fullResolution = false;
+                    return pixels;
+                }
+            }
+        }
+    }
+
+    if (!alpha) {
+        heif_image* rawPlanes = nullptr;
+        const heif_error planesError = heif_decode_image(handle.get(), &rawPlanes, heif_colorspace_undefined,
+                                                         heif_chroma_undefined, options.get());
+        if (planesError.code != heif_error_Ok)
+            return refusedDecode(planesError);
+        const std::unique_ptr<heif_image, HeifImageDeleter> planes(rawPlanes);
+        const int width = heif_image_get_primary_width(planes.get());
+        const int height = heif_image_get_primary_height(planes.get());
+        if (width <= 0 || height <= 0)
+            return refused(reasons::damaged(QStringLiteral("libheif gave no pixels")));
+        out.fullSize = swapsSides ? QSize(height, width) : QSize(width, height);
+        const double scale = neededScale(out.fullSize, fitInto, minScale);
+        const QSize size(std::max(1, int(std::lround(width * scale))), std::max(1, int(std::lround(height * scale))));
+        if (const std::optional<vips::VImage> rgb = rgbFromPlanes(planes.get(), size)) {
+            size_t bytesWritten = 0;
+            out.data = std::shared_ptr<void>(rgb->write_to_memory(&bytesWritten), g_free);
+            out.width = size.width();
+            out.height = size.height();
+            out.bands = 3;
+            out.bits = 8;
+            out.stride = std::int64_t(out.width) * 3;
+            out.fullResolution = scale >= 1.0;
+            out.ok = out.data && bytesWritten >= size_t(out.stride) * size_t(out.height);
+            return out.ok ? out : refused(reasons::noMemory());
+        }
+        // A layout or matrix libheif knows better (rare): its own conversion, from the start.
+    }
+
     heif_image* decoded = nullptr;
     const heif_error decodeError =
         heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
-    if (decodeError.code != heif_error_Ok) {
-        // A damaged file is refused rather than shown half grey, as on the general path.
-        return refused(decodeError.code == heif_error_Memory_allocation_error
-                           ? reasons::noMemory()
-                           : reasons::damaged(QString::fromUtf8(decodeError.message)));
-    }
+    if (decodeError.code != heif_error_Ok)
+        return refusedDecode(decodeError);
     const std::shared_ptr<heif_image> image(decoded, heif_image_release);
     int stride = 0;
     const std::uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
@@ -159,18 +407,7 @@ std::optional<VipsPixels> decodeHeifDirectly(const QByteArray& bytes, QSize fitI
     const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
     if (!plane || width <= 0 || height <= 0 || stride < width * bands || stride % bands != 0)
         return refused(reasons::damaged(QStringLiteral("libheif gave no pixels")));
-    VipsPixels out;
-    // EXIF's numbers for the turns still to make: 90 degrees counter-clockwise is 8, 270 is 6.
-    static constexpr int kOrientationOfTurns[] = {1, 8, 3, 6};
-    out.orientation = turns ? kOrientationOfTurns[*turns] : 1;
-    out.fullSize =
-        media::Orientation::fromExif(out.orientation).swapsSides() ? QSize(height, width) : QSize(width, height);
-    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle.get());
-    if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
-        QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle.get())), '\0');
-        if (!icc.isEmpty() && heif_image_handle_get_raw_color_profile(handle.get(), icc.data()).code == heif_error_Ok)
-            out.icc = std::move(icc);
-    }
+    out.fullSize = swapsSides ? QSize(height, width) : QSize(width, height);
     const double scale = neededScale(out.fullSize, fitInto, minScale);
     out.fullResolution = scale >= 1.0;
     out.bands = bands;
@@ -226,7 +463,8 @@ bool recognises(const QByteArray& bytes)
     return loader && allowedLoader(loader);
 }
 
-VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes)
+VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes,
+                  PictureThreads threads)
 {
     VipsPixels out;
     if (bytes.isEmpty())
@@ -242,7 +480,8 @@ VipsPixels decode(const QByteArray& bytes, QSize fitInto, double minScale, std::
     const bool heif = std::string_view(loader) == "VipsForeignLoadHeifBuffer";
     try {
         if (heif) {
-            if (std::optional<VipsPixels> direct = decodeHeifDirectly(bytes, fitInto, minScale, maxDecodedBytes))
+            if (std::optional<VipsPixels> direct =
+                    decodeHeifDirectly(bytes, fitInto, minScale, maxDecodedBytes, threads))
                 return *direct;
         }
         // A damaged file is refused rather than shown half grey.

@@ -18,7 +18,7 @@
 namespace marquelo {
 
 // Bumped whenever VipsModule or VipsPixels change, so a stale module is refused rather than misread.
-inline constexpr int kVipsModuleVersion = 4;
+inline constexpr int kVipsModuleVersion = 5;
 
 // A picture as libvips decoded it: interleaved RGB or RGBA of 8 or 16 bits, neither in the display's
 // colours nor upright yet.
@@ -41,6 +41,18 @@ struct VipsPixels {
     bool fullResolution = false;
 };
 
+// Runs `count` pieces of one picture at once on the program's threads and returns when all have ended:
+// the module's own work starts no threads of its own.
+using RunPieces = void (*)(int count, void* context, void (*piece)(void* context, int index));
+
+// How far the work of one picture may be split: into `count` pieces at once through `run`; everything
+// on the calling thread when count is 1 or run is null (a read-ahead or a thumbnail leaves the cores
+// to the picture on screen).
+struct PictureThreads {
+    int count = 1;
+    RunPieces run = nullptr;
+};
+
 struct VipsModule {
     int version;
     // Starts libvips once for the process (thread-safe); false when it cannot run.
@@ -49,7 +61,8 @@ struct VipsModule {
     bool (*recognises)(const QByteArray& bytes);
     // No more pixels than `fitInto` and `minScale` need where the format can decode smaller; refuses
     // pictures above `maxDecodedBytes` before decoding them.
-    VipsPixels (*decode)(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes);
+    VipsPixels (*decode)(const QByteArray& bytes, QSize fitInto, double minScale, std::int64_t maxDecodedBytes,
+                         PictureThreads threads);
 };
 
 } // namespace marquelo

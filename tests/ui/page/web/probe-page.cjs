@@ -21,15 +21,15 @@ const puppeteer = require(path.join(modules, 'puppeteer-core'));
     const w = Number(width), h = Number(height), s = Number(scale);
     await page.setViewport({width: w, height: h, deviceScaleFactor: s, isMobile: w < 600, hasTouch: w < 600});
     await page.goto(url, {waitUntil: 'load', timeout: 120000});
-    // Down the page a screen at a time, then wait until every image has arrived.
+    // Down the page to each image in turn, staying until it has arrived: a lazy image scrolled past
+    // before the browser noticed it (a busy machine) would otherwise never load.
     await page.evaluate(async () => {
-      for (let y = 0; y < document.documentElement.scrollHeight; y += window.innerHeight / 2) {
-        window.scrollTo(0, y);
-        await new Promise((r) => setTimeout(r, 50));
-      }
       const started = Date.now();
-      while (Array.from(document.images).some((i) => !i.complete) && Date.now() - started < 60000)
-        await new Promise((r) => setTimeout(r, 100));
+      for (const image of Array.from(document.images)) {
+        image.scrollIntoView({block: 'center'});
+        while (!image.complete && Date.now() - started < 60000)
+          await new Promise((r) => setTimeout(r, 50));
+      }
       window.scrollTo(0, 0);
       await new Promise((r) => setTimeout(r, 300));
     });
