@@ -43,7 +43,7 @@ std::string environment(const char* name)
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) int marquelo_program_main(int argc, char** argv,
-                                                                           marquelo::LaunchHandOff* handOff)
+                                                                            marquelo::LaunchHandOff* handOff)
 {
     marquelo::startup::mark("program loaded");
     // A front built apart from this program may hand over something else: nothing is taken from it.

@@ -4,9 +4,9 @@
 
 #include "media/Orientation.h"
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>

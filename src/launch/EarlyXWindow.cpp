@@ -231,8 +231,8 @@ std::unique_ptr<EarlyXWindow> EarlyXWindow::open(const EarlyWindowPlan& plan, st
     return early;
 }
 
-void EarlyXWindow::showPicture(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride,
-                               int fullWidth, int fullHeight)
+void EarlyXWindow::showPicture(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride, int fullWidth,
+                               int fullHeight)
 {
     // However this ends, whoever waits for the picture goes on.
     struct Done {
@@ -282,7 +282,8 @@ bool EarlyXWindow::waitForPlace(int fullWidth, int fullHeight, int patienceMs, i
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            note(false, "the window manager did not show the early window within " + std::to_string(patienceMs) + " ms");
+            note(false,
+                 "the window manager did not show the early window within " + std::to_string(patienceMs) + " ms");
             return false;
         }
         pollfd wait{fd, POLLIN, 0};
@@ -477,7 +478,8 @@ void EarlyXWindow::readKey(void* generic)
         }
         if (!x.keyState) {
             x.keyboardFailed = true;
-            m_notes.push_back({true, "cannot read the keyboard's layout: keys typed before the window came are dropped"});
+            m_notes.push_back(
+                {true, "cannot read the keyboard's layout: keys typed before the window came are dropped"});
             return;
         }
     }
@@ -512,7 +514,6 @@ void EarlyXWindow::close()
     xcb_destroy_window(m_x->connection, m_x->window);
     xcb_flush(m_x->connection);
     m_x = std::make_unique<X>();
-
 }
 
 bool EarlyXWindow::pictureShown() const

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <csetjmp>
 #include <memory>
 #include <vector>

@@ -1,6 +1,7 @@
 #include "launch/StoredSettings.h"
 
-#include <charconv>
+#include "core/settings/PreferencesFieldLimits.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -24,14 +25,8 @@ std::string_view trimmed(std::string_view text)
 // holds, signed or not.
 std::optional<std::int64_t> storedNumber(std::string_view text)
 {
-    text = trimmed(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    std::int64_t n = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n, 10);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    if (n < std::numeric_limits<std::int32_t>::min() || n > std::numeric_limits<std::uint32_t>::max())
+    const std::optional<std::int64_t> n = parseWhole(text);
+    if (!n || *n < std::numeric_limits<std::int32_t>::min() || *n > std::numeric_limits<std::uint32_t>::max())
         return std::nullopt;
     return n;
 }

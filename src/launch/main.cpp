@@ -9,6 +9,7 @@
 #include "launch/StoredSettings.h"
 
 #include "core/settings/CommandLine.h"
+#include "core/settings/PrivateModules.h"
 #include "core/settings/StartPath.h"
 #include "core/settings/StartupTrace.h"
 #include "core/viewer/EarlyWindowPlan.h"
@@ -17,8 +18,8 @@
 
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -61,8 +62,8 @@ std::unique_ptr<EarlyXWindow> openEarlyWindow(const CommandLine& line, std::vect
 {
     const std::string& path = line.paths.front();
     // What the program decodes while it starts: a file the folder listing shows as a picture.
-    const bool startPicture = media::isRegularFile(path) &&
-                              listedByDefault(std::filesystem::path(path).filename().string());
+    const bool startPicture =
+        media::isRegularFile(path) && listedByDefault(std::filesystem::path(path).filename().string());
     const bool qtOptions = line.qtArguments.size() > 1;
     // Everything that needs no file first: most starts that go without it end here.
     if (const std::string reason = earlyWindowRuledOut(startPicture, qtOptions, environment); !reason.empty()) {
@@ -95,10 +96,10 @@ std::string putJpeg(const media::RegularFile& file, const StartJpegInfo& info, i
 {
     if (!window.beginRows(width, height))
         return "the window cannot take a picture";
-    const std::string error = decodeForPlace(file.fd(), info, width, height,
-                                             [&window](int firstRow, int count, const std::uint32_t* rows) {
-                                                 window.putRows(firstRow, count, rows);
-                                             });
+    const std::string error =
+        decodeForPlace(file.fd(), info, width, height, [&window](int firstRow, int count, const std::uint32_t* rows) {
+            window.putRows(firstRow, count, rows);
+        });
     if (error.empty())
         startup::mark("early photo decoded");
     window.endRows(error.empty());
@@ -141,27 +142,17 @@ std::thread decodeForWindow(const std::string& path, EarlyXWindow& window)
     });
 }
 
-// Where the program lies: beside the executable as built (build/src/../lib/marquelo), in the multiarch
-// library folder as installed, or where this build made it.
-std::vector<std::string> programCandidates()
-{
-    std::vector<std::string> paths;
-    const std::filesystem::path executable = executablePath();
-    if (!executable.empty()) {
-        paths.push_back((executable.parent_path() / "../lib/marquelo/marquelo_program.so").lexically_normal().string());
-#ifdef MARQUELO_PROGRAM_MODULE_INSTALLED
-        paths.push_back((executable.parent_path() / MARQUELO_PROGRAM_MODULE_INSTALLED).lexically_normal().string());
+#ifndef MARQUELO_PROGRAM_MODULE_INSTALLED
+#define MARQUELO_PROGRAM_MODULE_INSTALLED ""
 #endif
-    }
-#ifdef MARQUELO_PROGRAM_MODULE_BUILT
-    paths.emplace_back(MARQUELO_PROGRAM_MODULE_BUILT);
+#ifndef MARQUELO_PROGRAM_MODULE_BUILT
+#define MARQUELO_PROGRAM_MODULE_BUILT ""
 #endif
-    return paths;
-}
 
 MarqueloProgramMain loadProgram(std::string& failure)
 {
-    for (const std::string& path : programCandidates()) {
+    for (const std::string& path :
+         privateModulePlaces("marquelo_program.so", MARQUELO_PROGRAM_MODULE_INSTALLED, MARQUELO_PROGRAM_MODULE_BUILT)) {
         // Never closed: the program's libraries stay until the process ends.
         void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {

@@ -27,11 +27,12 @@ int red(std::uint32_t p)
 TEST(EarlyPixels, EachPixelIsTheAverageOfTheAreaItCovers)
 {
     // Whole blocks: 4 x 2 onto 2 x 1.
-    const std::vector<std::uint32_t> blocks{grey(0), grey(100), grey(200), grey(40), grey(20), grey(80), grey(0), grey(0)};
+    const std::vector<std::uint32_t> blocks{grey(0),  grey(100), grey(200), grey(40),
+                                            grey(20), grey(80),  grey(0),   grey(0)};
     const XrgbPicture half = scaledByArea(blocks.data(), 4, 2, 16, 2, 1);
     ASSERT_EQ(half.pixels.size(), 2u);
-    EXPECT_EQ(red(half.pixels[0]), 50);  // (0 + 100 + 20 + 80) / 4
-    EXPECT_EQ(red(half.pixels[1]), 60);  // (200 + 40 + 0 + 0) / 4
+    EXPECT_EQ(red(half.pixels[0]), 50); // (0 + 100 + 20 + 80) / 4
+    EXPECT_EQ(red(half.pixels[1]), 60); // (200 + 40 + 0 + 0) / 4
     // Parts of pixels: three onto two, each output pixel covering one and a half.
     const std::vector<std::uint32_t> row{grey(0), grey(90), grey(180)};
     const XrgbPicture two = scaledByArea(row.data(), 3, 1, 12, 2, 1);
@@ -39,7 +40,8 @@ TEST(EarlyPixels, EachPixelIsTheAverageOfTheAreaItCovers)
     EXPECT_EQ(red(two.pixels[1]), 150); // (90 / 2 + 180) / 1.5
     // The channels stay apart, and a plain colour stays what it is at any scale.
     const std::vector<std::uint32_t> plain(7 * 5, 0xff123456u);
-    for (const XrgbPicture& scaled : {scaledByArea(plain.data(), 7, 5, 28, 3, 2), scaledByArea(plain.data(), 7, 5, 28, 9, 8)})
+    for (const XrgbPicture& scaled :
+         {scaledByArea(plain.data(), 7, 5, 28, 3, 2), scaledByArea(plain.data(), 7, 5, 28, 9, 8)})
         for (const std::uint32_t p : scaled.pixels)
             EXPECT_EQ(p, 0xff123456u);
 }

@@ -40,14 +40,14 @@ FrontPicture decodeAsTheFront(const std::string& path, QSize screen)
     const QRect place = earlyPictureRect(screen, QSize(front.info.fullWidth, front.info.fullHeight));
     front.picture = QImage(place.size(), QImage::Format_RGB32);
     front.picture.fill(Qt::magenta);
-    front.error = decodeForPlace(file.fd(), front.info, place.width(), place.height(),
-                                 [&front](int firstRow, int count, const std::uint32_t* rows) {
-                                     for (int k = 0; k < count; ++k)
-                                         std::copy_n(rows + std::size_t(k) * front.picture.width(),
-                                                     front.picture.width(),
-                                                     reinterpret_cast<std::uint32_t*>(front.picture.scanLine(firstRow + k)));
-                                     front.rowsHandedOn += count;
-                                 });
+    front.error =
+        decodeForPlace(file.fd(), front.info, place.width(), place.height(),
+                       [&front](int firstRow, int count, const std::uint32_t* rows) {
+                           for (int k = 0; k < count; ++k)
+                               std::copy_n(rows + std::size_t(k) * front.picture.width(), front.picture.width(),
+                                           reinterpret_cast<std::uint32_t*>(front.picture.scanLine(firstRow + k)));
+                           front.rowsHandedOn += count;
+                       });
     return front;
 }
 
@@ -76,7 +76,8 @@ TEST(StartJpeg, LooksAsTheViewerShowsIt)
     for (const auto& entry : std::filesystem::directory_iterator(test::dataDir() + "/camera"))
         photos.push_back(entry.path().string());
     // Turned every way: each must come out upright.
-    for (const char* name : {"Landscape_3.jpg", "Landscape_6.jpg", "Landscape_7.jpg", "Portrait_5.jpg", "Portrait_8.jpg"})
+    for (const char* name :
+         {"Landscape_3.jpg", "Landscape_6.jpg", "Landscape_7.jpg", "Portrait_5.jpg", "Portrait_8.jpg"})
         photos.push_back(test::dataDir() + "/orientation/" + name);
     for (const std::string& path : photos) {
         SCOPED_TRACE(path);
@@ -89,10 +90,10 @@ TEST(StartJpeg, LooksAsTheViewerShowsIt)
         const QImage viewer = reader.read()
                                   .convertToFormat(QImage::Format_RGB32)
                                   .scaled(front.picture.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        EXPECT_EQ(QSize(front.info.fullWidth, front.info.fullHeight), reader.size().transposed().isValid() &&
-                                                                            front.info.orientation.swapsSides()
-                                                                        ? reader.size().transposed()
-                                                                        : reader.size());
+        EXPECT_EQ(QSize(front.info.fullWidth, front.info.fullHeight),
+                  reader.size().transposed().isValid() && front.info.orientation.swapsSides()
+                      ? reader.size().transposed()
+                      : reader.size());
         EXPECT_LT(meanDifference(front.picture, viewer), 2.5);
     }
 }
@@ -120,7 +121,7 @@ TEST(StartJpeg, TakesTheScaleWithVectorCodeThatStillCovers)
     EXPECT_EQ(eighthsToCover(5760, 3840, 1440, 960), 2);
     EXPECT_EQ(eighthsToCover(5760, 3840, 1441, 960), 4);
     EXPECT_EQ(eighthsToCover(640, 480, 640, 480), 8);
-    EXPECT_EQ(eighthsToCover(4000, 100, 500, 100), 8); // the short side decides
+    EXPECT_EQ(eighthsToCover(4000, 100, 500, 100), 8);    // the short side decides
     EXPECT_EQ(eighthsToCover(8001, 8001, 1001, 1001), 1); // 1000.1 rounds up, as libjpeg rounds
     EXPECT_EQ(eighthsToCover(8001, 8001, 1002, 1001), 2);
 }

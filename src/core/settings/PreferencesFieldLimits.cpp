@@ -17,7 +17,8 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-// The whole text as one decimal integer, or nothing (empty, junk, or out of 64-bit range).
+} // namespace
+
 std::optional<std::int64_t> parseWhole(std::string_view text)
 {
     text = trimmed(text);
@@ -31,8 +32,6 @@ std::optional<std::int64_t> parseWhole(std::string_view text)
         return std::nullopt;
     return value;
 }
-
-} // namespace
 
 std::string tooManyCharactersMessage(int maxChars)
 {

@@ -9,6 +9,10 @@
 
 namespace marquelo {
 
+// The whole text, spaces and tabs around it aside, as one decimal integer with an optional sign; nothing
+// for the empty text, junk or a number out of 64-bit range.
+std::optional<std::int64_t> parseWhole(std::string_view text);
+
 // Most path and template fields; the multi-line page templates allow more, the image tag less.
 inline constexpr int kPathFieldMaxChars = 258;
 inline constexpr int kTemplateFieldMaxChars = 25000;

@@ -77,7 +77,8 @@ StartPicture::StartPicture(const std::string& path, ScreenProbe probe, DecodedHo
     std::error_code ec;
     // Absolute now: start-up changes the working folder to the photo's folder before the cache asks.
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    if (ec || !std::filesystem::is_regular_file(absolute, ec) || !listedByDefault(std::filesystem::path(path).filename().string()))
+    if (ec || !std::filesystem::is_regular_file(absolute, ec) ||
+        !listedByDefault(std::filesystem::path(path).filename().string()))
         return;
     auto state = std::make_shared<State>();
     state->path = absolute.string();

@@ -1,6 +1,7 @@
 #include "core/viewer/VipsPictureDecoder.h"
 
 #include "core/settings/Logging.h"
+#include "core/settings/PrivateModules.h"
 #include "core/viewer/DecodeReasons.h"
 #include "core/viewer/PictureColour.h"
 #include "core/viewer/Upright.h"
@@ -24,23 +25,16 @@ namespace marquelo {
 
 namespace {
 
-// Beside the program's folder: bin/../lib/marquelo in the build tree, the multiarch library folder when
-// installed; tests and benchmarks of the build tree find it where the build put it.
+#ifndef MARQUELO_VIPS_MODULE_INSTALLED
+#define MARQUELO_VIPS_MODULE_INSTALLED ""
+#endif
+#ifndef MARQUELO_VIPS_MODULE_BUILT
+#define MARQUELO_VIPS_MODULE_BUILT ""
+#endif
+
 std::vector<std::string> moduleCandidates()
 {
-    std::vector<std::string> paths;
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        paths.push_back((exe.parent_path() / "../lib/marquelo/marquelo_vips.so").lexically_normal().string());
-#ifdef MARQUELO_VIPS_MODULE_INSTALLED
-        paths.push_back((exe.parent_path() / MARQUELO_VIPS_MODULE_INSTALLED).lexically_normal().string());
-#endif
-    }
-#ifdef MARQUELO_VIPS_MODULE_BUILT
-    paths.emplace_back(MARQUELO_VIPS_MODULE_BUILT);
-#endif
-    return paths;
+    return privateModulePlaces("marquelo_vips.so", MARQUELO_VIPS_MODULE_INSTALLED, MARQUELO_VIPS_MODULE_BUILT);
 }
 
 const VipsModule* loadModule()
