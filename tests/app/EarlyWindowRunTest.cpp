@@ -186,7 +186,8 @@ public:
     {
         const QByteArray bytes = property(window, name);
         std::vector<std::uint32_t> ids(std::size_t(bytes.size()) / 4);
-        std::memcpy(ids.data(), bytes.constData(), ids.size() * 4);
+        if (!ids.empty())
+            std::memcpy(ids.data(), bytes.constData(), ids.size() * 4);
         return ids;
     }
     // The program's top-level windows, oldest first.

@@ -34,7 +34,7 @@ TEST(StoredSettings, NumbersAreReadAsTheSettingsStoreReadsThem)
     std::int64_t n = 3;
     for (const SettingDef& def : kSettings) {
         setStoredNumber(stored, def, def.numberDefault == 0 ? n : 0);
-        n = n * 7 + 0x0f0f0f0f;
+        n = (n * 7 + 0x0f0f0f0f) % 0x100000000;
     }
     SettingsStore store(path);
     test::ScriptedUserInterface ui;
