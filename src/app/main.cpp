@@ -102,6 +102,9 @@ extern "C" __attribute__((visibility("default"))) int marquelo_program_main(int 
         // The program does not start on the photo after all: the window would wait for nothing.
         earlyWindow->close();
         earlyWindow.reset();
+    } else if (earlyWindow && !earlyWindow->decodesItself()) {
+        // This decode is the early window's picture: the viewer window waits for it a moment.
+        earlyWindow->pictureComing();
     }
 
     // Qt sees only its own options, so no path is ever taken for one of them; argc and the strings

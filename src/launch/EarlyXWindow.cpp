@@ -234,7 +234,9 @@ std::unique_ptr<EarlyXWindow> EarlyXWindow::open(const EarlyWindowPlan& plan, st
 void EarlyXWindow::showPicture(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride, int fullWidth,
                                int fullHeight)
 {
-    // However this ends, whoever waits for the picture goes on.
+    // The viewer window waits (a bounded time) for a picture on its way; however this ends, whoever
+    // waits for it goes on.
+    pictureComing();
     struct Done {
         EarlyXWindow& window;
         ~Done() { window.putDone(); }

@@ -177,6 +177,11 @@ bool EarlyWindow::decodesItself() const
     return m_screen.decodesItself();
 }
 
+void EarlyWindow::pictureComing()
+{
+    m_screen.pictureComing();
+}
+
 void EarlyWindow::waitWhilePutting(std::chrono::milliseconds patience)
 {
     m_screen.waitWhilePutting(int(patience.count()));

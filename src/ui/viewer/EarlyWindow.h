@@ -50,6 +50,8 @@ public:
     void showPicture(const QImage& image, QSize fullSize);
     // The front decodes the photo and puts it on the window itself.
     bool decodesItself() const;
+    // The program's decode is on its way to showPicture(): waitWhilePutting() waits for it.
+    void pictureComing();
     // Waits, at most `patience`, while a picture is coming or being put on.
     void waitWhilePutting(std::chrono::milliseconds patience);
     // Handles what the X server sent (the window's size, exposures, keys) and logs what the front noted.
