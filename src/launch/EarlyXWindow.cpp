@@ -254,7 +254,7 @@ void EarlyXWindow::showPicture(const std::uint32_t* pixels, int width, int heigh
         return;
     const XrgbPicture scaled = scaledByArea(pixels, width, height, stride, toWidth, toHeight);
     startup::mark("early picture scaled");
-    putRows(0, scaled.height, scaled.pixels.data());
+    putArea(0, 0, scaled.width, scaled.height, scaled.pixels.data());
     endRows(true);
 }
 
@@ -311,21 +311,22 @@ bool EarlyXWindow::beginRows(int width, int height)
     return true;
 }
 
-void EarlyXWindow::putRows(int firstRow, int rows, const std::uint32_t* pixels)
+void EarlyXWindow::putArea(int left, int top, int width, int height, const std::uint32_t* pixels)
 {
     const std::lock_guard lock(m_mutex);
     X& x = *m_x;
-    if (!x.connection || !x.pixmap || rows <= 0)
+    if (!x.connection || !x.pixmap || width <= 0 || height <= 0 || left < 0 || top < 0 ||
+        left + width > m_pixmapWidth || top + height > m_pixmapHeight)
         return;
-    const std::size_t stride = std::size_t(m_pixmapWidth) * 4;
+    const std::size_t stride = std::size_t(width) * 4;
     // Requests of a quarter megabyte: the server reads each into a buffer it already has.
     const int rowsPerRequest = std::max(1, int(std::min<std::size_t>(256 * 1024, x.maxRequestBytes - 64) / stride));
-    for (int top = 0; top < rows; top += rowsPerRequest) {
-        const int count = std::min(rowsPerRequest, rows - top);
-        xcb_put_image(x.connection, XCB_IMAGE_FORMAT_Z_PIXMAP, x.pixmap, x.gc, std::uint16_t(m_pixmapWidth),
-                      std::uint16_t(count), 0, std::int16_t(firstRow + top), 0, x.depth,
+    for (int row = 0; row < height; row += rowsPerRequest) {
+        const int count = std::min(rowsPerRequest, height - row);
+        xcb_put_image(x.connection, XCB_IMAGE_FORMAT_Z_PIXMAP, x.pixmap, x.gc, std::uint16_t(width),
+                      std::uint16_t(count), std::int16_t(left), std::int16_t(top + row), 0, x.depth,
                       std::uint32_t(stride * std::size_t(count)),
-                      reinterpret_cast<const std::uint8_t*>(pixels + std::size_t(top) * std::size_t(m_pixmapWidth)));
+                      reinterpret_cast<const std::uint8_t*>(pixels + std::size_t(row) * std::size_t(width)));
     }
     xcb_flush(x.connection);
 }

@@ -36,12 +36,13 @@ public:
     // Waits, at most `patienceMs`, for the window manager to have shown the window, and tells the size
     // the viewer gives a photo of `fullWidth` x `fullHeight` in it. False when the window never came.
     bool waitForPlace(int fullWidth, int fullHeight, int patienceMs, int& width, int& height);
-    // A picture of `width` x `height` put on a row at a time (from any one thread), then shown at once
-    // where the viewer lays it out. endRows(false) gives it up.
+    // A picture of `width` x `height` put together piece by piece (from any one thread), then shown at
+    // once where the viewer lays it out. endRows(false) gives it up.
     bool beginRows(int width, int height);
     // The picture is on (or given up): waitWhilePutting() returns.
     void putDone();
-    void putRows(int firstRow, int rows, const std::uint32_t* pixels);
+    // `width` x `height` pixels, rows one after the other, at (`left`, `top`) of the picture.
+    void putArea(int left, int top, int width, int height, const std::uint32_t* pixels);
     void endRows(bool complete);
 
     void showPicture(const std::uint32_t* pixels, int width, int height, std::ptrdiff_t stride, int fullWidth,

@@ -214,26 +214,37 @@ std::string decodeStartJpeg(int fd, int eighths, const DecodedRows& rows)
     return decodeScaled(*source, unsigned(std::clamp(eighths, 1, 8)), rows);
 }
 
-std::string decodeForPlace(int fd, const StartJpegInfo& info, int width, int height, const PlacedRows& placed)
+std::string decodeForPlace(int fd, const StartJpegInfo& info, int width, int height, const PlacedArea& placed)
 {
-    // Scaled as stored, then made upright.
-    const bool upright = info.orientation.isIdentity();
-    const bool turned = info.orientation.swapsSides();
+    // Scaled as stored, a band of rows at a time; each band made upright on its own is one piece of the
+    // upright picture: rows of it, or columns when the photo lies on its side.
+    const media::Orientation orientation = info.orientation;
+    const bool turned = orientation.swapsSides();
+    const bool flipped = orientation.steps().flip;
     const int storedWidth = turned ? height : width;
     const int storedHeight = turned ? width : height;
-    constexpr int kStripRows = 32;
-    std::vector<std::uint32_t> scaled(std::size_t(storedWidth) * std::size_t(upright ? kStripRows : storedHeight));
-    int stripTop = 0;
+    constexpr int kBandRows = 32;
+    XrgbPicture band{storedWidth, 0, std::vector<std::uint32_t>(std::size_t(storedWidth) * kBandRows)};
+    int bandTop = 0;
     const RowScaler::RowDone scaledRow = [&](int y, const std::uint32_t* row) {
-        if (!upright) {
-            std::copy_n(row, storedWidth, scaled.data() + std::size_t(y) * std::size_t(storedWidth));
+        std::copy_n(row, storedWidth, band.pixels.data() + std::size_t(y - bandTop) * std::size_t(storedWidth));
+        const int rows = y - bandTop + 1;
+        if (rows < kBandRows && y + 1 < storedHeight)
             return;
+        // Where the band's rows land once upright: from the top (or the bottom, flipped), or from the right
+        // (or the left, flipped) when turned a quarter.
+        const int from = flipped ? storedHeight - bandTop - rows : bandTop;
+        if (orientation.isIdentity()) {
+            placed(0, bandTop, storedWidth, rows, band.pixels.data());
+        } else {
+            band.height = rows;
+            band.pixels.resize(std::size_t(storedWidth) * std::size_t(rows));
+            const XrgbPicture piece = oriented(band, orientation);
+            const int across = turned ? storedHeight - from - rows : 0;
+            placed(across, turned ? 0 : from, piece.width, piece.height, piece.pixels.data());
+            band.pixels.resize(std::size_t(storedWidth) * kBandRows);
         }
-        std::copy_n(row, storedWidth, scaled.data() + std::size_t(y - stripTop) * std::size_t(storedWidth));
-        if (y - stripTop + 1 == kStripRows || y + 1 == storedHeight) {
-            placed(stripTop, y - stripTop + 1, scaled.data());
-            stripTop = y + 1;
-        }
+        bandTop = y + 1;
     };
     std::unique_ptr<RowScalerThread> scaler;
     const int eighths = eighthsToCover(info.storedWidth, info.storedHeight, storedWidth, storedHeight);
@@ -246,11 +257,6 @@ std::string decodeForPlace(int fd, const StartJpegInfo& info, int width, int hei
         });
     if (scaler)
         scaler->finish();
-    if (error.empty() && !upright) {
-        const XrgbPicture turnedUpright =
-            oriented(XrgbPicture{storedWidth, storedHeight, std::move(scaled)}, info.orientation);
-        placed(0, turnedUpright.height, turnedUpright.pixels.data());
-    }
     return error;
 }
 

@@ -40,12 +40,14 @@ using DecodedRows = std::function<void(const std::uint32_t* rows, int count, int
 // (before its orientation), handing the rows on as they come. libjpeg's reason when it fails, else empty.
 std::string decodeStartJpeg(int fd, int eighths, const DecodedRows& rows);
 
-// Upright rows of a picture: `count` rows of its width from `firstRow` on.
-using PlacedRows = std::function<void(int firstRow, int count, const std::uint32_t* rows)>;
+// A piece of an upright picture: `width` x `height` pixels, rows one after the other, whose top left
+// corner is at (`left`, `top`).
+using PlacedArea = std::function<void(int left, int top, int width, int height, const std::uint32_t* pixels)>;
 
 // Decodes the JPEG `info` describes from `fd` for a place on the screen of `width` x `height` (upright):
-// libjpeg decodes on this thread while the rows are scaled on another and handed on in strips as they
-// are finished (a turned photo all at once, once upright). libjpeg's reason when it fails, else empty.
-std::string decodeForPlace(int fd, const StartJpegInfo& info, int width, int height, const PlacedRows& rows);
+// libjpeg decodes on this thread while the rows are scaled on another and handed on, upright, in bands
+// as they are finished (a photo on its side in bands of columns). libjpeg's reason when it fails, else
+// empty.
+std::string decodeForPlace(int fd, const StartJpegInfo& info, int width, int height, const PlacedArea& placed);
 
 } // namespace marquelo

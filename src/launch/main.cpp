@@ -97,9 +97,10 @@ std::string putJpeg(const media::RegularFile& file, const StartJpegInfo& info, i
     if (!window.beginRows(width, height))
         return "the window cannot take a picture";
     const std::string error =
-        decodeForPlace(file.fd(), info, width, height, [&window](int firstRow, int count, const std::uint32_t* rows) {
-            window.putRows(firstRow, count, rows);
-        });
+        decodeForPlace(file.fd(), info, width, height,
+                       [&window](int left, int top, int areaWidth, int areaHeight, const std::uint32_t* pixels) {
+                           window.putArea(left, top, areaWidth, areaHeight, pixels);
+                       });
     if (error.empty())
         startup::mark("early photo decoded");
     window.endRows(error.empty());
