@@ -116,8 +116,6 @@ std::unique_ptr<EarlyXWindow> EarlyXWindow::open(const EarlyWindowPlan& plan, st
     const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
     if (!screen)
         return fail("the X display has no screen");
-    early->m_screenWidth = screen->width_in_pixels;
-    early->m_screenHeight = screen->height_in_pixels;
 
     // All the names at once: one round trip instead of one each.
     static constexpr std::array<const char*, 11> kNames{"_NET_SUPPORTING_WM_CHECK",
@@ -519,34 +517,10 @@ void EarlyXWindow::close()
     m_x = std::make_unique<X>();
 }
 
-bool EarlyXWindow::pictureShown() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_shown;
-}
-
-std::uint32_t EarlyXWindow::windowId() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_x->window;
-}
-
 std::uint32_t EarlyXWindow::backgroundXrgb() const
 {
     return (std::uint32_t(colourRed(m_plan.background)) << 16) | (std::uint32_t(colourGreen(m_plan.background)) << 8) |
            std::uint32_t(colourBlue(m_plan.background));
-}
-
-int EarlyXWindow::width() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_width;
-}
-
-int EarlyXWindow::height() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_height;
 }
 
 } // namespace marquelo

@@ -25,9 +25,6 @@ public:
     EarlyXWindow(const EarlyXWindow&) = delete;
     EarlyXWindow& operator=(const EarlyXWindow&) = delete;
 
-    // The screen's size, what the picture is decoded for.
-    int screenWidth() const { return m_screenWidth; }
-    int screenHeight() const { return m_screenHeight; }
     // The display has a colour profile of its own: only the program's colour-managed decode may be shown.
     bool displayHasProfile() const { return m_displayProfile; }
     // The front decodes the photo itself and shows it (decodesItself() is true from now on).
@@ -51,15 +48,11 @@ public:
     void noPictureComing() override;
     void waitWhilePutting(int patienceMs) override;
     bool decodesItself() const override;
-    bool pictureShown() const override;
     void pump() override;
     std::vector<EarlyKeyPress> takeKeys() override;
     std::vector<EarlyNote> takeNotes() override;
     void close() override;
-    std::uint32_t windowId() const override;
     std::uint32_t backgroundXrgb() const override;
-    int width() const override;
-    int height() const override;
 
 private:
     struct X;
@@ -75,8 +68,6 @@ private:
     bool m_decodesItself = false;
     std::unique_ptr<X> m_x;
     EarlyWindowPlan m_plan;
-    int m_screenWidth = 0;
-    int m_screenHeight = 0;
     bool m_displayProfile = false;
     int m_width = 0;
     int m_height = 0;

@@ -48,7 +48,6 @@ public:
     // True when the front decodes the start photo for the window itself: the program's decode need not
     // be shown on it.
     virtual bool decodesItself() const = 0;
-    virtual bool pictureShown() const = 0;
     // Handles what the X server sent: the window's size, exposures (the picture again), keys.
     virtual void pump() = 0;
     // The keys typed so far, oldest first; each is returned once.
@@ -57,12 +56,8 @@ public:
     virtual std::vector<EarlyNote> takeNotes() = 0;
     // Destroys the window and closes the connection.
     virtual void close() = 0;
-    virtual std::uint32_t windowId() const = 0;
     // The viewer's background as 0x00RRGGBB: what transparent parts of a picture show.
     virtual std::uint32_t backgroundXrgb() const = 0;
-    // The window's size as the window manager set it.
-    virtual int width() const = 0;
-    virtual int height() const = 0;
 
 protected:
     ~EarlyScreen() = default;

@@ -227,19 +227,4 @@ void EarlyWindow::close()
     logNotes();
 }
 
-bool EarlyWindow::pictureShown() const
-{
-    return m_screen.pictureShown();
-}
-
-std::uint32_t EarlyWindow::windowId() const
-{
-    return m_screen.windowId();
-}
-
-QSize EarlyWindow::size() const
-{
-    return QSize(m_screen.width(), m_screen.height());
-}
-
 } // namespace marquelo

@@ -61,11 +61,6 @@ public:
     // Destroys the window and closes the connection.
     void close();
 
-    bool pictureShown() const;
-    std::uint32_t windowId() const;
-    // The window's size as the window manager set it.
-    QSize size() const;
-
 private:
     void logNotes();
 
